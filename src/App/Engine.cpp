@@ -1,0 +1,212 @@
+#include "App/Engine.h"
+
+#include "App/Config.h"
+#include "App/Globals.h"
+#include "App/InputState.h"
+#include "App/Keyboard.h"
+#include "App/Screenshot.h"
+#include "App/Window.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/GraphicsDevice/VulkanInstance.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+#include "Engine/SwapChain/SwapChain.h"
+
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+ScreenshotCapture* screenshot = nullptr;
+std::string screenshotRequest;
+} // namespace
+
+float frameTimeFromNanoseconds(long long nanoseconds) {
+    float ms = float(double(nanoseconds) / 1000000.0);
+    return ms < 1000.0f ? ms : 1000.0f;
+}
+
+void requestScreenshot(const std::string& path) { screenshotRequest = path; }
+
+void engineStart(const CommandLine& commandLine) {
+    Globals::demoEnabled = commandLine.demo;
+
+    Globals::instance = new VulkanInstance();
+    Globals::instance->create();
+    if (!Globals::instance->glfwInitialised)
+        ENGINE_ERROR("Unable to initialise GLFW (is a display available?)");
+    if (Globals::instance->instance == VK_NULL_HANDLE)
+        ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
+
+    loadConfig();
+    applyDisplaySettings(nullptr);
+
+    Globals::window = new Window(windowSettings, Globals::instance);
+
+    Globals::input = new InputState();
+    Globals::input->window = Globals::window;
+    glfwSetScrollCallback(Globals::window->window,
+                          [](GLFWwindow*, double, double y) { Globals::scrollValue = y; });
+
+    Globals::device = createDevice(Globals::instance->instance, Globals::window->surface, Globals::window);
+    Globals::device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
+
+    Globals::swapChain = new SwapChain(Globals::window, Globals::device,
+                                       VkPresentModeKHR(displaySettings.presentMode), true);
+    // Screenshots copy from the presentable images; only ask for that usage when it will be used.
+    Globals::swapChain->transferSource = true;
+    Globals::swapChain->build();
+    Globals::window->swapChain = Globals::swapChain;
+    screenshot = new ScreenshotCapture(Globals::device);
+
+    Globals::random.seed(5489u);
+}
+
+void engineUpdate() {
+    Globals::scrollValue = 0.0;
+    glfwPollEvents();
+
+    uint8_t snapshot[256];
+    readKeyboardSnapshot(Globals::window->window, snapshot);
+    InputState& input = *Globals::input;
+    input.advanceKeys(snapshot);
+    double x = 0, y = 0;
+    glfwGetCursorPos(Globals::window->window, &x, &y);
+    input.advanceCursor(float(x), float(y));
+
+    if (input.pressed(VirtualKey::Escape))
+        Globals::quit = true;
+    if (input.pressed(VirtualKey::letter('U')))
+        Globals::uiVisible = !Globals::uiVisible;
+    if (input.pressed(VirtualKey::F12))
+        requestScreenshot(timestampedScreenshotName());
+}
+
+// The passes between the upload pass and presentation. Until the scene renders, the acquired image is
+// cleared inside a dynamic-rendering pass so that a real frame is recorded and presented.
+static void recordFramePasses(CommandContext* context, Image2D* target, uint32_t width, uint32_t height) {
+    VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    color.imageView = target->imageView.view;
+    color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    color.clearValue.color = {{0.01f, 0.012f, 0.03f, 1.0f}};
+    VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    info.renderArea = {{0, 0}, {width, height}};
+    info.layerCount = 1;
+    info.colorAttachmentCount = 1;
+    info.pColorAttachments = &color;
+    vkCmdBeginRendering(context->commandBuffer, &info);
+    context->renderWidth = width;
+    context->renderHeight = height;
+    vkCmdEndRendering(context->commandBuffer);
+}
+
+void frameRender() {
+    GraphicsDevice* device = Globals::device;
+    SwapChain* swapChain = Globals::swapChain;
+    uint32_t s = device->frameIndex;
+    FrameSync& render = swapChain->renderSet[s];
+    vkWaitForFences(device->device, 1, &render.fence, VK_TRUE, UINT64_MAX);
+    // Slot s's last submission is finished: its screenshot can be written and what it used released.
+    screenshot->writePending();
+    device->registry.framesCompleted(swapChain->renderSerials[s]);
+    vkResetFences(device->device, 1, &render.fence);
+
+    VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
+                                             swapChain->acquireSet[s].semaphore, VK_NULL_HANDLE,
+                                             &swapChain->imageIndex);
+    if (acquire != VK_SUCCESS || Globals::window->width != swapChain->width ||
+        Globals::window->height != swapChain->height || swapChain->recreateRequested) {
+        std::cout << "Recreating swapchain!\n";
+        if (acquire == VK_SUCCESS || acquire == VK_SUBOPTIMAL_KHR) {
+            // The acquired image's semaphore would stay signalled forever: give the image back through a
+            // present that waits on nothing, after an empty submission consumes the semaphore.
+            VkPipelineStageFlags stage = VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT;
+            VkSubmitInfo consume{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+            consume.waitSemaphoreCount = 1;
+            consume.pWaitSemaphores = &swapChain->acquireSet[s].semaphore;
+            consume.pWaitDstStageMask = &stage;
+            vkQueueSubmit(device->queue, 1, &consume, render.fence);
+        } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
+            throw std::runtime_error("failed to acquire swap chain image! (VkResult " +
+                                     std::to_string(int(acquire)) + ")");
+        }
+        swapChain->build();
+        swapChain->recreateRequested = 0;
+        return;
+    }
+    Image2D* target = swapChain->images[swapChain->imageIndex];
+
+    device->commandPools->resetSlot(s);
+    CommandContext* context = device->commandPools->acquireContext();
+    context->free = 0;
+    VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+    if (vkBeginCommandBuffer(context->commandBuffer, &begin) != VK_SUCCESS)
+        throw std::runtime_error("failed to begin recording command buffer!");
+
+    uploadPass(context);
+    VkImageSubresourceRange colorRange{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_UNDEFINED,
+                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+    recordFramePasses(context, target, swapChain->width, swapChain->height);
+    if (!screenshotRequest.empty()) {
+        screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
+                               swapChain->height, screenshotRequest);
+        screenshotRequest.clear();
+    }
+    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
+    context->clearBindings();
+    if (vkEndCommandBuffer(context->commandBuffer) != VK_SUCCESS)
+        throw std::runtime_error("failed to record command buffer!");
+
+    submit(device, {context}, render, {swapChain->acquireSet[s].semaphore});
+    swapChain->renderSerials[s] = device->registry.currentSerial() - 1;
+
+    VkPresentInfoKHR present{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+    present.waitSemaphoreCount = 1;
+    present.pWaitSemaphores = &render.semaphore;
+    present.swapchainCount = 1;
+    present.pSwapchains = &swapChain->swapchain;
+    present.pImageIndices = &swapChain->imageIndex;
+    VkResult presented = vkQueuePresentKHR(device->queue, &present);
+    if (presented != VK_SUCCESS) {
+        if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
+            throw std::runtime_error("failed to present swap chain image! (VkResult " +
+                                     std::to_string(int(presented)) + ")");
+        std::cout << "Recreating swapchain!\n";
+        swapChain->build();
+        return;
+    }
+    endFrame(device);
+}
+
+void engineShutdown() {
+    if (Globals::device) {
+        vkDeviceWaitIdle(Globals::device->device);
+        if (screenshot)
+            screenshot->writePending();
+    }
+    delete screenshot;
+    screenshot = nullptr;
+    if (Globals::device)
+        teardownDevice(Globals::device);
+    delete Globals::swapChain;
+    Globals::swapChain = nullptr;
+    delete Globals::device;
+    Globals::device = nullptr;
+    delete Globals::input;
+    Globals::input = nullptr;
+    delete Globals::window;
+    Globals::window = nullptr;
+    if (Globals::instance)
+        Globals::instance->destroy();
+    delete Globals::instance;
+    Globals::instance = nullptr;
+}

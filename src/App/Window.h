@@ -1,0 +1,76 @@
+#pragma once
+#include "Engine/SwapChain/WindowSurface.h"
+
+#include <vulkan/vulkan.h>
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+struct GLFWmonitor;
+class VulkanInstance;
+class SwapChain;
+
+// Stored in the configuration file; field order and sizes are part of its format.
+struct WindowSettings {
+    uint8_t fullscreen = 1;
+    uint8_t maximized = 0;
+    int32_t positionX = 50;
+    int32_t positionY = 50;
+    int32_t width = 1920;
+    int32_t height = 1080;
+    int32_t refreshRate = 0; // Hz, -1 = any
+    GLFWmonitor* monitor = nullptr;
+};
+static_assert(sizeof(WindowSettings) == 32);
+
+struct ResolutionEntry {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> refreshRates;
+};
+
+struct VideoModeInfo {
+    int32_t width, height, refreshRate;
+};
+
+// Display settings shown and edited by the settings window; the first four are stored in the config file.
+struct DisplaySettings {
+    int32_t windowMode = 1;  // 0 windowed, 1 fullscreen
+    int32_t refreshMode = 0; // 0 unlimited, 1 or 2 V-Sync
+    int32_t monitorIndex = 0;
+    uint32_t presentMode = VK_PRESENT_MODE_IMMEDIATE_KHR;
+    GLFWmonitor** monitors = nullptr;
+    int monitorCount = 0;
+    std::vector<std::vector<ResolutionEntry>> resolutions; // per monitor
+    int32_t resolutionIndex = 0;                            // 0 = native, k = entry k - 1
+    int32_t refreshRateIndex = 0;                           // 0 = any, r = rate r - 1
+};
+
+// Runs of consecutive modes of equal size become one entry each, in GLFW's order.
+std::vector<ResolutionEntry> groupVideoModes(const std::vector<VideoModeInfo>& modes);
+// Refresh mode 0 -> immediate, 1 or 2 -> FIFO, anything else keeps the previous mode.
+uint32_t presentModeForRefreshMode(int32_t refreshMode, uint32_t previous);
+
+// The one GLFW window with its Vulkan surface.
+class Window : public WindowSurface {
+public:
+    Window(const WindowSettings& settings, VulkanInstance* instance);
+    ~Window() override; // destroys the surface and the GLFW window
+
+    std::vector<std::function<void()>*> resizeListeners;
+    std::vector<std::pair<int32_t, int32_t>> desktopResolutions; // per monitor, kept while fullscreen
+    VulkanInstance* instance = nullptr;
+    SwapChain* swapChain = nullptr;
+
+    void captureDesktopResolutions();
+};
+
+inline WindowSettings windowSettings;
+inline DisplaySettings displaySettings;
+
+void refreshVideoModes();
+// Turns the chosen settings into the window record, the present mode and, once the window exists,
+// a windowed or fullscreen window (every apply rebuilds the swap chain once).
+void applyDisplaySettings(Window* window);

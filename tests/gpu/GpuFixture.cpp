@@ -1,0 +1,79 @@
+#include "GpuFixture.h"
+
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+
+VulkanInstance* GpuTest::instance = nullptr;
+GraphicsDevice* GpuTest::device = nullptr;
+
+void GpuTest::SetUpTestSuite() {
+    instance = new VulkanInstance();
+    instance->createHeadless();
+    ASSERT_NE(instance->instance, VK_NULL_HANDLE) << "no Vulkan instance (is mesa-vulkan-drivers installed?)";
+    device = createDevice(instance->instance, VK_NULL_HANDLE, nullptr);
+    device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
+}
+
+void GpuTest::TearDownTestSuite() {
+    if (device) {
+        teardownDevice(device);
+        delete device;
+    }
+    device = nullptr;
+    if (instance)
+        instance->destroy();
+    delete instance;
+    instance = nullptr;
+}
+
+void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
+    OneShotCommands commands(device);
+    record(commands.begin());
+    commands.submitAndWait();
+}
+
+std::vector<uint8_t> GpuTest::readBuffer(VkBuffer buffer, VkDeviceSize offset, VkDeviceSize size) {
+    auto [staging, memory] =
+        Helper::createBuffer(device->physicalDevice, device->device, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                             VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
+    runOnce([&](CommandContext* c) {
+        VkBufferCopy region{offset, 0, size};
+        vkCmdCopyBuffer(c->commandBuffer, buffer, staging, 1, &region);
+    });
+    std::vector<uint8_t> bytes(size);
+    void* mapped = nullptr;
+    vkMapMemory(device->device, memory, 0, size, 0, &mapped);
+    std::memcpy(bytes.data(), mapped, size);
+    vkUnmapMemory(device->device, memory);
+    vkDestroyBuffer(device->device, staging, nullptr);
+    vkFreeMemory(device->device, memory, nullptr);
+    return bytes;
+}
+
+std::vector<uint8_t> GpuTest::readImage(VkImage image, uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                        uint32_t layer, uint32_t mip, VkImageLayout layout) {
+    VkDeviceSize size = VkDeviceSize(width) * height * bytesPerPixel;
+    auto [staging, memory] =
+        Helper::createBuffer(device->physicalDevice, device->device, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                             VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
+    runOnce([&](CommandContext* c) {
+        VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, mip, 1, layer, 1};
+        imageBarrier(c, image, range, layout, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
+                     VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, VK_ACCESS_2_MEMORY_WRITE_BIT, VK_PIPELINE_STAGE_2_COPY_BIT,
+                     VK_ACCESS_2_TRANSFER_READ_BIT);
+        VkBufferImageCopy region{};
+        region.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, mip, layer, 1};
+        region.imageExtent = {width, height, 1};
+        vkCmdCopyImageToBuffer(c->commandBuffer, image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, staging, 1, &region);
+        imageBarrier(c, image, range, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, layout, VK_PIPELINE_STAGE_2_COPY_BIT,
+                     VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, VK_ACCESS_2_MEMORY_READ_BIT);
+    });
+    std::vector<uint8_t> bytes(size);
+    void* mapped = nullptr;
+    vkMapMemory(device->device, memory, 0, size, 0, &mapped);
+    std::memcpy(bytes.data(), mapped, size);
+    vkUnmapMemory(device->device, memory);
+    vkDestroyBuffer(device->device, staging, nullptr);
+    vkFreeMemory(device->device, memory, nullptr);
+    return bytes;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Headless lavapipe device shared by the gpu tier: no window, no surface.
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/GraphicsDevice/VulkanInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+class GpuTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+    // Records with `record` into a one-shot command buffer, submits it and waits.
+    static void runOnce(const std::function<void(CommandContext*)>& record);
+    // Copies `size` bytes of a buffer back to the host.
+    static std::vector<uint8_t> readBuffer(VkBuffer buffer, VkDeviceSize offset, VkDeviceSize size);
+    // Copies one layer/mip of a colour image (in shader-read layout) back to the host; leaves it in that layout.
+    static std::vector<uint8_t> readImage(VkImage image, uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                          uint32_t layer = 0, uint32_t mip = 0,
+                                          VkImageLayout layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
+
+    static VulkanInstance* instance;
+    static GraphicsDevice* device;
+};

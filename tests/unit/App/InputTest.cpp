@@ -1,0 +1,79 @@
+#include "App/InputState.h"
+#include "App/Keyboard.h"
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+TEST(Keyboard, VirtualKeyMappingCoversEveryKeyTheProgramReads) {
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_ESCAPE), 0x1B);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_SPACE), 0x20);
+    for (int d = 0; d <= 9; ++d)
+        EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_0 + d), 0x30 + d);
+    for (int l = 0; l < 26; ++l)
+        EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_A + l), 0x41 + l);
+    for (int f = 0; f < 12; ++f)
+        EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_F1 + f), 0x70 + f);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_COMMA), 0xBC);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_PERIOD), 0xBE);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_LEFT_SHIFT), 0xA0);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_RIGHT_SHIFT), 0xA1);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_LEFT_CONTROL), 0xA2);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_RIGHT_CONTROL), 0xA3);
+    EXPECT_EQ(virtualKeyFromGlfwMouseButton(GLFW_MOUSE_BUTTON_LEFT), 0x01);
+    EXPECT_EQ(virtualKeyFromGlfwMouseButton(GLFW_MOUSE_BUTTON_RIGHT), 0x02);
+    EXPECT_EQ(virtualKeyFromGlfwMouseButton(GLFW_MOUSE_BUTTON_MIDDLE), 0x04);
+    EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_WORLD_1), 0);
+}
+
+TEST(Keyboard, SnapshotSetsHighBitAndGenericModifiers) {
+    RawInputState raw;
+    raw.keys[GLFW_KEY_RIGHT_SHIFT] = true;
+    raw.keys[GLFW_KEY_LEFT_CONTROL] = true;
+    raw.keys[GLFW_KEY_U] = true;
+    raw.mouseButtons[GLFW_MOUSE_BUTTON_RIGHT] = true;
+    uint8_t snap[256];
+    buildKeyboardSnapshot(raw, snap);
+    EXPECT_EQ(snap[0x10], 0x80);
+    EXPECT_EQ(snap[0xA1], 0x80);
+    EXPECT_EQ(snap[0xA0], 0);
+    EXPECT_EQ(snap[0x11], 0x80);
+    EXPECT_EQ(snap[0x55], 0x80);
+    EXPECT_EQ(snap[0x02], 0x80);
+    EXPECT_EQ(snap[0x01], 0);
+    int down = 0;
+    for (int i = 0; i < 256; ++i)
+        down += snap[i] != 0;
+    EXPECT_EQ(down, 6);
+}
+
+TEST(Keyboard, PressCountsOnceWhileHeldAndUTogglesTwiceInTwoPresses) {
+    InputState input;
+    uint8_t up[256] = {}, uDown[256] = {};
+    uDown[0x55] = 0x80;
+    bool uiVisible = false;
+    auto frame = [&](const uint8_t* snap) {
+        input.advanceKeys(snap);
+        if (input.pressed(0x55))
+            uiVisible = !uiVisible;
+    };
+    frame(uDown);
+    EXPECT_TRUE(uiVisible);
+    frame(uDown); // held: no second toggle
+    frame(uDown);
+    EXPECT_TRUE(uiVisible);
+    EXPECT_TRUE(input.down(0x55));
+    frame(up);
+    frame(uDown);
+    EXPECT_FALSE(uiVisible);
+}
+
+TEST(Keyboard, AnchorFollowsCursorOnlyWhileNotCaptured) {
+    InputState input;
+    input.advanceCursor(10, 20);
+    EXPECT_EQ(input.anchor[0], 10);
+    input.cursorCaptured = 1;
+    input.advanceCursor(30, 40);
+    EXPECT_EQ(input.anchor[0], 10);
+    EXPECT_EQ(input.previousCursor[0], 10);
+    EXPECT_EQ(input.cursor[1], 40);
+}
