@@ -1,0 +1,17 @@
+#version 450
+// Displaces the subdivided sphere by the height cube map.
+#include "planet.glsl"
+
+layout(triangles, fractional_odd_spacing, ccw) in;
+layout(location = 0) in vec3 inDirection[];
+layout(location = 0) out vec3 outDirection;
+layout(location = 1) out vec3 outWorldPosition;
+
+void main() {
+    vec3 dir = normalize(gl_TessCoord.x * inDirection[0] + gl_TessCoord.y * inDirection[1] +
+                         gl_TessCoord.z * inDirection[2]);
+    vec4 world = object.model * vec4(surfacePoint(dir), 1.0);
+    outDirection = dir;
+    outWorldPosition = world.xyz;
+    gl_Position = camera.viewProjection * world;
+}

@@ -1,0 +1,44 @@
+#version 450
+// Subdivision by camera distance; patches on the far side of the planet are culled.
+#include "planet.glsl"
+
+layout(vertices = 3) out;
+layout(location = 0) in vec3 inDirection[];
+layout(location = 0) out vec3 outDirection[];
+
+float levelFor(vec3 localA, vec3 localB) {
+    vec3 mid = (object.model * vec4(normalize(localA + localB) * body.radius, 1.0)).xyz;
+    float d = max(distance(mid, camera.eye) - body.radius, 0.0);
+    float t = clamp(d / max(tessellation.distance, 1e-6), 0.0, 1.0);
+    float level = mix(tessellation.maxSubdivision, tessellation.minSubdivision, sqrt(t));
+    return clamp(level, 1.0, 64.0);
+}
+
+void main() {
+    outDirection[gl_InvocationID] = inDirection[gl_InvocationID];
+    if (gl_InvocationID != 0)
+        return;
+    vec3 a = inDirection[0], b = inDirection[1], c = inDirection[2];
+    // Horizon cull: a patch whose every corner faces away from the eye (with margin for relief) is invisible.
+    vec3 centre = (object.model * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
+    vec3 toEye = camera.eye - centre;
+    float eyeDist = length(toEye);
+    float horizon = body.radius / max(eyeDist, 1e-6);
+    mat3 rot = mat3(object.model);
+    float margin = 0.25 + surface.elevationScale;
+    bool hidden = eyeDist > body.radius * 1.05;
+    for (int i = 0; i < 3 && hidden; ++i) {
+        vec3 n = normalize(rot * inDirection[i]);
+        hidden = dot(n, toEye / eyeDist) < horizon - margin;
+    }
+    if (hidden) {
+        gl_TessLevelOuter[0] = gl_TessLevelOuter[1] = gl_TessLevelOuter[2] = 0.0;
+        gl_TessLevelInner[0] = 0.0;
+        return;
+    }
+    // Outer level i is the edge opposite corner i.
+    gl_TessLevelOuter[0] = levelFor(b, c);
+    gl_TessLevelOuter[1] = levelFor(c, a);
+    gl_TessLevelOuter[2] = levelFor(a, b);
+    gl_TessLevelInner[0] = max(gl_TessLevelOuter[0], max(gl_TessLevelOuter[1], gl_TessLevelOuter[2]));
+}
