@@ -1,0 +1,32 @@
+#include "Engine/Descriptors/DescriptorPool.h"
+
+#include "Engine/Descriptors/LayoutNotation.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+
+#include <string>
+
+DescriptorPool *DescriptorPool::global = nullptr;
+
+DescriptorPool::DescriptorPool(GraphicsDevice *d, const std::string &spec) : owner(d), sizes(parsePoolSpec(spec)) {
+    VkDescriptorPoolCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
+    info.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
+    info.maxSets = MaxSets;
+    info.poolSizeCount = uint32_t(sizes.size());
+    info.pPoolSizes = sizes.data();
+    VkResult result = vkCreateDescriptorPool(d->device, &info, nullptr, &pool);
+    if (result != VK_SUCCESS)
+        ENGINE_ERROR("failed to create descriptor pool \"" + spec + "\" (VkResult " + std::to_string(int(result)) +
+                     ")");
+    tier = TierDescriptorPool;
+    device = d;
+    registerResource(d, this);
+    if (global == nullptr)
+        global = this;
+}
+
+DescriptorPool::~DescriptorPool() {
+    vkDestroyDescriptorPool(owner->device, pool, nullptr);
+    if (global == this)
+        global = nullptr;
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include "Engine/GraphicsDevice/GraphicsResource.h"
+
+#include <vulkan/vulkan.h>
+
+#include <string>
+#include <vector>
+
+class GraphicsDevice;
+
+// The process's descriptor pool, sized from a pool spec ("UBD_100+SBD_50+SB_50+CIS_20+SI_10").
+// Sets allocated from it can be freed one by one.
+class DescriptorPool : public GraphicsResource {
+public:
+    static constexpr uint32_t MaxSets = 150;
+    // The pool descriptor sets are allocated from when none is named (the first pool created).
+    static DescriptorPool *global;
+
+    DescriptorPool(GraphicsDevice *device, const std::string &spec);
+    ~DescriptorPool() override;
+
+    GraphicsDevice *owner = nullptr;
+    VkDescriptorPool pool = VK_NULL_HANDLE;
+    std::vector<VkDescriptorPoolSize> sizes;
+};
