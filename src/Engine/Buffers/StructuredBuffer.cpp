@@ -14,7 +14,7 @@ uint32_t StructuredBuffer::totalSize(uint32_t elementCount, uint32_t elementSize
     return uint32_t(size);
 }
 
-StructuredBuffer::StructuredBuffer(GraphicsDevice *d, uint32_t elementCount_, uint32_t elementSize_,
+StructuredBuffer::StructuredBuffer(GraphicsDevice* d, uint32_t elementCount_, uint32_t elementSize_,
                                    VkBufferUsageFlags extraUsage)
     : size(totalSize(elementCount_, elementSize_)), elementCount(elementCount_), elementSize(elementSize_),
       usage(usageFor(extraUsage)), owner(d) {
@@ -30,7 +30,7 @@ StructuredBuffer::StructuredBuffer(GraphicsDevice *d, uint32_t elementCount_, ui
 StructuredBuffer::~StructuredBuffer() {
     if (queued) {
         // Still in the device's pending list: take it out so the upload pass never sees a deleted buffer.
-        auto &pending = owner->pendingBufferCopies;
+        auto& pending = owner->pendingBufferCopies;
         for (size_t i = 0; i < pending.size(); ++i)
             if (pending[i] == this)
                 pending.erase(pending.begin() + long(i--));
@@ -39,7 +39,7 @@ StructuredBuffer::~StructuredBuffer() {
     vkFreeMemory(owner->device, memory, nullptr);
 }
 
-void StructuredBuffer::addCopyRegion(const BufferCopyRegion &region) {
+void StructuredBuffer::addCopyRegion(const BufferCopyRegion& region) {
     if (region.source == VK_NULL_HANDLE || region.size == 0 || uint64_t(region.destinationOffset) + region.size > size)
         throw std::runtime_error("StructuredBuffer: copy of " + std::to_string(region.size) + " bytes to offset " +
                                  std::to_string(region.destinationOffset) + " does not fit its " +
@@ -51,14 +51,14 @@ void StructuredBuffer::addCopyRegion(const BufferCopyRegion &region) {
     }
 }
 
-void StructuredBuffer::recordUpload(CommandContext *context) {
+void StructuredBuffer::recordUpload(CommandContext* context) {
     queued = false;
     if (copyRegions.empty())
         return;
     // Earlier passes may still read or write the buffer in shaders: finish them before the copies land.
     bufferBarrier(context, buffer, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT,
                   VK_ACCESS_SHADER_READ_BIT | VK_ACCESS_SHADER_WRITE_BIT, VK_ACCESS_TRANSFER_WRITE_BIT);
-    for (const BufferCopyRegion &r : copyRegions) {
+    for (const BufferCopyRegion& r : copyRegions) {
         VkBufferCopy copy{r.sourceOffset, r.destinationOffset, r.size};
         vkCmdCopyBuffer(context->commandBuffer, r.source, buffer, 1, &copy);
     }

@@ -23,7 +23,7 @@ public:
         VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT | VK_BUFFER_USAGE_STORAGE_BUFFER_BIT;
 
     // Total size = elementCount * elementSize; usage = extraUsage | BaseUsage.
-    StructuredBuffer(GraphicsDevice *device, uint32_t elementCount, uint32_t elementSize,
+    StructuredBuffer(GraphicsDevice* device, uint32_t elementCount, uint32_t elementSize,
                      VkBufferUsageFlags extraUsage = 0);
     ~StructuredBuffer() override;
 
@@ -33,9 +33,9 @@ public:
 
     // Adds a copy from `source` for the next upload pass and queues the buffer with the device (once per pass).
     // A region reaching past the end of this buffer throws.
-    void addCopyRegion(const BufferCopyRegion &region);
+    void addCopyRegion(const BufferCopyRegion& region);
     // Barrier (shader reads done), the copies in order, barrier (copies visible to shaders). Empties the regions.
-    void recordUpload(CommandContext *context) override;
+    void recordUpload(CommandContext* context) override;
 
     uint32_t size = 0; // bytes
     VkBuffer buffer = VK_NULL_HANDLE;
@@ -43,7 +43,7 @@ public:
     uint32_t elementCount = 0;
     uint32_t elementSize = 0;
     VkBufferUsageFlags usage = 0;
-    GraphicsDevice *owner = nullptr;
+    GraphicsDevice* owner = nullptr;
     std::vector<BufferCopyRegion> copyRegions;
 
 private:

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-void CommandContext::addPendingSet(VkDescriptorSet set, const uint32_t *offsets, uint32_t offsetCount) {
+void CommandContext::addPendingSet(VkDescriptorSet set, const uint32_t* offsets, uint32_t offsetCount) {
     if (pendingSetCount >= MaxPendingSets)
         throw std::runtime_error("too many descriptor sets bound before one draw (at most " +
                                  std::to_string(MaxPendingSets) + ")");
@@ -18,7 +18,7 @@ void CommandContext::addPendingSet(VkDescriptorSet set, const uint32_t *offsets,
         pendingOffsets[pendingOffsetCount++] = offsets[i];
 }
 
-void CommandContext::bindDataSet(DataSet *set) {
+void CommandContext::bindDataSet(DataSet* set) {
     if (set->dirty)
         set->build();
     if (pendingSetCount >= MaxPendingSets)
@@ -27,7 +27,7 @@ void CommandContext::bindDataSet(DataSet *set) {
     if (pendingOffsetCount + set->dynamicOffsetCount() > MaxPendingOffsets)
         throw std::runtime_error("too many dynamic offsets bound before one draw (at most " +
                                  std::to_string(MaxPendingOffsets) + ")");
-    uint32_t *offsets = pendingOffsets + pendingOffsetCount;
+    uint32_t* offsets = pendingOffsets + pendingOffsetCount;
     uint32_t count = set->gatherOffsets(offsets);
     for (uint32_t i = 0; i < count; ++i)
         if (offsets[i] == StorageBinding::NoOffset)
@@ -38,8 +38,8 @@ void CommandContext::bindDataSet(DataSet *set) {
 
 void CommandContext::flushPendingSets(VkPipelineBindPoint bindPoint, VkPipelineLayout layout) {
     if (pendingSetCount)
-        vkCmdBindDescriptorSets(commandBuffer, bindPoint, layout, 0, pendingSetCount, pendingSets, pendingOffsetCount,
-                                pendingOffsets);
+        vkCmdBindDescriptorSets(commandBuffer, bindPoint, layout, 0, pendingSetCount, pendingSets,
+                                pendingOffsetCount, pendingOffsets);
     pendingSetCount = 0;
     pendingOffsetCount = 0;
 }
@@ -52,14 +52,14 @@ void CommandContext::clearBindings() {
     pendingOffsetCount = 0;
 }
 
-void setViewportAndScissor(CommandContext *context, uint32_t width, uint32_t height) {
+void setViewportAndScissor(CommandContext* context, uint32_t width, uint32_t height) {
     VkViewport viewport{0.0f, 0.0f, float(width), float(height), 0.0f, 1.0f};
     VkRect2D scissor{{0, 0}, {width, height}};
     vkCmdSetViewportWithCount(context->commandBuffer, 1, &viewport);
     vkCmdSetScissorWithCount(context->commandBuffer, 1, &scissor);
 }
 
-void bufferBarrier(CommandContext *context, VkBuffer buffer, VkPipelineStageFlags srcStages,
+void bufferBarrier(CommandContext* context, VkBuffer buffer, VkPipelineStageFlags srcStages,
                    VkPipelineStageFlags dstStages, VkAccessFlags srcAccess, VkAccessFlags dstAccess) {
     VkBufferMemoryBarrier barrier{VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER};
     barrier.srcAccessMask = srcAccess;
@@ -72,25 +72,25 @@ void bufferBarrier(CommandContext *context, VkBuffer buffer, VkPipelineStageFlag
     vkCmdPipelineBarrier(context->commandBuffer, srcStages, dstStages, 0, 0, nullptr, 1, &barrier, 0, nullptr);
 }
 
-bool uploadPass(CommandContext *context) {
-    GraphicsDevice *device = context->device;
-    std::vector<UploadSource *> meshes;
+bool uploadPass(CommandContext* context) {
+    GraphicsDevice* device = context->device;
+    std::vector<UploadSource*> meshes;
     {
         // The prediction worker appends from its own thread; take the whole list in one locked step.
         std::lock_guard<std::mutex> lock(device->uploadMutex);
         meshes.swap(device->pendingMeshFlushes);
     }
-    for (UploadSource *m : meshes)
+    for (UploadSource* m : meshes)
         m->recordUpload(context);
 
-    std::vector<UploadSource *> images;
+    std::vector<UploadSource*> images;
     images.swap(device->pendingImageUploads);
-    for (UploadSource *i : images)
+    for (UploadSource* i : images)
         i->recordUpload(context);
 
-    std::vector<UploadSource *> buffers;
+    std::vector<UploadSource*> buffers;
     buffers.swap(device->pendingBufferCopies);
-    for (UploadSource *b : buffers)
+    for (UploadSource* b : buffers)
         b->recordUpload(context);
 
     if (meshes.empty() && images.empty() && buffers.empty())
@@ -110,11 +110,11 @@ bool uploadPass(CommandContext *context) {
     return true;
 }
 
-CommandPoolManager::CommandPoolManager(GraphicsDevice *device_) : device(device_) {}
+CommandPoolManager::CommandPoolManager(GraphicsDevice* device_) : device(device_) {}
 
 CommandPoolManager::~CommandPoolManager() {
-    for (auto &slot : contexts)
-        for (CommandContext *c : slot)
+    for (auto& slot : contexts)
+        for (CommandContext* c : slot)
             delete c;
     for (VkCommandPool pool : pools)
         if (pool != VK_NULL_HANDLE)
@@ -135,13 +135,13 @@ void CommandPoolManager::ensurePools() {
     }
 }
 
-CommandContext *CommandPoolManager::acquireContext() {
+CommandContext* CommandPoolManager::acquireContext() {
     ensurePools();
     uint32_t s = device->frameIndex;
-    for (CommandContext *c : contexts[s])
+    for (CommandContext* c : contexts[s])
         if (c->free)
             return c;
-    CommandContext *c = new CommandContext();
+    CommandContext* c = new CommandContext();
     c->device = device;
     VkCommandBufferAllocateInfo info{VK_STRUCTURE_TYPE_COMMAND_BUFFER_ALLOCATE_INFO};
     info.commandPool = pools[s];
@@ -158,18 +158,18 @@ CommandContext *CommandPoolManager::acquireContext() {
 void CommandPoolManager::resetSlot(uint32_t slot) {
     ensurePools();
     vkResetCommandPool(device->device, pools[slot], VK_COMMAND_POOL_RESET_RELEASE_RESOURCES_BIT);
-    for (CommandContext *c : contexts[slot])
+    for (CommandContext* c : contexts[slot])
         c->free = 1;
 }
 
 size_t CommandPoolManager::contextCount() const {
     size_t n = 0;
-    for (const auto &slot : contexts)
+    for (const auto& slot : contexts)
         n += slot.size();
     return n;
 }
 
-OneShotCommands::OneShotCommands(GraphicsDevice *device_) : device(device_) {
+OneShotCommands::OneShotCommands(GraphicsDevice* device_) : device(device_) {
     VkCommandPoolCreateInfo info{VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
     info.flags = VK_COMMAND_POOL_CREATE_TRANSIENT_BIT;
     info.queueFamilyIndex = device->queueFamilyIndex;
@@ -184,11 +184,9 @@ OneShotCommands::OneShotCommands(GraphicsDevice *device_) : device(device_) {
     context.device = device;
 }
 
-OneShotCommands::~OneShotCommands() {
-    vkDestroyCommandPool(device->device, pool, nullptr);
-}
+OneShotCommands::~OneShotCommands() { vkDestroyCommandPool(device->device, pool, nullptr); }
 
-CommandContext *OneShotCommands::begin() {
+CommandContext* OneShotCommands::begin() {
     vkResetCommandPool(device->device, pool, 0);
     context.clearBindings();
     VkCommandBufferBeginInfo info{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};

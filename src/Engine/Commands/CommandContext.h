@@ -17,12 +17,12 @@ public:
     static constexpr uint32_t MaxPendingSets = 20;
     static constexpr uint32_t MaxPendingOffsets = 200;
 
-    PipelineGraphics *boundGraphicsPipeline = nullptr;
-    PipelineCompute *boundComputePipeline = nullptr;
-    GraphicsDevice *device = nullptr;
+    PipelineGraphics* boundGraphicsPipeline = nullptr;
+    PipelineCompute* boundComputePipeline = nullptr;
+    GraphicsDevice* device = nullptr;
     VkCommandBuffer commandBuffer = VK_NULL_HANDLE;
     uint8_t free = 1;
-    Mesh *boundMesh = nullptr;
+    Mesh* boundMesh = nullptr;
     VkDescriptorSet pendingSets[MaxPendingSets]{};
     uint32_t pendingOffsets[MaxPendingOffsets]{};
     uint32_t pendingSetCount = 0;
@@ -32,51 +32,51 @@ public:
 
     // Appends a set and its dynamic offsets for the next vkCmdBindDescriptorSets.
     // Throws instead of overrunning the fixed arrays.
-    void addPendingSet(VkDescriptorSet set, const uint32_t *offsets, uint32_t offsetCount);
+    void addPendingSet(VkDescriptorSet set, const uint32_t* offsets, uint32_t offsetCount);
     // Rebuilds the set first when a bound resource was replaced, then appends it with the current offsets of
     // its storage bindings (binding order). Throws when a block was never written or the arrays would overrun.
-    void bindDataSet(DataSet *set);
+    void bindDataSet(DataSet* set);
     // vkCmdBindDescriptorSets of every pending set and offset from set 0, then empties both arrays.
     void flushPendingSets(VkPipelineBindPoint bindPoint, VkPipelineLayout layout);
     void clearBindings();
 };
 
-void setViewportAndScissor(CommandContext *context, uint32_t width, uint32_t height);
-void bufferBarrier(CommandContext *context, VkBuffer buffer, VkPipelineStageFlags srcStages,
+void setViewportAndScissor(CommandContext* context, uint32_t width, uint32_t height);
+void bufferBarrier(CommandContext* context, VkBuffer buffer, VkPipelineStageFlags srcStages,
                    VkPipelineStageFlags dstStages, VkAccessFlags srcAccess, VkAccessFlags dstAccess);
 // Flushes every pending mesh, image and buffer upload of the device into the context.
 // Returns true when anything was recorded (and so the closing memory barrier).
-bool uploadPass(CommandContext *context);
+bool uploadPass(CommandContext* context);
 
 // One command pool per frame slot, each with the contexts it has handed out.
 class CommandPoolManager {
 public:
-    explicit CommandPoolManager(GraphicsDevice *device);
+    explicit CommandPoolManager(GraphicsDevice* device);
     ~CommandPoolManager(); // frees every context and destroys every pool
 
     void ensurePools();
     // A free context of the current frame slot (allocating one when all are in use); the caller clears `free`.
-    CommandContext *acquireContext();
+    CommandContext* acquireContext();
     // Resets the slot's pool as a whole and marks its contexts free (start of the slot's frame).
     void resetSlot(uint32_t slot);
 
     size_t contextCount() const;
 
-    GraphicsDevice *device;
+    GraphicsDevice* device;
     std::vector<VkCommandPool> pools;
-    std::vector<std::vector<CommandContext *>> contexts;
+    std::vector<std::vector<CommandContext*>> contexts;
 };
 
 // Records and submits one command buffer and waits for it (start-up work, tests).
 class OneShotCommands {
 public:
-    explicit OneShotCommands(GraphicsDevice *device);
+    explicit OneShotCommands(GraphicsDevice* device);
     ~OneShotCommands();
-    CommandContext *begin();
+    CommandContext* begin();
     void submitAndWait();
 
 private:
-    GraphicsDevice *device;
+    GraphicsDevice* device;
     VkCommandPool pool = VK_NULL_HANDLE;
     CommandContext context;
 };

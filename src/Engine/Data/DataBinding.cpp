@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-void StorageBinding::write(const void *block) {
+void StorageBinding::write(const void* block) {
     offset = storage->write(offset, block, range, false);
 }
 
-void ListenedBinding::removeListener(BindingListener *listener) {
+void ListenedBinding::removeListener(BindingListener* listener) {
     auto it = std::find(listeners.begin(), listeners.end(), listener);
     if (it != listeners.end())
         listeners.erase(it);

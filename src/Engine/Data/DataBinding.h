@@ -12,61 +12,61 @@ class StructuredBuffer;
 class ImageView;
 class Sampler;
 
-using BindingListener = std::function<void(void *)>;
+using BindingListener = std::function<void(void*)>;
 
 // A block in a data storage. `offset` is this frame's dynamic offset, written by the owner after each write.
 struct StorageBinding {
     static constexpr uint32_t NoOffset = 0xFFFFFFFFu;
 
-    DataStorage *storage = nullptr;
+    DataStorage* storage = nullptr;
     uint32_t range = 0;         // bytes of the block the shader sees
     uint32_t offset = NoOffset; // current dynamic offset
 
     StorageBinding() = default;
-    StorageBinding(DataStorage *storage_, uint32_t range_) : storage(storage_), range(range_) {}
+    StorageBinding(DataStorage* storage_, uint32_t range_) : storage(storage_), range(range_) {}
 
     // Appends `range` bytes of `block` to the storage's current slot and keeps the returned offset.
-    void write(const void *block);
+    void write(const void* block);
 };
 
 // Listener lists shared by the two replaceable records.
 struct ListenedBinding {
     uint8_t released = 0; // set by an owner that detaches the resource instead of replacing it
-    std::vector<BindingListener *> listeners;
+    std::vector<BindingListener*> listeners;
 
     // Calls every listener with the record's address (after the resource in it was replaced or released).
     void notify() {
         for (size_t i = 0; i < listeners.size(); ++i)
             (*listeners[i])(this);
     }
-    void addListener(BindingListener *listener) { listeners.push_back(listener); }
+    void addListener(BindingListener* listener) { listeners.push_back(listener); }
     // Removes by identity, keeping the order of the others.
-    void removeListener(BindingListener *listener);
+    void removeListener(BindingListener* listener);
 };
 
 struct BufferBinding : ListenedBinding {
-    StructuredBuffer *buffer = nullptr;
+    StructuredBuffer* buffer = nullptr;
 
     BufferBinding() = default;
-    explicit BufferBinding(StructuredBuffer *buffer_) : buffer(buffer_) {}
+    explicit BufferBinding(StructuredBuffer* buffer_) : buffer(buffer_) {}
     // Points the record at another buffer and notifies the data sets that use it.
-    void replace(StructuredBuffer *newBuffer) {
+    void replace(StructuredBuffer* newBuffer) {
         buffer = newBuffer;
         notify();
     }
 };
 
 struct TextureBinding : ListenedBinding {
-    ImageView *view = nullptr;
-    Sampler *sampler = nullptr;
+    ImageView* view = nullptr;
+    Sampler* sampler = nullptr;
     // Layout the image is in whenever a sampler reads it; a target that stays in GENERAL between
     // storage writes and sampling sets VK_IMAGE_LAYOUT_GENERAL.
     VkImageLayout sampledLayout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL;
 
     TextureBinding() = default;
-    TextureBinding(ImageView *view_, Sampler *sampler_) : view(view_), sampler(sampler_) {}
+    TextureBinding(ImageView* view_, Sampler* sampler_) : view(view_), sampler(sampler_) {}
     // Points the record at another view and notifies the data sets that use it.
-    void replace(ImageView *newView) {
+    void replace(ImageView* newView) {
         view = newView;
         notify();
     }
@@ -85,5 +85,5 @@ struct DataBinding {
     uint32_t binding = 0;
     uint32_t type = DETACHED;    // DataBindingType
     uint32_t descriptorType = 0; // VkDescriptorType
-    void *resource = nullptr;    // the binding record
+    void* resource = nullptr;    // the binding record
 };

@@ -15,7 +15,7 @@ namespace {
 // A replaced descriptor set waits in the device's deferred list until the frames that may use it are done.
 class RetiredDescriptorSet : public GraphicsResource {
 public:
-    RetiredDescriptorSet(GraphicsDevice *d, VkDescriptorPool pool_, VkDescriptorSet set_) : pool(pool_), set(set_) {
+    RetiredDescriptorSet(GraphicsDevice* d, VkDescriptorPool pool_, VkDescriptorSet set_) : pool(pool_), set(set_) {
         deferredRelease = 1;
         tier = TierDescriptorSet;
         device = d;
@@ -31,23 +31,23 @@ bool isDynamicBuffer(uint32_t type) {
     return type == VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC || type == VK_DESCRIPTOR_TYPE_STORAGE_BUFFER_DYNAMIC;
 }
 
-ListenedBinding *listened(const DataBinding &b, uint32_t kind) {
+ListenedBinding* listened(const DataBinding& b, uint32_t kind) {
     if (kind == TEXTURE)
-        return static_cast<TextureBinding *>(b.resource);
+        return static_cast<TextureBinding*>(b.resource);
     if (kind == STRUCTURED_BUFFER)
-        return static_cast<BufferBinding *>(b.resource);
+        return static_cast<BufferBinding*>(b.resource);
     return nullptr;
 }
 
 } // namespace
 
-DataSet::DataSet(GraphicsDevice *d, DescriptorPool *pool_, std::vector<DataBinding> entries)
+DataSet::DataSet(GraphicsDevice* d, DescriptorPool* pool_, std::vector<DataBinding> entries)
     : bindings(std::move(entries)), owner(d), pool(pool_ ? pool_ : DescriptorPool::global) {
     ENGINE_CHECK(pool != nullptr, "DataSet: no descriptor pool has been created");
     std::stable_sort(bindings.begin(), bindings.end(),
-                     [](const DataBinding &a, const DataBinding &b) { return a.binding < b.binding; });
+                     [](const DataBinding& a, const DataBinding& b) { return a.binding < b.binding; });
     for (size_t i = 0; i < bindings.size(); ++i) {
-        const DataBinding &b = bindings[i];
+        const DataBinding& b = bindings[i];
         std::string where = "DataSet binding " + std::to_string(b.binding);
         if (i > 0 && bindings[i - 1].binding == b.binding)
             ENGINE_ERROR(where + " is used twice");
@@ -56,16 +56,16 @@ DataSet::DataSet(GraphicsDevice *d, DescriptorPool *pool_, std::vector<DataBindi
         if (b.type == DATA_STORAGE) {
             // Every storage entry takes a dynamic offset at bind time, so it must be a dynamic buffer.
             ENGINE_CHECK(isDynamicBuffer(b.descriptorType), where + ": a data storage needs a dynamic buffer type");
-            ENGINE_CHECK(static_cast<StorageBinding *>(b.resource)->storage != nullptr, where + " has no storage");
+            ENGINE_CHECK(static_cast<StorageBinding*>(b.resource)->storage != nullptr, where + " has no storage");
             ++storageCount;
         }
     }
     kinds.reserve(bindings.size());
-    for (const DataBinding &b : bindings)
+    for (const DataBinding& b : bindings)
         kinds.push_back(b.type);
 
-    textureCallback = [this](void *record) { notified(record, TEXTURE); };
-    bufferCallback = [this](void *record) { notified(record, STRUCTURED_BUFFER); };
+    textureCallback = [this](void* record) { notified(record, TEXTURE); };
+    bufferCallback = [this](void* record) { notified(record, STRUCTURED_BUFFER); };
     for (size_t i = 0; i < bindings.size(); ++i) {
         if (kinds[i] == TEXTURE)
             listened(bindings[i], TEXTURE)->addListener(&textureCallback);
@@ -91,8 +91,8 @@ DataSet::~DataSet() {
     }
 }
 
-void DataSet::notified(void *record, uint32_t kind) {
-    bool released = static_cast<ListenedBinding *>(record)->released != 0;
+void DataSet::notified(void* record, uint32_t kind) {
+    bool released = static_cast<ListenedBinding*>(record)->released != 0;
     if (released) {
         for (size_t i = 0; i < bindings.size(); ++i)
             if (bindings[i].type == kind && listened(bindings[i], kind) == record)
@@ -104,7 +104,7 @@ void DataSet::notified(void *record, uint32_t kind) {
 
 void DataSet::build() {
     if (set != VK_NULL_HANDLE) {
-        auto *retired = new RetiredDescriptorSet(owner, pool->pool, set);
+        auto* retired = new RetiredDescriptorSet(owner, pool->pool, set);
         registerResource(owner, retired);
         unregisterResource(owner, retired);
         set = VK_NULL_HANDLE;
@@ -135,7 +135,7 @@ void DataSet::build() {
                      std::to_string(int(result)));
     }
 
-    for (const DataBinding &b : bindings) {
+    for (const DataBinding& b : bindings) {
         VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
         write.dstSet = set;
         write.dstBinding = b.binding;
@@ -145,23 +145,23 @@ void DataSet::build() {
         VkDescriptorBufferInfo bufferInfo{};
         VkDescriptorImageInfo imageInfo{};
         if (b.type == DATA_STORAGE) {
-            auto *record = static_cast<StorageBinding *>(b.resource);
+            auto* record = static_cast<StorageBinding*>(b.resource);
             bufferInfo = {record->storage->buffer, 0, record->range};
             write.pBufferInfo = &bufferInfo;
         } else if (b.type == STRUCTURED_BUFFER) {
-            auto *record = static_cast<BufferBinding *>(b.resource);
+            auto* record = static_cast<BufferBinding*>(b.resource);
             if (record->buffer == nullptr)
                 continue;
             bufferInfo = {record->buffer->buffer, 0, record->buffer->size};
             write.pBufferInfo = &bufferInfo;
         } else if (b.type == TEXTURE && b.descriptorType == VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER) {
-            auto *record = static_cast<TextureBinding *>(b.resource);
+            auto* record = static_cast<TextureBinding*>(b.resource);
             if (record->view == nullptr || record->sampler == nullptr)
                 continue;
             imageInfo = {record->sampler->sampler, record->view->view, record->sampledLayout};
             write.pImageInfo = &imageInfo;
         } else if (b.type == TEXTURE && b.descriptorType == VK_DESCRIPTOR_TYPE_STORAGE_IMAGE) {
-            auto *record = static_cast<TextureBinding *>(b.resource);
+            auto* record = static_cast<TextureBinding*>(b.resource);
             if (record->view == nullptr)
                 continue;
             imageInfo = {VK_NULL_HANDLE, record->view->view, VK_IMAGE_LAYOUT_GENERAL};
@@ -176,10 +176,10 @@ void DataSet::build() {
     ++buildCount;
 }
 
-uint32_t DataSet::gatherOffsets(uint32_t *out) const {
+uint32_t DataSet::gatherOffsets(uint32_t* out) const {
     uint32_t n = 0;
-    for (const DataBinding &b : bindings)
+    for (const DataBinding& b : bindings)
         if (b.type == DATA_STORAGE)
-            out[n++] = static_cast<const StorageBinding *>(b.resource)->offset;
+            out[n++] = static_cast<const StorageBinding*>(b.resource)->offset;
     return n;
 }

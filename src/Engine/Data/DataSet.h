@@ -16,7 +16,7 @@ class DataSet : public GraphicsResource {
 public:
     // Entries are kept in ascending binding order (the order Vulkan takes dynamic offsets in).
     // A binding number used twice throws std::runtime_error.
-    DataSet(GraphicsDevice *device, DescriptorPool *pool, std::vector<DataBinding> bindings);
+    DataSet(GraphicsDevice* device, DescriptorPool* pool, std::vector<DataBinding> bindings);
     ~DataSet() override;
 
     // Writes a new set from the entries. A set that was already built is retired, not freed at once:
@@ -24,20 +24,20 @@ public:
     void build();
 
     // Copies the current offset of every DATA_STORAGE entry, in binding order, into `out`; returns the count.
-    uint32_t gatherOffsets(uint32_t *out) const;
+    uint32_t gatherOffsets(uint32_t* out) const;
     uint32_t dynamicOffsetCount() const { return storageCount; }
 
     VkDescriptorSet set = VK_NULL_HANDLE;
     std::vector<DataBinding> bindings;
-    GraphicsDevice *owner = nullptr;
-    DescriptorPool *pool = nullptr;
+    GraphicsDevice* owner = nullptr;
+    DescriptorPool* pool = nullptr;
     uint8_t dirty = 0;
     BindingListener textureCallback;
     BindingListener bufferCallback;
     uint32_t buildCount = 0; // builds so far (the first at construction)
 
 private:
-    void notified(void *record, uint32_t kind);
+    void notified(void* record, uint32_t kind);
     std::vector<uint32_t> kinds; // each entry's type at construction (entries may be detached later)
     uint32_t storageCount = 0;
 };

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-void reportStorageOverrun(const char *storageName, uint32_t size, const StorageSlots &slots) {
+void reportStorageOverrun(const char* storageName, uint32_t size, const StorageSlots& slots) {
     throw std::runtime_error(std::string(storageName) + ": a write of " + std::to_string(size) + " bytes at offset " +
                              std::to_string(slots.cursor) + " would overrun its slot [" +
                              std::to_string(slots.currentSlotStart()) + ", " + std::to_string(slots.slotEnd) + ") of " +
@@ -17,7 +17,7 @@ StorageLayout hostStorageLayout(uint32_t requestedSlotSize, uint64_t offsetAlign
     return {roundUpToMultiple(requestedSlotSize, offsetAlignmentLimit), storageAlignment(offsetAlignmentLimit)};
 }
 
-static void checkFourSlotsFit(uint32_t slotSize, const char *name) {
+static void checkFourSlotsFit(uint32_t slotSize, const char* name) {
     if (slotSize == 0 || uint64_t(slotSize) * StorageSlots::SlotCount > 0xFFFFFFFFull)
         throw std::runtime_error(std::string(name) + ": slot size " + std::to_string(slotSize) +
                                  " does not give four slots addressable with 32-bit offsets");
@@ -32,8 +32,8 @@ DataStorage::~DataStorage() {
         vkFreeMemory(owner->device, memory, nullptr);
 }
 
-DataStorageHost::DataStorageHost(GraphicsDevice *d, uint32_t slotSize, uint32_t alignment, VkBufferUsageFlags usage,
-                                 uint32_t descriptorType, const char *name_)
+DataStorageHost::DataStorageHost(GraphicsDevice* d, uint32_t slotSize, uint32_t alignment, VkBufferUsageFlags usage,
+                                 uint32_t descriptorType, const char* name_)
     : type(descriptorType) {
     name = name_;
     checkFourSlotsFit(slotSize, name);
@@ -43,13 +43,13 @@ DataStorageHost::DataStorageHost(GraphicsDevice *d, uint32_t slotSize, uint32_t 
                                        VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
     buffer = b;
     memory = m;
-    void *p = nullptr;
+    void* p = nullptr;
     if (vkMapMemory(d->device, memory, 0, VK_WHOLE_SIZE, 0, &p) != VK_SUCCESS) {
         vkDestroyBuffer(d->device, buffer, nullptr);
         vkFreeMemory(d->device, memory, nullptr);
         throw std::runtime_error(std::string(name) + ": failed to map buffer memory!");
     }
-    mapped = static_cast<uint8_t *>(p);
+    mapped = static_cast<uint8_t*>(p);
     // Frames in flight may still read it when it is released.
     deferredRelease = 1;
     tier = TierMemory;
@@ -57,26 +57,26 @@ DataStorageHost::DataStorageHost(GraphicsDevice *d, uint32_t slotSize, uint32_t 
     registerResource(d, this);
 }
 
-static StorageLayout uniformLayout(GraphicsDevice *d, uint32_t requested) {
+static StorageLayout uniformLayout(GraphicsDevice* d, uint32_t requested) {
     return hostStorageLayout(requested, d->properties.limits.minUniformBufferOffsetAlignment);
 }
-static StorageLayout storageBufferLayout(GraphicsDevice *d, uint32_t requested) {
+static StorageLayout storageBufferLayout(GraphicsDevice* d, uint32_t requested) {
     return hostStorageLayout(requested, d->properties.limits.minStorageBufferOffsetAlignment);
 }
 
-DsUniformSingle::DsUniformSingle(GraphicsDevice *d, uint32_t requestedSlotSize)
+DsUniformSingle::DsUniformSingle(GraphicsDevice* d, uint32_t requestedSlotSize)
     : DataStorageHost(d, uniformLayout(d, requestedSlotSize).slotSize, uniformLayout(d, requestedSlotSize).alignment,
                       VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT |
                           VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT,
                       VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, "uniform storage") {}
 
-DsStorageSingle::DsStorageSingle(GraphicsDevice *d, uint32_t requestedSlotSize)
+DsStorageSingle::DsStorageSingle(GraphicsDevice* d, uint32_t requestedSlotSize)
     : DataStorageHost(
           d, storageBufferLayout(d, requestedSlotSize).slotSize, storageBufferLayout(d, requestedSlotSize).alignment,
           VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT | VK_BUFFER_USAGE_STORAGE_BUFFER_BIT,
           VK_DESCRIPTOR_TYPE_STORAGE_BUFFER_DYNAMIC, "storage-buffer storage") {}
 
-DsMeshSingle::DsMeshSingle(GraphicsDevice *d, uint32_t slotSize)
+DsMeshSingle::DsMeshSingle(GraphicsDevice* d, uint32_t slotSize)
     : DataStorageHost(d, roundUpToMultiple(slotSize, 16), 16,
                       VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT |
                           VK_BUFFER_USAGE_INDEX_BUFFER_BIT | VK_BUFFER_USAGE_VERTEX_BUFFER_BIT,
@@ -95,7 +95,7 @@ void DataStorageDevice::registerFlush() {
     owner->queueMeshFlush(this);
 }
 
-DsDeviceMeshSingle::DsDeviceMeshSingle(GraphicsDevice *d, uint32_t requestedSlotSize, const char *name_) {
+DsDeviceMeshSingle::DsDeviceMeshSingle(GraphicsDevice* d, uint32_t requestedSlotSize, const char* name_) {
     name = name_;
     uint32_t slotSize = roundUpToMultiple(requestedSlotSize, Alignment);
     checkFourSlotsFit(slotSize, name);
@@ -112,7 +112,7 @@ DsDeviceMeshSingle::DsDeviceMeshSingle(GraphicsDevice *d, uint32_t requestedSlot
                                        VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT);
     buffer = b;
     memory = m;
-    void *p = nullptr;
+    void* p = nullptr;
     if (vkMapMemory(d->device, stagingMemory, 0, VK_WHOLE_SIZE, 0, &p) != VK_SUCCESS) {
         vkDestroyBuffer(d->device, buffer, nullptr);
         vkFreeMemory(d->device, memory, nullptr);
@@ -120,7 +120,7 @@ DsDeviceMeshSingle::DsDeviceMeshSingle(GraphicsDevice *d, uint32_t requestedSlot
         vkFreeMemory(d->device, stagingMemory, nullptr);
         throw std::runtime_error(std::string(name) + ": failed to map staging memory!");
     }
-    mapped = static_cast<uint8_t *>(p);
+    mapped = static_cast<uint8_t*>(p);
     regions.assign(1, StorageCopyRegion{0, 0});
     deferredRelease = 1;
     tier = TierMemory;
@@ -133,7 +133,7 @@ void DsDeviceMeshSingle::grewBy(uint32_t offset, uint32_t alignedSize) {
     regions[0].size = offset - regions[0].offset + alignedSize;
 }
 
-uint32_t DsDeviceMeshSingle::write(uint32_t, const void *data, uint32_t size, bool noAlign) {
+uint32_t DsDeviceMeshSingle::write(uint32_t, const void* data, uint32_t size, bool noAlign) {
     uint32_t offset = slots.allocate(size, noAlign);
     if (offset == StorageSlots::Refused)
         reportStorageOverrun(name, size, slots);
@@ -142,7 +142,7 @@ uint32_t DsDeviceMeshSingle::write(uint32_t, const void *data, uint32_t size, bo
     return offset;
 }
 
-uint32_t DsDeviceMeshSingle::reserve(uint32_t, void **out, uint32_t size) {
+uint32_t DsDeviceMeshSingle::reserve(uint32_t, void** out, uint32_t size) {
     uint32_t offset = slots.allocate(size, false);
     if (offset == StorageSlots::Refused)
         reportStorageOverrun(name, size, slots);
@@ -156,11 +156,11 @@ void DsDeviceMeshSingle::beginSlot() {
     regions[0] = {slots.cursor, 0};
 }
 
-void DsDeviceMeshSingle::recordUpload(CommandContext *context) {
+void DsDeviceMeshSingle::recordUpload(CommandContext* context) {
     if (!dirty)
         return;
     dirty = 0;
-    StorageCopyRegion &r = regions[0];
+    StorageCopyRegion& r = regions[0];
     if (r.size > 0) {
         VkBufferCopy copy{r.offset, r.offset, r.size};
         vkCmdCopyBuffer(context->commandBuffer, stagingBuffer, buffer, 1, &copy);

@@ -12,7 +12,7 @@
 #include <vector>
 
 // Throws std::runtime_error naming the storage, the span and the slot it would overrun.
-[[noreturn]] void reportStorageOverrun(const char *storageName, uint32_t size, const StorageSlots &slots);
+[[noreturn]] void reportStorageOverrun(const char* storageName, uint32_t size, const StorageSlots& slots);
 
 class DataStorage : public GraphicsResource {
 public:
@@ -22,9 +22,9 @@ public:
 
     // Appends `size` bytes and returns their offset. `previousOffset` (the writer's last offset) is not reused:
     // every write of a frame gets a fresh span. Throws instead of writing past the current slot.
-    virtual uint32_t write(uint32_t previousOffset, const void *data, uint32_t size, bool noAlign = false) = 0;
+    virtual uint32_t write(uint32_t previousOffset, const void* data, uint32_t size, bool noAlign = false) = 0;
     // Like write, always aligned, but hands back the mapped address of the span for the caller to fill.
-    virtual uint32_t reserve(uint32_t previousOffset, void **out, uint32_t size) = 0;
+    virtual uint32_t reserve(uint32_t previousOffset, void** out, uint32_t size) = 0;
     // Whole buffer size in bytes (four slots).
     virtual uint32_t capacity() const = 0;
     // VkDescriptorType the storage is bound as, NotBindable for mesh storages.
@@ -32,10 +32,10 @@ public:
     // Opens the next of the four slots; the owner calls it once per frame (or before a batch of uploads).
     virtual void beginSlot() = 0;
 
-    GraphicsDevice *owner = nullptr;
+    GraphicsDevice* owner = nullptr;
     VkBuffer buffer = VK_NULL_HANDLE;
     VkDeviceMemory memory = VK_NULL_HANDLE;
-    const char *name = "data storage"; // for error messages
+    const char* name = "data storage"; // for error messages
 
 protected:
     DataStorage() = default;
@@ -44,14 +44,14 @@ protected:
 // Host-visible, host-coherent storage written in place (uniform, storage-buffer and UI geometry storages).
 class DataStorageHost : public DataStorage {
 public:
-    uint32_t write(uint32_t, const void *data, uint32_t size, bool noAlign = false) final {
+    uint32_t write(uint32_t, const void* data, uint32_t size, bool noAlign = false) final {
         uint32_t offset = slots.allocate(size, noAlign);
         if (offset == StorageSlots::Refused)
             reportStorageOverrun(name, size, slots);
         std::memcpy(mapped + offset, data, size);
         return offset;
     }
-    uint32_t reserve(uint32_t, void **out, uint32_t size) final {
+    uint32_t reserve(uint32_t, void** out, uint32_t size) final {
         uint32_t offset = slots.allocate(size, false);
         if (offset == StorageSlots::Refused)
             reportStorageOverrun(name, size, slots);
@@ -63,12 +63,12 @@ public:
     void beginSlot() final { slots.begin(); }
 
     StorageSlots slots;
-    uint8_t *mapped = nullptr;
+    uint8_t* mapped = nullptr;
 
 protected:
     // Creates the four-slot buffer with host-visible, host-coherent memory, maps it and registers the storage.
-    DataStorageHost(GraphicsDevice *device, uint32_t slotSize, uint32_t alignment, VkBufferUsageFlags usage,
-                    uint32_t descriptorType, const char *name);
+    DataStorageHost(GraphicsDevice* device, uint32_t slotSize, uint32_t alignment, VkBufferUsageFlags usage,
+                    uint32_t descriptorType, const char* name);
 
 private:
     uint32_t type;
@@ -78,20 +78,20 @@ private:
 class DsUniformSingle final : public DataStorageHost {
 public:
     // Slot size = requested size raised to a multiple of minUniformBufferOffsetAlignment.
-    DsUniformSingle(GraphicsDevice *device, uint32_t requestedSlotSize);
+    DsUniformSingle(GraphicsDevice* device, uint32_t requestedSlotSize);
 };
 
 // The global storage-buffer storage: bound as dynamic storage buffers (SBD).
 class DsStorageSingle final : public DataStorageHost {
 public:
     // Slot size = requested size raised to a multiple of minStorageBufferOffsetAlignment.
-    DsStorageSingle(GraphicsDevice *device, uint32_t requestedSlotSize);
+    DsStorageSingle(GraphicsDevice* device, uint32_t requestedSlotSize);
 };
 
 // Host-visible vertex and index storage (UI geometry): 16-byte aligned, read directly by the GPU.
 class DsMeshSingle final : public DataStorageHost {
 public:
-    DsMeshSingle(GraphicsDevice *device, uint32_t slotSize);
+    DsMeshSingle(GraphicsDevice* device, uint32_t slotSize);
 };
 
 // One span of the staging buffer to copy to the same offset of the device-local buffer.
@@ -124,10 +124,10 @@ public:
     static constexpr uint32_t Alignment = 16;
 
     // Slot size = requested size raised to a multiple of 16.
-    DsDeviceMeshSingle(GraphicsDevice *device, uint32_t requestedSlotSize, const char *name = "mesh storage");
+    DsDeviceMeshSingle(GraphicsDevice* device, uint32_t requestedSlotSize, const char* name = "mesh storage");
 
-    uint32_t write(uint32_t previousOffset, const void *data, uint32_t size, bool noAlign = false) override;
-    uint32_t reserve(uint32_t previousOffset, void **out, uint32_t size) override;
+    uint32_t write(uint32_t previousOffset, const void* data, uint32_t size, bool noAlign = false) override;
+    uint32_t reserve(uint32_t previousOffset, void** out, uint32_t size) override;
     uint32_t capacity() const override { return slots.capacity(); }
     uint32_t descriptorType() const override { return NotBindable; }
     // Opens the next slot; the region restarts at its beginning.
@@ -136,10 +136,10 @@ public:
     // Flush: one vkCmdCopyBuffer of the region when anything was written since the last flush. The region then
     // restarts at the cursor, so spans already on the device (and perhaps read by frames in flight) are not
     // copied over again.
-    void recordUpload(CommandContext *context) override;
+    void recordUpload(CommandContext* context) override;
 
     StorageSlots slots;
-    uint8_t *mapped = nullptr; // staging buffer
+    uint8_t* mapped = nullptr; // staging buffer
 
 private:
     void grewBy(uint32_t offset, uint32_t alignedSize);

@@ -6,9 +6,9 @@
 
 #include <string>
 
-DescriptorPool *DescriptorPool::global = nullptr;
+DescriptorPool* DescriptorPool::global = nullptr;
 
-DescriptorPool::DescriptorPool(GraphicsDevice *d, const std::string &spec) : owner(d), sizes(parsePoolSpec(spec)) {
+DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& spec) : owner(d), sizes(parsePoolSpec(spec)) {
     VkDescriptorPoolCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
     info.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
     info.maxSets = MaxSets;

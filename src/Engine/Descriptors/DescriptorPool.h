@@ -14,12 +14,12 @@ class DescriptorPool : public GraphicsResource {
 public:
     static constexpr uint32_t MaxSets = 150;
     // The pool descriptor sets are allocated from when none is named (the first pool created).
-    static DescriptorPool *global;
+    static DescriptorPool* global;
 
-    DescriptorPool(GraphicsDevice *device, const std::string &spec);
+    DescriptorPool(GraphicsDevice* device, const std::string& spec);
     ~DescriptorPool() override;
 
-    GraphicsDevice *owner = nullptr;
+    GraphicsDevice* owner = nullptr;
     VkDescriptorPool pool = VK_NULL_HANDLE;
     std::vector<VkDescriptorPoolSize> sizes;
 };

@@ -9,19 +9,19 @@
 
 #include <string>
 
-DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding> &bindings_, DescriptorPool *pool_)
+DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding>& bindings_, DescriptorPool* pool_)
     : pool(pool_ ? pool_ : DescriptorPool::global), bindings(bindings_) {
     ENGINE_CHECK(pool != nullptr, "DescriptorSet: no descriptor pool has been created");
     owner = pool->owner;
 
     std::vector<VkDescriptorSetLayoutBinding> layoutBindings;
-    for (const DescriptorBinding &b : bindings) {
+    for (const DescriptorBinding& b : bindings) {
         VkDescriptorSetLayoutBinding lb{};
         lb.binding = b.binding;
         lb.descriptorCount = 1;
         lb.stageFlags = VK_SHADER_STAGE_ALL;
         if (b.type == DATA_STORAGE)
-            lb.descriptorType = VkDescriptorType(static_cast<DataStorage *>(b.object)->descriptorType());
+            lb.descriptorType = VkDescriptorType(static_cast<DataStorage*>(b.object)->descriptorType());
         else if (b.type == TEXTURE)
             lb.descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
         else if (b.type == INPUT_ATTACHMENT)
@@ -51,7 +51,7 @@ DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding> &bindings_, De
                      std::to_string(int(result)));
 
     for (size_t i = 0; i < bindings.size(); ++i) {
-        const DescriptorBinding &b = bindings[i];
+        const DescriptorBinding& b = bindings[i];
         VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
         write.dstSet = set;
         write.dstBinding = b.binding;
@@ -60,10 +60,10 @@ DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding> &bindings_, De
         VkDescriptorBufferInfo bufferInfo{};
         VkDescriptorImageInfo imageInfo{};
         if (b.type == DATA_STORAGE) {
-            bufferInfo = {static_cast<DataStorage *>(b.object)->buffer, 0, b.range};
+            bufferInfo = {static_cast<DataStorage*>(b.object)->buffer, 0, b.range};
             write.pBufferInfo = &bufferInfo;
         } else {
-            imageInfo.imageView = static_cast<ImageView *>(b.object)->view;
+            imageInfo.imageView = static_cast<ImageView*>(b.object)->view;
             imageInfo.imageLayout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL;
             if (b.type == TEXTURE)
                 imageInfo.sampler = b.sampler ? b.sampler->sampler : VK_NULL_HANDLE;

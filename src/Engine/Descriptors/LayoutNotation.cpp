@@ -5,7 +5,7 @@
 #include <climits>
 #include <stdexcept>
 
-std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string &prefix) {
+std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string& prefix) {
     if (prefix == "UBD")
         return VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC;
     if (prefix == "SBD")
@@ -28,15 +28,15 @@ struct Token {
     uint32_t number;
 };
 
-[[noreturn]] void malformed(const char *what, const std::string &text, const std::string &token,
-                            const std::string &reason) {
+[[noreturn]] void malformed(const char* what, const std::string& text, const std::string& token,
+                            const std::string& reason) {
     throw std::runtime_error(std::string(what) + " \"" + text + "\": malformed token \"" + token + "\" (" + reason +
                              ")");
 }
 
 // "<prefix>_<decimal number>" with a known prefix; the number must fit an int, as the binding numbers and
 // descriptor counts of the system do.
-Token parseToken(const char *what, const std::string &text, const std::string &token, bool allowInputAttachment) {
+Token parseToken(const char* what, const std::string& text, const std::string& token, bool allowInputAttachment) {
     if (token.empty())
         malformed(what, text, token, "empty token from doubled separators");
     size_t underscore = token.find('_');
@@ -64,15 +64,15 @@ Token parseToken(const char *what, const std::string &text, const std::string &t
 
 } // namespace
 
-std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string &notation) {
+std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string& notation) {
     std::vector<std::vector<VkDescriptorSetLayoutBinding>> sets;
-    for (const std::string &setText : Helper::split(notation, ' ')) {
+    for (const std::string& setText : Helper::split(notation, ' ')) {
         if (setText.empty())
             malformed("layout notation", notation, setText, "empty token from doubled separators");
-        std::vector<VkDescriptorSetLayoutBinding> &bindings = sets.emplace_back();
-        for (const std::string &tokenText : Helper::split(setText, '+')) {
+        std::vector<VkDescriptorSetLayoutBinding>& bindings = sets.emplace_back();
+        for (const std::string& tokenText : Helper::split(setText, '+')) {
             Token token = parseToken("layout notation", notation, tokenText, true);
-            for (const VkDescriptorSetLayoutBinding &b : bindings)
+            for (const VkDescriptorSetLayoutBinding& b : bindings)
                 if (b.binding == token.number)
                     malformed("layout notation", notation, tokenText, "binding number used twice in one set");
             VkDescriptorSetLayoutBinding binding{};
@@ -87,9 +87,9 @@ std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const
     return sets;
 }
 
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string &spec) {
+std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& spec) {
     std::vector<VkDescriptorPoolSize> sizes;
-    for (const std::string &tokenText : Helper::split(spec, '+')) {
+    for (const std::string& tokenText : Helper::split(spec, '+')) {
         Token token = parseToken("descriptor pool spec", spec, tokenText, false);
         sizes.push_back({token.type, token.number});
     }

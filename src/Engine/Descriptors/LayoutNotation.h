@@ -10,13 +10,13 @@
 #include <vector>
 
 // UBD, SBD, SB, CIS, SI, IA (whole, case-sensitive prefixes); nullopt for anything else.
-std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string &prefix);
+std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string& prefix);
 
 // One binding list per set, bindings in token order, each with count 1, every stage and no immutable samplers.
 // A malformed token (no "_", empty or non-numeric or out-of-range number, empty token from doubled separators,
 // unknown prefix, a binding number used twice in one set) throws std::runtime_error naming the notation and
 // the token.
-std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string &notation);
+std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string& notation);
 
 // Pool sizes in token order. "IA" is not accepted in a pool spec; malformed tokens throw as above.
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string &spec);
+std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& spec);
