@@ -2,7 +2,9 @@
 
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Images/Dds.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -206,4 +208,70 @@ void imageBarrier(CommandContext* context, VkImage image, const VkImageSubresour
     dependency.imageMemoryBarrierCount = 1;
     dependency.pImageMemoryBarriers = &barrier;
     vkCmdPipelineBarrier2(context->commandBuffer, &dependency);
+}
+
+namespace {
+
+// Stops with a clear error when the device cannot sample or fill images of this format and size.
+void checkSampleable(GraphicsDevice* device, VkFormat format, uint32_t size, uint32_t maxSize,
+                     const std::string& path) {
+    VkFormatProperties props{};
+    vkGetPhysicalDeviceFormatProperties(device->physicalDevice, format, &props);
+    VkFormatFeatureFlags needed = VK_FORMAT_FEATURE_SAMPLED_IMAGE_BIT | VK_FORMAT_FEATURE_TRANSFER_DST_BIT;
+    ENGINE_CHECK((props.optimalTilingFeatures & needed) == needed,
+                 "DDS image format " + std::to_string(int(format)) + " of [" + path +
+                     "] cannot be sampled on this device");
+    ENGINE_CHECK(size <= maxSize, "DDS image [" + path + "] is larger than this device allows");
+}
+
+} // namespace
+
+Image2D* createTextureFromDds(GraphicsDevice* device, const std::string& path, VkImageUsageFlags extraUsage) {
+    DdsImage dds = Dds::loadTexture2D(path);
+    checkSampleable(device, dds.format, std::max(dds.width, dds.height),
+                    device->properties.limits.maxImageDimension2D, path);
+    auto* image = new Image2D(device, dds.width, dds.height, dds.format,
+                              VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | extraUsage,
+                              VK_IMAGE_ASPECT_COLOR_BIT, dds.mipLevels);
+    for (uint32_t level = 0; level < dds.mipLevels; ++level) {
+        const DdsSurface& s = dds.surface(0, level);
+        image->addStagingUpload(dds.data(0, level), s.size, s.width, s.height, 0, 1, level);
+    }
+    device->pendingImageUploads.push_back(image);
+    return image;
+}
+
+ImageCube* createCubeFromDdsFaces(GraphicsDevice* device, const std::string& directory,
+                                  const std::vector<std::string>& names, VkImageUsageFlags extraUsage) {
+    ENGINE_CHECK(names.size() == 6, "A cube map needs six face files, got " + std::to_string(names.size()));
+    // Every face is read and checked before any GPU object exists, so a bad face leaks nothing.
+    std::vector<DdsImage> faces;
+    faces.reserve(6);
+    for (const std::string& name : names) {
+        std::string path = directory + name;
+        faces.push_back(Dds::load(path));
+        const DdsImage& face = faces.back();
+        if (face.faces != 1)
+            ENGINE_ERROR(Dds::loadErrorMessage(path));
+        ENGINE_CHECK(face.width == face.height, "Cube map face [" + path + "] is not square");
+        ENGINE_CHECK(face.width == faces.front().width && face.format == faces.front().format,
+                     "Cube map face [" + path + "] differs in size or format from face [" + directory +
+                         names.front() + "]");
+    }
+    const DdsImage& first = faces.front();
+    checkSampleable(device, first.format, first.width, device->properties.limits.maxImageDimensionCube,
+                    directory + names.front());
+    auto* image = new ImageCube(device, first.width, first.height, first.format,
+                                VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | extraUsage, 1);
+    for (uint32_t i = 0; i < 6; ++i) {
+        const DdsSurface& s = faces[i].surface(0, 0);
+        image->addStagingUpload(faces[i].data(0, 0), s.size, s.width, s.height, i, 1, 0);
+        faces[i].bytes = {};
+    }
+    device->pendingImageUploads.push_back(image);
+    return image;
+}
+
+ImageCube* createSkyboxCube(GraphicsDevice* device, const std::vector<std::string>& names) {
+    return createCubeFromDdsFaces(device, SkyboxDirectory, names);
 }

@@ -4,7 +4,9 @@
 
 #include <vulkan/vulkan.h>
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A view of an image; owned views are destroyed with their owner.
@@ -89,6 +91,22 @@ public:
     GraphicsDevice* owner = nullptr;
     VkSampler sampler = VK_NULL_HANDLE;
 };
+
+// Directory and face files of the sky box, in cube layer order +X, -X, +Y, -Y, +Z, -Z.
+inline constexpr const char* SkyboxDirectory = "assets/textures/skybox/";
+inline constexpr std::array<const char*, 6> SkyboxFaceFiles = {"right.dds",  "left.dds",  "top.dds",
+                                                               "bottom.dds", "front.dds", "back.dds"};
+
+// A texture from a DDS file: an Image2D (transfer dst | sampled | extraUsage) with the file's format and its full
+// mip chain, every level staged, queued on device->pendingImageUploads. A file without the full chain, a cube
+// file or a format the device cannot sample ends with the DDS load error.
+Image2D* createTextureFromDds(GraphicsDevice* device, const std::string& path, VkImageUsageFlags extraUsage = 0);
+// A cube map from six DDS files read from directory + names[i] into layer i, level 0 of each, queued for upload.
+// The faces must be square and share the first face's size and format.
+ImageCube* createCubeFromDdsFaces(GraphicsDevice* device, const std::string& directory,
+                                  const std::vector<std::string>& names, VkImageUsageFlags extraUsage = 0);
+// The sky box cube: the six names read from SkyboxDirectory.
+ImageCube* createSkyboxCube(GraphicsDevice* device, const std::vector<std::string>& names);
 
 // Image layout transition with synchronization2 stage and access masks.
 void imageBarrier(CommandContext* context, VkImage image, const VkImageSubresourceRange& range,
