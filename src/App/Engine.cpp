@@ -7,6 +7,8 @@
 #include "App/Screenshot.h"
 #include "App/Window.h"
 #include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Helper/Helper.h"
@@ -62,6 +64,17 @@ void engineStart(const CommandLine& commandLine) {
     screenshot = new ScreenshotCapture(Globals::device);
 
     Globals::random.seed(5489u);
+
+    // Every mesh is written into the first slot of the mesh storage, begun once here.
+    Globals::meshStorage = new DsDeviceMeshSingle(Globals::device, 10000000);
+    Globals::meshStorage->beginSlot();
+    Globals::descriptorPool = new DescriptorPool(Globals::device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
+    Globals::uniformStorage = new DsUniformSingle(Globals::device, 100000);
+    Globals::storageBufferStorage = new DsStorageSingle(Globals::device, 16000000);
+
+    // Keep this the last step of start: meshes created by everything above reach the device in the first
+    // frame's upload pass.
+    Globals::meshStorage->registerFlush();
 }
 
 void engineUpdate() {
@@ -82,6 +95,9 @@ void engineUpdate() {
         Globals::uiVisible = !Globals::uiVisible;
     if (input.pressed(VirtualKey::F12))
         requestScreenshot(timestampedScreenshotName());
+
+    Globals::uniformStorage->beginSlot();
+    Globals::storageBufferStorage->beginSlot();
 }
 
 // The passes between the upload pass and presentation. Until the scene renders, the acquired image is
@@ -197,6 +213,11 @@ void engineShutdown() {
     screenshot = nullptr;
     if (Globals::device)
         teardownDevice(Globals::device);
+    // The storages and the pool went with the device's registry.
+    Globals::meshStorage = nullptr;
+    Globals::descriptorPool = nullptr;
+    Globals::uniformStorage = nullptr;
+    Globals::storageBufferStorage = nullptr;
     delete Globals::swapChain;
     Globals::swapChain = nullptr;
     delete Globals::device;

@@ -1,0 +1,37 @@
+#pragma once
+#include "Engine/GraphicsDevice/GraphicsResource.h"
+
+#include <vulkan/vulkan.h>
+
+#include <string>
+#include <vector>
+
+class GraphicsDevice;
+class CommandContext;
+
+// A compute pipeline from "./shaders/" + name + "_" + entry point + ".spv".
+class PipelineCompute : public GraphicsResource {
+public:
+    explicit PipelineCompute(GraphicsDevice* device);
+    ~PipelineCompute() override;
+
+    // Creates the module; "failed to open file!" when the file cannot be opened.
+    void load(const std::string& pipelineName, const std::string& entryPoint);
+    void create();
+
+    // vkCmdBindPipeline unless the context has this pipeline bound already.
+    void bind(CommandContext* context);
+    // Binds the context's pending data sets from set 0 with their dynamic offsets.
+    void bindDataSets(CommandContext* context);
+
+    VkPipeline pipeline = VK_NULL_HANDLE;
+    VkPipelineLayout layout = VK_NULL_HANDLE;
+    GraphicsDevice* owner = nullptr;
+    VkShaderModule module = VK_NULL_HANDLE;
+    std::string entryPoint;       // from the file name ("CS_init")
+    std::string moduleEntryPoint; // inside the module
+    std::string name;
+    std::string layoutNotation;
+    std::vector<VkDescriptorSetLayout> setLayouts;
+    std::vector<VkPushConstantRange> pushConstantRanges;
+};

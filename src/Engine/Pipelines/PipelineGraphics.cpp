@@ -1,0 +1,167 @@
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Descriptors/LayoutNotation.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+
+#include <string>
+
+VkPipelineLayout createPipelineLayout(GraphicsDevice* device, const std::string& notation,
+                                      const std::vector<VkPushConstantRange>& pushConstantRanges,
+                                      std::vector<VkDescriptorSetLayout>& setLayouts) {
+    std::vector<std::vector<VkDescriptorSetLayoutBinding>> sets = parseLayoutNotation(notation);
+    destroySetLayouts(device, setLayouts);
+    setLayouts.assign(sets.size(), VK_NULL_HANDLE);
+    for (size_t i = 0; i < sets.size(); ++i) {
+        VkDescriptorSetLayoutCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
+        info.bindingCount = uint32_t(sets[i].size());
+        info.pBindings = sets[i].data();
+        if (vkCreateDescriptorSetLayout(device->device, &info, nullptr, &setLayouts[i]) != VK_SUCCESS) {
+            destroySetLayouts(device, setLayouts);
+            ENGINE_ERROR("failed to create descriptor set layout " + std::to_string(i) + " of \"" + notation + "\"");
+        }
+    }
+    VkPipelineLayoutCreateInfo info{VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO};
+    info.setLayoutCount = uint32_t(setLayouts.size());
+    info.pSetLayouts = setLayouts.data();
+    info.pushConstantRangeCount = uint32_t(pushConstantRanges.size());
+    info.pPushConstantRanges = pushConstantRanges.data();
+    VkPipelineLayout layout = VK_NULL_HANDLE;
+    if (vkCreatePipelineLayout(device->device, &info, nullptr, &layout) != VK_SUCCESS) {
+        destroySetLayouts(device, setLayouts);
+        ENGINE_ERROR("failed to create pipeline layout for \"" + notation + "\"");
+    }
+    return layout;
+}
+
+void destroySetLayouts(GraphicsDevice* device, std::vector<VkDescriptorSetLayout>& setLayouts) {
+    for (VkDescriptorSetLayout l : setLayouts)
+        if (l != VK_NULL_HANDLE)
+            vkDestroyDescriptorSetLayout(device->device, l, nullptr);
+    setLayouts.clear();
+}
+
+PipelineGraphics::PipelineGraphics(GraphicsDevice* d) : owner(d) {
+    tier = TierPipeline;
+    deferredRelease = 1;
+    device = d;
+    registerResource(d, this);
+}
+
+PipelineGraphics::~PipelineGraphics() {
+    destroySetLayouts(owner, setLayouts);
+    if (pipeline != VK_NULL_HANDLE)
+        vkDestroyPipeline(owner->device, pipeline, nullptr);
+    if (layout != VK_NULL_HANDLE)
+        vkDestroyPipelineLayout(owner->device, layout, nullptr);
+    for (VkShaderModule m : modules)
+        if (m != VK_NULL_HANDLE)
+            vkDestroyShaderModule(owner->device, m, nullptr);
+}
+
+void PipelineGraphics::loadShaders(const std::string& pipelineName) {
+    loadShaders(pipelineName, std::filesystem::current_path() / "shaders");
+}
+
+void PipelineGraphics::loadShaders(const std::string& pipelineName, const std::filesystem::path& directory) {
+    name = pipelineName;
+    GraphicsShaderFiles files = findGraphicsShaders(directory, pipelineName);
+    for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
+        if (files.entryPoints[stage].empty())
+            continue;
+        ShaderModule module;
+        if (!createShaderModule(owner->device, files.paths[stage].string(), stageBit(stage), module))
+            continue;
+        if (modules[stage] != VK_NULL_HANDLE)
+            vkDestroyShaderModule(owner->device, modules[stage], nullptr);
+        modules[stage] = module.module;
+        entryPoints[stage] = files.entryPoints[stage];
+        moduleEntryPoints[stage] = module.moduleEntryPoint;
+    }
+}
+
+void PipelineGraphics::setVertexLayout(const VertexLayout& layout_, bool interleaved) {
+    vertexLayout = layout_;
+    VertexInputDescription input = vertexInputFor(layout_, interleaved);
+    vertexBindings = std::move(input.bindings);
+    vertexAttributes = std::move(input.attributes);
+}
+
+void PipelineGraphics::create(const AttachmentFormats& formats) {
+    const std::string what = "pipeline \"" + name + "\"";
+    ENGINE_CHECK(modules[StageVertex] != VK_NULL_HANDLE, what + ": no vertex shader (shaders/" + name + "_VS_*.spv)");
+    bool tessellated = options.tessellationEnable != 0;
+    ENGINE_CHECK(!tessellated || (modules[StageTessControl] && modules[StageTessEvaluation]),
+                 what + ": tessellation needs both tessellation shaders");
+    ENGINE_CHECK(!tessellated || options.patchControlPoints > 0, what + ": tessellation needs patch control points");
+
+    std::vector<VkPipelineShaderStageCreateInfo> stages;
+    for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
+        if (modules[stage] == VK_NULL_HANDLE)
+            continue;
+        if (!tessellated && (stage == StageTessControl || stage == StageTessEvaluation))
+            continue;
+        VkPipelineShaderStageCreateInfo info{VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO};
+        info.stage = stageBit(stage);
+        info.module = modules[stage];
+        info.pName = moduleEntryPoints[stage].c_str();
+        stages.push_back(info);
+    }
+
+    VkPipelineVertexInputStateCreateInfo vertexInput{VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
+    vertexInput.vertexBindingDescriptionCount = uint32_t(vertexBindings.size());
+    vertexInput.pVertexBindingDescriptions = vertexBindings.data();
+    vertexInput.vertexAttributeDescriptionCount = uint32_t(vertexAttributes.size());
+    vertexInput.pVertexAttributeDescriptions = vertexAttributes.data();
+
+    FixedFunctionState state;
+    buildFixedFunctionState(options, uint32_t(formats.color.size()), state);
+
+    if (layout != VK_NULL_HANDLE)
+        vkDestroyPipelineLayout(owner->device, layout, nullptr);
+    layout = createPipelineLayout(owner, layoutNotation, pushConstantRanges, setLayouts);
+
+    VkPipelineRenderingCreateInfo rendering{VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
+    rendering.viewMask = 0;
+    rendering.colorAttachmentCount = uint32_t(formats.color.size());
+    rendering.pColorAttachmentFormats = formats.color.data();
+    rendering.depthAttachmentFormat = formats.depth;
+    rendering.stencilAttachmentFormat = VK_FORMAT_UNDEFINED;
+
+    VkGraphicsPipelineCreateInfo info{VK_STRUCTURE_TYPE_GRAPHICS_PIPELINE_CREATE_INFO};
+    info.pNext = &rendering;
+    info.stageCount = uint32_t(stages.size());
+    info.pStages = stages.data();
+    info.pVertexInputState = &vertexInput;
+    info.pInputAssemblyState = &state.inputAssembly;
+    info.pTessellationState = tessellated ? &state.tessellation : nullptr;
+    info.pViewportState = &state.viewport;
+    info.pRasterizationState = &state.rasterization;
+    info.pMultisampleState = &state.multisample;
+    info.pDepthStencilState = &state.depthStencil;
+    info.pColorBlendState = &state.colorBlend;
+    info.pDynamicState = &state.dynamic;
+    info.layout = layout;
+    info.renderPass = VK_NULL_HANDLE;
+    info.subpass = 0;
+
+    if (pipeline != VK_NULL_HANDLE)
+        vkDestroyPipeline(owner->device, pipeline, nullptr);
+    pipeline = VK_NULL_HANDLE;
+    VkResult result = vkCreateGraphicsPipelines(owner->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
+    destroySetLayouts(owner, setLayouts);
+    if (result != VK_SUCCESS)
+        ENGINE_ERROR(what + ": vkCreateGraphicsPipelines failed (VkResult " + std::to_string(int(result)) + ")");
+}
+
+void PipelineGraphics::bind(CommandContext* context) {
+    if (context->boundGraphicsPipeline == this)
+        return;
+    vkCmdBindPipeline(context->commandBuffer, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline);
+    context->boundGraphicsPipeline = this;
+}
+
+void PipelineGraphics::bindDataSets(CommandContext* context) {
+    context->flushPendingSets(VK_PIPELINE_BIND_POINT_GRAPHICS, layout);
+}
