@@ -1,10 +1,17 @@
 #include "GpuFixture.h"
 
+#include "App/Globals.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 
 VulkanInstance* GpuTest::instance = nullptr;
 GraphicsDevice* GpuTest::device = nullptr;
+DsDeviceMeshSingle* GpuTest::meshStorage = nullptr;
+DescriptorPool* GpuTest::descriptorPool = nullptr;
+DsUniformSingle* GpuTest::uniformStorage = nullptr;
+DsStorageSingle* GpuTest::storageBufferStorage = nullptr;
 
 void GpuTest::SetUpTestSuite() {
     instance = new VulkanInstance();
@@ -12,6 +19,17 @@ void GpuTest::SetUpTestSuite() {
     ASSERT_NE(instance->instance, VK_NULL_HANDLE) << "no Vulkan instance (is mesa-vulkan-drivers installed?)";
     device = createDevice(instance->instance, VK_NULL_HANDLE, nullptr);
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
+
+    meshStorage = new DsDeviceMeshSingle(device, 10000000);
+    meshStorage->beginSlot();
+    descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
+    uniformStorage = new DsUniformSingle(device, 100000);
+    storageBufferStorage = new DsStorageSingle(device, 16000000);
+    Globals::device = device;
+    Globals::meshStorage = meshStorage;
+    Globals::descriptorPool = descriptorPool;
+    Globals::uniformStorage = uniformStorage;
+    Globals::storageBufferStorage = storageBufferStorage;
 }
 
 void GpuTest::TearDownTestSuite() {
@@ -20,6 +38,15 @@ void GpuTest::TearDownTestSuite() {
         delete device;
     }
     device = nullptr;
+    meshStorage = nullptr;
+    descriptorPool = nullptr;
+    uniformStorage = nullptr;
+    storageBufferStorage = nullptr;
+    Globals::device = nullptr;
+    Globals::meshStorage = nullptr;
+    Globals::descriptorPool = nullptr;
+    Globals::uniformStorage = nullptr;
+    Globals::storageBufferStorage = nullptr;
     if (instance)
         instance->destroy();
     delete instance;

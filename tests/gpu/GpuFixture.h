@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+class DescriptorPool;
+class DsDeviceMeshSingle;
+class DsUniformSingle;
+class DsStorageSingle;
+
 #include <cstring>
 #include <vector>
 
@@ -25,4 +30,10 @@ protected:
 
     static VulkanInstance* instance;
     static GraphicsDevice* device;
+    // The program's global storages and descriptor pool, sized as at engine start and also set in Globals.
+    // The mesh storage's first slot is begun; the uniform and storage-buffer storages are begun by each test.
+    static DsDeviceMeshSingle* meshStorage;
+    static DescriptorPool* descriptorPool;
+    static DsUniformSingle* uniformStorage;
+    static DsStorageSingle* storageBufferStorage;
 };

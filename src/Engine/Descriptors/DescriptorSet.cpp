@@ -45,10 +45,12 @@ DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding>& bindings_, De
     alloc.descriptorSetCount = 1;
     alloc.pSetLayouts = &layout;
     VkResult result = vkAllocateDescriptorSets(owner->device, &alloc, &set);
-    vkDestroyDescriptorSetLayout(owner->device, layout, nullptr);
-    if (result != VK_SUCCESS)
+    if (result != VK_SUCCESS) {
+        vkDestroyDescriptorSetLayout(owner->device, layout, nullptr);
+        set = VK_NULL_HANDLE;
         ENGINE_ERROR("failed to allocate descriptor set (descriptor pool exhausted?) VkResult " +
                      std::to_string(int(result)));
+    }
 
     for (size_t i = 0; i < bindings.size(); ++i) {
         const DescriptorBinding& b = bindings[i];
@@ -71,6 +73,8 @@ DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding>& bindings_, De
         }
         vkUpdateDescriptorSets(owner->device, 1, &write, 0, nullptr);
     }
+    // Writes need the layout alive; it is not needed after them.
+    vkDestroyDescriptorSetLayout(owner->device, layout, nullptr);
 
     tier = TierDescriptorSet;
     deferredRelease = 1;

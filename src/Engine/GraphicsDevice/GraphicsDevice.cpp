@@ -68,6 +68,8 @@ GraphicsDevice* createDevice(VkInstance instance, VkSurfaceKHR surface, WindowSu
     VkPhysicalDeviceVulkan13Features want13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
     want13.synchronization2 = VK_TRUE;
     want13.dynamicRendering = VK_TRUE;
+    // glslc targeting Vulkan 1.3 declares compute work group sizes with LocalSizeId, which needs maintenance4.
+    want13.maintenance4 = have13.maintenance4;
     VkPhysicalDeviceVulkan12Features want12{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_FEATURES};
     want12.runtimeDescriptorArray = have12.runtimeDescriptorArray;
     want12.pNext = &want13;

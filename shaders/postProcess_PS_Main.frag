@@ -1,0 +1,36 @@
+#version 450
+// Resolves the high-dynamic-range colour target into the swap chain image: exposure, then a filmic curve
+// (Hable's) normalised to its white point. The output is linear; the sRGB swap chain format encodes it.
+
+// Post-process block (8 bytes): {exposure, filmic exposure bias}, {1.0, 2.0} from the render manager.
+layout(std140, set = 0, binding = 0) uniform PostProcessBlock {
+    float exposure;
+    float exposureBias;
+} post;
+
+// The colour target; its alpha holds scene depth information, not coverage, and is ignored.
+layout(set = 0, binding = 1) uniform sampler2D hdrColor;
+
+layout(location = 0) in vec2 inTexCoord;
+layout(location = 0) out vec4 outColor;
+
+// Linear white: the scene value that maps to 1.0.
+const float WhitePoint = 11.2;
+
+vec3 filmic(vec3 x) {
+    const float A = 0.15; // shoulder strength
+    const float B = 0.50; // linear strength
+    const float C = 0.10; // linear angle
+    const float D = 0.20; // toe strength
+    const float E = 0.02; // toe numerator
+    const float F = 0.30; // toe denominator
+    return ((x * (A * x + C * B) + D * E) / (x * (A * x + B) + D * F)) - E / F;
+}
+
+void main() {
+    vec3 hdr = texture(hdrColor, inTexCoord).rgb;
+    // Negative or non-finite texels (a blown-up simulation) must not poison the curve.
+    hdr = clamp(hdr, vec3(0.0), vec3(65504.0));
+    vec3 mapped = filmic(hdr * post.exposure * post.exposureBias) / filmic(vec3(WhitePoint));
+    outColor = vec4(clamp(mapped, 0.0, 1.0), 1.0);
+}
