@@ -1,7 +1,9 @@
 #pragma once
 // Binding a mesh's buffers for a draw. The pipeline reads attribute i of its own layout at binding i; each binding
 // is fed from the mesh's stream with the same meaning, so one mesh serves pipelines that read different subsets
-// of its attributes. A Mesh calls these when the context's bound mesh differs from it.
+// of its attributes. A Mesh binds its buffers when the context's bound mesh is not itself, records itself as the
+// bound mesh, then draws. Binding another graphics pipeline clears the bound mesh, because the vertex bindings
+// follow the pipeline's attribute order.
 #include "Engine/Buffers/VertexLayout.h"
 
 #include <vulkan/vulkan.h>

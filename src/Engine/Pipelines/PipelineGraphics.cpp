@@ -160,6 +160,8 @@ void PipelineGraphics::bind(CommandContext* context) {
         return;
     vkCmdBindPipeline(context->commandBuffer, VK_PIPELINE_BIND_POINT_GRAPHICS, pipeline);
     context->boundGraphicsPipeline = this;
+    // Vertex bindings follow the pipeline's attribute order: the same mesh must be bound again for it.
+    context->boundMesh = nullptr;
 }
 
 void PipelineGraphics::bindDataSets(CommandContext* context) {
