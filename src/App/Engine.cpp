@@ -6,6 +6,8 @@
 #include "App/Keyboard.h"
 #include "App/Screenshot.h"
 #include "App/Window.h"
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/Scene.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -72,9 +74,18 @@ void engineStart(const CommandLine& commandLine) {
     Globals::uniformStorage = new DsUniformSingle(Globals::device, 100000);
     Globals::storageBufferStorage = new DsStorageSingle(Globals::device, 16000000);
 
+    Globals::scene = new Demo::Scene();
+    // Scene set-up: the astro system builds the solar system in its Create.
+    auto* astroSystem = new Demo::AstroSystem("AstroSystem", Globals::scene);
+    Globals::scene->add(astroSystem);
+    astroSystem->Create();
+
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
     Globals::meshStorage->registerFlush();
+
+    // Every object is started once, after everything exists (the astro system launches its cache worker here).
+    Globals::scene->start();
 }
 
 void engineUpdate() {
@@ -98,6 +109,10 @@ void engineUpdate() {
 
     Globals::uniformStorage->beginSlot();
     Globals::storageBufferStorage->beginSlot();
+
+    // All objects update before any writes its uniforms.
+    Globals::scene->update();
+    Globals::scene->updateUniforms();
 }
 
 // The passes between the upload pass and presentation. Until the scene renders, the acquired image is
@@ -204,6 +219,11 @@ void frameRender() {
 }
 
 void engineShutdown() {
+    // Worker threads stop before anything they read goes away.
+    if (Globals::scene)
+        for (Demo::SceneObject* object : Globals::scene->objects)
+            if (auto* astroSystem = dynamic_cast<Demo::AstroSystem*>(object))
+                astroSystem->shutdownWorker();
     if (Globals::device) {
         vkDeviceWaitIdle(Globals::device->device);
         if (screenshot)

@@ -1,0 +1,73 @@
+#include "Demo/Astro/AstroObject.h"
+
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/SceneComponent.h"
+#include "Engine/Data/DataBinding.h"
+
+namespace Demo {
+
+AstroObject::AstroObject(std::string name_, Scene* scene_) : SceneObject(std::move(name_), scene_) {
+    orbit.body = this;
+}
+
+AstroObject::~AstroObject() {
+    delete objectUniform;
+}
+
+void AstroObject::Create() {
+    SceneObject::Create();
+    if (!objectUniform)
+        objectUniform = createUniformBinding(sizeof(AstroObjectBlock));
+}
+
+Vec3d spinAngles(const float rotationSpeed[3], double seconds) {
+    float t = float(seconds);
+    return {double(0.01f * rotationSpeed[0] * t), double(0.01f * rotationSpeed[1] * t),
+            double(0.01f * rotationSpeed[2] * t)};
+}
+
+void AstroObject::Update() {
+    bool spins = rotationSpeed[0] != 0.0f || rotationSpeed[1] != 0.0f || rotationSpeed[2] != 0.0f;
+    if (system && spins) {
+        double seconds = double(system->timeStep) * system->timeStepLength - rotationEpoch;
+        transform->rotation = Quatd::fromEuler(spinAngles(rotationSpeed, seconds));
+        transform->markDirty();
+        transform->updateMatrix();
+    }
+    SceneObject::Update();
+}
+
+void AstroObject::UpdateUniforms() {
+    Vec3d p = transform->worldPosition();
+    position[0] = float(p.x);
+    position[1] = float(p.y);
+    position[2] = float(p.z);
+    AstroObjectBlock block{{position[0], position[1], position[2]}, radius};
+    writeUniformBinding(objectUniform, &block);
+    SceneObject::UpdateUniforms();
+}
+
+AstroSurface* AstroObject::getSurface() {
+    for (SceneComponent* component : components)
+        if (AstroSurface* surface = component->asSurface())
+            return surface;
+    return nullptr;
+}
+
+Atmosphere* AstroObject::getAtmosphere() {
+    for (SceneComponent* component : components)
+        if (Atmosphere* atmosphere = component->asAtmosphere())
+            return atmosphere;
+    return nullptr;
+}
+
+int AstroObject::depth() const {
+    int d = 0;
+    // Parent links come from addObject, which only accepts parents already in the system; the bound guards
+    // against a cycle made by hand.
+    for (const AstroObject* p = parent; p && d < 1024; p = p->parent)
+        ++d;
+    return d;
+}
+
+} // namespace Demo

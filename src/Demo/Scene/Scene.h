@@ -1,0 +1,30 @@
+#pragma once
+// The scene: the owning list of objects in creation order and the main camera.
+#include <vector>
+
+namespace Demo {
+
+class SceneObject;
+class DemoCamera;
+
+class Scene {
+public:
+    Scene() = default;
+    // Deletes the objects in list order (an astro system precedes its bodies, so its worker stops first).
+    ~Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // Appends an object; the scene owns it from now on.
+    void add(SceneObject* object);
+
+    // The frame passes: every object finishes one hook before any object receives the next.
+    void start();
+    void update();
+    void updateUniforms();
+
+    DemoCamera* mainCamera = nullptr;
+    std::vector<SceneObject*> objects;
+};
+
+} // namespace Demo

@@ -1,0 +1,34 @@
+#pragma once
+// The spacecraft's body: an astronomical object (type code 4) with its simulated state. Its model, lights,
+// engines and the components that fly it attach to this class.
+#include "Demo/Astro/AstroObject.h"
+
+#include <string>
+
+namespace Demo {
+
+class MissionPlan;
+class SpacecraftNavigation;
+class SpacecraftPrediction;
+
+class Spacecraft : public AstroObject {
+public:
+    Spacecraft(std::string name, Scene* scene, std::string modelName);
+
+    uint32_t typeCode() const override { return ASTRO_SPACECRAFT; }
+
+    MissionPlan* missionPlan = nullptr;
+    SpacecraftNavigation* navigation = nullptr;
+    SpacecraftPrediction* prediction = nullptr;
+
+    // World units at the system's current time step, the step before, and interpolated for drawing.
+    Vec3d simPosition, previousSimPosition, renderPosition;
+    // World units per second, likewise.
+    Vec3d simVelocity, previousSimVelocity, renderVelocity;
+    Vec3d thrustAcceleration; // world units per second², this frame
+    bool rcsActive = false;
+    bool rcsActivePrevious = false;
+    std::string modelName; // asset name under assets/
+};
+
+} // namespace Demo
