@@ -7,6 +7,8 @@
 #include "App/Screenshot.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -33,6 +35,18 @@ float frameTimeFromNanoseconds(long long nanoseconds) {
 }
 
 void requestScreenshot(const std::string& path) { screenshotRequest = path; }
+
+// The --target option: the main camera focuses the named body.
+static void focusCameraOn(const std::string& name) {
+    Demo::DemoCamera* camera = Globals::scene->mainCamera;
+    for (Demo::SceneObject* object : Globals::scene->objects)
+        if (object->name == name && object != camera) {
+            camera->setMode(Demo::TARGET_FOCUS);
+            camera->setTarget(object);
+            return;
+        }
+    std::cout << "--target: no body named \"" << name << "\"; the camera keeps its start view" << std::endl;
+}
 
 void engineStart(const CommandLine& commandLine) {
     Globals::demoEnabled = commandLine.demo;
@@ -75,10 +89,23 @@ void engineStart(const CommandLine& commandLine) {
     Globals::storageBufferStorage = new DsStorageSingle(Globals::device, 16000000);
 
     Globals::scene = new Demo::Scene();
-    // Scene set-up: the astro system builds the solar system in its Create.
+    Globals::renderManager = new Demo::RenderManager();
+
+    // Scene set-up: the camera first (the solar system hands it its target), then the astro system, which
+    // builds the solar system in its Create.
+    auto* camera = new Demo::DemoCamera("MainCamera", Globals::scene);
+    Globals::scene->add(camera);
+    camera->Create();
+    Globals::scene->mainCamera = camera;
+    camera->transform->position = {0.0, 0.0, -100.0};
+    camera->transform->markDirty();
+    camera->transform->updateMatrix();
     auto* astroSystem = new Demo::AstroSystem("AstroSystem", Globals::scene);
     Globals::scene->add(astroSystem);
     astroSystem->Create();
+
+    if (commandLine.target)
+        focusCameraOn(*commandLine.target);
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -113,26 +140,7 @@ void engineUpdate() {
     // All objects update before any writes its uniforms.
     Globals::scene->update();
     Globals::scene->updateUniforms();
-}
-
-// The passes between the upload pass and presentation. Until the scene renders, the acquired image is
-// cleared inside a dynamic-rendering pass so that a real frame is recorded and presented.
-static void recordFramePasses(CommandContext* context, Image2D* target, uint32_t width, uint32_t height) {
-    VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    color.imageView = target->imageView.view;
-    color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    color.clearValue.color = {{0.01f, 0.012f, 0.03f, 1.0f}};
-    VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    info.renderArea = {{0, 0}, {width, height}};
-    info.layerCount = 1;
-    info.colorAttachmentCount = 1;
-    info.pColorAttachments = &color;
-    vkCmdBeginRendering(context->commandBuffer, &info);
-    context->renderWidth = width;
-    context->renderHeight = height;
-    vkCmdEndRendering(context->commandBuffer);
+    Globals::renderManager->prepare();
 }
 
 void frameRender() {
@@ -184,7 +192,7 @@ void frameRender() {
                  VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-    recordFramePasses(context, target, swapChain->width, swapChain->height);
+    Globals::renderManager->record(context);
     if (!screenshotRequest.empty()) {
         screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
                                swapChain->height, screenshotRequest);

@@ -6,6 +6,8 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 
+#include <string>
+
 VulkanInstance* GpuTest::instance = nullptr;
 GraphicsDevice* GpuTest::device = nullptr;
 DsDeviceMeshSingle* GpuTest::meshStorage = nullptr;
@@ -13,10 +15,49 @@ DescriptorPool* GpuTest::descriptorPool = nullptr;
 DsUniformSingle* GpuTest::uniformStorage = nullptr;
 DsStorageSingle* GpuTest::storageBufferStorage = nullptr;
 
+namespace {
+// Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it).
+std::vector<std::string> validationMessages;
+VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
+
+VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT,
+                                                    VkDebugUtilsMessageTypeFlagsEXT,
+                                                    const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
+    validationMessages.push_back(data->pMessage ? data->pMessage : "(no message)");
+    return VK_FALSE;
+}
+
+bool debugUtilsAvailable() {
+    uint32_t count = 0;
+    vkEnumerateInstanceExtensionProperties(nullptr, &count, nullptr);
+    std::vector<VkExtensionProperties> extensions(count);
+    vkEnumerateInstanceExtensionProperties(nullptr, &count, extensions.data());
+    for (const VkExtensionProperties& e : extensions)
+        if (std::string(e.extensionName) == VK_EXT_DEBUG_UTILS_EXTENSION_NAME)
+            return true;
+    return false;
+}
+} // namespace
+
 void GpuTest::SetUpTestSuite() {
     instance = new VulkanInstance();
+    bool debugUtils = debugUtilsAvailable();
+    if (debugUtils)
+        instance->extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
     instance->createHeadless();
     ASSERT_NE(instance->instance, VK_NULL_HANDLE) << "no Vulkan instance (is mesa-vulkan-drivers installed?)";
+    validationMessages.clear();
+    if (debugUtils) {
+        auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(
+            vkGetInstanceProcAddr(instance->instance, "vkCreateDebugUtilsMessengerEXT"));
+        VkDebugUtilsMessengerCreateInfoEXT info{VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
+        info.messageSeverity =
+            VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
+        info.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT;
+        info.pfnUserCallback = onValidationMessage;
+        if (create)
+            create(instance->instance, &info, nullptr, &messenger);
+    }
     device = createDevice(instance->instance, VK_NULL_HANDLE, nullptr);
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
 
@@ -47,10 +88,20 @@ void GpuTest::TearDownTestSuite() {
     Globals::descriptorPool = nullptr;
     Globals::uniformStorage = nullptr;
     Globals::storageBufferStorage = nullptr;
+    if (instance && messenger != VK_NULL_HANDLE) {
+        auto destroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
+            vkGetInstanceProcAddr(instance->instance, "vkDestroyDebugUtilsMessengerEXT"));
+        if (destroy)
+            destroy(instance->instance, messenger, nullptr);
+        messenger = VK_NULL_HANDLE;
+    }
     if (instance)
         instance->destroy();
     delete instance;
     instance = nullptr;
+    for (const std::string& message : validationMessages)
+        ADD_FAILURE() << "validation: " << message;
+    validationMessages.clear();
 }
 
 void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {

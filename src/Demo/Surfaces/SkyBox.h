@@ -1,0 +1,31 @@
+#pragma once
+// The star field: a cube map drawn around the camera at infinity in the main pass.
+#include "Demo/Scene/SceneComponent.h"
+#include "Engine/Data/DataBinding.h"
+
+class Cube;
+class DataSet;
+class ImageCube;
+class PipelineGraphics;
+class Sampler;
+
+namespace Demo {
+
+class SkyBox : public SceneComponent {
+public:
+    explicit SkyBox(SceneObject* owner);
+    ~SkyBox() override;
+
+    // Loads the six faces (uploaded by the next frame's upload pass) and builds the data set and pipeline.
+    void CreateUniform() override;
+    void RecordMain(CommandContext* context) override;
+
+    Cube* mesh = nullptr;
+    ImageCube* texture = nullptr;
+    TextureBinding* textureBinding = nullptr;
+    DataSet* dataSet = nullptr;
+
+    static PipelineGraphics* pipeline; // shared by every sky box
+};
+
+} // namespace Demo

@@ -1,0 +1,70 @@
+#include "E2eSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+// Small bright points (stars) in a rectangle: pixels brighter than their surroundings by a clear margin.
+int countStars(const Picture& p, int x0, int y0, int x1, int y1) {
+    int stars = 0;
+    auto luma = [&](int x, int y) {
+        const unsigned char* c = &p.rgb[(size_t(y) * p.width + x) * 3];
+        return 0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2];
+    };
+    for (int y = y0 + 3; y < y1 - 3; ++y)
+        for (int x = x0 + 3; x < x1 - 3; ++x) {
+            double centre = luma(x, y);
+            if (centre < 60)
+                continue;
+            double ring = (luma(x - 3, y) + luma(x + 3, y) + luma(x, y - 3) + luma(x, y + 3)) / 4.0;
+            bool peak = centre >= luma(x - 1, y) && centre >= luma(x + 1, y) && centre >= luma(x, y - 1) &&
+                        centre > luma(x, y + 1);
+            if (peak && centre > ring + 30)
+                ++stars;
+        }
+    return stars;
+}
+
+void expectStarField(const Picture& p) {
+    int w = p.width, h = p.height;
+    EXPECT_GT(p.meanLuma(0, 0, w, h), 1.0) << "picture is black";
+    for (int q = 0; q < 4; ++q) {
+        int x0 = (q % 2) * w / 2, y0 = (q / 2) * h / 2;
+        EXPECT_GE(countStars(p, x0, y0, x0 + w / 2, y0 + h / 2), 10) << "quadrant " << q;
+    }
+}
+} // namespace
+
+TEST(Sky, StarFieldIsDrawnAndSurvivesAResize) {
+    std::string dir = makeWorkDir("sky");
+    RunResult r = runUnderXvfb(dir, R"(
+"$KESTRUNE" SKIP_DEMO --frames 20 --screenshot before.png > run.log 2>&1
+code=$?
+cat run.log
+[ $code -ne 0 ] && exit $code
+# Windowed, so the window manager-less server honours the resize.
+printf '\x00\x00\x80\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x32\x00\x00\x00\x32\x00\x00\x00\x80\x07\x00\x00\x38\x04\x00\x00\x3c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > config.gcfg
+"$KESTRUNE" SKIP_DEMO --frames 120 --screenshot after.png > run2.log 2>&1 &
+pid=$!
+wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
+xdotool windowsize "$wid" 1280 720
+wait $pid
+code=$?
+cat run2.log
+exit $code
+)");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    Picture before;
+    ASSERT_TRUE(before.load(dir + "/before.png"));
+    EXPECT_EQ(before.width, 1920);
+    expectStarField(before);
+
+    EXPECT_EQ(countOccurrences(r.output, "Recreating swapchain!"), 1) << r.output;
+    Picture after;
+    ASSERT_TRUE(after.load(dir + "/after.png"));
+    EXPECT_EQ(after.width, 1280);
+    EXPECT_EQ(after.height, 720);
+    expectStarField(after);
+}
