@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Demo {
@@ -41,6 +42,8 @@ constexpr double InvHalfPi = 1.0 / HalfPi;
 // Reduction of x ≥ 0 into [0, 2π). Below 2^52 the quotient is truncated in an integer register (cheaper than
 // floor or fmod on the baseline instruction set).
 inline double reduceTwoPi(double x) {
+    if (x < TwoPi)
+        return x; // the Newton iteration stays here
     if (!(x < 4.5e15))
         return std::fmod(x, TwoPi);
     double u = x - double(int64_t(x * InvTwoPi)) * TwoPi;
@@ -55,24 +58,33 @@ inline double reduceTwoPi(double x) {
 // quadrants join without a step. A step at the quadrant boundaries would stall the Newton iteration near
 // periapsis and apoapsis and lift planar orbits out of their plane.
 inline double quarterCos(double v) {
+    constexpr double c1 = -0.49999925121358263, c2 = 0.04166378011780629, c3 = -0.0013854239405309884,
+                     c4 = 2.3154171575393676e-05;
+    // Estrin's scheme: shorter dependency chains than Horner's, which the Newton iteration waits on.
     double s = v * v;
-    return (((2.3154171575393676e-05 * s - 0.0013854239405309884) * s + 0.04166378011780629) * s -
-            0.49999925121358263) *
-               s +
-           1.0;
+    double s2 = s * s;
+    return (1.0 + c1 * s) + s2 * ((c2 + c3 * s) + s2 * c4);
 }
 
-// Sine and cosine of x through the polynomial, sharing one reduction.
+// Sine and cosine of x through the polynomial, sharing one reduction: u = |x| mod 2π = q·π/2 + r with q the
+// nearest quadrant and |r| ≤ π/4, where cos r = p(r) and sin r = ±p(π/2 − |r|) stay inside the fitted range.
 inline void sinCosApprox(double x, double& sine, double& cosine) {
+    constexpr double RoundMagic = 6755399441055744.0; // 1.5 · 2^52: adding it rounds to an integer
     double u = reduceTwoPi(std::abs(x));
-    int q = u < TwoPi ? int(u * InvHalfPi) : 0; // NaN stays NaN without an undefined conversion
-    q = q > 3 ? 3 : q;
-    double r = u - double(q) * HalfPi; // [0, π/2)
-    double a = quarterCos(r), b = quarterCos(HalfPi - r);
-    double c = (q & 1) ? b : a;
-    double sn = (q & 1) ? a : b;
-    cosine = ((q + 1) & 2) ? -c : c;
-    sn = (q & 2) ? -sn : sn;
+    double shifted = u * InvHalfPi + RoundMagic;
+    double k = shifted - RoundMagic;
+    uint64_t bits;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    unsigned q = unsigned(bits) & 3u;
+    double r = u - k * HalfPi;
+    double ar = std::abs(r);
+    double cr = quarterCos(ar);
+    double sr = quarterCos(HalfPi - ar);
+    sr = r < 0.0 ? -sr : sr;
+    double c = (q & 1u) ? sr : cr;
+    double sn = (q & 1u) ? cr : sr;
+    cosine = ((q + 1u) & 2u) ? -c : c;
+    sn = (q & 2u) ? -sn : sn;
     sine = x < 0.0 ? -sn : sn;
 }
 
@@ -107,17 +119,29 @@ double cosApprox(double x) {
     return cosine;
 }
 
-double eccentricAnomaly(double M, double e) {
+// Newton's method on E − e·sin E = M from E = M; also hands back sin E and cos E of the result. The last step
+// moves E by less than about 1e-10, so its sine and cosine follow to first order (the neglected term is ~1e-20).
+static double solveKepler(double M, double e, double& sE, double& cE) {
     double E = M;
+    sinCosApprox(E, sE, cE);
     for (int step = 0; step < 8; ++step) {
-        double sE, cE;
-        sinCosApprox(E, sE, cE);
         double f = E - e * sE - M;
-        E -= f / (1.0 - e * cE);
-        if (std::abs(f) < 1e-10)
-            break;
+        double dE = f / (1.0 - e * cE);
+        E -= dE;
+        if (std::abs(f) < 1e-10) {
+            double s = sE;
+            sE -= cE * dE;
+            cE += s * dE;
+            return E;
+        }
+        sinCosApprox(E, sE, cE);
     }
     return E;
+}
+
+double eccentricAnomaly(double M, double e) {
+    double sE, cE;
+    return solveKepler(M, e, sE, cE);
 }
 
 // Hyperbolic Kepler equation e·sinh H − H = M, twelve Newton steps from asinh(M / e).
@@ -157,10 +181,19 @@ OrbitKernel::OrbitKernel(const Orbit& orbit, double mu) {
         minorFactor = std::sqrt(e * e - 1.0);
         n = std::sqrt(mu / (absA * absA * absA));
     }
+    // Zero angles (planar orbits, periapsis on the node line) take exact values: a planar orbit stays in its plane.
+    auto angle = [](double x, double& sine, double& cosine) {
+        if (x == 0.0) {
+            sine = 0.0;
+            cosine = 1.0;
+        } else {
+            sinCosApprox(x, sine, cosine);
+        }
+    };
     double cw, sw, cO, sO, ci, si;
-    sinCosApprox(orbit.argPeriapsis, sw, cw);
-    sinCosApprox(orbit.ascendingNode, sO, cO);
-    sinCosApprox(orbit.i, si, ci);
+    angle(orbit.argPeriapsis, sw, cw);
+    angle(orbit.ascendingNode, sO, cO);
+    angle(orbit.i, si, ci);
     P = {cw * cO - sw * sO * ci, si * sw, -(sw * cO * ci + cw * sO)};
     Q = {sw * cO + cw * sO * ci, -si * cw, cw * cO * ci - sw * sO};
 }
@@ -170,9 +203,11 @@ Vec3d OrbitKernel::position(double t) const {
     switch (kind) {
     case Elliptic: {
         double M = n * (t - epoch) + M0;
-        double E = e == 0.0 ? M : eccentricAnomaly(wrapTwoPi(M), e);
         double sE, cE;
-        sinCosApprox(E, sE, cE);
+        if (e == 0.0)
+            sinCosApprox(M, sE, cE);
+        else
+            solveKepler(wrapTwoPi(M), e, sE, cE);
         // r·(cos ν, sin ν) with ν = atan2(√(1 − e²) sin E, cos E − e) and r = a(1 − e cos E), written out.
         x = a * (cE - e);
         y = a * minorFactor * sE;
