@@ -7,12 +7,12 @@ namespace AssetGen {
 namespace {
 
 constexpr int ReferenceFaceSize = 2048;
-constexpr int CatalogStars = 140000;     // resolved stars over the whole sky
-constexpr int BandCandidates = 3000000;  // unresolved stars, kept where the band is bright
-constexpr float FaintestFlux = 0.0024f;  // linear peak of the faintest catalog star
-constexpr float FluxSlope = 1.35f;       // N(> F) ~ F^-slope
-constexpr float BandBrightness = 0.075f; // linear radiance of the band's brightest clouds
-constexpr float BandGlow = 0.65f;        // share of the band's light left as smooth glow; band stars carry the rest
+constexpr int CatalogStars = 140000;    // resolved stars over the whole sky
+constexpr int BandCandidates = 3000000; // unresolved stars, kept where the band is bright
+constexpr float FaintestFlux = 0.0024f; // linear peak of the faintest catalog star
+constexpr float FluxSlope = 1.35f;      // N(> F) ~ F^-slope
+constexpr float BandBrightness = 0.09f; // linear radiance of the band's brightest clouds
+constexpr float BandGlow = 0.65f;       // share of the band's light left as smooth glow; band stars carry the rest
 
 float luminance(const float* rgb) {
     return 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2];
@@ -281,29 +281,22 @@ std::vector<float> renderSkyFace(const SkyModel& sky, int face, int size) {
         if (!cubeProject(face, star.direction, s, t))
             continue;
         float sigma = std::max(0.5f, star.sigma * std::sqrt(scale));
-        float radius = std::ceil(3.2f * sigma);
-        float px = s * size, py = t * size;
-        if (px < -radius || py < -radius || px > size + radius || py > size + radius)
-            continue;
-        int x0 = std::max(0, int(std::floor(px - radius))), x1 = std::min(size - 1, int(std::ceil(px + radius)));
-        int y0 = std::max(0, int(std::floor(py - radius))), y1 = std::min(size - 1, int(std::ceil(py + radius)));
         float inv = 1.0f / (2 * sigma * sigma);
+        // Bright catalog stars get a faint halo three times wider: scattered light in the optics.
+        float peak = std::max(star.color.x, std::max(star.color.y, star.color.z));
+        float halo = !star.inBand && peak > 0.6f ? 0.02f : 0.0f;
+        float haloInv = 1.0f / (2 * 9.0f * sigma * sigma);
+        float reach = std::ceil((halo > 0 ? 9.0f : 3.2f) * sigma);
+        float px = s * size, py = t * size;
+        if (px < -reach || py < -reach || px > size + reach || py > size + reach)
+            continue;
+        int x0 = std::max(0, int(std::floor(px - reach))), x1 = std::min(size - 1, int(std::ceil(px + reach)));
+        int y0 = std::max(0, int(std::floor(py - reach))), y1 = std::min(size - 1, int(std::ceil(py + reach)));
         Vec3 color = star.color;
         if (star.inBand) {
             // Band stars cluster where the band is bright and vanish behind its dust.
             int cx = std::clamp(int(px), 0, size - 1), cy = std::clamp(int(py), 0, size - 1);
             color = color * (luminance(&diffuse[(size_t(cy) * size + cx) * 3]) / BandBrightness);
-        }
-        // A halo around bright stars: scattered light in the optics.
-        float peak = std::max(color.x, std::max(color.y, color.z));
-        float halo = peak > 0.6f ? 0.02f : 0.0f;
-        float haloInv = 1.0f / (2 * 9.0f * sigma * sigma);
-        if (halo > 0) {
-            float r = std::ceil(3.0f * 3.0f * sigma);
-            x0 = std::max(0, int(std::floor(px - r)));
-            x1 = std::min(size - 1, int(std::ceil(px + r)));
-            y0 = std::max(0, int(std::floor(py - r)));
-            y1 = std::min(size - 1, int(std::ceil(py + r)));
         }
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
