@@ -25,7 +25,7 @@ constexpr int None = -1; // no atmosphere record
 constexpr int Off = 0;   // a default record that is not applied
 
 struct BodyRow {
-    const char *name;
+    const char* name;
     Kind kind;
     bool moon; // orbits the planet built last
     float radius;
@@ -103,7 +103,7 @@ const BodyRow Bodies[] = {
 };
 // clang-format on
 
-std::unique_ptr<OrbitCreateInfo> orbitOf(const BodyRow &row) {
+std::unique_ptr<OrbitCreateInfo> orbitOf(const BodyRow& row) {
     auto orbit = std::make_unique<OrbitCreateInfo>();
     orbit->a = row.a;
     orbit->e = row.e;
@@ -118,7 +118,7 @@ std::unique_ptr<OrbitCreateInfo> orbitOf(const BodyRow &row) {
 }
 
 // Bodies sharing a noise preset get their own part of the noise field.
-void shiftNoise(SolidSurfaceCreateInfo &surface, int bodyNumber) {
+void shiftNoise(SolidSurfaceCreateInfo& surface, int bodyNumber) {
     float s = float(bodyNumber);
     for (int k = 0; k < surface.noiseLayerCount; ++k) {
         surface.noiseLayers[k].offset[0] += 3.17f * s;
@@ -127,7 +127,7 @@ void shiftNoise(SolidSurfaceCreateInfo &surface, int bodyNumber) {
     }
 }
 
-AstroObject *buildBody(const BodyRow &row, int bodyNumber, AstroObject *parent, AstroSystem *system) {
+AstroObject* buildBody(const BodyRow& row, int bodyNumber, AstroObject* parent, AstroSystem* system) {
     if (row.kind == Kind::Gas) {
         PlanetGasCreateInfo info;
         info.name = row.name;
@@ -154,19 +154,19 @@ AstroObject *buildBody(const BodyRow &row, int bodyNumber, AstroObject *parent, 
 
 } // namespace
 
-void buildSolarSystem(AstroSystem *system) {
+void buildSolarSystem(AstroSystem* system) {
     StarCreateInfo sun;
     sun.name = "Sun";
     sun.radius = 100.0f;
     sun.density = 1.0;
     sun.atmosphere->radius = 25.0f;
-    Star *star = AstroFactory::BuildStar(sun, system);
+    Star* star = AstroFactory::BuildStar(sun, system);
 
-    AstroObject *planet = star;
-    AstroObject *earth = nullptr;
+    AstroObject* planet = star;
+    AstroObject* earth = nullptr;
     int bodyNumber = 0;
-    for (const BodyRow &row : Bodies) {
-        AstroObject *body = buildBody(row, bodyNumber++, row.moon ? planet : star, system);
+    for (const BodyRow& row : Bodies) {
+        AstroObject* body = buildBody(row, bodyNumber++, row.moon ? planet : star, system);
         body->rotationSpeed[1] = row.spinY;
         if (!row.moon)
             planet = body;
@@ -186,11 +186,11 @@ void buildSolarSystem(AstroSystem *system) {
     craft.orbit->e = double(0.01f);
     craft.orbit->i = double(0.19079f);
     craft.orbit->ascendingNode = double(0.5469f);
-    Spacecraft *voyager = AstroFactory::BuildSpacecraft(craft, system);
+    Spacecraft* voyager = AstroFactory::BuildSpacecraft(craft, system);
 
     // The main camera focuses the spacecraft; the settings window picks it up from here.
     system->focusTarget = voyager;
-    if (DemoCamera *camera = system->scene ? system->scene->mainCamera : nullptr) {
+    if (DemoCamera* camera = system->scene ? system->scene->mainCamera : nullptr) {
         camera->setMode(TARGET_FOCUS);
         camera->setTarget(voyager);
     }
