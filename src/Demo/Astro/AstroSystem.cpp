@@ -17,8 +17,9 @@ namespace Demo {
 TimeAdvance computeTimeAdvance(double frameSeconds, double timeRemainder, double timeFactor, double timeStepLength) {
     TimeAdvance r;
     r.scaled = (frameSeconds + timeRemainder) * timeFactor;
-    double steps = r.scaled / timeStepLength;
-    r.steps = steps > 0.0 ? uint64_t(steps) : 0;
+    // A step length that is not positive, or a NaN, gives no steps rather than an undefined conversion.
+    double steps = timeStepLength > 0.0 ? r.scaled / timeStepLength : 0.0;
+    r.steps = steps > 0.0 ? uint64_t(std::min(steps, 1e15)) : 0;
     return r;
 }
 
@@ -86,7 +87,9 @@ void AstroSystem::advanceTime(float frameMilliseconds, bool periodPressed, bool 
     previousTimeStep.store(timeStep, std::memory_order_relaxed);
     timeStep += advance.steps;
     const AstroSystem* clock = system ? system : this;
-    stepFraction = std::clamp(clock->timeFactor * clock->timeRemainder / clock->timeStepLength, 0.0, 1.0);
+    double fraction =
+        clock->timeStepLength > 0.0 ? clock->timeFactor * clock->timeRemainder / clock->timeStepLength : 0.0;
+    stepFraction = fraction > 0.0 ? std::min(fraction, 1.0) : 0.0;
 }
 
 void AstroSystem::placeBodies() {
@@ -110,6 +113,10 @@ void AstroSystem::addObject(AstroObject* object) {
         throw std::runtime_error("AstroSystem.addObject(): object is null!");
     if (object->parent && std::find(objects.begin(), objects.end(), object->parent) == objects.end())
         throw std::runtime_error("AstroSystem.addObject(): parent of object must already be in the system!");
+    // The cache layout (and every reader's index into it) is fixed when the worker starts; re-sorting the list
+    // afterwards would shift indices under the readers.
+    if (worker.joinable())
+        throw std::runtime_error("AstroSystem.addObject(): objects must be added before the system starts!");
     if (!object->parent)
         object->parent = this;
     object->system = this;

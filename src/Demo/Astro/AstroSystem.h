@@ -49,8 +49,9 @@ public:
     void RecordMain(CommandContext* context) override;
     AstroSystem* getSystem() override { return this; }
 
-    // Adds a body built by the factory: the parent (default: the system) must already be listed. Keeps the list
-    // stable-sorted by depth and every body's index equal to its position.
+    // Adds a body built by the factory: the parent (default: the system) must already be listed, and the worker
+    // must not have started (its cache layout is fixed then). Keeps the list stable-sorted by depth and every
+    // body's index equal to its position. Throws std::runtime_error and changes nothing otherwise.
     void addObject(AstroObject* object);
 
     // World position at step + fraction (summed up the parent chain), computed directly, not from the cache.

@@ -85,6 +85,12 @@ TEST_F(EmptySystem, PeriodAndCommaKeysScaleTheFactor) {
     system->advanceTime(0.0f, true, false);
     EXPECT_NEAR(system->timeRemainder * system->timeFactor, simulated, 1e-9);
 
+    system->timeStepLength = 0.0; // no steps rather than an undefined conversion
+    system->advanceTime(30.0f, false, false);
+    EXPECT_EQ(system->timeStep, 0u);
+    EXPECT_EQ(system->stepFraction, 0.0);
+    system->timeStepLength = 100.0;
+
     system->timeFactor = 5e9; // typed in the panel
     system->advanceTime(0.0f, false, false);
     EXPECT_EQ(system->timeFactor, 1e9);

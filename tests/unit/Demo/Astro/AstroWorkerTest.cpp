@@ -1,5 +1,8 @@
 // Tests that run the cache worker (also run under ThreadSanitizer).
+#include "Demo/Astro/AstroFactory.h"
+#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Scene.h"
 
@@ -117,4 +120,16 @@ TEST_F(RunningSystem, WorkerFrameLoopKeepsBodiesOnCachedOrbits) {
     Vec3d cached = system->cachedPosition(step, 3);
     EXPECT_EQ(cached, system->computeObjectPos(earth, step));
     // The scene is destroyed with the worker running: the system stops it before its bodies go.
+}
+
+TEST_F(RunningSystem, WorkerLayoutIsFixedOnceStarted) {
+    system->Start();
+    PlanetSolidCreateInfo late = solidCreateInfo("Late", primaryStar, 5.0f, 1.0);
+    size_t count = system->objects.size();
+    EXPECT_THROW(AstroFactory::BuildSolidPlanet(late, system), std::runtime_error);
+    EXPECT_EQ(system->objects.size(), count);
+    EXPECT_EQ(system->cacheObjectCount, count);
+    for (size_t k = 0; k < count; ++k)
+        EXPECT_EQ(system->objects[k]->index, int(k));
+    EXPECT_TRUE(system->shutdownWorker());
 }
