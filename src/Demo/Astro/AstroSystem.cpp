@@ -53,10 +53,6 @@ void AstroSystem::Update() {
     placeBodies();
 }
 
-void AstroSystem::RecordMain(CommandContext* context) {
-    SceneObject::RecordMain(context);
-}
-
 void AstroSystem::advanceTime(float frameMilliseconds, bool periodPressed, bool commaPressed) {
     // "." and "," scale the factor by 4; the remainder (real seconds) is rescaled so the simulated remainder stays.
     if (periodPressed) {

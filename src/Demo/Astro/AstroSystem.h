@@ -46,7 +46,6 @@ public:
     void Start() override;
     // Time factor keys, time advance (with the stall rule), placement of every body.
     void Update() override;
-    void RecordMain(CommandContext* context) override;
     AstroSystem* getSystem() override { return this; }
 
     // Adds a body built by the factory: the parent (default: the system) must already be listed, and the worker
