@@ -34,10 +34,22 @@ struct ListenedBinding {
     uint8_t released = 0; // set by an owner that detaches the resource instead of replacing it
     std::vector<BindingListener*> listeners;
 
+    ListenedBinding() = default;
+    ListenedBinding(const ListenedBinding&) = delete;
+    ListenedBinding& operator=(const ListenedBinding&) = delete;
+    // A record that goes away first detaches itself from the data sets that still point to it (their
+    // release may be deferred past the owner's).
+    ~ListenedBinding() {
+        released = 1;
+        notify();
+    }
+
     // Calls every listener with the record's address (after the resource in it was replaced or released).
     void notify() {
-        for (size_t i = 0; i < listeners.size(); ++i)
-            (*listeners[i])(this);
+        // A listener may remove itself while it is called.
+        std::vector<BindingListener*> current = listeners;
+        for (BindingListener* listener : current)
+            (*listener)(this);
     }
     void addListener(BindingListener* listener) { listeners.push_back(listener); }
     // Removes by identity, keeping the order of the others.

@@ -83,10 +83,11 @@ DataSet::DataSet(GraphicsDevice* d, DescriptorPool* pool_, std::vector<DataBindi
 DataSet::~DataSet() {
     if (set != VK_NULL_HANDLE && pool != nullptr)
         vkFreeDescriptorSets(owner->device, pool->pool, 1, &set);
+    // Detached entries point to records that are gone.
     for (size_t i = 0; i < bindings.size(); ++i) {
-        if (kinds[i] == TEXTURE)
+        if (bindings[i].type == TEXTURE)
             listened(bindings[i], TEXTURE)->removeListener(&textureCallback);
-        else if (kinds[i] == STRUCTURED_BUFFER)
+        else if (bindings[i].type == STRUCTURED_BUFFER)
             listened(bindings[i], STRUCTURED_BUFFER)->removeListener(&bufferCallback);
     }
 }
@@ -95,8 +96,11 @@ void DataSet::notified(void* record, uint32_t kind) {
     bool released = static_cast<ListenedBinding*>(record)->released != 0;
     if (released) {
         for (size_t i = 0; i < bindings.size(); ++i)
-            if (bindings[i].type == kind && listened(bindings[i], kind) == record)
+            if (bindings[i].type == kind && listened(bindings[i], kind) == record) {
                 bindings[i].type = DETACHED;
+                static_cast<ListenedBinding*>(record)->removeListener(kind == TEXTURE ? &textureCallback
+                                                                                      : &bufferCallback);
+            }
     }
     // A released resource must not stay referenced by the set either: rebuild without it at the next bind.
     dirty = 1;

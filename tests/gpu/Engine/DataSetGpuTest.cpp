@@ -114,16 +114,13 @@ TEST_F(DataSetGpuTest, ReplacedTextureRebuildsEveryReferencingSetOnceAtItsNextBi
     // A released texture detaches its entries instead of leaving them pointing at a dead view.
     texture.released = 1;
     texture.notify();
+    EXPECT_TRUE(texture.listeners.empty()); // the detached sets stop listening to the released record
     EXPECT_EQ(b->bindings[0].type, uint32_t(DETACHED));
     EXPECT_EQ(a->bindings[1].type, uint32_t(DETACHED));
     context.bindDataSet(b);
     EXPECT_EQ(b->buildCount, 3u);
 
-    // A destroyed data set stops listening.
     unregisterResource(device, b);
-    device->registry.frameSubmitted();
-    device->registry.allFramesCompleted();
-    EXPECT_EQ(texture.listeners.size(), 1u);
     unregisterResource(device, a);
     unregisterResource(device, unrelated);
     device->registry.frameSubmitted();
@@ -160,5 +157,28 @@ TEST_F(DataSetGpuTest, StructuredBufferReplacementAndWriteOnceSets) {
     unregisterResource(device, set);
     // The binding record lives on this stack: let the set go before it does.
     device->registry.frameSubmitted();
+    device->registry.allFramesCompleted();
+}
+
+TEST_F(DataSetGpuTest, BindingRecordDestroyedBeforeItsDeferredDataSetIsForgotten) {
+    Image2D* image = makeTexture();
+    auto* sampler = new Sampler(device, Sampler::defaultInfo());
+    auto* texture = new TextureBinding(&image->imageView, sampler);
+    auto* set = new DataSet(device, descriptorPool, {{1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, texture}});
+    // A destroyed data set stops listening to a record that lives on.
+    TextureBinding kept(&image->imageView, sampler);
+    auto* other = new DataSet(device, descriptorPool, {{1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, &kept}});
+    EXPECT_EQ(kept.listeners.size(), 1u);
+    unregisterResource(device, other);
+    device->registry.frameSubmitted();
+    device->registry.allFramesCompleted();
+    EXPECT_TRUE(kept.listeners.empty());
+    // The owner releases its set (deferred: a frame may still use it) and deletes its record at once.
+    unregisterResource(device, set);
+    delete texture;
+    EXPECT_EQ(set->bindings[0].type, uint32_t(DETACHED));
+    device->registry.frameSubmitted();
+    device->registry.allFramesCompleted(); // the set's destructor must not touch the deleted record
+    unregisterResource(device, image);
     device->registry.allFramesCompleted();
 }
