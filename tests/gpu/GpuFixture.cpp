@@ -21,8 +21,8 @@ std::vector<std::string> validationMessages;
 VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
 
 VKAPI_ATTR VkBool32 VKAPI_CALL onValidationMessage(VkDebugUtilsMessageSeverityFlagBitsEXT,
-                                                    VkDebugUtilsMessageTypeFlagsEXT,
-                                                    const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
+                                                   VkDebugUtilsMessageTypeFlagsEXT,
+                                                   const VkDebugUtilsMessengerCallbackDataEXT* data, void*) {
     validationMessages.push_back(data->pMessage ? data->pMessage : "(no message)");
     return VK_FALSE;
 }
@@ -110,14 +110,15 @@ void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
     commands.submitAndWait();
 }
 
-std::vector<uint8_t> GpuTest::readBuffer(VkBuffer buffer, VkDeviceSize offset, VkDeviceSize size) {
+// Records `copy` into a one-shot submission that fills a host-visible buffer of `size` bytes, then returns them.
+static std::vector<uint8_t> readBack(GraphicsDevice* device, VkDeviceSize size,
+                                     const std::function<void(CommandContext*, VkBuffer)>& copy) {
     auto [staging, memory] =
         Helper::createBuffer(device->physicalDevice, device->device, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
                              VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
-    runOnce([&](CommandContext* c) {
-        VkBufferCopy region{offset, 0, size};
-        vkCmdCopyBuffer(c->commandBuffer, buffer, staging, 1, &region);
-    });
+    OneShotCommands commands(device);
+    copy(commands.begin(), staging);
+    commands.submitAndWait();
     std::vector<uint8_t> bytes(size);
     void* mapped = nullptr;
     vkMapMemory(device->device, memory, 0, size, 0, &mapped);
@@ -128,13 +129,16 @@ std::vector<uint8_t> GpuTest::readBuffer(VkBuffer buffer, VkDeviceSize offset, V
     return bytes;
 }
 
+std::vector<uint8_t> GpuTest::readBuffer(VkBuffer buffer, VkDeviceSize offset, VkDeviceSize size) {
+    return readBack(device, size, [&](CommandContext* c, VkBuffer staging) {
+        VkBufferCopy region{offset, 0, size};
+        vkCmdCopyBuffer(c->commandBuffer, buffer, staging, 1, &region);
+    });
+}
+
 std::vector<uint8_t> GpuTest::readImage(VkImage image, uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                                         uint32_t layer, uint32_t mip, VkImageLayout layout) {
-    VkDeviceSize size = VkDeviceSize(width) * height * bytesPerPixel;
-    auto [staging, memory] =
-        Helper::createBuffer(device->physicalDevice, device->device, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
-                             VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
-    runOnce([&](CommandContext* c) {
+    return readBack(device, VkDeviceSize(width) * height * bytesPerPixel, [&](CommandContext* c, VkBuffer staging) {
         VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, mip, 1, layer, 1};
         imageBarrier(c, image, range, layout, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
                      VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, VK_ACCESS_2_MEMORY_WRITE_BIT, VK_PIPELINE_STAGE_2_COPY_BIT,
@@ -146,12 +150,4 @@ std::vector<uint8_t> GpuTest::readImage(VkImage image, uint32_t width, uint32_t 
         imageBarrier(c, image, range, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, layout, VK_PIPELINE_STAGE_2_COPY_BIT,
                      VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT, VK_ACCESS_2_MEMORY_READ_BIT);
     });
-    std::vector<uint8_t> bytes(size);
-    void* mapped = nullptr;
-    vkMapMemory(device->device, memory, 0, size, 0, &mapped);
-    std::memcpy(bytes.data(), mapped, size);
-    vkUnmapMemory(device->device, memory);
-    vkDestroyBuffer(device->device, staging, nullptr);
-    vkFreeMemory(device->device, memory, nullptr);
-    return bytes;
 }

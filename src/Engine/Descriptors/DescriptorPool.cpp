@@ -30,3 +30,27 @@ DescriptorPool::~DescriptorPool() {
     if (global == this)
         global = nullptr;
 }
+
+VkDescriptorSet allocateDescriptorSet(DescriptorPool* pool, const std::vector<VkDescriptorSetLayoutBinding>& bindings,
+                                      VkDescriptorSetLayout& layout, const char* what) {
+    VkDevice device = pool->owner->device;
+    VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
+    layoutInfo.bindingCount = uint32_t(bindings.size());
+    layoutInfo.pBindings = bindings.data();
+    layout = VK_NULL_HANDLE;
+    ENGINE_CHECK(vkCreateDescriptorSetLayout(device, &layoutInfo, nullptr, &layout) == VK_SUCCESS,
+                 "failed to create descriptor set layout!");
+    VkDescriptorSetAllocateInfo alloc{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
+    alloc.descriptorPool = pool->pool;
+    alloc.descriptorSetCount = 1;
+    alloc.pSetLayouts = &layout;
+    VkDescriptorSet set = VK_NULL_HANDLE;
+    VkResult result = vkAllocateDescriptorSets(device, &alloc, &set);
+    if (result != VK_SUCCESS) {
+        vkDestroyDescriptorSetLayout(device, layout, nullptr);
+        layout = VK_NULL_HANDLE;
+        ENGINE_ERROR(std::string("failed to allocate ") + what + " (descriptor pool exhausted?) VkResult " +
+                     std::to_string(int(result)));
+    }
+    return set;
+}

@@ -23,3 +23,8 @@ public:
     VkDescriptorPool pool = VK_NULL_HANDLE;
     std::vector<VkDescriptorPoolSize> sizes;
 };
+
+// Allocates one set from the pool with a layout made from `bindings`; the layout is returned in `layout` for the
+// caller to destroy once the set is written. Stops with a clear error when the pool is exhausted.
+VkDescriptorSet allocateDescriptorSet(DescriptorPool* pool, const std::vector<VkDescriptorSetLayoutBinding>& bindings,
+                                      VkDescriptorSetLayout& layout, const char* what);

@@ -34,23 +34,8 @@ DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding>& bindings_, De
         layoutBindings.push_back(lb);
     }
 
-    VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
-    layoutInfo.bindingCount = uint32_t(layoutBindings.size());
-    layoutInfo.pBindings = layoutBindings.data();
     VkDescriptorSetLayout layout = VK_NULL_HANDLE;
-    ENGINE_CHECK(vkCreateDescriptorSetLayout(owner->device, &layoutInfo, nullptr, &layout) == VK_SUCCESS,
-                 "failed to create descriptor set layout!");
-    VkDescriptorSetAllocateInfo alloc{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
-    alloc.descriptorPool = pool->pool;
-    alloc.descriptorSetCount = 1;
-    alloc.pSetLayouts = &layout;
-    VkResult result = vkAllocateDescriptorSets(owner->device, &alloc, &set);
-    if (result != VK_SUCCESS) {
-        vkDestroyDescriptorSetLayout(owner->device, layout, nullptr);
-        set = VK_NULL_HANDLE;
-        ENGINE_ERROR("failed to allocate descriptor set (descriptor pool exhausted?) VkResult " +
-                     std::to_string(int(result)));
-    }
+    set = allocateDescriptorSet(pool, layoutBindings, layout, "descriptor set");
 
     for (size_t i = 0; i < bindings.size(); ++i) {
         const DescriptorBinding& b = bindings[i];
