@@ -49,7 +49,20 @@ Biome biomeAt(int i) {
 
 float heightAt(vec3 dir) { return textureLod(heightMap, dir, 0.0).r; }
 
+// A lowest biome as smooth as water (roughness at most 0.12, not metallic) is a liquid: it fills the terrain
+// below its top height with a level surface (oceans, lakes). Returns that level, or -1e9 without a liquid.
+float liquidLevel() {
+    Biome b = biomeAt(0);
+    bool liquid = b.heightRange.y > b.heightRange.x && b.roughness <= 0.12 && b.metallic <= 0.01;
+    return liquid ? b.heightRange.y : -1e9;
+}
+
+// Height of the drawn surface: the terrain, or the liquid's level above sunken terrain.
+float surfaceHeight(float terrain, float level) { return max(terrain, level); }
+
 // Local position (before the model matrix) of the displaced surface in direction `dir`.
-vec3 surfacePoint(vec3 dir) { return dir * body.radius * (1.0 + surface.elevationScale * heightAt(dir)); }
+vec3 surfacePoint(vec3 dir, float level) {
+    return dir * body.radius * (1.0 + surface.elevationScale * surfaceHeight(heightAt(dir), level));
+}
 
 #endif

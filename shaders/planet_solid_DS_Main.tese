@@ -1,8 +1,10 @@
 #version 450
-// Displaces the subdivided sphere by the height cube map.
+// Displaces the subdivided sphere by the height cube map (liquids stay level).
 #include "planet.glsl"
 
-layout(triangles, fractional_odd_spacing, ccw) in;
+// Vulkan's tessellation domain has its origin in the upper left, which reverses the winding the "ccw" keyword
+// gives relative to the patch; "cw" keeps the icosphere's outward-facing (counter-clockwise) triangles.
+layout(triangles, fractional_odd_spacing, cw) in;
 layout(location = 0) in vec3 inDirection[];
 layout(location = 0) out vec3 outDirection;
 layout(location = 1) out vec3 outWorldPosition;
@@ -10,7 +12,7 @@ layout(location = 1) out vec3 outWorldPosition;
 void main() {
     vec3 dir = normalize(gl_TessCoord.x * inDirection[0] + gl_TessCoord.y * inDirection[1] +
                          gl_TessCoord.z * inDirection[2]);
-    vec4 world = object.model * vec4(surfacePoint(dir), 1.0);
+    vec4 world = object.model * vec4(surfacePoint(dir, liquidLevel()), 1.0);
     outDirection = dir;
     outWorldPosition = world.xyz;
     gl_Position = camera.viewProjection * world;

@@ -1,16 +1,27 @@
 #version 450
-// Subdivision by camera distance; patches on the far side of the planet are culled.
+// Subdivision of the planet's patches: more levels near the camera (the tessellation distance sets how fast
+// they fall off), but never finer than about 2% of the screen height per subdivided edge, which is all the
+// relief needs (the shading takes its detail from the height map). Patches behind the horizon are culled.
 #include "planet.glsl"
 
 layout(vertices = 3) out;
 layout(location = 0) in vec3 inDirection[];
 layout(location = 0) out vec3 outDirection[];
 
-float levelFor(vec3 localA, vec3 localB) {
-    vec3 mid = (object.model * vec4(normalize(localA + localB) * body.radius, 1.0)).xyz;
+vec3 worldPoint(vec3 dir) { return (object.model * vec4(dir * body.radius, 1.0)).xyz; }
+
+float levelFor(vec3 a, vec3 b) {
+    vec3 wa = worldPoint(a), wb = worldPoint(b);
+    vec3 mid = worldPoint(normalize(a + b));
     float d = max(distance(mid, camera.eye) - body.radius, 0.0);
     float t = clamp(d / max(tessellation.distance, 1e-6), 0.0, 1.0);
     float level = mix(tessellation.maxSubdivision, tessellation.minSubdivision, sqrt(t));
+    vec4 ca = camera.viewProjection * vec4(wa, 1.0), cb = camera.viewProjection * vec4(wb, 1.0);
+    if (ca.w > 1e-4 && cb.w > 1e-4) {
+        // Edge length in normalised device coordinates; 2 is the screen height.
+        float ndc = length(ca.xy / ca.w - cb.xy / cb.w);
+        level = min(level, max(ndc * 50.0 * tessellation.factor, 1.0));
+    }
     return clamp(level, 1.0, 64.0);
 }
 
@@ -25,7 +36,7 @@ void main() {
     float eyeDist = length(toEye);
     float horizon = body.radius / max(eyeDist, 1e-6);
     mat3 rot = mat3(object.model);
-    float margin = 0.25 + surface.elevationScale;
+    float margin = 0.1 + 2.0 * surface.elevationScale;
     bool hidden = eyeDist > body.radius * 1.05;
     for (int i = 0; i < 3 && hidden; ++i) {
         vec3 n = normalize(rot * inDirection[i]);

@@ -1,6 +1,7 @@
 #version 450
 // Biome colouring by height and slope, physically based shading under the star, eclipse shadows.
 #include "planet.glsl"
+#include "noise.glsl"
 #include "pbr.glsl"
 
 layout(location = 0) in vec3 inDirection;
@@ -9,36 +10,61 @@ layout(location = 0) out vec4 outColor;
 
 void main() {
     vec3 dir = normalize(inDirection);
-    float h = heightAt(dir);
+    float level = liquidLevel();
+    float terrain = heightAt(dir);
 
-    // Normal from the height field: central differences one texel apart along a tangent frame.
+    // Normal of the drawn surface from central differences a texel and a half apart along a tangent frame.
     vec3 up = abs(dir.y) < 0.99 ? vec3(0.0, 1.0, 0.0) : vec3(1.0, 0.0, 0.0);
     vec3 t = normalize(cross(up, dir));
     vec3 b = cross(dir, t);
-    const float e = 1.0 / 1024.0;
-    vec3 dt = surfacePoint(normalize(dir + t * e)) - surfacePoint(normalize(dir - t * e));
-    vec3 db = surfacePoint(normalize(dir + b * e)) - surfacePoint(normalize(dir - b * e));
+    float e = 1.5 * 1.5708 / float(textureSize(heightMap, 0).x);
+    vec3 dt = surfacePoint(normalize(dir + t * e), level) - surfacePoint(normalize(dir - t * e), level);
+    vec3 db = surfacePoint(normalize(dir + b * e), level) - surfacePoint(normalize(dir - b * e), level);
     vec3 localNormal = normalize(cross(dt, db));
     if (dot(localNormal, dir) < 0.0)
         localNormal = -localNormal;
     float slope = clamp(1.0 - dot(localNormal, dir), 0.0, 1.0) * 4.0; // 0 flat .. 1 at about 41 degrees
 
-    // Later biomes paint over earlier ones where their height and slope bands hold, with soft borders.
-    vec3 albedo = vec3(0.5);
-    float metallic = 0.0, roughness = 0.8;
+    // Biomes in order, front to back: the first whose height and slope bands hold takes the point, with soft
+    // borders made ragged by a little noise so that bands do not read as contour lines.
+    float h = terrain + 0.008 * simplexNoise(dir * 90.0) + 0.004 * simplexNoise(dir * 400.0);
+    vec3 albedo = vec3(0.0);
+    float metallic = 0.0, roughness = 0.0, remaining = 1.0;
+    float below = -1e9; // top of the biomes before this one
     for (int i = 0; i < 8; ++i) {
         Biome bio = biomeAt(i);
         if (bio.heightRange.y <= bio.heightRange.x)
             continue;
-        const float soft = 0.015;
+        // Wide bands fade into the next over a wider border than narrow ones (a beach stays a thin strip).
+        float width = bio.heightRange.y - max(bio.heightRange.x, below);
+        below = max(below, bio.heightRange.y);
+        float soft = clamp(0.25 * width, 0.004, 0.03);
         float wh = smoothstep(bio.heightRange.x - soft, bio.heightRange.x + soft, h) *
                    (1.0 - smoothstep(bio.heightRange.y - soft, bio.heightRange.y + soft, h));
         float ws = smoothstep(bio.slopeRange.x - 0.05, bio.slopeRange.x + 0.05, slope) *
                    (1.0 - smoothstep(bio.slopeRange.y - 0.05, bio.slopeRange.y + 0.05, slope));
-        float w = wh * ws;
-        albedo = mix(albedo, bio.color, w);
-        metallic = mix(metallic, bio.metallic, w);
-        roughness = mix(roughness, bio.roughness, w);
+        float w = wh * ws * remaining;
+        albedo += w * bio.color;
+        metallic += w * bio.metallic;
+        roughness += w * bio.roughness;
+        remaining -= w;
+    }
+    // Ground that no biome claims stays a neutral rough grey.
+    albedo += remaining * vec3(0.5);
+    roughness += remaining * 0.8;
+    // Biome colours are display (sRGB) colours; shading works on linear reflectance.
+    albedo = pow(albedo, vec3(2.2));
+
+    // Liquid: brighter over shallows, darker over the deeps.
+    if (terrain < level) {
+        Biome sea = biomeAt(0);
+        float depth = clamp((level - terrain) / 0.15, 0.0, 1.0);
+        albedo = pow(sea.color, vec3(2.2)) * mix(1.6, 0.45, sqrt(depth));
+        metallic = sea.metallic;
+        roughness = sea.roughness;
+    } else {
+        // Fine albedo variation so large plains are not flat colour.
+        albedo *= 0.92 + 0.08 * simplexNoise(dir * 700.0 + 11.0);
     }
 
     mat3 rot = mat3(object.model);
@@ -52,8 +78,8 @@ void main() {
     vec3 sphereN = normalize(rot * dir);
     float daylight = smoothstep(-0.05, 0.1, dot(sphereN, L));
     vec3 color = shadePBR(albedo, metallic, roughness, N, V, L, radiance) * visibility * daylight;
-    // Faint sky light from the atmosphere on the day side, and starlight ambient.
-    vec3 skyTint = atmosphere.rayleigh * atmosphere.rayleighFactor;
-    color += albedo * (0.015 * radiance * skyTint * 20.0 * daylight * visibility + vec3(0.004));
+    // Sky light of the atmosphere on the day side (tinted by its Rayleigh colour), and faint starlight.
+    vec3 skyTint = clamp(atmosphere.rayleigh * atmosphere.rayleighFactor, 0.0, 1.0);
+    color += albedo * (0.05 * radiance * skyTint * daylight * visibility + vec3(0.004));
     outColor = vec4(color, distance(camera.eye, inWorldPosition));
 }

@@ -5,6 +5,8 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -55,6 +57,8 @@ void applyAtmosphere(Planetoid* planet, const AstroCreateInfo& info) {
         return;
     planet->atmosphereSettings = *info.atmosphere;
     planet->hasAtmosphereSettings = true;
+    if (Atmosphere* atmosphere = planet->getAtmosphere())
+        atmosphere->apply(*info.atmosphere);
 }
 
 } // namespace
@@ -65,8 +69,11 @@ Star* BuildStar(const StarCreateInfo& info, AstroSystem* system) {
     if (!primaryStar)
         primaryStar = star;
     placeInSystem(star, info, system);
-    if (info.hasAtmosphere && info.atmosphere)
+    if (info.hasAtmosphere && info.atmosphere) {
         star->atmosphereSettings = *info.atmosphere;
+        if (Atmosphere* atmosphere = star->getAtmosphere())
+            atmosphere->apply(*info.atmosphere);
+    }
     std::copy(info.lightColor, info.lightColor + 3, star->light.color);
     star->light.intensity = info.lightIntensity;
     return star;
@@ -88,6 +95,8 @@ PlanetSolid* BuildSolidPlanet(const PlanetSolidCreateInfo& info, AstroSystem* sy
     std::copy(in.biomes, in.biomes + out.biomeCount, out.biomes);
     out.noiseLayerCount = std::clamp(in.noiseLayerCount, 0, SolidSurfaceCreateInfo::MaxNoiseLayers);
     std::copy(in.noiseLayers, in.noiseLayers + out.noiseLayerCount, out.noiseLayers);
+    if (auto* solid = dynamic_cast<PlanetSurfaceSolid*>(planet->getSurface()))
+        solid->applySettings(out);
     return planet;
 }
 
@@ -97,6 +106,8 @@ PlanetGas* BuildGasPlanet(const PlanetGasCreateInfo& info, AstroSystem* system) 
     placeInSystem(planet, info, system);
     applyAtmosphere(planet, info);
     planet->elevationScale = info.surface.elevationScale;
+    if (auto* surface = dynamic_cast<PlanetSurface*>(planet->getSurface()))
+        surface->surfaceBlock.elevationScale = info.surface.elevationScale;
     return planet;
 }
 

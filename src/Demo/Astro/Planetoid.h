@@ -25,6 +25,9 @@ class PlanetSolid : public Planetoid {
 public:
     using Planetoid::Planetoid;
 
+    // AstroObject creation, then the Atmosphere component and the PlanetSurfaceSolid, attached in that order.
+    void Create() override;
+
     uint32_t typeCode() const override { return ASTRO_PLANET_SOLID; }
 
     // Tessellation, biomes and noise layers (at most eight of each in use).
@@ -40,6 +43,9 @@ public:
 class PlanetGas : public Planetoid {
 public:
     using Planetoid::Planetoid;
+
+    // AstroObject creation, then the Atmosphere component.
+    void Create() override;
 
     uint32_t typeCode() const override { return ASTRO_PLANET_GAS; }
 };

@@ -1,5 +1,7 @@
 #include "Demo/Astro/Star.h"
 
+#include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/StarSurface.h"
 #include "Engine/Data/DataBinding.h"
 
 namespace Demo {
@@ -24,6 +26,19 @@ void Star::Create() {
     atmosphereSettings.mieG = 0.76f;
     atmosphereSettings.densityFalloff = 2.0f;
     elevationScale = 0.1f;
+    if (!atmosphere) {
+        atmosphere = new Atmosphere(this);
+        atmosphere->apply(atmosphereSettings);
+        atmosphere->CreateUniform();
+        addComponent(atmosphere);
+    }
+    if (!surface) {
+        auto* starSurface = new StarSurface(this);
+        starSurface->surfaceBlock.elevationScale = elevationScale;
+        starSurface->CreateUniform();
+        addComponent(starSurface);
+        surface = starSurface;
+    }
 }
 
 void Star::Update() {

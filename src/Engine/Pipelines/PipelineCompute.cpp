@@ -50,6 +50,15 @@ void PipelineCompute::create() {
     info.stage.stage = VK_SHADER_STAGE_COMPUTE_BIT;
     info.stage.module = module;
     info.stage.pName = moduleEntryPoint.c_str();
+    VkSpecializationInfo specialization{};
+    if (!specializationEntries.empty()) {
+        specialization.mapEntryCount = uint32_t(specializationEntries.size());
+        specialization.pMapEntries = specializationEntries.data();
+        specialization.dataSize = specializationData.size();
+        specialization.pData = specializationData.data();
+        info.stage.pSpecializationInfo = &specialization;
+    }
+    info.flags = createFlags;
     info.layout = layout;
     if (pipeline != VK_NULL_HANDLE)
         vkDestroyPipeline(owner->device, pipeline, nullptr);

@@ -34,4 +34,9 @@ public:
     std::string layoutNotation;
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
+    // Values of the shader's specialization constants (constant_id), fixed when the pipeline is created: a
+    // CPU driver runs every branch of a shader, so callers fold away the paths a dispatch never takes.
+    std::vector<VkSpecializationMapEntry> specializationEntries;
+    std::vector<uint8_t> specializationData;
+    VkPipelineCreateFlags createFlags = 0; // e.g. VK_PIPELINE_CREATE_DISPATCH_BASE_BIT for vkCmdDispatchBase
 };

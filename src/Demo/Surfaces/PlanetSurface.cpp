@@ -1,0 +1,126 @@
+#include "Demo/Surfaces/PlanetSurface.h"
+
+#include "Demo/Astro/AstroObject.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Demo {
+
+uint32_t PlanetSurface::bandsPerFrame = 2;
+
+std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget) {
+    std::stable_sort(requests.begin(), requests.end(),
+                     [](const GenerationRequest& a, const GenerationRequest& b) { return a.distance < b.distance; });
+    std::vector<GenerationGrant> grants;
+    for (const GenerationRequest& r : requests) {
+        if (r.bandsLeft == 0) {
+            grants.push_back({r.surface, 0, true});
+        } else if (bandBudget > 0) {
+            uint32_t bands = std::min(r.bandsLeft, bandBudget);
+            bandBudget -= bands;
+            grants.push_back({r.surface, bands, false});
+        }
+    }
+    return grants;
+}
+
+namespace {
+
+// The frame's schedule. Update of every object precedes the recording of any, so requests made after a
+// schedule was drawn up belong to the next frame.
+struct GenerationSchedule {
+    std::vector<PlanetSurface*> requests;
+    std::vector<GenerationGrant> chosen;
+    bool closed = false;
+
+    void request(PlanetSurface* surface) {
+        if (closed) {
+            requests.clear();
+            chosen.clear();
+            closed = false;
+        }
+        if (std::find(requests.begin(), requests.end(), surface) == requests.end())
+            requests.push_back(surface);
+    }
+    void forget(PlanetSurface* surface) {
+        requests.erase(std::remove(requests.begin(), requests.end(), surface), requests.end());
+        chosen.erase(std::remove_if(chosen.begin(), chosen.end(),
+                                    [surface](const GenerationGrant& g) { return g.surface == surface; }),
+                     chosen.end());
+    }
+};
+
+GenerationSchedule schedule;
+
+// Camera to the planet's surface; the camera's position is this frame's (it moved in UpdateUniforms).
+double cameraDistance(const PlanetSurface* surface) {
+    const AstroObject* planet = surface->planet;
+    if (!planet || !planet->scene || !planet->scene->mainCamera)
+        return 0.0;
+    Vec3d eye = planet->scene->mainCamera->transform->worldPosition();
+    return std::max(length(planet->transform->worldPosition() - eye) - double(planet->radius), 0.0);
+}
+
+} // namespace
+
+PlanetSurface::PlanetSurface(SceneObject* owner_) : AstroSurface(owner_), planet(dynamic_cast<AstroObject*>(owner_)) {}
+
+PlanetSurface::~PlanetSurface() {
+    schedule.forget(this);
+    delete generator;
+}
+
+void PlanetSurface::Update() {
+    AstroSurface::Update();
+    if (!generator)
+        return;
+    generator->uploadSettings();
+    bool changed = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
+    if (changed && hasRelief())
+        regenerate = 1;
+    else if (changed && bandsDone > 0)
+        bandsDone = 0; // the layers changed under a first generation: start it again
+    if (regenerate)
+        schedule.request(this);
+}
+
+GenerationGrant PlanetSurface::grantThisFrame() {
+    if (!schedule.closed) {
+        std::vector<GenerationRequest> requests;
+        requests.reserve(schedule.requests.size());
+        for (PlanetSurface* s : schedule.requests)
+            requests.push_back({s, cameraDistance(s), s->bandsLeft()});
+        schedule.chosen = chooseGenerations(std::move(requests), bandsPerFrame);
+        schedule.closed = true;
+    }
+    for (const GenerationGrant& grant : schedule.chosen)
+        if (grant.surface == this)
+            return grant;
+    return {};
+}
+
+void PlanetSurface::RecordCompute(CommandContext* context) {
+    if (!regenerate || !generator)
+        return;
+    GenerationGrant grant = grantThisFrame();
+    if (grant.wholeMap) {
+        generator->generate(context);
+    } else if (grant.bands > 0) {
+        if (bandsDone == 0)
+            generatedSettings = generator->settings;
+        generator->generateBands(context, bandsDone, grant.bands, BandsPerFace);
+        bandsDone += grant.bands;
+    } else {
+        return;
+    }
+    if (hasRelief()) {
+        generatedSettings = generator->settings;
+        bandsDone = 0;
+        regenerate = 0;
+    }
+}
+
+} // namespace Demo

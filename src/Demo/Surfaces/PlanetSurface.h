@@ -1,0 +1,69 @@
+#pragma once
+// Base of the planet surfaces: an owned height generator and the regenerate flag. First generations are
+// expensive on a CPU driver (six 2048² faces of layered noise, seconds per planet), so they are spread over
+// frames in bands of rows, a few bands per frame, nearest planet first; the program keeps handling window events
+// between them. A planet appears once its map is complete. A regeneration of a planet that already has a map (a
+// changed layer, the panel's button) records the whole map in the next frame.
+#include "Demo/Surfaces/AstroSurface.h"
+#include "Demo/Surfaces/PlanetGenerator.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Demo {
+
+class AstroObject;
+
+// One surface waiting for its generator to run.
+struct GenerationRequest {
+    const void* surface = nullptr;
+    double distance = 0.0;  // from the camera to the planet's surface, world units
+    uint32_t bandsLeft = 0; // bands its first generation still needs; 0 for a regeneration of a generated map
+};
+
+// What a surface records this frame: `bands` bands of its first generation, or the whole map at once for a
+// regeneration (wholeMap).
+struct GenerationGrant {
+    const void* surface = nullptr;
+    uint32_t bands = 0;
+    bool wholeMap = false;
+};
+
+// This frame's grants: every regeneration in full, and first generations nearest first (ties keep request
+// order) until `bandBudget` bands are given out.
+std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget);
+
+class PlanetSurface : public AstroSurface {
+public:
+    // Bands of rows per cube face, and how many bands of first generations all surfaces together record per
+    // frame: one face, a quarter to a third of a second for the system's planets on lavapipe with two cores.
+    static constexpr uint32_t BandsPerFace = 2;
+    static uint32_t bandsPerFrame;
+
+    explicit PlanetSurface(SceneObject* owner);
+    ~PlanetSurface() override;
+
+    // Surface block and the generator's settings block; a settings change since the last generation sets the
+    // regenerate flag, and a set flag asks the frame's scheduler for a generation.
+    void Update() override;
+    // Runs the generator when the flag is set and this frame's schedule includes the surface.
+    void RecordCompute(CommandContext* context) override;
+    // Bands of the first generation still to record (0 once the map exists).
+    uint32_t bandsLeft() const { return hasRelief() ? 0 : 6 * BandsPerFace - bandsDone; }
+    void RecordMain(CommandContext*) override {}
+
+    // True once the height map holds a generated relief.
+    bool hasRelief() const { return generator && generator->generationCount > 0; }
+
+    PlanetGenerator* generator = nullptr; // owned; none without a device
+    uint8_t regenerate = 1;
+    AstroObject* planet = nullptr;
+    GeneratorSettings generatedSettings; // the settings of the last (or the running) generation
+    uint32_t bandsDone = 0;              // of the first generation
+
+private:
+    // This frame's grant for the surface (recorded once every object has updated).
+    GenerationGrant grantThisFrame();
+};
+
+} // namespace Demo

@@ -1,0 +1,97 @@
+#pragma once
+// A rocky planet: a tessellated icosphere displaced by the generator's height cube map, coloured by up to eight
+// biomes chosen by height and slope, lit by the primary star with eclipse shadows. T toggles wireframe.
+#include "Demo/Surfaces/PlanetSurface.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class DataSet;
+class IcoSphere;
+class PipelineGraphics;
+
+namespace Demo {
+
+struct SolidSurfaceCreateInfo;
+
+// Tessellation block (16 bytes, a uniform block).
+struct TessellationBlock {
+    float distance = 0.0f; // world units over which subdivision falls from maximum to minimum
+    float factor = 1.0f;
+    float maxSubdivision = 64.0f;
+    float minSubdivision = 1.0f;
+};
+static_assert(sizeof(TessellationBlock) == 16);
+static_assert(offsetof(TessellationBlock, distance) == 0);
+static_assert(offsetof(TessellationBlock, factor) == 4);
+static_assert(offsetof(TessellationBlock, maxSubdivision) == 8);
+static_assert(offsetof(TessellationBlock, minSubdivision) == 12);
+
+// One biome (48 bytes, std140 array element). Heights are the generator's unitless heights; slope is 0 on flat
+// ground and 1 on steep ground.
+struct BiomeEntry {
+    float heightRange[2] = {-1.0f, 1.0f};
+    float slopeRange[2] = {0.0f, 1.0f};
+    float color[3] = {0.5f, 0.5f, 0.5f};
+    float padding0 = 0.0f;
+    float metallic = 0.2f;
+    float roughness = 0.2f;
+    float padding1[2] = {0.0f, 0.0f};
+};
+static_assert(sizeof(BiomeEntry) == 48);
+static_assert(offsetof(BiomeEntry, heightRange) == 0);
+static_assert(offsetof(BiomeEntry, slopeRange) == 8);
+static_assert(offsetof(BiomeEntry, color) == 16);
+static_assert(offsetof(BiomeEntry, metallic) == 32);
+static_assert(offsetof(BiomeEntry, roughness) == 36);
+
+// Biome block (384 bytes, a uniform block).
+struct BiomeBlock {
+    static constexpr int BiomeCount = 8;
+    BiomeEntry biomes[BiomeCount];
+};
+static_assert(sizeof(BiomeBlock) == 384);
+static_assert(offsetof(BiomeBlock, biomes[1]) == 48);
+static_assert(offsetof(BiomeBlock, biomes[7]) == 336);
+
+BiomeEntry toBiomeEntry(const Biome& biome);
+
+// Tessellation distance of a planet: radius × factor × 8 (world units).
+inline float tessellationDistance(float radius, float factor) {
+    return radius * factor * 8.0f;
+}
+
+class PlanetSurfaceSolid : public PlanetSurface {
+public:
+    static constexpr uint8_t WireframeKey = 0x54; // T
+
+    explicit PlanetSurfaceSolid(SceneObject* owner);
+    ~PlanetSurfaceSolid() override;
+
+    // Surface and shadow records, the generator, the biome and tessellation records, the mesh, the data set and
+    // (once per process) the filled and wireframe pipelines.
+    void CreateUniform() override;
+    // As PlanetSurface, then the T key, the tessellation distance and the two blocks.
+    void Update() override;
+    // Draws the displaced sphere once its height map has been generated.
+    void RecordMain(CommandContext* context) override;
+
+    // Takes elevation scale, tessellation values, the biomes and the noise layers in use (at most eight each).
+    void applySettings(const SolidSurfaceCreateInfo& info);
+
+    TessellationBlock tessellation;
+    BiomeBlock biomes;
+    IcoSphere* mesh = nullptr; // the shared sphere
+    DataSet* dataSet = nullptr;
+    StorageBinding* biomeUniform = nullptr;
+    StorageBinding* tessellationUniform = nullptr;
+    // Stands in for the atmosphere's record when the body has no Atmosphere component: no sky light.
+    StorageBinding* noAtmosphereUniform = nullptr;
+    uint8_t wireframe = 0;
+
+    static PipelineGraphics* filledPipeline;
+    static PipelineGraphics* wireframePipeline; // the filled one when the device cannot draw lines
+    static IcoSphere* sharedMesh;               // IcoSphere(5, 1.0), one per device
+};
+
+} // namespace Demo
