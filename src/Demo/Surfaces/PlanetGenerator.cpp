@@ -55,8 +55,8 @@ DispatchSize generatorDispatch(float mapWidth, float mapHeight) {
 }
 
 HeightMapCube::HeightMapCube(GraphicsDevice* device, uint32_t size)
-    : ImageCube(device, size, size, PlanetGenerator::MapFormat, VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT,
-                1) {
+    : ImageCube(device, size, size, PlanetGenerator::MapFormat,
+                VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT, 1) {
     arrayView.create(device, image, format, VK_IMAGE_ASPECT_COLOR_BIT, 1, 6, VK_IMAGE_VIEW_TYPE_2D_ARRAY);
 }
 

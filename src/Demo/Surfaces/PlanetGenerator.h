@@ -81,7 +81,8 @@ struct DispatchSize {
 DispatchSize generatorDispatch(float mapWidth, float mapHeight);
 
 // The height cube map with a second view over the same six layers as a 2D array, which the generator binds as
-// its storage image (a cube view cannot be written through an image2DArray).
+// its storage image (a cube view cannot be written through an image2DArray). Sampled, stored, and copyable, so
+// that a map can be read back.
 class HeightMapCube : public ImageCube {
 public:
     HeightMapCube(GraphicsDevice* device, uint32_t size);

@@ -1,0 +1,136 @@
+#include "App/Globals.h"
+#include "App/InputState.h"
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Astro/Planetoid.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
+#include "Demo/Surfaces/StarSurface.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace Demo;
+
+namespace {
+
+// The built-in solar system without a device: components exist and hold their blocks, nothing is drawn.
+struct SolarSurfaces : ::testing::Test {
+    SolarSurfaces() {
+        system = new AstroSystem("AstroSystem", &scene);
+        scene.add(system);
+        system->Create();
+    }
+    AstroObject* find(const std::string& name) const {
+        for (AstroObject* o : system->objects)
+            if (o->name == name)
+                return o;
+        return nullptr;
+    }
+    std::vector<PlanetSurfaceSolid*> solidSurfaces() const {
+        std::vector<PlanetSurfaceSolid*> result;
+        for (AstroObject* o : system->objects)
+            if (auto* s = dynamic_cast<PlanetSurfaceSolid*>(o->getSurface()))
+                result.push_back(s);
+        return result;
+    }
+    Scene scene;
+    AstroSystem* system;
+};
+
+} // namespace
+
+TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySettings) {
+    auto* earth = dynamic_cast<PlanetSolid*>(find("Earth"));
+    ASSERT_NE(earth, nullptr);
+    ASSERT_NE(earth->atmosphere, nullptr);
+    ASSERT_NE(earth->surface, nullptr);
+    // Attachment order: the orbit line (when present) and the atmosphere come before the surface.
+    auto atmosphereAt = std::find(earth->components.begin(), earth->components.end(), earth->atmosphere);
+    auto surfaceAt = std::find(earth->components.begin(), earth->components.end(), earth->surface);
+    EXPECT_LT(atmosphereAt, surfaceAt);
+    EXPECT_EQ(earth->getAtmosphere(), earth->atmosphere);
+    EXPECT_EQ(earth->atmosphere->body, earth);
+
+    // Atmosphere preset 1 at scale 0.5.
+    EXPECT_FLOAT_EQ(earth->atmosphere->block.radius, 2.0f);
+    EXPECT_FLOAT_EQ(earth->atmosphere->block.rayleigh[2], 1.0f);
+    EXPECT_FLOAT_EQ(earth->atmosphere->block.densityFalloff, 5.0f);
+
+    auto* surface = dynamic_cast<PlanetSurfaceSolid*>(earth->surface);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->planet, earth);
+    EXPECT_FLOAT_EQ(surface->surfaceBlock.elevationScale, 0.05f);
+    EXPECT_FLOAT_EQ(surface->tessellation.factor, 4.0f);
+    EXPECT_FLOAT_EQ(surface->tessellation.maxSubdivision, 32.0f);
+    EXPECT_FLOAT_EQ(surface->tessellation.minSubdivision, 1.0f);
+    // Biome preset 1: deep blue ocean up to 0, snow above 0.267.
+    EXPECT_FLOAT_EQ(surface->biomes.biomes[0].heightRange[1], 0.0f);
+    EXPECT_FLOAT_EQ(surface->biomes.biomes[0].color[2], 0.5f);
+    EXPECT_FLOAT_EQ(surface->biomes.biomes[7].heightRange[0], -1.0f);
+    EXPECT_FLOAT_EQ(surface->biomes.biomes[7].color[0], 1.0f);
+    EXPECT_EQ(surface->generator, nullptr); // no device
+    EXPECT_EQ(surface->regenerate, 1);
+
+    // A moon without atmosphere settings keeps the default block; a body with "off" settings too.
+    auto* luna = dynamic_cast<Planetoid*>(find("Luna (Earth)"));
+    ASSERT_NE(luna, nullptr);
+    ASSERT_NE(luna->atmosphere, nullptr);
+    EXPECT_FLOAT_EQ(luna->atmosphere->block.radius, 120.0f);
+    // Oberon's biome preset uses six biomes; the last two stay at their defaults.
+    auto* oberon = dynamic_cast<PlanetSurfaceSolid*>(find("Oberon (Uranus)")->getSurface());
+    ASSERT_NE(oberon, nullptr);
+    EXPECT_FLOAT_EQ(oberon->biomes.biomes[0].color[0], 0.76f);
+    EXPECT_FLOAT_EQ(oberon->biomes.biomes[6].color[0], 0.5f);
+}
+
+TEST_F(SolarSurfaces, TheStarHasItsAtmosphereAndSurfaceAndGasPlanetsTheirAtmosphere) {
+    Star* sun = primaryStar;
+    ASSERT_NE(sun, nullptr);
+    auto* starSurface = dynamic_cast<StarSurface*>(sun->getSurface());
+    ASSERT_NE(starSurface, nullptr);
+    EXPECT_EQ(starSurface->star, sun);
+    ASSERT_NE(sun->getAtmosphere(), nullptr);
+    // The factory's record replaces the star's own settings: radius 25.
+    EXPECT_FLOAT_EQ(sun->getAtmosphere()->block.radius, 25.0f);
+
+    auto* jupiter = dynamic_cast<PlanetGas*>(find("Jupiter"));
+    ASSERT_NE(jupiter, nullptr);
+    ASSERT_NE(jupiter->getAtmosphere(), nullptr);
+    EXPECT_FLOAT_EQ(jupiter->getAtmosphere()->block.radius, 9.375f);
+    EXPECT_FLOAT_EQ(jupiter->getAtmosphere()->block.rayleighFactor, 10.0f);
+
+    EXPECT_EQ(solidSurfaces().size(), 24u);
+}
+
+TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWireframe) {
+    InputState input;
+    InputState* saved = Globals::input;
+    Globals::input = &input;
+    uint8_t keys[256] = {};
+    auto frame = [&](bool tDown) {
+        keys[PlanetSurfaceSolid::WireframeKey] = tDown ? 0x80 : 0x00;
+        input.advanceKeys(keys);
+        scene.update();
+    };
+    auto wireframes = [&] {
+        size_t n = 0;
+        for (PlanetSurfaceSolid* s : solidSurfaces())
+            n += s->wireframe;
+        return n;
+    };
+    frame(false);
+    EXPECT_EQ(wireframes(), 0u);
+    frame(true);
+    EXPECT_EQ(wireframes(), 24u);
+    frame(true); // still held: no second toggle
+    EXPECT_EQ(wireframes(), 24u);
+    frame(false);
+    frame(true);
+    EXPECT_EQ(wireframes(), 0u);
+    Globals::input = saved;
+}
