@@ -1,7 +1,8 @@
 #version 450
 // Subdivision of the planet's patches: more levels near the camera (the tessellation distance sets how fast
-// they fall off), but never finer than about 2% of the screen height per subdivided edge, which is all the
-// relief needs (the shading takes its detail from the height map). Patches behind the horizon are culled.
+// they fall off), but no finer than about 1/24 of the screen height per subdivided edge divided by the factor
+// (11 pixels at 1080 lines and factor 4): that is all the silhouette and the relief need, the shading takes its
+// detail from the height map. Patches behind the horizon are culled.
 #include "planet.glsl"
 
 layout(vertices = 3) out;
@@ -20,7 +21,7 @@ float levelFor(vec3 a, vec3 b) {
     if (ca.w > 1e-4 && cb.w > 1e-4) {
         // Edge length in normalised device coordinates; 2 is the screen height.
         float ndc = length(ca.xy / ca.w - cb.xy / cb.w);
-        level = min(level, max(ndc * 50.0 * tessellation.factor, 1.0));
+        level = min(level, max(ndc * 12.0 * tessellation.factor, 1.0));
     }
     return clamp(level, 1.0, 64.0);
 }
