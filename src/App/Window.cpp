@@ -57,6 +57,9 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
         ENGINE_ERROR("Failed to create the window surface (VkResult " + std::to_string(int(result)) + ")");
     if (glfwRawMouseMotionSupported())
         glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
+    // A key tapped between two slow frames still shows as down in the next snapshot.
+    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, GLFW_TRUE);
 
     // The real size may differ from the request (maximised, window manager); the swap chain follows it.
     int w = settings.width, h = settings.height;

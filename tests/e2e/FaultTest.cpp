@@ -46,7 +46,7 @@ wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
 sleep 1
 xdotool getwindowgeometry "$wid"
 xdotool keydown --window "$wid" Escape; sleep 0.3; xdotool keyup --window "$wid" Escape
-for i in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+for i in $(seq 1 300); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
 kill $pid 2>/dev/null
 wait $pid
 code=$?

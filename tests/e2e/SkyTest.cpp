@@ -45,7 +45,7 @@ cat run.log
 [ $code -ne 0 ] && exit $code
 # Windowed, so the window manager-less server honours the resize.
 printf '\x00\x00\x80\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x32\x00\x00\x00\x32\x00\x00\x00\x80\x07\x00\x00\x38\x04\x00\x00\x3c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > config.gcfg
-"$KESTRUNE" SKIP_DEMO --frames 120 --screenshot after.png > run2.log 2>&1 &
+"$KESTRUNE" SKIP_DEMO --frames 40 --screenshot after.png > run2.log 2>&1 &
 pid=$!
 wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
 xdotool windowsize "$wid" 1280 720

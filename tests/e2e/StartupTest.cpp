@@ -20,7 +20,7 @@ TEST(Startup, RunsThirtyFramesValidationCleanAndExitsZero) {
 TEST(Startup, ResizeRebuildsTheSwapChainAndKeepsRunning) {
     std::string dir = makeWorkDir("resize");
     RunResult r = runUnderXvfb(dir, R"(
-"$KESTRUNE" SKIP_DEMO --frames 400 > run.log 2>&1 &
+"$KESTRUNE" SKIP_DEMO --frames 60 > run.log 2>&1 &
 pid=$!
 wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
 sleep 2
@@ -45,7 +45,7 @@ wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
 sleep 2
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool keydown --window "$wid" Escape; sleep 0.3; xdotool keyup --window "$wid" Escape
-for i in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
+for i in $(seq 1 300); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
 if kill -0 $pid 2>/dev/null; then echo "still running after Escape"; kill $pid; fi
 wait $pid
 code=$?
