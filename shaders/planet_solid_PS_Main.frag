@@ -27,7 +27,8 @@ void main() {
 
     // Biomes in order, front to back: the first whose height and slope bands hold takes the point, with soft
     // borders made ragged by a little noise so that bands do not read as contour lines.
-    float h = terrain + 0.008 * simplexNoise(dir * 90.0) + 0.004 * simplexNoise(dir * 400.0);
+    float grain = simplexNoise(dir * 240.0);
+    float h = terrain + 0.01 * grain;
     vec3 albedo = vec3(0.0);
     float metallic = 0.0, roughness = 0.0, remaining = 1.0;
     float below = -1e9; // top of the biomes before this one
@@ -64,7 +65,7 @@ void main() {
         roughness = sea.roughness;
     } else {
         // Fine albedo variation so large plains are not flat colour.
-        albedo *= 0.92 + 0.08 * simplexNoise(dir * 700.0 + 11.0);
+        albedo *= 0.92 + 0.08 * grain;
     }
 
     mat3 rot = mat3(object.model);

@@ -1,7 +1,6 @@
 #include "Demo/Surfaces/PlanetGenerator.h"
 
 #include "App/Globals.h"
-#include "Demo/Surfaces/SurfaceResources.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -93,9 +92,9 @@ PlanetGenerator::~PlanetGenerator() {
         unregisterResource(device, sampler);
     }
     delete settingsBinding;
-    // Data sets of the surfaces (and this one) remove themselves from these records when they are deleted.
-    deleteAfterFrames(device, heightMapBinding);
-    deleteAfterFrames(device, storageBinding);
+    // The records detach themselves from data sets whose release is still pending.
+    delete heightMapBinding;
+    delete storageBinding;
 }
 
 void PlanetGenerator::updatePipeline() {

@@ -19,12 +19,14 @@
 #include "Engine/SwapChain/SwapChain.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace Demo {
 
 PipelineGraphics* PlanetSurfaceSolid::filledPipeline = nullptr;
 PipelineGraphics* PlanetSurfaceSolid::wireframePipeline = nullptr;
-IcoSphere* PlanetSurfaceSolid::sharedMesh = nullptr;
+IcoSphere* PlanetSurfaceSolid::sharedMeshes[3] = {nullptr, nullptr, nullptr};
 
 BiomeEntry toBiomeEntry(const Biome& b) {
     BiomeEntry e;
@@ -36,6 +38,35 @@ BiomeEntry toBiomeEntry(const Biome& b) {
     e.metallic = b.metallic;
     e.roughness = b.roughness;
     return e;
+}
+
+ScreenFootprint screenFootprint(const float vp[16], float projectionYScale, float viewportHeight, const Vec3d& eye,
+                                const Vec3d& centre, double radius) {
+    ScreenFootprint footprint;
+    // Clip planes of the view volume from the rows of the matrix (element (row r, column c) at vp[c * 4 + r]):
+    // left, right, bottom, top, near (depth 0) and far.
+    auto row = [&](int r) { return std::array<double, 4>{vp[r], vp[4 + r], vp[8 + r], vp[12 + r]}; };
+    auto add = [](const std::array<double, 4>& a, const std::array<double, 4>& b, double sign) {
+        return std::array<double, 4>{a[0] + sign * b[0], a[1] + sign * b[1], a[2] + sign * b[2], a[3] + sign * b[3]};
+    };
+    const std::array<double, 4> x = row(0), y = row(1), z = row(2), w = row(3);
+    const std::array<double, 4> planes[6] = {add(w, x, 1.0), add(w, x, -1.0), add(w, y, 1.0), add(w, y, -1.0), z,
+                                             add(w, z, -1.0)};
+    for (const auto& p : planes) {
+        double n = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+        if (n > 0.0 && (p[0] * centre.x + p[1] * centre.y + p[2] * centre.z + p[3]) / n < -radius)
+            return footprint;
+    }
+    footprint.visible = true;
+    double distance = std::max(length(centre - eye), radius);
+    footprint.pixelRadius = radius / distance * double(projectionYScale) * 0.5 * double(viewportHeight);
+    return footprint;
+}
+
+uint32_t sphereSubdivisionsFor(double pixelRadius) {
+    if (pixelRadius >= 600.0)
+        return 5;
+    return pixelRadius >= 20.0 ? 3 : 1;
 }
 
 namespace {
@@ -79,13 +110,13 @@ void PlanetSurfaceSolid::CreateUniform() {
     generator = new PlanetGenerator(device);
     biomeUniform = createUniformBinding(sizeof(BiomeBlock));
     tessellationUniform = createUniformBinding(sizeof(TessellationBlock));
-    // Every solid planet draws the same unit sphere (the shaders scale it by the radius), so they share one:
-    // 24 copies of a 5-times subdivided icosphere would not fit the mesh storage.
-    if (!sharedMesh) {
-        sharedMesh = new IcoSphere(device, Globals::meshStorage, 5, 1.0f);
-        new SharedHandleReset<IcoSphere>(device, {&sharedMesh});
+    if (!sharedMeshes[0]) {
+        const uint32_t subdivisions[3] = {1, 3, 5};
+        for (int k = 0; k < 3; ++k)
+            sharedMeshes[k] = new IcoSphere(device, Globals::meshStorage, subdivisions[k], 1.0f);
+        new SharedHandleReset<IcoSphere>(device, {&sharedMeshes[0], &sharedMeshes[1], &sharedMeshes[2]});
     }
-    mesh = sharedMesh;
+    mesh = sharedMeshes[2];
 
     StorageBinding* atmosphereRecord = nullptr;
     if (auto* body = dynamic_cast<AstroObject*>(owner))
@@ -144,16 +175,27 @@ void PlanetSurfaceSolid::RecordMain(CommandContext* context) {
     // Until its first generation the map holds nothing and is not yet a cube view: nothing to draw.
     if (!dataSet || !filledPipeline || !hasRelief() || !camera || !camera->dataSet)
         return;
+    uint32_t width = Globals::swapChain ? Globals::swapChain->width : context->renderWidth;
+    uint32_t height = Globals::swapChain ? Globals::swapChain->height : context->renderHeight;
+    // Planets outside the view are skipped; the others draw the sphere their size on screen needs.
+    Mat4f viewProjection = camera->view.projection * camera->view.view;
+    double reach = double(planet->radius) * (1.0 + std::fabs(surfaceBlock.elevationScale));
+    ScreenFootprint footprint =
+        screenFootprint(viewProjection.m, camera->view.projection.m[5], float(height),
+                        camera->transform->worldPosition(), planet->transform->worldPosition(), reach);
+    if (!footprint.visible)
+        return;
+    uint32_t subdivisions = sphereSubdivisionsFor(footprint.pixelRadius);
+    IcoSphere* sphere = subdivisions == 5 ? sharedMeshes[2] : subdivisions == 3 ? sharedMeshes[1] : sharedMeshes[0];
+
     selectShadowBlock();
     PipelineGraphics* pipeline = wireframe ? wireframePipeline : filledPipeline;
     pipeline->bind(context);
-    uint32_t width = Globals::swapChain ? Globals::swapChain->width : context->renderWidth;
-    uint32_t height = Globals::swapChain ? Globals::swapChain->height : context->renderHeight;
     setViewportAndScissor(context, width, height);
     context->bindDataSet(camera->dataSet);
     context->bindDataSet(dataSet);
     pipeline->bindDataSets(context);
-    mesh->draw(context, *pipeline);
+    sphere->draw(context, *pipeline);
 }
 
 void PlanetSurfaceSolid::applySettings(const SolidSurfaceCreateInfo& info) {

@@ -1,6 +1,7 @@
 #pragma once
 // A rocky planet: a tessellated icosphere displaced by the generator's height cube map, coloured by up to eight
 // biomes chosen by height and slope, lit by the primary star with eclipse shadows. T toggles wireframe.
+#include "Demo/Scene/MathTypes.h"
 #include "Demo/Surfaces/PlanetSurface.h"
 
 #include <cstddef>
@@ -61,6 +62,22 @@ inline float tessellationDistance(float radius, float factor) {
     return radius * factor * 8.0f;
 }
 
+// Where a sphere stands in the view: whether it reaches into the view volume of `viewProjection` (column-major,
+// depth 0 to 1), and its radius on screen in pixels for a viewport `viewportHeight` pixels high, with
+// `projectionYScale` = 1 / tan(vertical field of view / 2).
+struct ScreenFootprint {
+    bool visible = false;
+    double pixelRadius = 0.0;
+};
+ScreenFootprint screenFootprint(const float viewProjection[16], float projectionYScale, float viewportHeight,
+                                const Vec3d& eye, const Vec3d& centre, double radius);
+
+// Subdivisions of the shared unit sphere drawn for a planet of `pixelRadius` pixels: the full icosphere (5) for
+// planets larger than the screen is high, coarser ones (3, 1) for the others, whose patches the tessellator
+// subdivides as far as their size on screen needs (up to 64 levels). Every patch costs a tessellation control
+// invocation; 24 planets of 20480 patches each would cost a CPU driver most of a frame.
+uint32_t sphereSubdivisionsFor(double pixelRadius);
+
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
     static constexpr uint8_t WireframeKey = 0x54; // T
@@ -81,7 +98,7 @@ public:
 
     TessellationBlock tessellation;
     BiomeBlock biomes;
-    IcoSphere* mesh = nullptr; // the shared sphere
+    IcoSphere* mesh = nullptr; // the shared IcoSphere(5, 1.0)
     DataSet* dataSet = nullptr;
     StorageBinding* biomeUniform = nullptr;
     StorageBinding* tessellationUniform = nullptr;
@@ -91,7 +108,9 @@ public:
 
     static PipelineGraphics* filledPipeline;
     static PipelineGraphics* wireframePipeline; // the filled one when the device cannot draw lines
-    static IcoSphere* sharedMesh;               // IcoSphere(5, 1.0), one per device
+    // Unit icospheres of 1, 3 and 5 subdivisions, shared by every solid planet (the shaders scale them by the
+    // radius; 24 copies of the finest would not even fit the mesh storage), one set per device.
+    static IcoSphere* sharedMeshes[3];
 };
 
 } // namespace Demo

@@ -1,4 +1,5 @@
 #include "Demo/Astro/AstroCreateInfo.h"
+#include "Demo/Scene/CameraMath.h"
 #include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetGenerator.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 using namespace Demo;
@@ -195,4 +197,33 @@ TEST(GenerationSchedule, RegenerationsRunAtOnceAndFirstGenerationsShareTheBandBu
     grants = chooseGenerations({{&a, 10.0, 12}, {&b, 10.0, 12}}, 12);
     ASSERT_EQ(grants.size(), 1u);
     EXPECT_EQ(grants[0].surface, &a);
+}
+
+TEST(PlanetLevelOfDetail, FootprintCullsSpheresOutsideTheViewAndMeasuresTheRestInPixels) {
+    // The camera at the origin looking down -z, 60 degrees vertical field of view, 16:9, depth 0.1 to 1000.
+    Mat4f projection = perspective(60.0f, 16.0f / 9.0f, 0.1f, 1000.0f);
+    Mat4f view = lookAt({0, 0, 0}, {0, 0, -1}, viewUpFor({0, 0, -1}));
+    Mat4f vp = projection * view;
+    const Vec3d eye{0, 0, 0};
+
+    // Earth (radius 15) three radii away: about 330 pixels of radius at 1080 lines.
+    ScreenFootprint f = screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, 0, -45}, 15.0);
+    EXPECT_TRUE(f.visible);
+    EXPECT_NEAR(f.pixelRadius, 15.0 / 45.0 / std::tan(0.5235988) * 540.0, 0.5);
+
+    EXPECT_FALSE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, 0, 45}, 15.0).visible);     // behind
+    EXPECT_FALSE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, 0, -2000}, 15.0).visible);  // too far
+    EXPECT_FALSE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {200, 0, -45}, 15.0).visible);  // right
+    EXPECT_FALSE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, -100, -45}, 15.0).visible); // below
+    // Its centre outside the view, its rim inside: still drawn.
+    EXPECT_TRUE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, 0, 10}, 15.0).visible);
+    double edge = 45.0 * std::tan(0.5235988) * 16.0 / 9.0;
+    EXPECT_TRUE(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {edge + 10.0, 0, -45}, 15.0).visible);
+    // The camera inside the sphere: as large as the screen.
+    EXPECT_GT(screenFootprint(vp.m, projection.m[5], 1080.0f, eye, {0, 0, -5}, 15.0).pixelRadius, 900.0);
+
+    EXPECT_EQ(sphereSubdivisionsFor(2000.0), 5u);
+    EXPECT_EQ(sphereSubdivisionsFor(330.0), 3u);
+    EXPECT_EQ(sphereSubdivisionsFor(25.0), 3u);
+    EXPECT_EQ(sphereSubdivisionsFor(3.0), 1u);
 }
