@@ -1,4 +1,6 @@
 #version 450
+// The star's icosphere, pushed out by 1% so that its flat faces enclose the true sphere, whose silhouette the
+// fragment shader cuts out exactly.
 #include "scene.glsl"
 
 layout(location = 0) in vec3 inPosition;
@@ -8,13 +10,10 @@ layout(location = 2) in vec2 inTexCoord;
 layout(std140, set = 1, binding = 1) uniform ModelBlock { mat4 model; } object;
 layout(std140, set = 1, binding = 3) uniform BodyBlock { vec3 position; float radius; } body;
 
-layout(location = 0) out vec3 outLocal;
-layout(location = 1) out vec3 outWorldPosition;
+layout(location = 0) out vec3 outWorldPosition;
 
 void main() {
-    vec3 local = normalize(inPosition);
-    vec4 world = object.model * vec4(local * body.radius, 1.0);
-    outLocal = local;
+    vec4 world = object.model * vec4(normalize(inPosition) * body.radius * 1.01, 1.0);
     outWorldPosition = world.xyz;
     gl_Position = camera.viewProjection * world;
 }
