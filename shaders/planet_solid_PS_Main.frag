@@ -27,8 +27,7 @@ void main() {
 
     // Biomes in order, front to back: the first whose height and slope bands hold takes the point, with soft
     // borders made ragged by a little noise so that bands do not read as contour lines.
-    float grain = simplexNoise(dir * 240.0);
-    float h = terrain + 0.01 * grain;
+    float h = terrain + 0.008 * simplexNoise(dir * 70.0);
     vec3 albedo = vec3(0.0);
     float metallic = 0.0, roughness = 0.0, remaining = 1.0;
     float below = -1e9; // top of the biomes before this one
@@ -64,8 +63,11 @@ void main() {
         metallic = sea.metallic;
         roughness = sea.roughness;
     } else {
-        // Fine albedo variation so large plains are not flat colour.
-        albedo *= 0.92 + 0.08 * grain;
+        // Fine albedo variation so large plains are not flat colour. Ground seen from orbit is rough and hardly
+        // metallic whatever its material: the biome values are kept in proportion, within that range.
+        albedo *= 0.92 + 0.08 * simplexNoise(dir * 300.0 + 11.0);
+        roughness = 0.5 + 0.5 * roughness;
+        metallic *= 0.3;
     }
 
     mat3 rot = mat3(object.model);
