@@ -84,7 +84,9 @@ void engineStart(const CommandLine& commandLine) {
     // Every mesh is written into the first slot of the mesh storage, begun once here.
     Globals::meshStorage = new DsDeviceMeshSingle(Globals::device, 10000000);
     Globals::meshStorage->beginSlot();
-    Globals::descriptorPool = new DescriptorPool(Globals::device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
+    // Sized for the whole solar system: every solid planet's surface set alone binds eight dynamic uniform
+    // buffers and its height map twice (sampled and as the generator's storage image).
+    Globals::descriptorPool = new DescriptorPool(Globals::device, "UBD_400+SBD_50+SB_50+CIS_64+SI_48");
     Globals::uniformStorage = new DsUniformSingle(Globals::device, 100000);
     Globals::storageBufferStorage = new DsStorageSingle(Globals::device, 16000000);
 

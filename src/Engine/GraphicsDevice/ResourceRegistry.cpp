@@ -8,18 +8,22 @@ void ResourceRegistry::add(GraphicsResource* resource) {
     list.push_back(resource);
 }
 
+void ResourceRegistry::forget(GraphicsResource* resource) {
+    if (shuttingDown || resource->tier >= tiers.size())
+        return;
+    std::vector<GraphicsResource*>& list = tiers[resource->tier];
+    uint32_t slot = resource->slot;
+    if (slot < list.size() && list[slot] == resource) {
+        list[slot] = list.back();
+        list[slot]->slot = slot;
+        list.pop_back();
+    }
+}
+
 void ResourceRegistry::remove(GraphicsResource* resource) {
     if (shuttingDown)
         return;
-    if (resource->tier < tiers.size()) {
-        std::vector<GraphicsResource*>& list = tiers[resource->tier];
-        uint32_t slot = resource->slot;
-        if (slot < list.size() && list[slot] == resource) {
-            list[slot] = list.back();
-            list[slot]->slot = slot;
-            list.pop_back();
-        }
-    }
+    forget(resource);
     if (resource->deferredRelease)
         deferred.push_back({resource, currentSerial()});
     else

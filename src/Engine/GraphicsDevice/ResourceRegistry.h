@@ -13,6 +13,9 @@ public:
     // Removes the resource; deletes it now, or later when its deferred flag is set.
     // Does nothing while shutting down (teardown deletes everything itself).
     void remove(GraphicsResource* resource);
+    // Takes a resource out of its tier list without deleting it (an object whose construction failed after it
+    // registered). Does nothing when it is not listed or while shutting down.
+    void forget(GraphicsResource* resource);
 
     // Frame serials: the frame being recorded is submittedSerial + 1.
     void frameSubmitted() { ++submittedSerial; }

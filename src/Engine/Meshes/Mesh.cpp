@@ -17,6 +17,9 @@ Mesh::Mesh(GraphicsDevice* device_, const std::string& name_) : name(name_), own
 }
 
 Mesh::~Mesh() {
+    // A mesh whose generator threw after it registered must not stay listed.
+    if (owner)
+        owner->registry.forget(this);
     for (GraphicsResource* buffer : {static_cast<GraphicsResource*>(vertexBuffer),
                                      static_cast<GraphicsResource*>(indexBuffer)}) {
         if (!buffer)

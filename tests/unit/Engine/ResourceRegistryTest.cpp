@@ -88,3 +88,19 @@ TEST(ResourceRegistry, TeardownDeletesDeferredOnce) {
     registry.teardown();
     EXPECT_EQ(deleted, 2);
 }
+
+TEST(ResourceRegistry, ForgetUnlistsWithoutDeleting) {
+    ResourceRegistry registry;
+    int deleted = 0;
+    Tracked a(3, &deleted), b(3, &deleted);
+    registry.add(&a);
+    registry.add(&b);
+    registry.forget(&a);
+    EXPECT_EQ(deleted, 0);
+    ASSERT_EQ(registry.tierLists()[3].size(), 1u);
+    EXPECT_EQ(registry.tierLists()[3][0], &b);
+    EXPECT_EQ(b.slot, 0u);
+    registry.forget(&a); // not listed any more: nothing happens
+    EXPECT_EQ(registry.tierLists()[3].size(), 1u);
+    registry.forget(&b);
+}
