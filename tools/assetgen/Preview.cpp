@@ -89,12 +89,12 @@ void writeModelPreview(const std::string& path, const ModelMesh& mesh, const Mat
                 float rough = materials.roughness.at(tx, ty)[0];
                 float diffuse = std::max(0.0f, dot(n, light));
                 Vec3 h = normalize(light + toCamera);
-                float spec = std::pow(std::max(0.0f, dot(n, h)), 2.0f / std::max(0.02f, rough * rough * rough)) *
+                float specular = std::pow(std::max(0.0f, dot(n, h)), 2.0f / std::max(0.02f, rough * rough * rough)) *
                              (diffuse > 0 ? 1.0f : 0.0f);
                 Vec3 base{a[0], a[1], a[2]};
                 Vec3 specColor = mix(Vec3{0.04f, 0.04f, 0.04f}, base, metal);
                 Vec3 c = base * ((1 - metal) * (0.08f + 0.9f * diffuse) + metal * (0.25f + 0.35f * diffuse)) +
-                         specColor * (spec * 1.5f);
+                         specColor * (specular * 1.5f);
                 uint8_t* o = image.data() + (size_t(y) * width + x) * 4;
                 for (int k = 0; k < 3; ++k) {
                     float lin = clamp01(k == 0 ? c.x : k == 1 ? c.y : c.z);

@@ -8,7 +8,7 @@
 
 DescriptorPool* DescriptorPool::global = nullptr;
 
-DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& spec) : owner(d), sizes(parsePoolSpec(spec)) {
+DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& sizesText) : owner(d), sizes(parsePoolSpec(sizesText)) {
     VkDescriptorPoolCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
     info.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
     info.maxSets = MaxSets;
@@ -16,7 +16,7 @@ DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& spec) : own
     info.pPoolSizes = sizes.data();
     VkResult result = vkCreateDescriptorPool(d->device, &info, nullptr, &pool);
     if (result != VK_SUCCESS)
-        ENGINE_ERROR("failed to create descriptor pool \"" + spec + "\" (VkResult " + std::to_string(int(result)) +
+        ENGINE_ERROR("failed to create descriptor pool \"" + sizesText + "\" (VkResult " + std::to_string(int(result)) +
                      ")");
     tier = TierDescriptorPool;
     device = d;

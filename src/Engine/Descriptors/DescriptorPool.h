@@ -8,7 +8,7 @@
 
 class GraphicsDevice;
 
-// The process's descriptor pool, sized from a pool spec ("UBD_100+SBD_50+SB_50+CIS_20+SI_10").
+// The process's descriptor pool, sized from a pool sizes text ("UBD_100+SBD_50+SB_50+CIS_20+SI_10").
 // Sets allocated from it can be freed one by one.
 class DescriptorPool : public GraphicsResource {
 public:
@@ -16,7 +16,7 @@ public:
     // The pool descriptor sets are allocated from when none is named (the first pool created).
     static DescriptorPool* global;
 
-    DescriptorPool(GraphicsDevice* device, const std::string& spec);
+    DescriptorPool(GraphicsDevice* device, const std::string& sizesText);
     ~DescriptorPool() override;
 
     GraphicsDevice* owner = nullptr;

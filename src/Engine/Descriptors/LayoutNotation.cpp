@@ -87,10 +87,10 @@ std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const
     return sets;
 }
 
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& spec) {
+std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& sizesText) {
     std::vector<VkDescriptorPoolSize> sizes;
-    for (const std::string& tokenText : Helper::split(spec, '+')) {
-        Token token = parseToken("descriptor pool spec", spec, tokenText, false);
+    for (const std::string& tokenText : Helper::split(sizesText, '+')) {
+        Token token = parseToken("descriptor pool sizes", sizesText, tokenText, false);
         sizes.push_back({token.type, token.number});
     }
     return sizes;

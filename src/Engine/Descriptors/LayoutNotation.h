@@ -1,7 +1,7 @@
 #pragma once
 // The layout notation: descriptor set layouts written as text. Blanks separate sets, "+" separates the
 // bindings of a set, and each binding is a type prefix and a binding number joined by "_", for example
-// "UBD_0 UBD_1+UBD_2+SB_3". A pool spec uses the same token form, the number being a descriptor count.
+// "UBD_0 UBD_1+UBD_2+SB_3". A pool sizes text uses the same token form, the number being a descriptor count.
 #include <vulkan/vulkan.h>
 
 #include <cstdint>
@@ -18,5 +18,5 @@ std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string& prefi
 // the token.
 std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string& notation);
 
-// Pool sizes in token order. "IA" is not accepted in a pool spec; malformed tokens throw as above.
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& spec);
+// Pool sizes in token order. "IA" is not accepted in a pool sizes text; malformed tokens throw as above.
+std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& sizesText);
