@@ -15,7 +15,7 @@ constexpr std::array<const char*, 6> SkyFaceFiles = {"right.dds",  "left.dds",  
                                                      "bottom.dds", "front.dds", "back.dds"};
 
 // Direction (not normalised) through face coordinates s, t in [0, 1] (s along a row, t down the rows), following
-// the cube-map face selection of the Vulkan specification.
+// Vulkan's cube-map face selection.
 Vec3 cubeDirection(int face, float s, float t);
 // Face coordinates of `dir` on `face`; false when the direction does not point into that face's half-space.
 bool cubeProject(int face, const Vec3& dir, float& s, float& t);
