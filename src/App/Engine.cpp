@@ -2,7 +2,7 @@
 
 #include "App/Config.h"
 #include "App/Globals.h"
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "App/Screenshot.h"
 #include "App/Window.h"
@@ -64,7 +64,6 @@ void engineStart(const CommandLine& commandLine) {
     Globals::window = new Window(windowSettings, Globals::instance);
 
     Globals::input = new InputState();
-    Globals::input->window = Globals::window;
     glfwSetScrollCallback(Globals::window->window,
                           [](GLFWwindow*, double, double y) { Globals::scrollValue = y; });
 

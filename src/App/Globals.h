@@ -7,12 +7,12 @@ class VulkanInstance;
 class GraphicsDevice;
 class SwapChain;
 class Window;
-class InputState;
 class DescriptorPool;
 class DsUniformSingle;
 class DsStorageSingle;
 class DsDeviceMeshSingle;
 namespace Demo {
+class InputState;
 class Scene;
 class RenderManager;
 } // namespace Demo
@@ -21,7 +21,7 @@ namespace Globals {
 inline bool demoEnabled = true;
 inline VulkanInstance* instance = nullptr;
 inline Window* window = nullptr;
-inline InputState* input = nullptr;
+inline Demo::InputState* input = nullptr;
 inline GraphicsDevice* device = nullptr;
 inline SwapChain* swapChain = nullptr;
 inline DsDeviceMeshSingle* meshStorage = nullptr;

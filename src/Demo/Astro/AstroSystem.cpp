@@ -1,7 +1,7 @@
 #include "Demo/Astro/AstroSystem.h"
 
 #include "App/Globals.h"
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"

@@ -2,7 +2,7 @@
 
 #include "App/Config.h"
 #include "App/Globals.h"
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroObject.h"

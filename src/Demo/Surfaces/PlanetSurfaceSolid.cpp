@@ -1,7 +1,7 @@
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 
 #include "App/Globals.h"
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "Demo/Astro/AstroCreateInfo.h"
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/Star.h"

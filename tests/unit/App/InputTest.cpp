@@ -1,4 +1,4 @@
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 
 #include <GLFW/glfw3.h>

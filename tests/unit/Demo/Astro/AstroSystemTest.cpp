@@ -1,6 +1,6 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "App/Globals.h"
-#include "App/InputState.h"
+#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "Demo/Astro/AstroFactory.h"
 #include "Demo/Astro/AstroPresets.h"

@@ -1,0 +1,66 @@
+#pragma once
+// What scene code receives from the application: the long-lived services (filled once at start) and, for every
+// frame hook, the frame's inputs. Scene code reads these through the object handed to it, never through
+// process-wide handles, so where a value comes from can be read from the call.
+#include "Demo/Scene/InputState.h"
+
+#include <cstdint>
+#include <functional>
+#include <random>
+
+class GraphicsDevice;
+class SwapChain;
+class DescriptorPool;
+class DsDeviceMeshSingle;
+class DsUniformSingle;
+class DsStorageSingle;
+
+namespace Demo {
+
+class Scene;
+class RenderManager;
+
+// One generator for the whole process with its default seed, so that runs are reproducible.
+struct RandomSource {
+    std::mt19937 engine{5489u};
+    std::uniform_real_distribution<double> uniformDouble{0.0, 1.0};
+    std::uniform_real_distribution<float> uniformFloat{0.0f, 1.0f};
+    double nextDouble() { return uniformDouble(engine); }
+    float nextFloat() { return uniformFloat(engine); }
+};
+
+// Created by the application in the order of engine start; all null in headless unit tests (no device), where
+// scene objects skip their GPU parts.
+struct Services {
+    GraphicsDevice* device = nullptr;
+    SwapChain* swapChain = nullptr;
+    DescriptorPool* descriptorPool = nullptr;
+    DsDeviceMeshSingle* meshStorage = nullptr;     // 10 MB per slot, flushed in the upload pass
+    DsUniformSingle* uniformStorage = nullptr;     // per-frame uniform blocks
+    DsStorageSingle* storageBufferStorage = nullptr;
+    Scene* scene = nullptr;
+    RenderManager* renderManager = nullptr;
+    RandomSource* random = nullptr;
+    bool demoEnabled = true; // false with SKIP_DEMO
+    // Hides and captures the cursor while the camera looks around (the platform layer owns the window).
+    std::function<void(bool captured)> captureCursor;
+};
+
+// The inputs of one frame, filled by the application before the scene's Update pass.
+struct FrameInput {
+    InputState* input = nullptr; // keyboard snapshots and cursor; the camera sets `cursorCaptured`
+    float frameTime = 0.0f;      // milliseconds of the previous frame, at most 1000
+    double scroll = 0.0;         // vertical offset of this frame's last scroll event, 0 without one
+    bool uiWantsInput = false;   // the user interface has the mouse: the camera ignores it
+    bool uiVisible = false;
+    float lookSensitivity = 1.0f; // from the configuration file
+    uint32_t windowWidth = 0, windowHeight = 0;
+};
+
+// Handed to every frame hook of the scene's objects and components.
+struct FrameContext {
+    const Services& services;
+    FrameInput& frame;
+};
+
+} // namespace Demo
