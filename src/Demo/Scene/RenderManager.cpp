@@ -34,6 +34,11 @@ RenderManager::RenderManager() {
     GraphicsDevice* device = Globals::device;
     VkSamplerCreateInfo samplerInfo = Sampler::defaultInfo(1.0f);
     targetSampler = new Sampler(device, samplerInfo);
+    // Depth formats need not support linear filtering (D32 on lavapipe does not); depth is read texel by texel.
+    samplerInfo.magFilter = VK_FILTER_NEAREST;
+    samplerInfo.minFilter = VK_FILTER_NEAREST;
+    samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+    depthSampler = new Sampler(device, samplerInfo);
 
     recreateListener = [this] { rebuildTargets(); };
     Globals::swapChain->recreateListeners.push_back(&recreateListener);
@@ -42,7 +47,7 @@ RenderManager::RenderManager() {
     colorTargetBinding = new TextureBinding(&colorTarget->imageView, targetSampler);
     // Between the atmosphere passes and the post-process the colour target stays in GENERAL.
     colorTargetBinding->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
-    depthTargetBinding = new TextureBinding(&depthTarget->imageView, targetSampler);
+    depthTargetBinding = new TextureBinding(&depthTarget->imageView, depthSampler);
 
     postProcessPipeline = new PipelineGraphics(device);
     postProcessPipeline->loadShaders("postProcess");
@@ -56,10 +61,9 @@ RenderManager::RenderManager() {
 
     postProcessBinding = new StorageBinding(Globals::uniformStorage, 8);
     layerBlockBinding = new StorageBinding(Globals::uniformStorage, sizeof(LayerBlock));
-    postProcessDataSet =
-        new DataSet(device, Globals::descriptorPool,
-                    {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), postProcessBinding},
-                     {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
+    postProcessDataSet = new DataSet(device, Globals::descriptorPool,
+                                     {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), postProcessBinding},
+                                      {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
 }
 
 RenderManager::~RenderManager() {
@@ -77,10 +81,10 @@ RenderManager::~RenderManager() {
 void RenderManager::createTargets() {
     GraphicsDevice* device = Globals::device;
     uint32_t width = std::max(Globals::swapChain->width, 1u), height = std::max(Globals::swapChain->height, 1u);
-    colorTarget = new Image2D(device, width, height, VK_FORMAT_R32G32B32A32_SFLOAT,
-                              VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT |
-                                  VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
-                              VK_IMAGE_ASPECT_COLOR_BIT, 1);
+    colorTarget =
+        new Image2D(device, width, height, VK_FORMAT_R32G32B32A32_SFLOAT,
+                    VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                    VK_IMAGE_ASPECT_COLOR_BIT, 1);
     depthTarget = new Image2D(device, width, height, Helper::findDepthFormat(device->physicalDevice),
                               VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
                               VK_IMAGE_ASPECT_DEPTH_BIT, 1);

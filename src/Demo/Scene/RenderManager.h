@@ -58,6 +58,7 @@ public:
 
     float postProcessBlock[2] = {1.0f, 2.0f}; // exposure, exposure bias
     Sampler* targetSampler = nullptr;
+    Sampler* depthSampler = nullptr; // nearest: the depth target's binding
     TextureBinding* colorTargetBinding = nullptr;
     TextureBinding* depthTargetBinding = nullptr;
     Image2D* colorTarget = nullptr;

@@ -1,0 +1,218 @@
+#include "Demo/Surfaces/AtmosphereManager.h"
+
+#include "Demo/Astro/AstroObject.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/Atmosphere.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataSet.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+#include "Engine/Meshes/Mesh.h"
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+#include <algorithm>
+
+namespace Demo {
+
+namespace {
+
+PipelineGraphics* createAtmospherePipeline(GraphicsDevice* device, const char* name, const char* notation) {
+    auto* pipeline = new PipelineGraphics(device);
+    pipeline->loadShaders(name);
+    pipeline->layoutNotation = notation;
+    pipeline->setVertexLayout(standardLayout, false);
+    pipeline->options.dynamicStates = standardDynamicStates();
+    // The back faces: exactly one fragment per covered pixel, whether the eye is outside the shell or inside it.
+    pipeline->options.cullMode = VK_CULL_MODE_FRONT_BIT;
+    pipeline->options.depthWriteEnable = 0;
+    pipeline->options.blendMode = BlendAlpha;
+    // No attachments: the fragment shader reads the depth target and writes the colour target itself.
+    pipeline->create({{}, VK_FORMAT_UNDEFINED});
+    return pipeline;
+}
+
+} // namespace
+
+AtmosphereManager::AtmosphereManager(const Services& services_, TextureBinding* colorTarget_,
+                                     TextureBinding* depthTarget_)
+    : services(services_), colorTarget(colorTarget_), depthTarget(depthTarget_) {}
+
+AtmosphereManager::~AtmosphereManager() {
+    if (GraphicsDevice* device = services.device) {
+        for (Entry& e : entries)
+            if (e.fluidSet)
+                unregisterResource(device, e.fluidSet);
+        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{
+                 recordSet, targetSet, solidPipeline, gasPipeline, shell, placeholderImage, placeholderSampler})
+            if (r)
+                unregisterResource(device, r);
+    }
+    delete modelRecord;
+    delete atmosphereRecord;
+    delete bodyRecord;
+    delete ownShadowRecord;
+    delete placeholderBinding;
+}
+
+bool AtmosphereManager::isGas(const Entry& entry) const {
+    return entry.atmosphere->body && entry.atmosphere->body->typeCode() == ASTRO_PLANET_GAS;
+}
+
+void AtmosphereManager::createPlaceholder() {
+    GraphicsDevice* device = services.device;
+    // A pale, slightly warm cloud deck until the fluid is wired in.
+    const uint8_t texel[4] = {214, 196, 168, 255};
+    placeholderImage =
+        new Image2D(device, 1, 1, VK_FORMAT_R8G8B8A8_UNORM,
+                    VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_COLOR_BIT, 1);
+    placeholderImage->addStagingUpload(texel, sizeof(texel), 1, 1, 0, 1, 0);
+    device->pendingImageUploads.push_back(placeholderImage);
+    placeholderSampler = new Sampler(device, Sampler::defaultInfo(1.0f));
+    placeholderBinding = new TextureBinding(&placeholderImage->imageView, placeholderSampler);
+}
+
+DataSet* AtmosphereManager::createFluidSet(TextureBinding* fluidImage) {
+    return new DataSet(services.device, services.descriptorPool,
+                       {{8, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluidImage}});
+}
+
+void AtmosphereManager::init() {
+    entries.clear();
+    if (services.scene)
+        for (SceneObject* object : services.scene->objects)
+            for (SceneComponent* component : object->components)
+                if (Atmosphere* atmosphere = component->asAtmosphere())
+                    if (atmosphere->body)
+                        entries.push_back({atmosphere});
+    distances.assign(entries.size(), 0.0f);
+
+    GraphicsDevice* device = services.device;
+    if (!device || !services.uniformStorage || !services.descriptorPool)
+        return;
+    Star* star = primaryStar;
+    ENGINE_CHECK(star && star->lightUniform, "AtmosphereManager: the atmospheres need a primary star to be lit by");
+    ENGINE_CHECK(colorTarget && depthTarget, "AtmosphereManager: the render manager's targets are missing");
+
+    createPlaceholder();
+    for (Entry& e : entries)
+        if (isGas(e))
+            e.fluidSet = createFluidSet(placeholderBinding);
+
+    shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
+    solidPipeline =
+        createAtmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
+    gasPipeline =
+        createAtmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
+
+    DsUniformSingle* uniforms = services.uniformStorage;
+    modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));
+    atmosphereRecord = new StorageBinding(uniforms, sizeof(AtmosphereBlock));
+    bodyRecord = new StorageBinding(uniforms, sizeof(AstroObjectBlock));
+    shadowRecord = AstroSurface::sharedShadow;
+    if (!shadowRecord)
+        shadowRecord = ownShadowRecord = new StorageBinding(uniforms, sizeof(ShadowBlock));
+
+    const uint32_t ubd = uniforms->descriptorType();
+    recordSet = new DataSet(device, services.descriptorPool,
+                            {{1, DATA_STORAGE, ubd, modelRecord},
+                             {2, DATA_STORAGE, ubd, star->lightUniform},
+                             {3, DATA_STORAGE, ubd, atmosphereRecord},
+                             {4, DATA_STORAGE, ubd, bodyRecord},
+                             {5, DATA_STORAGE, ubd, shadowRecord}});
+    targetSet = new DataSet(device, services.descriptorPool,
+                            {{6, TEXTURE, VK_DESCRIPTOR_TYPE_STORAGE_IMAGE, colorTarget},
+                             {7, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, depthTarget}});
+}
+
+void AtmosphereManager::setFluidImage(AstroObject* gasPlanet, TextureBinding* fluidImage) {
+    ENGINE_CHECK(fluidImage != nullptr, "AtmosphereManager: a fluid image binding is needed");
+    for (Entry& e : entries) {
+        if (e.atmosphere->body != gasPlanet || !e.fluidSet)
+            continue;
+        // A frame in flight may still bind the old set: it is released after those frames.
+        unregisterResource(services.device, e.fluidSet);
+        e.fluidSet = createFluidSet(fluidImage);
+    }
+}
+
+void AtmosphereManager::update() {
+    Vec3f eye;
+    if (services.scene && services.scene->mainCamera)
+        eye = services.scene->mainCamera->view.position;
+    for (Entry& e : entries) {
+        const float* p = e.atmosphere->body->position;
+        float dx = p[0] - eye.x, dy = p[1] - eye.y, dz = p[2] - eye.z;
+        e.squaredDistance = dx * dx + dy * dy + dz * dz;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.squaredDistance > b.squaredDistance; });
+    for (size_t i = 0; i < entries.size(); ++i)
+        distances[i] = entries[i].squaredDistance;
+
+    if (!recordSet)
+        return;
+    Star* star = primaryStar;
+    for (Entry& e : entries) {
+        AstroObject* body = e.atmosphere->body;
+        body->transform->updateMatrix();
+        ObjectBlock model = makeObjectBlock(body->transform->worldMatrix);
+        AstroObjectBlock block{{body->position[0], body->position[1], body->position[2]}, body->radius};
+        e.modelOffset = modelRecord->storage->write(e.modelOffset, &model, sizeof(model));
+        e.atmosphereOffset =
+            atmosphereRecord->storage->write(e.atmosphereOffset, &e.atmosphere->block, sizeof(AtmosphereBlock));
+        e.bodyOffset = bodyRecord->storage->write(e.bodyOffset, &block, sizeof(block));
+        if (!body->getSurface()) {
+            ShadowBlock shadow;
+            if (star) {
+                std::copy(star->position, star->position + 3, shadow.starPosition);
+                shadow.starRadius = star->radius;
+            }
+            e.shadowOffset = shadowRecord->storage->write(e.shadowOffset, &shadow, sizeof(shadow));
+        }
+    }
+}
+
+uint32_t AtmosphereManager::setsFor(uint32_t index, DataSet* out[MaxSets]) const {
+    const Entry& e = entries[index];
+    DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
+    out[0] = camera ? camera->dataSet : nullptr;
+    out[1] = recordSet;
+    out[2] = targetSet;
+    if (!isGas(e))
+        return 3;
+    out[3] = e.fluidSet;
+    return 4;
+}
+
+void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
+    if (index >= entries.size() || !recordSet)
+        return;
+    const Entry& e = entries[index];
+    DataSet* sets[MaxSets] = {};
+    uint32_t setCount = setsFor(index, sets);
+    for (uint32_t k = 0; k < setCount; ++k)
+        if (!sets[k])
+            return; // no camera yet
+
+    modelRecord->offset = e.modelOffset;
+    atmosphereRecord->offset = e.atmosphereOffset;
+    bodyRecord->offset = e.bodyOffset;
+    if (AstroSurface* surface = e.atmosphere->body->getSurface())
+        shadowRecord->offset = surface->shadowOffset;
+    else
+        shadowRecord->offset = e.shadowOffset;
+
+    PipelineGraphics* pipeline = setCount == 4 ? gasPipeline : solidPipeline;
+    pipeline->bind(context);
+    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
+    for (uint32_t k = 0; k < setCount; ++k)
+        context->bindDataSet(sets[k]);
+    pipeline->bindDataSets(context);
+    shell->draw(context, *pipeline);
+}
+
+} // namespace Demo

@@ -1,0 +1,96 @@
+#pragma once
+// Draws the atmospheres of the scene between the render manager's depth layers, farthest first. Each atmosphere
+// is the back faces of one shared unit icosphere scaled to its shell; the fragment shader ray-marches the shell
+// against the depth target and composites the scattered light into the colour target through a storage image,
+// so whatever was drawn behind the shell is attenuated and whatever stands in front of it is left alone. A gas
+// planet has no surface pass: its atmosphere draw also shades the planet's disc from the fluid image.
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/RenderManager.h"
+#include "Demo/Surfaces/AstroSurface.h"
+
+#include <cstdint>
+#include <vector>
+
+class DataSet;
+class Image2D;
+class IcoSphere;
+class PipelineGraphics;
+class Sampler;
+
+namespace Demo {
+
+class AstroObject;
+class Atmosphere;
+
+class AtmosphereManager : public AtmosphereLayers {
+public:
+    static constexpr uint32_t MaxSets = 4;
+
+    struct Entry {
+        Atmosphere* atmosphere = nullptr;
+        DataSet* fluidSet = nullptr; // set 3 of a gas planet's draw: its fluid image; null for other bodies
+        // This frame's dynamic offsets of the entry's blocks in the shared records.
+        uint32_t modelOffset = StorageBinding::NoOffset;
+        uint32_t atmosphereOffset = StorageBinding::NoOffset;
+        uint32_t bodyOffset = StorageBinding::NoOffset;
+        // Bodies without a surface have no shadow block of their own: the manager writes one (no occluders).
+        uint32_t shadowOffset = StorageBinding::NoOffset;
+        float squaredDistance = 0.0f; // from the camera's eye, world units²
+    };
+
+    // `colorTarget` and `depthTarget` are the render manager's target bindings: the colour target is written as
+    // a storage image (layout general), the depth target sampled. Without a device (headless) the manager
+    // keeps its entries and order but creates and draws nothing.
+    AtmosphereManager(const Services& services, TextureBinding* colorTarget, TextureBinding* depthTarget);
+    ~AtmosphereManager() override;
+    AtmosphereManager(const AtmosphereManager&) = delete;
+    AtmosphereManager& operator=(const AtmosphereManager&) = delete;
+
+    // Engine start, once the bodies exist: one entry per Atmosphere component in scene and component order, then
+    // the shell mesh, the two pipelines, the shared records and the data sets.
+    void init();
+    // Every frame after the scene's uniforms: orders the entries far to near from the camera's eye and writes
+    // each entry's model, atmosphere and body blocks.
+    void update() override;
+    const std::vector<float>& squaredDistances() const override { return distances; }
+    void record(CommandContext* context, uint32_t index) override { draw(context, index); }
+    // Draws entry `index` (in this frame's order) inside the render manager's atmosphere pass.
+    void draw(CommandContext* context, uint32_t index);
+
+    // Hands a gas planet's atmosphere the fluid image its surface paints (the surface's fluid image binding).
+    // Until then the planet's disc is shaded from a neutral 1×1 placeholder. The image is sampled as an
+    // equirectangular map of the planet's own frame: u = 0.5 + atan(z, x) / 2π, v = acos(y) / π (row 0 at the
+    // +y pole, the spin axis).
+    void setFluidImage(AstroObject* gasPlanet, TextureBinding* fluidImage);
+
+    // The data sets the draw of entry `index` binds, in set order: camera, shared records, targets and, for a
+    // gas planet, its fluid image. Returns how many.
+    uint32_t setsFor(uint32_t index, DataSet* out[MaxSets]) const;
+
+    std::vector<Entry> entries;
+    IcoSphere* shell = nullptr; // IcoSphere(4, 1.0), scaled to each shell by the vertex shader
+    PipelineGraphics* solidPipeline = nullptr;
+    PipelineGraphics* gasPipeline = nullptr;
+    DataSet* recordSet = nullptr; // set 1: model, star light, atmosphere, body and shadow records
+    DataSet* targetSet = nullptr; // set 2: colour target (storage image) and depth target
+    StorageBinding* modelRecord = nullptr;
+    StorageBinding* atmosphereRecord = nullptr;
+    StorageBinding* bodyRecord = nullptr;
+    StorageBinding* shadowRecord = nullptr; // the surfaces' shared shadow record, or the manager's own
+
+private:
+    bool isGas(const Entry& entry) const;
+    DataSet* createFluidSet(TextureBinding* fluidImage);
+    void createPlaceholder();
+
+    Services services;
+    TextureBinding* colorTarget = nullptr;
+    TextureBinding* depthTarget = nullptr;
+    std::vector<float> distances; // squared, in drawing order
+    StorageBinding* ownShadowRecord = nullptr;
+    Image2D* placeholderImage = nullptr;
+    Sampler* placeholderSampler = nullptr;
+    TextureBinding* placeholderBinding = nullptr;
+};
+
+} // namespace Demo

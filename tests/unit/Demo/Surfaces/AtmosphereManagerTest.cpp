@@ -1,0 +1,91 @@
+#include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Astro/Planetoid.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/Atmosphere.h"
+
+#include <gtest/gtest.h>
+
+using namespace Demo;
+
+namespace {
+
+// A star, a gas planet and a solid planet without a device: the manager orders and selects, draws nothing.
+struct HeadlessAtmospheres : ::testing::Test {
+    HeadlessAtmospheres() {
+        camera = new DemoCamera("MainCamera", &scene);
+        scene.add(camera);
+        camera->Create();
+        scene.mainCamera = camera;
+        star = add<Star>("Sun");
+        gas = add<PlanetGas>("Gas");
+        solid = add<PlanetTerrestrial>("Solid");
+        services.scene = &scene;
+    }
+    template <class T> T* add(const char* name) {
+        auto* body = new T(name, &scene);
+        scene.add(body);
+        body->Create();
+        return body;
+    }
+    static void place(AstroObject* body, float x, float y, float z) {
+        body->position[0] = x;
+        body->position[1] = y;
+        body->position[2] = z;
+    }
+
+    Scene scene;
+    DemoCamera* camera = nullptr;
+    Star* star = nullptr;
+    PlanetGas* gas = nullptr;
+    PlanetTerrestrial* solid = nullptr;
+    Services services;
+};
+
+} // namespace
+
+TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
+    AtmosphereManager manager(services, nullptr, nullptr);
+    manager.init();
+    ASSERT_EQ(manager.entries.size(), 3u); // one per Atmosphere component, in scene order
+    EXPECT_EQ(manager.entries[0].atmosphere, star->atmosphere);
+    EXPECT_EQ(manager.entries[1].atmosphere, gas->atmosphere);
+    EXPECT_EQ(manager.entries[2].atmosphere, solid->atmosphere);
+
+    // Distances 10, 30 and 20 from an eye at (1, 2, 3).
+    camera->view.position = {1.0f, 2.0f, 3.0f};
+    place(star, 11.0f, 2.0f, 3.0f);
+    place(gas, 1.0f, 32.0f, 3.0f);
+    place(solid, 1.0f, 2.0f, -17.0f);
+    manager.update();
+    EXPECT_EQ(manager.entries[0].atmosphere->body, gas);
+    EXPECT_EQ(manager.entries[1].atmosphere->body, solid);
+    EXPECT_EQ(manager.entries[2].atmosphere->body, star);
+    EXPECT_EQ(manager.squaredDistances(), (std::vector<float>{900.0f, 400.0f, 100.0f}));
+
+    // The camera moves: the next frame's order follows, and the layer block is cut at the new distances.
+    camera->view.position = {1.0f, 2.0f, -17.0f}; // on the solid planet: squared 0, star 500, gas 1300
+    manager.update();
+    EXPECT_EQ(manager.entries[0].atmosphere->body, gas);
+    EXPECT_EQ(manager.entries[1].atmosphere->body, star);
+    EXPECT_EQ(manager.entries[2].atmosphere->body, solid);
+    LayerBlock layers = computeLayerBlock(manager.squaredDistances());
+    EXPECT_EQ(layers.layerCount, 4);
+    EXPECT_FLOAT_EQ(layers.bounds[0][1], 1300.0f);
+    EXPECT_FLOAT_EQ(layers.bounds[1][1], 500.0f);
+    EXPECT_FLOAT_EQ(layers.bounds[2][0], 500.0f);
+}
+
+TEST_F(HeadlessAtmospheres, AGasPlanetsDrawBindsFourSetsTheOthersThree) {
+    AtmosphereManager manager(services, nullptr, nullptr);
+    manager.init();
+    manager.update();
+    for (uint32_t i = 0; i < manager.entries.size(); ++i) {
+        DataSet* sets[AtmosphereManager::MaxSets] = {};
+        uint32_t count = manager.setsFor(i, sets);
+        bool gasPlanet = manager.entries[i].atmosphere->body == gas;
+        EXPECT_EQ(count, gasPlanet ? 4u : 3u) << manager.entries[i].atmosphere->body->name;
+        EXPECT_EQ(sets[0], camera->dataSet); // the camera's set comes first
+    }
+}
