@@ -61,9 +61,10 @@ RenderManager::RenderManager() {
 
     postProcessBinding = new StorageBinding(Globals::uniformStorage, 8);
     layerBlockBinding = new StorageBinding(Globals::uniformStorage, sizeof(LayerBlock));
-    postProcessDataSet = new DataSet(device, Globals::descriptorPool,
-                                     {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), postProcessBinding},
-                                      {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
+    postProcessDataSet =
+        new DataSet(device, Globals::descriptorPool,
+                    {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), postProcessBinding},
+                     {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
 }
 
 RenderManager::~RenderManager() {
@@ -81,10 +82,10 @@ RenderManager::~RenderManager() {
 void RenderManager::createTargets() {
     GraphicsDevice* device = Globals::device;
     uint32_t width = std::max(Globals::swapChain->width, 1u), height = std::max(Globals::swapChain->height, 1u);
-    colorTarget =
-        new Image2D(device, width, height, VK_FORMAT_R32G32B32A32_SFLOAT,
-                    VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
-                    VK_IMAGE_ASPECT_COLOR_BIT, 1);
+    colorTarget = new Image2D(device, width, height, VK_FORMAT_R32G32B32A32_SFLOAT,
+                              VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT |
+                                  VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                              VK_IMAGE_ASPECT_COLOR_BIT, 1);
     depthTarget = new Image2D(device, width, height, Helper::findDepthFormat(device->physicalDevice),
                               VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
                               VK_IMAGE_ASPECT_DEPTH_BIT, 1);
