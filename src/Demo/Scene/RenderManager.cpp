@@ -1,6 +1,7 @@
 #include "Demo/Scene/RenderManager.h"
 
 #include "App/Globals.h"
+#include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -59,6 +60,8 @@ RenderManager::RenderManager() {
     // The pass writes only the swap chain image: a depth format here would not match the rendering.
     postProcessPipeline->create({{Globals::swapChain->surfaceFormat.format}, VK_FORMAT_UNDEFINED});
 
+    bloom = new Bloom(device, Globals::descriptorPool);
+
     postProcessBinding = new StorageBinding(Globals::uniformStorage, 8);
     layerBlockBinding = new StorageBinding(Globals::uniformStorage, sizeof(LayerBlock));
     postProcessDataSet =
@@ -73,6 +76,7 @@ RenderManager::~RenderManager() {
         listeners.erase(std::remove(listeners.begin(), listeners.end(), &recreateListener), listeners.end());
     }
     delete atmospheres;
+    delete bloom;
     delete colorTargetBinding;
     delete depthTargetBinding;
     delete postProcessBinding;
@@ -204,6 +208,7 @@ void RenderManager::record(CommandContext* context) {
         toShaderReadable();
     }
     storageWritesDone();
+    bloom->record(context, colorTarget, colorTargetBinding);
 
     VkRenderingAttachmentInfo target{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     target.imageView = swapChain->images[swapChain->imageIndex]->imageView.view;

@@ -1,0 +1,86 @@
+#pragma once
+// Glare of the brightest parts of the frame (the star, bright exhaust): the part of the HDR colour above a soft
+// threshold is taken out of the image, spread over a chain of half-size mip levels (down, then back up with a
+// tent filter) and put back in place. What is taken out is what is spread, so the frame's total light is kept;
+// everything below the threshold (lit planets) stays as sharp as it was. Five compute passes on small images
+// plus one full-size composite: cheap on a CPU driver.
+#include "Engine/Data/DataBinding.h"
+
+#include <cstdint>
+#include <vector>
+
+class CommandContext;
+class DataSet;
+class DescriptorPool;
+class GraphicsDevice;
+class Image2D;
+class PipelineCompute;
+class Sampler;
+
+namespace Demo {
+
+class BloomChain;
+
+struct BloomExtent {
+    uint32_t width = 0, height = 0;
+    bool operator==(const BloomExtent&) const = default;
+};
+
+// The chain's levels for a target: half its size, then halving (rounding up) while the next level keeps at least
+// 8 texels on its short side, at most MaxBloomLevels levels.
+constexpr uint32_t MaxBloomLevels = 6;
+std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height);
+
+// Push constants of the bloom passes (std430, 32 bytes).
+struct BloomParameters {
+    int32_t size[2] = {0, 0}; // destination extent, texels
+    int32_t sourceLevel = 0;  // chain level the pass reads
+    float threshold = 1.6f;   // luminance above which light is spread
+    float knee = 0.6f;        // width of the soft start of the threshold
+    float strength = 0.5f;    // fraction of the light above the threshold that is spread
+    float levelWeight = 1.0f; // 1 / number of levels: the sum of the levels' blurs back to one blur
+    float padding = 0.0f;
+};
+static_assert(sizeof(BloomParameters) == 32);
+
+class Bloom {
+public:
+    Bloom(GraphicsDevice* device, DescriptorPool* pool);
+    ~Bloom();
+    Bloom(const Bloom&) = delete;
+    Bloom& operator=(const Bloom&) = delete;
+
+    // Reads and rewrites `colorTarget` (R32G32B32A32, in layout general, last written by fragment shading or
+    // colour output); leaves it in general with the writes visible to fragment shading. `colorTargetBinding` is
+    // its binding record (sampled in layout general). The chain follows the target's size.
+    void record(CommandContext* context, Image2D* colorTarget, TextureBinding* colorTargetBinding);
+
+    float threshold = 1.6f;
+    float knee = 0.6f;
+    float strength = 0.5f;
+    bool enabled = true;
+
+private:
+    void build(Image2D* colorTarget, TextureBinding* colorTargetBinding);
+    void release();
+    void dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p);
+
+    GraphicsDevice* device = nullptr;
+    DescriptorPool* pool = nullptr;
+    PipelineCompute* prefilter = nullptr;
+    PipelineCompute* downsample = nullptr;
+    PipelineCompute* upsample = nullptr;
+    PipelineCompute* composite = nullptr;
+    Sampler* sampler = nullptr;
+    BloomChain* chain = nullptr;
+    std::vector<BloomExtent> extents;
+    TextureBinding* chainBinding = nullptr;     // all levels, sampled
+    std::vector<TextureBinding*> levelBindings; // one level each, written
+    DataSet* prefilterSet = nullptr;            // level 0 ← colour target
+    std::vector<DataSet*> levelSets;            // level L ← chain
+    DataSet* compositeSet = nullptr;            // colour target ← chain
+    TextureBinding* boundTarget = nullptr;
+    uint32_t builtWidth = 0, builtHeight = 0;
+};
+
+} // namespace Demo
