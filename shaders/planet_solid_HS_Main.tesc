@@ -1,8 +1,11 @@
 #version 450
 // Subdivision of the planet's patches: more levels near the camera (the tessellation distance sets how fast
 // they fall off), but no finer than about 1/24 of the screen height per subdivided edge divided by the factor
-// (11 pixels at 1080 lines and factor 4): that is all the silhouette and the relief need, the shading takes its
-// detail from the height map. Patches behind the horizon are culled.
+// (11 pixels at 1080 lines and factor 4): that is all the relief needs, the shading takes its detail from the
+// height map. The outline needs more where the surface turns away from the eye: a straight edge runs below the
+// sphere by its sagitta, which seen edge-on shows as a flat facet on the limb, however short the edge looks on
+// screen. Edges there are split until that sag is under about a sixth of a pixel at 1080 lines (factor 4).
+// Patches behind the horizon are culled.
 #include "planet.glsl"
 
 layout(vertices = 3) out;
@@ -11,17 +14,32 @@ layout(location = 0) out vec3 outDirection[];
 
 vec3 worldPoint(vec3 dir) { return (object.model * vec4(dir * body.radius, 1.0)).xyz; }
 
-float levelFor(vec3 a, vec3 b) {
+// Normalised device x counted in units of the screen height, as y is: the projection's x scale over its y scale is
+// the aspect ratio (the view matrix only rotates the rows it multiplies).
+vec2 screenUnits() {
+    mat4 m = camera.viewProjection;
+    float sx = length(vec3(m[0][0], m[1][0], m[2][0])), sy = length(vec3(m[0][1], m[1][1], m[2][1]));
+    return vec2(sx > 0.0 ? sy / sx : 1.0, 1.0);
+}
+
+// Subdivisions that bring a sag of `sag` (in screen heights / 2) under 1 / (900 factor) of it: the sag of an arc
+// split in L falls as 1 / L^2.
+float levelForSag(float sag) { return sqrt(sag * 900.0 * tessellation.factor); }
+
+float levelFor(vec3 a, vec3 b, vec2 units) {
     vec3 wa = worldPoint(a), wb = worldPoint(b);
     vec3 mid = worldPoint(normalize(a + b));
     float d = max(distance(mid, camera.eye) - body.radius, 0.0);
     float t = clamp(d / max(tessellation.distance, 1e-6), 0.0, 1.0);
     float level = mix(tessellation.maxSubdivision, tessellation.minSubdivision, sqrt(t));
     vec4 ca = camera.viewProjection * vec4(wa, 1.0), cb = camera.viewProjection * vec4(wb, 1.0);
-    if (ca.w > 1e-4 && cb.w > 1e-4) {
+    vec4 cm = camera.viewProjection * vec4(mid, 1.0), cc = camera.viewProjection * vec4(0.5 * (wa + wb), 1.0);
+    if (ca.w > 1e-4 && cb.w > 1e-4 && cm.w > 1e-4 && cc.w > 1e-4) {
         // Edge length in normalised device coordinates; 2 is the screen height.
-        float ndc = length(ca.xy / ca.w - cb.xy / cb.w);
+        float ndc = length((ca.xy / ca.w - cb.xy / cb.w) * units);
         level = min(level, max(ndc * 12.0 * tessellation.factor, 1.0));
+        // The arc's midpoint against the chord's on screen: large only where the edge turns away from the eye.
+        level = max(level, levelForSag(length((cm.xy / cm.w - cc.xy / cc.w) * units)));
     }
     return clamp(level, 1.0, 64.0);
 }
@@ -49,8 +67,9 @@ void main() {
         return;
     }
     // Outer level i is the edge opposite corner i.
-    gl_TessLevelOuter[0] = levelFor(b, c);
-    gl_TessLevelOuter[1] = levelFor(c, a);
-    gl_TessLevelOuter[2] = levelFor(a, b);
+    vec2 units = screenUnits();
+    gl_TessLevelOuter[0] = levelFor(b, c, units);
+    gl_TessLevelOuter[1] = levelFor(c, a, units);
+    gl_TessLevelOuter[2] = levelFor(a, b, units);
     gl_TessLevelInner[0] = max(gl_TessLevelOuter[0], max(gl_TessLevelOuter[1], gl_TessLevelOuter[2]));
 }

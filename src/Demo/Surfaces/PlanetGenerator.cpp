@@ -53,6 +53,27 @@ DispatchSize generatorDispatch(float mapWidth, float mapHeight) {
     return {uint32_t(mapWidth * 0.125f), uint32_t(mapHeight * 0.125f), 6u};
 }
 
+uint32_t heightMapSizeFor(double pixelRadius) {
+    if (pixelRadius >= 200.0)
+        return 2048;
+    if (pixelRadius >= 60.0)
+        return 1024;
+    if (pixelRadius >= 16.0)
+        return 512;
+    return 256;
+}
+
+uint32_t chooseMapSize(uint32_t current, uint32_t wanted, uint32_t& framesWantingLess) {
+    if (wanted >= current) {
+        framesWantingLess = 0;
+        return wanted;
+    }
+    if (++framesWantingLess < DowngradeFrames)
+        return current;
+    framesWantingLess = 0;
+    return wanted;
+}
+
 HeightMapCube::HeightMapCube(GraphicsDevice* device, uint32_t size)
     : ImageCube(device, size, size, PlanetGenerator::MapFormat,
                 VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT, 1) {
@@ -89,6 +110,8 @@ PlanetGenerator::~PlanetGenerator() {
         unregisterResource(device, dataSet);
         unregisterResource(device, pipeline);
         unregisterResource(device, heightMap);
+        if (pending)
+            unregisterResource(device, pending);
         unregisterResource(device, sampler);
     }
     delete settingsBinding;
@@ -127,17 +150,43 @@ void PlanetGenerator::generate(CommandContext* context) {
     generateBands(context, 0, 6, 1);
 }
 
-void PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand, uint32_t bandCount,
+void PlanetGenerator::requestSize(uint32_t newSize) {
+    if (newSize == targetSize())
+        return;
+    if (pending) {
+        // A frame in flight may still be writing it.
+        unregisterResource(owner, pending);
+        pending = nullptr;
+    }
+    if (newSize == size()) {
+        storageBinding->replace(&heightMap->arrayView);
+        return;
+    }
+    if (generationCount == 0) {
+        // Nothing readable yet: the map itself is replaced.
+        unregisterResource(owner, heightMap);
+        heightMap = new HeightMapCube(owner, newSize);
+        mapWidth = mapHeight = float(newSize);
+        heightMapBinding->replace(&heightMap->arrayView);
+        storageBinding->replace(&heightMap->arrayView);
+        return;
+    }
+    pending = new HeightMapCube(owner, newSize);
+    storageBinding->replace(&pending->arrayView);
+}
+
+bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand, uint32_t bandCount,
                                     uint32_t bandsPerFace) {
     const uint32_t totalBands = 6 * bandsPerFace;
     if (bandCount == 0 || firstBand >= totalBands)
-        return;
+        return false;
     bandCount = std::min(bandCount, totalBands - firstBand);
-    const VkImageSubresourceRange range = heightMap->range;
+    HeightMapCube* target = pending ? pending : heightMap;
+    const VkImageSubresourceRange range = target->range;
     if (firstBand == 0) {
         // Every texel is rewritten, so the old contents are discarded. The previous frame's draws read the map
         // in tessellation evaluation and fragment shading; the writes wait for them.
-        imageBarrier(context, heightMap->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
+        imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
                      VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT | VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                      VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
         updatePipeline();
@@ -146,7 +195,7 @@ void PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     pipeline->bind(context);
     context->bindDataSet(dataSet);
     pipeline->bindDataSets(context);
-    DispatchSize groups = generatorDispatch(mapWidth, mapHeight);
+    DispatchSize groups = generatorDispatch(float(target->width), float(target->height));
     if (bandsPerFace == 1 && firstBand == 0 && bandCount == 6) {
         vkCmdDispatch(context->commandBuffer, groups.x, groups.y, groups.z);
     } else {
@@ -159,17 +208,25 @@ void PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     }
 
     if (firstBand + bandCount < totalBands)
-        return;
+        return false;
     // The surfaces displace by the map in tessellation evaluation and shade with it in the fragment stage.
-    imageBarrier(context, heightMap->image, range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+    imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                  VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
                  VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT | VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                  VK_ACCESS_2_SHADER_READ_BIT);
 
+    if (pending) {
+        // The new map is complete: readers switch to it, the old one goes once no frame in flight reads it.
+        unregisterResource(owner, heightMap);
+        heightMap = pending;
+        pending = nullptr;
+        mapWidth = mapHeight = float(heightMap->width);
+    }
     // Hand the cube view to the readers once; later generations rewrite the same image behind the same view.
     if (heightMapBinding->view != &heightMap->imageView)
         heightMapBinding->replace(&heightMap->imageView);
     ++generationCount;
+    return true;
 }
 
 } // namespace Demo

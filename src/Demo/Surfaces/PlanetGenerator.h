@@ -91,12 +91,24 @@ public:
     ImageView arrayView;
 };
 
+// Face size of the height map of a body `pixelRadius` pixels in radius on screen: the full 2048 texels for bodies
+// large on screen (a face then spans at least about 300 pixels), down to 256 for specks. A face covers a quarter
+// of a great circle, about 1.6 radii of screen, so these keep at least two texels per pixel of every face.
+uint32_t heightMapSizeFor(double pixelRadius);
+
+// The size a map should have next: larger at once when `wanted` is larger; smaller only once `wanted` has been
+// smaller for `DowngradeFrames` frames in a row (counted in `framesWantingLess`), so that a body seen briefly
+// from afar, or the camera turning, does not regenerate its map back and forth.
+constexpr uint32_t DowngradeFrames = 600;
+uint32_t chooseMapSize(uint32_t current, uint32_t wanted, uint32_t& framesWantingLess);
+
 class PlanetGenerator {
 public:
-    static constexpr uint32_t MapSize = 2048;
+    static constexpr uint32_t MapSize = 2048;   // the largest face size
+    static constexpr uint32_t MinMapSize = 256; // the smallest, and the size before a body is first seen
     static constexpr VkFormat MapFormat = VK_FORMAT_R32_SFLOAT;
 
-    // `size` is the face size in texels (2048 in the program; the tests use smaller maps).
+    // `size` is the face size in texels (the program starts every map at MinMapSize; the tests choose).
     explicit PlanetGenerator(GraphicsDevice* device, uint32_t size = MapSize);
     // Releases the GPU objects after the frames in flight that may still use them.
     ~PlanetGenerator();
@@ -109,8 +121,16 @@ public:
     void generate(CommandContext* context);
     // Records bands [firstBand, firstBand + bandCount) of the map's 6 × bandsPerFace bands of rows (face-major).
     // Band 0 starts a generation (the old contents are discarded) and the last band completes it (the map becomes
-    // readable and the cube view is handed to the readers). Between the two the map must not be sampled.
-    void generateBands(CommandContext* context, uint32_t firstBand, uint32_t bandCount, uint32_t bandsPerFace);
+    // readable and the cube view is handed to the readers); returns true then. Between the two the map must not be
+    // sampled. While a resize is pending the bands fill the new map and the current one stays readable.
+    bool generateBands(CommandContext* context, uint32_t firstBand, uint32_t bandCount, uint32_t bandsPerFace);
+    // Asks for a map of `size` texels per face. Before the first generation the map is replaced at once; after it,
+    // the next generation fills a new map of that size, which replaces the current one when it completes (the
+    // readers keep the current map until then). Asking for the current size drops a pending resize.
+    void requestSize(uint32_t size);
+    uint32_t size() const { return heightMap->width; }
+    uint32_t targetSize() const { return pending ? pending->width : heightMap->width; }
+    bool resizing() const { return pending != nullptr; }
     // Rebuilds the compute pipeline when the layers' noise types no longer match its specialization.
     void updatePipeline();
 
@@ -122,6 +142,7 @@ public:
     Sampler* sampler = nullptr;
     PipelineCompute* pipeline = nullptr;
     HeightMapCube* heightMap = nullptr;
+    HeightMapCube* pending = nullptr; // the map a resize generates into, until it completes
     // Read by the surfaces (combined image sampler) and the panel's preview: the 2D array view until the first
     // generation, the cube view from then on.
     TextureBinding* heightMapBinding = nullptr;

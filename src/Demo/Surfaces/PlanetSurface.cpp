@@ -79,10 +79,10 @@ void PlanetSurface::Update() {
         return;
     generator->uploadSettings();
     bool changed = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
-    if (changed && hasRelief())
+    if (changed && bandsLeft() == 0)
         regenerate = 1;
     else if (changed && bandsDone > 0)
-        bandsDone = 0; // the layers changed under a first generation: start it again
+        bandsDone = 0; // the layers changed under a generation into a new map: start it again
     if (regenerate)
         schedule.request(this);
 }
@@ -102,21 +102,34 @@ GenerationGrant PlanetSurface::grantThisFrame() {
     return {};
 }
 
+void PlanetSurface::requestMapSize(uint32_t size) {
+    if (!generator || size == generator->targetSize())
+        return;
+    generator->requestSize(size);
+    bandsDone = 0;
+    if (!hasRelief() || generator->resizing())
+        regenerate = 1;
+    else
+        regenerate = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
+}
+
 void PlanetSurface::RecordCompute(CommandContext* context) {
     if (!regenerate || !generator)
         return;
     GenerationGrant grant = grantThisFrame();
+    bool completed = false;
     if (grant.wholeMap) {
         generator->generate(context);
+        completed = true;
     } else if (grant.bands > 0) {
         if (bandsDone == 0)
             generatedSettings = generator->settings;
-        generator->generateBands(context, bandsDone, grant.bands, BandsPerFace);
+        completed = generator->generateBands(context, bandsDone, grant.bands, BandsPerFace);
         bandsDone += grant.bands;
     } else {
         return;
     }
-    if (hasRelief()) {
+    if (completed) {
         generatedSettings = generator->settings;
         bandsDone = 0;
         regenerate = 0;

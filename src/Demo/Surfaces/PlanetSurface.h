@@ -3,7 +3,9 @@
 // expensive on a CPU driver (six 2048² faces of layered noise, seconds per planet), so they are spread over
 // frames in bands of rows, a few bands per frame, nearest planet first; the program keeps handling window events
 // between them. A planet appears once its map is complete. A regeneration of a planet that already has a map (a
-// changed layer, the panel's button) records the whole map in the next frame.
+// changed layer, the panel's button) records the whole map in the next frame. Maps are as large as the body's size
+// on screen needs (see heightMapSizeFor); a body that grows on screen gets a larger map, generated in bands like a
+// first generation while the smaller one is still drawn.
 #include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/PlanetGenerator.h"
 
@@ -48,8 +50,13 @@ public:
     void Update() override;
     // Runs the generator when the flag is set and this frame's schedule includes the surface.
     void RecordCompute(CommandContext* context) override;
-    // Bands of the first generation still to record (0 once the map exists).
-    uint32_t bandsLeft() const { return hasRelief() ? 0 : 6 * BandsPerFace - bandsDone; }
+    // Bands still to record of a generation into a new map (the first one, or a resize); 0 otherwise.
+    uint32_t bandsLeft() const {
+        return hasRelief() && !generator->resizing() ? 0 : 6 * BandsPerFace - bandsDone;
+    }
+    // Gives the height map `size` texels per face: a first generation starts over at that size; after it, a
+    // generation into a new map is spread over frames like a first one while the current map is still drawn.
+    void requestMapSize(uint32_t size);
     void RecordMain(CommandContext*) override {}
 
     // True once the height map holds a generated relief.
@@ -59,7 +66,8 @@ public:
     uint8_t regenerate = 1;
     AstroObject* planet = nullptr;
     GeneratorSettings generatedSettings; // the settings of the last (or the running) generation
-    uint32_t bandsDone = 0;              // of the first generation
+    uint32_t bandsDone = 0;              // of the generation into a new map
+    uint32_t framesWantingSmallerMap = 0; // see chooseMapSize
 
 private:
     // This frame's grant for the surface (recorded once every object has updated).

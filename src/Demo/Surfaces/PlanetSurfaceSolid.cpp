@@ -58,9 +58,12 @@ ScreenFootprint screenFootprint(const float vp[16], float projectionYScale, floa
             return footprint;
     }
     footprint.visible = true;
-    double distance = std::max(length(centre - eye), radius);
-    footprint.pixelRadius = radius / distance * double(projectionYScale) * 0.5 * double(viewportHeight);
+    footprint.pixelRadius = pixelRadiusAt(projectionYScale, viewportHeight, length(centre - eye), radius);
     return footprint;
+}
+
+double pixelRadiusAt(float projectionYScale, float viewportHeight, double distance, double radius) {
+    return radius / std::max(distance, radius) * double(projectionYScale) * 0.5 * double(viewportHeight);
 }
 
 uint32_t sphereSubdivisionsFor(double pixelRadius) {
@@ -107,7 +110,8 @@ void PlanetSurfaceSolid::CreateUniform() {
     if (!device || !Globals::uniformStorage)
         return; // headless: the blocks are kept, nothing is drawn
 
-    generator = new PlanetGenerator(device);
+    // The first update picks the size the body's size on screen needs, before anything is generated.
+    generator = new PlanetGenerator(device, PlanetGenerator::MinMapSize);
     biomeUniform = createUniformBinding(sizeof(BiomeBlock));
     tessellationUniform = createUniformBinding(sizeof(TessellationBlock));
     if (!sharedMeshes[0]) {
@@ -154,6 +158,8 @@ void PlanetSurfaceSolid::CreateUniform() {
 }
 
 void PlanetSurfaceSolid::Update() {
+    // Before the base update, so that a new size is scheduled in this frame.
+    chooseMapSizeFromView();
     PlanetSurface::Update();
     if (Globals::input && Globals::input->pressed(WireframeKey))
         wireframe = !wireframe;
@@ -168,6 +174,18 @@ void PlanetSurfaceSolid::Update() {
         none.rayleighFactor = 0.0f;
         writeUniformBinding(noAtmosphereUniform, &none);
     }
+}
+
+void PlanetSurfaceSolid::chooseMapSizeFromView() {
+    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
+    if (!generator || !camera || !planet)
+        return;
+    // The camera of the previous frame (its uniforms come after this update); whether the body is in view does
+    // not matter: turning the camera must not cost a regeneration.
+    float height = Globals::swapChain ? float(Globals::swapChain->height) : 1080.0f;
+    double distance = length(planet->transform->worldPosition() - camera->transform->worldPosition());
+    double pixels = pixelRadiusAt(camera->view.projection.m[5], height, distance, double(planet->radius));
+    requestMapSize(chooseMapSize(generator->targetSize(), heightMapSizeFor(pixels), framesWantingSmallerMap));
 }
 
 void PlanetSurfaceSolid::RecordMain(CommandContext* context) {

@@ -71,6 +71,8 @@ struct ScreenFootprint {
 };
 ScreenFootprint screenFootprint(const float viewProjection[16], float projectionYScale, float viewportHeight,
                                 const Vec3d& eye, const Vec3d& centre, double radius);
+// Radius on screen in pixels of a sphere of `radius` at `distance` from the eye (in view or not).
+double pixelRadiusAt(float projectionYScale, float viewportHeight, double distance, double radius);
 
 // Subdivisions of the shared unit sphere drawn for a planet of `pixelRadius` pixels: the full icosphere (5) for
 // planets larger than the screen is high, coarser ones (3, 1) for the others, whose patches the tessellator
@@ -88,11 +90,13 @@ public:
     // Surface and shadow records, the generator, the biome and tessellation records, the mesh, the data set and
     // (once per process) the filled and wireframe pipelines.
     void CreateUniform() override;
-    // As PlanetSurface, then the T key, the tessellation distance and the two blocks.
+    // As PlanetSurface, then the T key, the tessellation distance, the height map's size and the two blocks.
     void Update() override;
     // Draws the displaced sphere once its height map has been generated.
     void RecordMain(CommandContext* context) override;
 
+    // Gives the height map the size the body's radius on screen needs (see chooseMapSize).
+    void chooseMapSizeFromView();
     // Takes elevation scale, tessellation values, the biomes and the noise layers in use (at most eight each).
     void applySettings(const SolidSurfaceCreateInfo& info);
 

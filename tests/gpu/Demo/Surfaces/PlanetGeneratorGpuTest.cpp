@@ -224,7 +224,8 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     ASSERT_NE(surface, nullptr);
     ASSERT_NE(surface->generator, nullptr);
     PlanetGenerator& generator = *surface->generator;
-    EXPECT_EQ(generator.mapWidth, 2048.0f);
+    // Without a camera the map keeps the size every map starts at.
+    EXPECT_EQ(generator.mapWidth, float(PlanetGenerator::MinMapSize));
     generator.settings.layers[0] = layer(FBM, 1.0f, 1, -0.2f, 0.2f);
 
     auto frame = [&] {
@@ -308,4 +309,51 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     EXPECT_EQ(surfaces[1]->generator->generationCount, 1u);
     PlanetSurface::bandsPerFrame = savedBudget;
     primaryStar = nullptr;
+}
+
+TEST_F(PlanetGeneratorGpuTest, AResizeFillsANewMapWhileTheOldOneStaysReadable) {
+    PlanetGenerator generator(device, Size);
+    generator.settings.layers[0] = layer(FBM, 1.5f, 4, -0.3f, 0.3f);
+    generate(generator);
+    HeightMapCube* small = generator.heightMap;
+    ASSERT_EQ(generator.heightMapBinding->view, &small->imageView);
+
+    // Twice the size, generated over two frames of three bands: the readers see the old map until the last band.
+    generator.requestSize(2 * Size);
+    EXPECT_TRUE(generator.resizing());
+    EXPECT_EQ(generator.size(), Size);
+    EXPECT_EQ(generator.targetSize(), 2 * Size);
+    uniformStorage->beginSlot();
+    generator.uploadSettings();
+    bool completed = true;
+    runOnce([&](CommandContext* c) { completed = generator.generateBands(c, 0, 3, 1); });
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(generator.heightMap, small);
+    EXPECT_EQ(generator.heightMapBinding->view, &small->imageView);
+    runOnce([&](CommandContext* c) { completed = generator.generateBands(c, 3, 3, 1); });
+    EXPECT_TRUE(completed);
+    EXPECT_FALSE(generator.resizing());
+    EXPECT_EQ(generator.size(), 2 * Size);
+    EXPECT_EQ(generator.mapWidth, float(2 * Size));
+    EXPECT_EQ(generator.heightMapBinding->view, &generator.heightMap->imageView);
+    EXPECT_EQ(generator.generationCount, 2u);
+
+    // The same heights as a map generated at that size from the start.
+    PlanetGenerator fresh(device, 2 * Size);
+    fresh.settings = generator.settings;
+    generate(fresh);
+    for (uint32_t f = 0; f < 6; f += 5)
+        EXPECT_EQ(readImage(generator.heightMap->image, 2 * Size, 2 * Size, 4, f),
+                  readImage(fresh.heightMap->image, 2 * Size, 2 * Size, 4, f));
+
+    // Asking for the current size again drops a pending resize; before any generation the map is replaced.
+    generator.requestSize(Size);
+    EXPECT_TRUE(generator.resizing());
+    generator.requestSize(2 * Size);
+    EXPECT_FALSE(generator.resizing());
+    PlanetGenerator unused(device, Size);
+    unused.requestSize(2 * Size);
+    EXPECT_FALSE(unused.resizing());
+    EXPECT_EQ(unused.size(), 2 * Size);
+    EXPECT_EQ(unused.heightMapBinding->view, &unused.heightMap->arrayView);
 }

@@ -227,3 +227,26 @@ TEST(PlanetLevelOfDetail, FootprintCullsSpheresOutsideTheViewAndMeasuresTheRestI
     EXPECT_EQ(sphereSubdivisionsFor(25.0), 3u);
     EXPECT_EQ(sphereSubdivisionsFor(3.0), 1u);
 }
+
+TEST(HeightMapSize, FollowsTheBodysSizeOnScreenGrowingAtOnceShrinkingSlowly) {
+    // Earth filling a third of a 1080-line screen keeps the full map; a moon some pixels across a small one.
+    EXPECT_EQ(heightMapSizeFor(330.0), 2048u);
+    EXPECT_EQ(heightMapSizeFor(100.0), 1024u);
+    EXPECT_EQ(heightMapSizeFor(20.0), 512u);
+    EXPECT_EQ(heightMapSizeFor(2.0), 256u);
+    for (double r = 0.5; r < 5000.0; r *= 1.3)
+        EXPECT_LE(heightMapSizeFor(r), heightMapSizeFor(r * 1.3));
+
+    uint32_t frames = 0;
+    EXPECT_EQ(chooseMapSize(256, 2048, frames), 2048u);
+    // Smaller for a while: kept, until the wish has lasted DowngradeFrames frames in a row.
+    for (uint32_t k = 1; k < DowngradeFrames; ++k)
+        ASSERT_EQ(chooseMapSize(2048, 512, frames), 2048u) << k;
+    EXPECT_EQ(chooseMapSize(2048, 512, frames), 512u);
+    EXPECT_EQ(frames, 0u);
+    // A frame that wants the current size again starts the count over.
+    for (uint32_t k = 1; k < DowngradeFrames; ++k)
+        chooseMapSize(2048, 512, frames);
+    EXPECT_EQ(chooseMapSize(2048, 2048, frames), 2048u);
+    EXPECT_EQ(chooseMapSize(2048, 512, frames), 2048u);
+}
