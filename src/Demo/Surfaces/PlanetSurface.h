@@ -51,9 +51,7 @@ public:
     // Runs the generator when the flag is set and this frame's schedule includes the surface.
     void RecordCompute(CommandContext* context) override;
     // Bands still to record of a generation into a new map (the first one, or a resize); 0 otherwise.
-    uint32_t bandsLeft() const {
-        return hasRelief() && !generator->resizing() ? 0 : 6 * BandsPerFace - bandsDone;
-    }
+    uint32_t bandsLeft() const { return hasRelief() && !generator->resizing() ? 0 : 6 * BandsPerFace - bandsDone; }
     // Gives the height map `size` texels per face: a first generation starts over at that size; after it, a
     // generation into a new map is spread over frames like a first one while the current map is still drawn.
     void requestMapSize(uint32_t size);
@@ -65,8 +63,8 @@ public:
     PlanetGenerator* generator = nullptr; // owned; none without a device
     uint8_t regenerate = 1;
     AstroObject* planet = nullptr;
-    GeneratorSettings generatedSettings; // the settings of the last (or the running) generation
-    uint32_t bandsDone = 0;              // of the generation into a new map
+    GeneratorSettings generatedSettings;  // the settings of the last (or the running) generation
+    uint32_t bandsDone = 0;               // of the generation into a new map
     uint32_t framesWantingSmallerMap = 0; // see chooseMapSize
 
 private:
