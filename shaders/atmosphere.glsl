@@ -2,9 +2,11 @@
 // set 1 "UBD_1+UBD_2+UBD_3+UBD_4+UBD_5", set 2 "SI_6+CIS_7".
 //
 // The shell spans from the body's radius R to R + H (H = the atmosphere radius). Density falls off
-// exponentially with height, rho(h) = exp(-falloff * h / H); the coefficients are per shell height, so the
-// vertical optical depth of Rayleigh scattering is about coefficient * factor * RayleighScale / falloff
-// (Earth's preset gives the real sky's 0.04, 0.12, 0.27 in red, green and blue). Light is scattered once:
+// exponentially with height, rho(h) = exp(-Sharpness * falloff * h / H): the air is drawn concentrated towards
+// the ground, so that a limb seen from space is a thin bright line and the rest of the shell holds the faint
+// upper air. The coefficients are per shell height, so the vertical optical depth of Rayleigh scattering is about
+// coefficient * factor * RayleighScale / (Sharpness * falloff) (Earth's preset gives 0.02, 0.07, 0.16 in red,
+// green and blue, a little below the real sky's, whose limb is longer). Light is scattered once:
 // sunlight reaches each sample through the shell (reddened on long grazing paths), is scattered towards the eye
 // by the Rayleigh and the Mie (Cornette-Shanks) phase functions, and is attenuated on its way out.
 #ifndef ATMOSPHERE_GLSL
@@ -26,10 +28,11 @@ layout(std140, set = 1, binding = 5) uniform ShadowBlock { ShadowData shadow; } 
 layout(set = 2, binding = 6, rgba32f) uniform image2D colorTarget;
 layout(set = 2, binding = 7) uniform sampler2D depthTarget;
 
-const float RayleighScale = 1.6;
-const float MieScale = 6.0;
-// Aerosols hug the ground: their scale height is a third of the gas's.
-const float MieSharpness = 3.0;
+const float RayleighScale = 3.0;
+const float MieScale = 40.0;
+const float Sharpness = 2.5;
+// Aerosols hug the ground: their scale height is two thirds of the gas's.
+const float MieSharpness = 1.5;
 // Mie extinction over scattering (some absorption by dust).
 const float MieExtinction = 1.1;
 const float Far = 3.0e38;
@@ -76,20 +79,21 @@ float miePhase(float mu, float g) {
 struct Shell {
     vec3 centre;
     float ground;      // body radius
-    float top;         // ground + shell height
+    float top;         // where the march ends: the shell's top, or lower where the density is negligible
     float height;      // shell height
-    float falloff;     // density falloff per shell height
+    float falloff;     // density falloff per shell height (presets' falloff times the sharpness)
     vec3 betaRayleigh; // per world unit at density 1
     float betaMie;
 };
 
-Shell currentShell(float coefficientScale) {
+Shell currentShell(float coefficientScale, float sharpness) {
     Shell s;
     s.centre = body.position;
     s.ground = body.radius;
     s.height = max(atmosphere.radius, 1e-4 * body.radius);
-    s.top = s.ground + s.height;
-    s.falloff = max(atmosphere.densityFalloff, 0.0);
+    s.falloff = max(atmosphere.densityFalloff, 0.0) * sharpness;
+    // Above nine scale heights the density is under 1e-4 of the ground's.
+    s.top = s.ground + s.height * min(1.0, 9.0 / max(s.falloff, 1e-3));
     s.betaRayleigh = max(atmosphere.rayleigh, vec3(0.0)) * max(atmosphere.rayleighFactor, 0.0) * RayleighScale *
                      coefficientScale / s.height;
     s.betaMie = max(atmosphere.mie, 0.0) * MieScale * coefficientScale / s.height;
@@ -155,6 +159,20 @@ float bodyShadow(Shell s, vec3 p, vec3 l) {
 }
 
 vec3 extinction(Shell s, vec2 column) { return s.betaRayleigh * column.x + s.betaMie * MieExtinction * column.y; }
+
+// The colour of the sunlight that reaches a surface point g inside the shell, relative to sunlight from the
+// zenith: the surfaces are shaded with the star's light as it is above the air, so towards the terminator, where
+// the light crosses ever more air, it turns orange and red. Deep on the night side the surfaces' own faint light
+// is left alone.
+vec3 sunlightThroughAir(Shell s, vec3 g) {
+    vec3 n = normalize(g - s.centre);
+    vec3 l = normalize(star.light.position - g);
+    vec3 lifted = g + n * (1e-3 * s.height);
+    vec3 slant = exp(-extinction(s, columnTowards(s, lifted, l)));
+    vec3 zenith = exp(-extinction(s, columnTowards(s, lifted, n)));
+    vec3 colour = clamp(slant / max(zenith, vec3(1e-4)), 0.0, 1.0);
+    return mix(vec3(1.0), colour, smoothstep(-0.3, -0.1, dot(n, l)));
+}
 
 // Single scattering along the view ray from t0 to t1: returns the light scattered towards the eye (rgb) and
 // the transmittance of the segment. `sunRadiance` is the star's irradiance (light colour x intensity).

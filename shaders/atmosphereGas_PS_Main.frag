@@ -10,7 +10,7 @@ layout(location = 0) in vec3 inWorldPosition;
 
 // The gas planets' presets describe a thick, white, strongly scattering envelope; the visible haze above the
 // cloud tops is a thin part of it.
-const float HazeScale = 0.04;
+const float HazeScale = 0.1;
 // Minnaert's limb-darkening exponent for banded cloud decks (above 1 darkens the limb).
 const float Minnaert = 1.15;
 
@@ -43,7 +43,7 @@ void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     vec3 eye = camera.eye;
     vec3 rd = normalize(inWorldPosition - eye);
-    Shell s = currentShell(HazeScale);
+    Shell s = currentShell(HazeScale, Sharpness);
     vec2 hit = raySphere(eye - s.centre, rd, s.top);
     vec2 deck = raySphere(eye - s.centre, rd, s.ground);
     bool onDeck = deck.x <= deck.y && deck.x > 0.0;

@@ -6,8 +6,10 @@
 layout(location = 0) in vec3 inWorldPosition;
 
 // The corona: photospheric light scattered by the star's own shell, falling off as (R / r)^2 on top of the
-// density; brightened so that it reads against a disc that is itself far brighter than any lit surface.
-const float CoronaGain = 40.0;
+// density, which is concentrated towards the photosphere so that the glow hugs the limb (the bloom spreads the
+// wider glare); brightened so that it reads against a disc far brighter than any lit surface.
+const float CoronaGain = 5.0;
+const float CoronaSharpness = 2.0;
 
 vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out vec3 transmittance) {
     float len = max(t1 - t0, 0.0);
@@ -38,7 +40,8 @@ void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     vec3 eye = camera.eye;
     vec3 rd = normalize(inWorldPosition - eye);
-    Shell s = currentShell(1.0);
+    bool isStar = distance(star.light.position, body.position) < 0.5 * body.radius;
+    Shell s = currentShell(1.0, isStar ? CoronaSharpness : Sharpness);
     vec2 hit = raySphere(eye - s.centre, rd, s.top);
     if (hit.x > hit.y || hit.y <= 0.0)
         return; // between the mesh and the true shell
@@ -57,12 +60,13 @@ void main() {
 
     vec3 radiance = star.light.color * star.light.intensity;
     vec3 inscatter, transmittance;
-    bool isStar = distance(star.light.position, s.centre) < 0.5 * s.ground;
     if (isStar)
         inscatter = corona(s, eye, rd, t0, t1, radiance, transmittance);
     else
         scatter(s, eye, rd, t0, t1, radiance, inscatter, transmittance);
 
     vec4 behind = imageLoad(colorTarget, pixel);
+    if (!isStar && sceneT < hit.y)
+        behind.rgb *= sunlightThroughAir(s, eye + rd * sceneT);
     imageStore(colorTarget, pixel, vec4(behind.rgb * transmittance + inscatter, behind.a));
 }

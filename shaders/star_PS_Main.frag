@@ -35,10 +35,10 @@ void main() {
     float fine = worleyF1F2(p * 150.0 + 3.7).x;
     float super = 0.5 + 0.5 * simplexNoise(p * 6.0);
     float texture = 0.76 + 0.24 * granule - 0.08 * fine + 0.08 * super;
-    // Yellow-white centre, cooler and redder limb.
-    vec3 tint = mix(vec3(0.9, 0.35, 0.08), vec3(1.0, 0.85, 0.55), pow(mu, 0.5));
-    // Under a third of the light's intensity at the disc centre: bright, yet below the tone curve's white so that the
-    // limb and the granulation stay visible.
-    vec3 base = star.light.color * max(star.light.intensity, 1.0) * 0.3;
+    // White-hot centre, cooler and redder limb.
+    vec3 tint = mix(vec3(1.0, 0.42, 0.1), vec3(1.0, 0.93, 0.8), pow(mu, 0.6));
+    // About half the light's intensity at the disc centre: brighter than any lit surface, so that the bloom spreads
+    // it as glare, yet short of the tone curve's white so that the limb and the granulation stay visible.
+    vec3 base = star.light.color * max(star.light.intensity, 1.0) * 0.45;
     outColor = vec4(base * tint * limb * texture, t);
 }

@@ -64,8 +64,8 @@ bool AtmosphereManager::isGas(const Entry& entry) const {
 
 void AtmosphereManager::createPlaceholder() {
     GraphicsDevice* device = services.device;
-    // A pale, slightly warm cloud deck until the fluid is wired in.
-    const uint8_t texel[4] = {214, 196, 168, 255};
+    // A pale ochre cloud deck until the fluid is wired in (linear albedo, as the fluid paints it).
+    const uint8_t texel[4] = {166, 133, 92, 255};
     placeholderImage =
         new Image2D(device, 1, 1, VK_FORMAT_R8G8B8A8_UNORM,
                     VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_COLOR_BIT, 1);
