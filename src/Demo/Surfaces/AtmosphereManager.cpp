@@ -1,6 +1,7 @@
 #include "Demo/Surfaces/AtmosphereManager.h"
 
 #include "Demo/Astro/AstroObject.h"
+#include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -84,11 +85,18 @@ void AtmosphereManager::init() {
     entries.clear();
     if (services.scene)
         for (SceneObject* object : services.scene->objects)
-            for (SceneComponent* component : object->components)
-                if (Atmosphere* atmosphere = component->asAtmosphere())
-                    if (atmosphere->body)
-                        entries.push_back({atmosphere});
-    distances.assign(entries.size(), 0.0f);
+            for (SceneComponent* component : object->components) {
+                Atmosphere* atmosphere = component->asAtmosphere();
+                if (!atmosphere || !atmosphere->body)
+                    continue;
+                // Airless planets and moons carry the component too (the surfaces read it), with values no one
+                // chose; drawn, they would wrap every small moon in a haze a hundred units deep.
+                auto* planetoid = dynamic_cast<Planetoid*>(atmosphere->body);
+                if (planetoid && !planetoid->hasAtmosphereSettings)
+                    continue;
+                entries.push_back({atmosphere});
+            }
+    nearToFar.assign(entries.size(), 0.0f);
 
     GraphicsDevice* device = services.device;
     if (!device || !services.uniformStorage || !services.descriptorPool)
@@ -151,7 +159,7 @@ void AtmosphereManager::update() {
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.squaredDistance > b.squaredDistance; });
     for (size_t i = 0; i < entries.size(); ++i)
-        distances[i] = entries[i].squaredDistance;
+        nearToFar[entries.size() - 1 - i] = entries[i].squaredDistance;
 
     if (!recordSet)
         return;
@@ -186,6 +194,11 @@ uint32_t AtmosphereManager::setsFor(uint32_t index, DataSet* out[MaxSets]) const
         return 3;
     out[3] = e.fluidSet;
     return 4;
+}
+
+void AtmosphereManager::record(CommandContext* context, uint32_t index) {
+    if (index < entries.size())
+        draw(context, uint32_t(entries.size()) - 1 - index);
 }
 
 void AtmosphereManager::draw(CommandContext* context, uint32_t index) {

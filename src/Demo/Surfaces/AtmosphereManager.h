@@ -46,16 +46,22 @@ public:
     AtmosphereManager(const AtmosphereManager&) = delete;
     AtmosphereManager& operator=(const AtmosphereManager&) = delete;
 
-    // Engine start, once the bodies exist: one entry per Atmosphere component in scene and component order, then
-    // the shell mesh, the two pipelines, the shared records and the data sets.
+    // Engine start, once the bodies exist: one entry per Atmosphere component in scene and component order (but
+    // none for a planet or moon that was given no atmosphere: its component keeps placeholder values), then the
+    // shell mesh, the two pipelines, the shared records and the data sets.
     void init();
     // Every frame after the scene's uniforms: orders the entries far to near from the camera's eye and writes
     // each entry's model, atmosphere and body blocks.
     void update() override;
-    const std::vector<float>& squaredDistances() const override { return distances; }
-    void record(CommandContext* context, uint32_t index) override { draw(context, index); }
-    // Draws entry `index` (in this frame's order) inside the render manager's atmosphere pass.
+    // Draws entry `index` (in this frame's far-to-near order: 0 is the farthest) inside an atmosphere pass.
     void draw(CommandContext* context, uint32_t index);
+
+    // The render manager's view: it composites atmosphere i before layer i, from its highest index down, with
+    // layer i reaching from atmosphere i - 1 out to atmosphere i. So for it the atmospheres run near to far:
+    // squared distances ascending (its layer bounds), and its atmosphere i is entry size - 1 - i. The farthest
+    // atmosphere is then drawn first, and beyond 32 it is the farthest that go without a pass.
+    const std::vector<float>& squaredDistances() const override { return nearToFar; }
+    void record(CommandContext* context, uint32_t index) override;
 
     // Hands a gas planet's atmosphere the fluid image its surface paints (the surface's fluid image binding).
     // Until then the planet's disc is shaded from a neutral 1×1 placeholder. The image is sampled as an
@@ -86,7 +92,7 @@ private:
     Services services;
     TextureBinding* colorTarget = nullptr;
     TextureBinding* depthTarget = nullptr;
-    std::vector<float> distances; // squared, in drawing order
+    std::vector<float> nearToFar; // squared distances, ascending
     StorageBinding* ownShadowRecord = nullptr;
     Image2D* placeholderImage = nullptr;
     Sampler* placeholderSampler = nullptr;

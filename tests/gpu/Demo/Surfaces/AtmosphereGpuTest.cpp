@@ -265,6 +265,7 @@ TEST_F(AtmosphereGpuTest, AGasPlanetsDrawShadesItsDiscFromTheFluidImage) {
     haze.densityFalloff = 6.0f;
     haze.rayleighFactor = 10.0f;
     PlanetGas* gas = addPlanet<PlanetGas>("Gas", haze);
+    gas->hasAtmosphereSettings = true;
     createManager();
     uint32_t gasEntry = 0;
     while (manager->entries[gasEntry].atmosphere->body != gas)

@@ -21,6 +21,9 @@ struct HeadlessAtmospheres : ::testing::Test {
         star = add<Star>("Sun");
         gas = add<PlanetGas>("Gas");
         solid = add<PlanetTerrestrial>("Solid");
+        airless = add<PlanetTerrestrial>("Airless");
+        // What the factory marks for bodies it gave atmosphere settings.
+        gas->hasAtmosphereSettings = solid->hasAtmosphereSettings = true;
         services.scene = &scene;
     }
     template <class T> T* add(const char* name) {
@@ -40,6 +43,7 @@ struct HeadlessAtmospheres : ::testing::Test {
     Star* star = nullptr;
     PlanetGas* gas = nullptr;
     PlanetTerrestrial* solid = nullptr;
+    PlanetTerrestrial* airless = nullptr;
     Services services;
 };
 
@@ -48,7 +52,8 @@ struct HeadlessAtmospheres : ::testing::Test {
 TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
     AtmosphereManager manager(services, nullptr, nullptr);
     manager.init();
-    ASSERT_EQ(manager.entries.size(), 3u); // one per Atmosphere component, in scene order
+    // One per Atmosphere component in scene order, none for the body given no atmosphere.
+    ASSERT_EQ(manager.entries.size(), 3u);
     EXPECT_EQ(manager.entries[0].atmosphere, star->atmosphere);
     EXPECT_EQ(manager.entries[1].atmosphere, gas->atmosphere);
     EXPECT_EQ(manager.entries[2].atmosphere, solid->atmosphere);
@@ -62,7 +67,9 @@ TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
     EXPECT_EQ(manager.entries[0].atmosphere->body, gas);
     EXPECT_EQ(manager.entries[1].atmosphere->body, solid);
     EXPECT_EQ(manager.entries[2].atmosphere->body, star);
-    EXPECT_EQ(manager.squaredDistances(), (std::vector<float>{900.0f, 400.0f, 100.0f}));
+    // The render manager composites its atmosphere i before layer i from the highest i down, layer i reaching out
+    // to atmosphere i: it sees them near to far, so the farthest is drawn first and the layers nest outwards.
+    EXPECT_EQ(manager.squaredDistances(), (std::vector<float>{100.0f, 400.0f, 900.0f}));
 
     // The camera moves: the next frame's order follows, and the layer block is cut at the new distances.
     camera->view.position = {1.0f, 2.0f, -17.0f}; // on the solid planet: squared 0, star 500, gas 1300
@@ -72,9 +79,11 @@ TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
     EXPECT_EQ(manager.entries[2].atmosphere->body, solid);
     LayerBlock layers = computeLayerBlock(manager.squaredDistances());
     EXPECT_EQ(layers.layerCount, 4);
-    EXPECT_FLOAT_EQ(layers.bounds[0][1], 1300.0f);
-    EXPECT_FLOAT_EQ(layers.bounds[1][1], 500.0f);
-    EXPECT_FLOAT_EQ(layers.bounds[2][0], 500.0f);
+    const float expected[4][2] = {{0.0f, 0.0f}, {0.0f, 500.0f}, {500.0f, 1300.0f}, {1300.0f, FarthestLayerBound}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(layers.bounds[i][0], expected[i][0]) << i;
+        EXPECT_FLOAT_EQ(layers.bounds[i][1], expected[i][1]) << i;
+    }
 }
 
 TEST_F(HeadlessAtmospheres, AGasPlanetsDrawBindsFourSetsTheOthersThree) {
