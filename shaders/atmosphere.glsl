@@ -25,14 +25,13 @@ layout(std140, set = 1, binding = 3) uniform AtmosphereBlock {
 } atmosphere;
 layout(std140, set = 1, binding = 4) uniform BodyBlock { vec3 position; float radius; } body;
 layout(std140, set = 1, binding = 5) uniform ShadowBlock { ShadowData shadow; } eclipse;
+#include "eclipse.glsl"
 layout(set = 2, binding = 6, rgba32f) uniform image2D colorTarget;
 layout(set = 2, binding = 7) uniform sampler2D depthTarget;
 
 const float RayleighScale = 3.0;
-const float MieScale = 40.0;
+const float MieScale = 27.0;
 const float Sharpness = 2.5;
-// Aerosols hug the ground: their scale height is two thirds of the gas's.
-const float MieSharpness = 1.5;
 // Mie extinction over scattering (some absorption by dust).
 const float MieExtinction = 1.1;
 const float Far = 3.0e38;
@@ -53,11 +52,10 @@ vec2 raySphere(vec3 origin, vec3 dir, float r) {
 
 // Distance along the view ray `rd` to what the depth target holds at `pixel`, Far for the sky. Depth is
 // turned back into view depth (perspective with depth 0 at the near plane and 1 at the far plane). Far from
-// the eye that loses precision, so where the colour target's alpha (the drawn surface's exact distance, which
-// the bodies' shaders write) agrees with it, the alpha is taken.
-float sceneDistance(ivec2 pixel, vec3 rd) {
+// the eye that loses precision, so where the colour target's alpha `a` there (the drawn surface's exact
+// distance, which the bodies' shaders write) agrees with it, the alpha is taken.
+float sceneDistance(ivec2 pixel, vec3 rd, float a) {
     float d = texelFetch(depthTarget, pixel, 0).r;
-    float a = imageLoad(colorTarget, pixel).a;
     if (d >= 1.0 || (a >= SkyMarker && d >= 0.9999))
         return Far;
     float n = camera.nearPlane, f = camera.farPlane;
@@ -92,20 +90,19 @@ Shell currentShell(float coefficientScale, float sharpness) {
     s.ground = body.radius;
     s.height = max(atmosphere.radius, 1e-4 * body.radius);
     s.falloff = max(atmosphere.densityFalloff, 0.0) * sharpness;
-    // Above nine scale heights the density is under 1e-4 of the ground's.
-    s.top = s.ground + s.height * min(1.0, 9.0 / max(s.falloff, 1e-3));
+    // Above seven scale heights the density is under 1e-3 of the ground's.
+    s.top = s.ground + s.height * min(1.0, 7.0 / max(s.falloff, 1e-3));
     s.betaRayleigh = max(atmosphere.rayleigh, vec3(0.0)) * max(atmosphere.rayleighFactor, 0.0) * RayleighScale *
                      coefficientScale / s.height;
     s.betaMie = max(atmosphere.mie, 0.0) * MieScale * coefficientScale / s.height;
     return s;
 }
 
-// Rayleigh and Mie densities at height h above the ground; the top fifth of the shell fades out so that the
-// shell has no visible rim whatever the falloff.
-vec2 densityAt(Shell s, float h) {
+// Density at height h above the ground (gas and aerosols share the profile); the top fifth of the shell fades
+// out so that the shell has no visible rim whatever the falloff.
+float densityAt(Shell s, float h) {
     float x = max(h, 0.0) / s.height;
-    float taper = 1.0 - smoothstep(0.8, 1.0, x);
-    return exp(-s.falloff * x * vec2(1.0, MieSharpness)) * taper;
+    return exp(-s.falloff * x) * (1.0 - smoothstep(0.8, 1.0, x));
 }
 
 // Chapman's grazing-incidence function: the column of an exponential atmosphere from radius x (in scale
@@ -123,27 +120,22 @@ float chapman(float x, float cosChi) {
     return 2.0 * exp(min(x - x0, 60.0)) * sqrt(1.5707963 * x0) - chapmanUp(x, -cosChi);
 }
 
-// Rayleigh and Mie columns (density x world units) from p to the top of the shell along unit l.
-vec2 columnTowards(Shell s, vec3 p, vec3 l) {
+// Column (density x world units) from p to the top of the shell along unit l.
+float columnTowards(Shell s, vec3 p, vec3 l) {
     vec3 rel = p - s.centre;
     float r = length(rel);
     float cosChi = dot(rel, l) / max(r, 1e-6);
     if (s.falloff >= 2.0) {
         // A thin exponential layer: analytic, whatever the path's length.
-        vec2 scaleHeight = s.height / (s.falloff * vec2(1.0, MieSharpness));
-        vec2 x = r / scaleHeight;
-        return densityAt(s, r - s.ground) * scaleHeight *
-               vec2(chapman(x.x, cosChi), chapman(x.y, cosChi));
+        float scaleHeight = s.height / s.falloff;
+        return densityAt(s, r - s.ground) * scaleHeight * chapman(r / scaleHeight, cosChi);
     }
     // A thick, nearly uniform layer: a few steps along the chord are exact enough.
     vec2 exit = raySphere(rel, l, s.top);
-    float len = max(exit.y, 0.0);
-    float dt = len / 6.0;
-    vec2 column = vec2(0.0);
-    for (int i = 0; i < 6; ++i) {
-        vec3 q = rel + l * ((float(i) + 0.5) * dt);
-        column += densityAt(s, length(q) - s.ground);
-    }
+    float dt = max(exit.y, 0.0) / 4.0;
+    float column = 0.0;
+    for (int i = 0; i < 4; ++i)
+        column += densityAt(s, length(rel + l * ((float(i) + 0.5) * dt)) - s.ground);
     return column * dt;
 }
 
@@ -158,7 +150,7 @@ float bodyShadow(Shell s, vec3 p, vec3 l) {
     return smoothstep(s.ground * 0.99, s.ground * 1.01, closest);
 }
 
-vec3 extinction(Shell s, vec2 column) { return s.betaRayleigh * column.x + s.betaMie * MieExtinction * column.y; }
+vec3 extinction(Shell s, float column) { return (s.betaRayleigh + s.betaMie * MieExtinction) * column; }
 
 // The colour of the sunlight that reaches a surface point g inside the shell, relative to sunlight from the
 // zenith: the surfaces are shaded with the star's light as it is above the air, so towards the terminator, where
@@ -178,31 +170,29 @@ vec3 sunlightThroughAir(Shell s, vec3 g) {
 // the transmittance of the segment. `sunRadiance` is the star's irradiance (light colour x intensity).
 void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, out vec3 inscatter,
              out vec3 transmittance) {
-    float len = max(t1 - t0, 0.0);
-    // Steps by path length in units of the Rayleigh scale height: a vertical path through a thin layer needs a
-    // few, a grazing one along the limb the full sixteen.
-    float scaleHeight = s.height / max(s.falloff, 1.0);
-    int steps = clamp(int(ceil(len / (1.5 * scaleHeight))) + 3, 4, 16);
-    float dt = len / float(steps);
-    vec2 viewColumn = vec2(0.0);
+    // Eight steps: the segment ends where the density is negligible, so a path through the layer is a few scale
+    // heights long (the midpoint rule is then within a few per cent), and a grazing one along the limb sees the
+    // density as a bell a few steps wide, which the rule integrates almost exactly.
+    const int Steps = 8;
+    float dt = max(t1 - t0, 0.0) / float(Steps);
+    float viewColumn = 0.0;
     vec3 sumRayleigh = vec3(0.0), sumMie = vec3(0.0);
-    for (int i = 0; i < steps; ++i) {
-        float t = t0 + (float(i) + 0.5) * dt;
-        vec3 p = eye + rd * t;
-        vec2 density = densityAt(s, length(p - s.centre) - s.ground) * dt;
-        vec2 columnHalf = viewColumn + 0.5 * density;
+    float g = clamp(atmosphere.mieG, 0.0, 0.99);
+    for (int i = 0; i < Steps; ++i) {
+        vec3 p = eye + rd * (t0 + (float(i) + 0.5) * dt);
+        float density = densityAt(s, length(p - s.centre) - s.ground) * dt;
+        float columnHalf = viewColumn + 0.5 * density;
         viewColumn += density;
         vec3 l = normalize(star.light.position - p);
         float lit = bodyShadow(s, p, l);
         if (lit <= 0.0)
             continue;
-        lit *= starVisibility(p, eclipse.shadow.starPosition, eclipse.shadow.starRadius, eclipse.shadow.occluderCount,
-                              eclipse.shadow.occluders);
-        vec3 attenuation = exp(-extinction(s, columnHalf + columnTowards(s, p, l))) * lit;
+        lit *= starVisibility(p);
+        vec3 attenuation = exp(-extinction(s, columnHalf + columnTowards(s, p, l))) * (density * lit);
         // The phase functions depend on the angle between the sunlight and the view ray at this sample.
         float mu = dot(rd, l);
-        sumRayleigh += density.x * attenuation * rayleighPhase(mu);
-        sumMie += density.y * attenuation * miePhase(mu, clamp(atmosphere.mieG, 0.0, 0.99));
+        sumRayleigh += attenuation * rayleighPhase(mu);
+        sumMie += attenuation * miePhase(mu, g);
     }
     inscatter = sunRadiance * (s.betaRayleigh * sumRayleigh + s.betaMie * sumMie);
     transmittance = exp(-extinction(s, viewColumn));

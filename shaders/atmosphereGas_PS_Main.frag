@@ -53,7 +53,8 @@ void main() {
     if (hit.x > hit.y || hit.y <= 0.0)
         return;
     float t0 = max(hit.x, 0.0);
-    float sceneT = sceneDistance(pixel, rd);
+    vec4 behind = imageLoad(colorTarget, pixel);
+    float sceneT = sceneDistance(pixel, rd, behind.a);
     if (sceneT <= t0)
         return; // in front of the shell: untouched
     float t1 = min(hit.y, sceneT);
@@ -63,7 +64,6 @@ void main() {
         return;
 
     vec3 radiance = star.light.color * star.light.intensity;
-    vec4 behind = imageLoad(colorTarget, pixel);
     vec3 background = behind.rgb;
     float distanceOut = behind.a;
     if (onDeck && deck.x <= t1) {
@@ -73,8 +73,7 @@ void main() {
         float mu0 = dot(n, l), mu = max(dot(n, -rd), 1e-3);
         // Sunlight reaching the deck through the haze: reddened near the terminator, cut by eclipses.
         vec3 sun = exp(-extinction(s, columnTowards(s, p + n * 1e-3 * s.height, l)));
-        sun *= starVisibility(p, eclipse.shadow.starPosition, eclipse.shadow.starRadius, eclipse.shadow.occluderCount,
-                              eclipse.shadow.occluders);
+        sun *= starVisibility(p);
         float lit = mu0 > 0.0 ? pow(mu0, Minnaert) * pow(mu, Minnaert - 1.0) : 0.0;
         // A little light wraps past the terminator through the deep atmosphere.
         lit += 0.02 * smoothstep(-0.15, 0.05, mu0) * (1.0 - smoothstep(0.05, 0.3, mu0));

@@ -15,7 +15,7 @@ vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out v
     float len = max(t1 - t0, 0.0);
     const int steps = 12;
     float dt = len / float(steps);
-    vec2 column = vec2(0.0);
+    float column = 0.0;
     vec3 sum = vec3(0.0);
     // Scattering of the star's own light, tinted by the shell's coefficients but kept near the light's colour.
     vec3 tint = s.betaRayleigh / max(max(s.betaRayleigh.r, max(s.betaRayleigh.g, s.betaRayleigh.b)), 1e-12);
@@ -25,12 +25,11 @@ vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out v
         vec3 p = eye + rd * (t0 + (float(i) + 0.5) * dt);
         vec3 rel = p - s.centre;
         float r = length(rel);
-        vec2 density = densityAt(s, r - s.ground) * dt;
+        float density = densityAt(s, r - s.ground) * dt;
         column += density;
         float mu = dot(rd, -rel / max(r, 1e-6));
         float falloff = s.ground * s.ground / max(r * r, s.ground * s.ground);
-        sum += falloff * (beta * density.x * rayleighPhase(mu) + s.betaMie * density.y *
-                                                                  miePhase(mu, clamp(atmosphere.mieG, 0.0, 0.99)));
+        sum += falloff * density * (beta * rayleighPhase(mu) + s.betaMie * miePhase(mu, clamp(atmosphere.mieG, 0.0, 0.99)));
     }
     transmittance = exp(-extinction(s, column));
     return radiance * tint * sum * CoronaGain;
@@ -46,7 +45,8 @@ void main() {
     if (hit.x > hit.y || hit.y <= 0.0)
         return; // between the mesh and the true shell
     float t0 = max(hit.x, 0.0);
-    float sceneT = sceneDistance(pixel, rd);
+    vec4 behind = imageLoad(colorTarget, pixel);
+    float sceneT = sceneDistance(pixel, rd, behind.a);
     if (sceneT <= t0)
         return; // something stands in front of the shell: untouched
     float t1 = min(hit.y, sceneT);
@@ -65,7 +65,6 @@ void main() {
     else
         scatter(s, eye, rd, t0, t1, radiance, inscatter, transmittance);
 
-    vec4 behind = imageLoad(colorTarget, pixel);
     if (!isStar && sceneT < hit.y)
         behind.rgb *= sunlightThroughAir(s, eye + rd * sceneT);
     imageStore(colorTarget, pixel, vec4(behind.rgb * transmittance + inscatter, behind.a));

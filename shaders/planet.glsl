@@ -34,6 +34,7 @@ layout(std140, set = 1, binding = 7) uniform BiomeBlock {
     vec4 data[24];
 } biomes;
 layout(std140, set = 1, binding = 8) uniform ShadowBlock { ShadowData shadow; } eclipse;
+#include "eclipse.glsl"
 layout(set = 1, binding = 9) uniform samplerCube heightMap;
 
 Biome biomeAt(int i) {

@@ -75,8 +75,7 @@ void main() {
     vec3 V = normalize(camera.eye - inWorldPosition);
     vec3 L = normalize(star.light.position - inWorldPosition);
     vec3 radiance = star.light.color * star.light.intensity;
-    float visibility = starVisibility(inWorldPosition, eclipse.shadow.starPosition, eclipse.shadow.starRadius,
-                                      eclipse.shadow.occluderCount, eclipse.shadow.occluders);
+    float visibility = starVisibility(inWorldPosition);
     // Terminator: the smooth sphere normal keeps relief from lighting the night side.
     vec3 sphereN = normalize(rot * dir);
     float daylight = smoothstep(-0.05, 0.1, dot(sphereN, L));

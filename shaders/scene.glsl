@@ -30,32 +30,4 @@ struct ShadowData {
 
 const float PI = 3.14159265358979;
 
-// Fraction of the star's disc visible from `p`, with every occluder as a disc of its own angular size.
-// Overlap of two discs is approximated by a smooth function of their separation.
-float starVisibility(vec3 p, vec3 starPos, float starRadius, uint count, vec4 occluders[16]) {
-    vec3 toStar = starPos - p;
-    float starDist = length(toStar);
-    if (starDist <= starRadius)
-        return 1.0;
-    vec3 s = toStar / starDist;
-    float aStar = asin(clamp(starRadius / starDist, 0.0, 1.0));
-    float visible = 1.0;
-    for (uint i = 0u; i < min(count, 16u); ++i) {
-        vec3 toOcc = occluders[i].xyz - p;
-        float occDist = length(toOcc);
-        if (occDist <= occluders[i].w || occDist >= starDist)
-            continue; // inside the occluder (its own surface) or behind the star
-        vec3 o = toOcc / occDist;
-        if (dot(o, s) <= 0.0)
-            continue;
-        float aOcc = asin(clamp(occluders[i].w / occDist, 0.0, 1.0));
-        float sep = acos(clamp(dot(o, s), -1.0, 1.0));
-        // Fully separated at sep >= aStar + aOcc, maximal overlap at sep <= |aStar - aOcc|.
-        float t = smoothstep(abs(aStar - aOcc), aStar + aOcc, sep);
-        float ratio = min(aOcc * aOcc / max(aStar * aStar, 1e-12), 1.0);
-        visible *= 1.0 - (1.0 - t) * ratio;
-    }
-    return visible;
-}
-
 #endif

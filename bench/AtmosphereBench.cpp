@@ -1,0 +1,258 @@
+// Cost of the atmosphere passes and the bloom at 1920 x 1080 on the device (lavapipe: the CPU), each recorded
+// alone into a command buffer, submitted and waited for. Views as the program's --target views show them: Earth
+// about 650 pixels across with its limb lit from behind, Jupiter's disc and haze, the Sun's corona.
+// Run from build/run (shaders/ beside it): ./kestrune_bench --benchmark_filter=Atmosphere\|Bloom
+#include "App/Globals.h"
+#include "Demo/Astro/Planetoid.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/Bloom.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/AtmosphereManager.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataSet.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/GraphicsDevice/VulkanInstance.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace Demo;
+
+namespace {
+
+constexpr uint32_t Width = 1920, Height = 1080;
+
+// A body that carries only its atmosphere (the pass costs the same over a drawn surface).
+struct Ball : AstroObject {
+    using AstroObject::AstroObject;
+    uint32_t typeCode() const override { return ASTRO_PLANET_SOLID; }
+};
+
+// One device, the program's storages, a full-HD colour and depth target, a camera, the star and two planets.
+struct Rig {
+    VulkanInstance instance;
+    GraphicsDevice* device = nullptr;
+    Scene scene;
+    DemoCamera* camera = nullptr;
+    Star* star = nullptr;
+    Ball* earth = nullptr;
+    PlanetGas* jupiter = nullptr;
+    Image2D* color = nullptr;
+    Image2D* depth = nullptr;
+    Sampler* sampler = nullptr;
+    TextureBinding* colorBinding = nullptr;
+    TextureBinding* depthBinding = nullptr;
+    AtmosphereManager* manager = nullptr;
+    Bloom* bloom = nullptr;
+
+    Rig() {
+        instance.createHeadless();
+        device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
+        device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
+        Globals::meshStorage = new DsDeviceMeshSingle(device, 10000000);
+        Globals::meshStorage->beginSlot();
+        Globals::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_20");
+        Globals::uniformStorage = new DsUniformSingle(device, 100000);
+        Globals::uniformStorage->beginSlot();
+
+        camera = new DemoCamera("MainCamera", &scene);
+        scene.add(camera);
+        camera->Create(); // no device in Globals yet: no sky box
+        Globals::device = device;
+        camera->dataSet =
+            new DataSet(device, Globals::descriptorPool,
+                        {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), camera->view.uniformRecord}});
+        scene.mainCamera = camera;
+        camera->view.projectionParams.aspect = float(Width) / float(Height);
+        camera->refreshProjection();
+
+        star = addBody<Star>("Sun", 100.0f, {0.0, 0.0, 0.0});
+        primaryStar = star;
+        star->light.color[0] = 1.0f;
+        star->light.color[1] = 0.95f;
+        star->light.color[2] = 0.9f;
+        star->light.intensity = 10.0f;
+        AtmosphereBlock corona;
+        corona.radius = 25.0f;
+        corona.rayleigh[0] = 0.0331f;
+        corona.rayleigh[1] = 0.0135f;
+        corona.rayleigh[2] = 0.0058f;
+        corona.densityFalloff = 2.0f;
+        star->atmosphere->block = corona;
+
+        earth = addBody<Ball>("Earth", 15.0f, {2500.0, 0.0, 0.0});
+        auto* air = new Atmosphere(earth);
+        air->CreateUniform();
+        earth->addComponent(air);
+        air->block = {{0.15f, 0.45f, 1.0f}, 2.0f, 0.01f, 0.85f, 5.0f, 1.0f};
+
+        jupiter = addBody<PlanetGas>("Jupiter", 125.0f, {0.0, 0.0, 13500.0});
+        jupiter->hasAtmosphereSettings = true;
+        jupiter->atmosphere->block = {{1.0f, 1.0f, 1.0f}, 9.375f, 0.2f, 0.9f, 6.0f, 10.0f};
+
+        color =
+            new Image2D(device, Width, Height, VK_FORMAT_R32G32B32A32_SFLOAT,
+                        VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                        VK_IMAGE_ASPECT_COLOR_BIT, 1);
+        depth = new Image2D(device, Width, Height, Helper::findDepthFormat(device->physicalDevice),
+                            VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
+                            VK_IMAGE_ASPECT_DEPTH_BIT, 1);
+        VkSamplerCreateInfo info = Sampler::defaultInfo(1.0f);
+        sampler = new Sampler(device, info);
+        colorBinding = new TextureBinding(&color->imageView, sampler);
+        colorBinding->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
+        info.magFilter = info.minFilter = VK_FILTER_NEAREST;
+        info.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+        depthBinding = new TextureBinding(&depth->imageView, new Sampler(device, info));
+
+        Services services;
+        services.device = device;
+        services.descriptorPool = Globals::descriptorPool;
+        services.meshStorage = Globals::meshStorage;
+        services.uniformStorage = Globals::uniformStorage;
+        services.scene = &scene;
+        manager = new AtmosphereManager(services, colorBinding, depthBinding);
+        manager->init();
+        bloom = new Bloom(device, Globals::descriptorPool);
+        Globals::meshStorage->registerFlush();
+
+        // The targets as the atmosphere passes find them: the sky cleared, depth readable, colour in general.
+        submit([&](CommandContext* c) {
+            uploadPass(c);
+            imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
+                         VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_CLEAR_BIT,
+                         VK_ACCESS_2_TRANSFER_WRITE_BIT);
+            VkClearColorValue sky{{0.0f, 0.0f, 0.0f, 9999999.0f}};
+            vkCmdClearColorImage(c->commandBuffer, color->image, VK_IMAGE_LAYOUT_GENERAL, &sky, 1, &color->range);
+            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
+                         VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_CLEAR_BIT,
+                         VK_ACCESS_2_TRANSFER_WRITE_BIT);
+            VkClearDepthStencilValue far{1.0f, 0};
+            vkCmdClearDepthStencilImage(c->commandBuffer, depth->image, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &far, 1,
+                                        &depth->range);
+            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
+                         VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_CLEAR_BIT,
+                         VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT);
+            imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
+                         VK_PIPELINE_STAGE_2_CLEAR_BIT, VK_ACCESS_2_TRANSFER_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT);
+        });
+    }
+
+    template <class T> T* addBody(const char* name, float radius, Vec3d position) {
+        auto* body = new T(name, &scene);
+        scene.add(body);
+        body->Create();
+        body->radius = radius;
+        body->transform->position = position;
+        body->transform->markDirty();
+        return body;
+    }
+
+    // The camera `distance` from `body` on the side away from the Sun, looking at it.
+    void look(AstroObject* body, double distance, double sunSide) {
+        Vec3d p = body->transform->worldPosition();
+        double away = std::atan2(p.x, p.z) + sunSide;
+        camera->transform->position = {p.x - distance * std::sin(away), 0.0, p.z - distance * std::cos(away)};
+        camera->transform->markDirty();
+        camera->yaw = float(away);
+        camera->pitch = 0.0f;
+        Globals::uniformStorage->beginSlot();
+        scene.update();
+        scene.updateUniforms();
+        manager->update();
+    }
+
+    void submit(const std::function<void(CommandContext*)>& record) {
+        OneShotCommands commands(device);
+        record(commands.begin());
+        commands.submitAndWait();
+    }
+
+    void atmospherePass(AstroObject* body) {
+        uint32_t index = 0;
+        while (manager->entries[index].atmosphere->body != body)
+            ++index;
+        submit([&](CommandContext* c) {
+            VkRenderingInfo pass{VK_STRUCTURE_TYPE_RENDERING_INFO};
+            pass.renderArea = {{0, 0}, {Width, Height}};
+            pass.layerCount = 1;
+            vkCmdBeginRendering(c->commandBuffer, &pass);
+            c->renderWidth = Width;
+            c->renderHeight = Height;
+            manager->draw(c, index);
+            vkCmdEndRendering(c->commandBuffer);
+            imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
+                         VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
+        });
+    }
+
+    static Rig& get() {
+        static Rig rig;
+        return rig;
+    }
+};
+
+// CPU time of the whole process (the driver's threads included), milliseconds: on a CPU driver that is the
+// device's work, which wall time on a shared machine overstates.
+double processCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Runs `pass` for every iteration and reports its process CPU time per pass.
+void measure(benchmark::State& state, const std::function<void()>& pass) {
+    double before = processCpuMs();
+    for (auto _ : state)
+        pass();
+    state.counters["cpu_ms"] = (processCpuMs() - before) / double(state.iterations());
+}
+
+// The camera as --target Earth keeps it: 44.7 units from the centre (the disc about 650 pixels across), the Sun
+// behind the planet to one side.
+void BM_AtmosphereEarthTarget(benchmark::State& state) {
+    Rig& rig = Rig::get();
+    rig.look(rig.earth, 44.7, 0.5);
+    measure(state, [&] { rig.atmospherePass(rig.earth); });
+}
+BENCHMARK(BM_AtmosphereEarthTarget)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// Jupiter three radii away: its disc and haze fill the middle of the screen.
+void BM_AtmosphereGasJupiterTarget(benchmark::State& state) {
+    Rig& rig = Rig::get();
+    rig.look(rig.jupiter, 375.0, 2.5);
+    measure(state, [&] { rig.atmospherePass(rig.jupiter); });
+}
+BENCHMARK(BM_AtmosphereGasJupiterTarget)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// The Sun three radii away: the corona around and over its disc.
+void BM_AtmosphereCoronaSunTarget(benchmark::State& state) {
+    Rig& rig = Rig::get();
+    rig.look(rig.star, 300.0, 0.0);
+    measure(state, [&] { rig.atmospherePass(rig.star); });
+}
+BENCHMARK(BM_AtmosphereCoronaSunTarget)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// The whole bloom over a full-HD target: threshold pass, five levels down and up, composite.
+void BM_Bloom1080p(benchmark::State& state) {
+    Rig& rig = Rig::get();
+    measure(state, [&] { rig.submit([&](CommandContext* c) { rig.bloom->record(c, rig.color, rig.colorBinding); }); });
+}
+BENCHMARK(BM_Bloom1080p)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+} // namespace

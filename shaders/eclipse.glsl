@@ -1,0 +1,40 @@
+// Eclipse shadows. The including file declares the surfaces' shadow block as
+//   layout(std140, set = S, binding = B) uniform ShadowBlock { ShadowData shadow; } eclipse;
+// before including this: the occluders are read from the block in place (an array handed to a function is copied,
+// all sixteen of them, at every call; a CPU driver pays for each copy).
+#ifndef ECLIPSE_GLSL
+#define ECLIPSE_GLSL
+
+// Fraction of the star's disc visible from `p`, with every occluder as a disc of its own angular size.
+// Overlap of two discs is approximated by a smooth function of their separation.
+float starVisibility(vec3 p) {
+    if (eclipse.shadow.occluderCount == 0u)
+        return 1.0;
+    vec3 toStar = eclipse.shadow.starPosition - p;
+    float starDist = length(toStar);
+    if (starDist <= eclipse.shadow.starRadius)
+        return 1.0;
+    vec3 s = toStar / starDist;
+    float aStar = asin(clamp(eclipse.shadow.starRadius / starDist, 0.0, 1.0));
+    float visible = 1.0;
+    uint count = min(eclipse.shadow.occluderCount, 16u);
+    for (uint i = 0u; i < count; ++i) {
+        vec4 occluder = eclipse.shadow.occluders[i];
+        vec3 toOcc = occluder.xyz - p;
+        float occDist = length(toOcc);
+        if (occDist <= occluder.w || occDist >= starDist)
+            continue; // inside the occluder (its own surface) or behind the star
+        vec3 o = toOcc / occDist;
+        if (dot(o, s) <= 0.0)
+            continue;
+        float aOcc = asin(clamp(occluder.w / occDist, 0.0, 1.0));
+        float sep = acos(clamp(dot(o, s), -1.0, 1.0));
+        // Fully separated at sep >= aStar + aOcc, maximal overlap at sep <= |aStar - aOcc|.
+        float t = smoothstep(abs(aStar - aOcc), aStar + aOcc, sep);
+        float ratio = min(aOcc * aOcc / max(aStar * aStar, 1e-12), 1.0);
+        visible *= 1.0 - (1.0 - t) * ratio;
+    }
+    return visible;
+}
+
+#endif
