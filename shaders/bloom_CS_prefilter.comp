@@ -1,7 +1,7 @@
 #version 450
-// Level 0 of the chain (half size) from the HDR colour target: the mean bright part of the 2 x 2 target texels
-// under each level texel. Taken texel by texel, so what the composite removes again is exactly what was spread,
-// even for a single bright texel.
+// Level 0 of the chain (a quarter of the target's size) from the HDR colour target: the mean bright part of the
+// 4 x 4 target texels under each level texel. Taken texel by texel, so what the composite removes again is
+// exactly what was spread, even for a single bright texel.
 #include "bloom.glsl"
 
 layout(set = 0, binding = 0, rgba16f) uniform writeonly image2D destination;
@@ -12,9 +12,8 @@ void main() {
         return;
     ivec2 last = textureSize(source, 0) - 1;
     vec3 sum = vec3(0.0);
-    for (int k = 0; k < 4; ++k) {
-        ivec2 t = min(id * 2 + ivec2(k & 1, k >> 1), last);
-        sum += brightPart(texelFetch(source, t, 0).rgb);
-    }
-    imageStore(destination, id, vec4(sum * 0.25, 1.0));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            sum += brightPart(texelFetch(source, min(id * 4 + ivec2(x, y), last), 0).rgb);
+    imageStore(destination, id, vec4(sum * (1.0 / 16.0), 1.0));
 }

@@ -14,7 +14,7 @@ namespace Demo {
 
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height) {
     std::vector<BloomExtent> levels;
-    BloomExtent e{std::max((width + 1) / 2, 1u), std::max((height + 1) / 2, 1u)};
+    BloomExtent e{std::max((width + 3) / 4, 1u), std::max((height + 3) / 4, 1u)};
     levels.push_back(e);
     while (levels.size() < MaxBloomLevels) {
         BloomExtent next{(e.width + 1) / 2, (e.height + 1) / 2};

@@ -2,8 +2,8 @@
 // Glare of the brightest parts of the frame (the star, bright exhaust): the part of the HDR colour above a soft
 // threshold is taken out of the image, spread over a chain of half-size mip levels (down, then back up with a
 // tent filter) and put back in place. What is taken out is what is spread, so the frame's total light is kept;
-// everything below the threshold (lit planets) stays as sharp as it was. Five compute passes on small images
-// plus one full-size composite: cheap on a CPU driver.
+// everything below the threshold (lit planets) stays as sharp as it was. Compute passes on small images plus one
+// full-size composite: cheap on a CPU driver.
 #include "Engine/Data/DataBinding.h"
 
 #include <cstdint>
@@ -26,9 +26,10 @@ struct BloomExtent {
     bool operator==(const BloomExtent&) const = default;
 };
 
-// The chain's levels for a target: half its size, then halving (rounding up) while the next level keeps at least
-// 8 texels on its short side, at most MaxBloomLevels levels.
-constexpr uint32_t MaxBloomLevels = 6;
+// The chain's levels for a target: a quarter of its size (rounding up), then halving while the next level keeps
+// at least 8 texels on its short side, at most MaxBloomLevels levels. Glare is wide; a quarter-size start keeps
+// the chain's passes a small part of the cost.
+constexpr uint32_t MaxBloomLevels = 5;
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height);
 
 // Push constants of the bloom passes (std430, 32 bytes).
