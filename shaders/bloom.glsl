@@ -11,6 +11,8 @@ layout(push_constant) uniform BloomParameters {
     float knee;       // soft start of the threshold
     float strength;   // fraction of the light above the threshold that is spread
     float levelWeight; // 1 / number of chain levels
+    float padding;
+    vec2 coverage;     // the target's share of level 0, which is padded to whole halvings
 } params;
 
 layout(set = 0, binding = 1) uniform sampler2D source;

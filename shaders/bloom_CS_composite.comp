@@ -10,6 +10,6 @@ void main() {
     if (any(greaterThanEqual(id, params.size)))
         return;
     vec4 c = imageLoad(destination, id);
-    vec3 spread = textureLod(source, centreOf(id), 0.0).rgb * params.levelWeight;
+    vec3 spread = textureLod(source, centreOf(id) * params.coverage, 0.0).rgb * params.levelWeight;
     imageStore(destination, id, vec4(max(c.rgb - brightPart(c.rgb), 0.0) + spread, c.a));
 }

@@ -1,5 +1,5 @@
 #version 450
-// Level 0 of the chain (a quarter of the target's size) from the HDR colour target: the mean bright part of the
+// Level 0 of the chain (a quarter of the target's size, padded) from the HDR colour target: the mean bright part of the
 // 4 x 4 target texels under each level texel. Taken texel by texel, so what the composite removes again is
 // exactly what was spread, even for a single bright texel.
 #include "bloom.glsl"
@@ -10,10 +10,14 @@ void main() {
     ivec2 id = ivec2(gl_GlobalInvocationID.xy);
     if (any(greaterThanEqual(id, params.size)))
         return;
-    ivec2 last = textureSize(source, 0) - 1;
+    ivec2 target = textureSize(source, 0);
     vec3 sum = vec3(0.0);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            sum += brightPart(texelFetch(source, min(id * 4 + ivec2(x, y), last), 0).rgb);
+        for (int x = 0; x < 4; ++x) {
+            ivec2 t = id * 4 + ivec2(x, y);
+            // The padding beyond the target holds no light.
+            if (all(lessThan(t, target)))
+                sum += brightPart(texelFetch(source, t, 0).rgb);
+        }
     imageStore(destination, id, vec4(sum * (1.0 / 16.0), 1.0));
 }

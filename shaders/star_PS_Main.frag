@@ -34,7 +34,7 @@ void main() {
     float granule = smoothstep(0.0, 0.6, cells.y - cells.x);
     float fine = worleyF1F2(p * 150.0 + 3.7).x;
     float super = 0.5 + 0.5 * simplexNoise(p * 6.0);
-    float texture = 0.76 + 0.24 * granule - 0.08 * fine + 0.08 * super;
+    float texture = 0.7 + 0.32 * granule - 0.08 * fine + 0.08 * super;
     // White-hot centre, cooler and redder limb.
     vec3 tint = mix(vec3(1.0, 0.42, 0.1), vec3(1.0, 0.93, 0.8), pow(mu, 0.6));
     // About half the light's intensity at the disc centre: brighter than any lit surface, so that the bloom spreads

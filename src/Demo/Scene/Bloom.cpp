@@ -13,16 +13,20 @@
 namespace Demo {
 
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height) {
+    // A quarter of the target, rounded up; as many levels as keep eight texels on the short side.
+    uint32_t w = std::max((width + 3) / 4, 1u), h = std::max((height + 3) / 4, 1u);
+    uint32_t count = 1;
+    while (count < MaxBloomLevels && (std::min(w, h) >> count) >= 8)
+        ++count;
+    // Level 0 padded to a multiple of 2^(count - 1), so that every level is exactly half the one above: each
+    // texel of a level then gathers the same share of the level above, and the glare stays centred on its
+    // source (odd sizes would weigh rows and columns unevenly and shift it).
+    uint32_t align = 1u << (count - 1);
+    w = (w + align - 1) / align * align;
+    h = (h + align - 1) / align * align;
     std::vector<BloomExtent> levels;
-    BloomExtent e{std::max((width + 3) / 4, 1u), std::max((height + 3) / 4, 1u)};
-    levels.push_back(e);
-    while (levels.size() < MaxBloomLevels) {
-        BloomExtent next{(e.width + 1) / 2, (e.height + 1) / 2};
-        if (std::min(next.width, next.height) < 8)
-            break;
-        levels.push_back(next);
-        e = next;
-    }
+    for (uint32_t level = 0; level < count; ++level)
+        levels.push_back({w >> level, h >> level});
     return levels;
 }
 
@@ -153,6 +157,9 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.knee = std::max(knee, 1e-4f);
     p.strength = std::clamp(strength, 0.0f, 1.0f);
     p.levelWeight = 1.0f / float(extents.size());
+    // Level 0 covers four target texels per texel, padding included.
+    p.coverage[0] = float(colorTarget->width) / float(4 * extents[0].width);
+    p.coverage[1] = float(colorTarget->height) / float(4 * extents[0].height);
     const VkImageSubresourceRange chainRange = chain->range;
     // Every pass reads what the one before wrote, somewhere in the chain.
     auto chainWritten = [&] {

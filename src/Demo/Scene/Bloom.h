@@ -6,6 +6,7 @@
 // full-size composite: cheap on a CPU driver.
 #include "Engine/Data/DataBinding.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,13 +27,14 @@ struct BloomExtent {
     bool operator==(const BloomExtent&) const = default;
 };
 
-// The chain's levels for a target: a quarter of its size (rounding up), then halving while the next level keeps
-// at least 8 texels on its short side, at most MaxBloomLevels levels. Glare is wide; a quarter-size start keeps
+// The chain's levels for a target: a quarter of its size (rounded up, then padded so that every level below is
+// exactly half the one above), as many levels as keep at least 8 texels on the short side, at most
+// MaxBloomLevels. Glare is wide; a quarter-size start keeps
 // the chain's passes a small part of the cost.
 constexpr uint32_t MaxBloomLevels = 5;
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height);
 
-// Push constants of the bloom passes (std430, 32 bytes).
+// Push constants of the bloom passes (std430, 40 bytes).
 struct BloomParameters {
     int32_t size[2] = {0, 0}; // destination extent, texels
     int32_t sourceLevel = 0;  // chain level the pass reads
@@ -41,8 +43,10 @@ struct BloomParameters {
     float strength = 0.5f;    // fraction of the light above the threshold that is spread
     float levelWeight = 1.0f; // 1 / number of levels: the sum of the levels' blurs back to one blur
     float padding = 0.0f;
+    float coverage[2] = {1.0f, 1.0f}; // the target's share of level 0 (which is padded), per axis
 };
-static_assert(sizeof(BloomParameters) == 32);
+static_assert(sizeof(BloomParameters) == 40);
+static_assert(offsetof(BloomParameters, coverage) == 32);
 
 class Bloom {
 public:
@@ -58,7 +62,7 @@ public:
 
     float threshold = 1.6f;
     float knee = 0.6f;
-    float strength = 0.5f;
+    float strength = 0.4f;
     bool enabled = true;
 
 private:

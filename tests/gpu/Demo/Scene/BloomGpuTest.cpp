@@ -9,7 +9,7 @@ using namespace Demo;
 
 namespace {
 
-constexpr uint32_t W = 256, H = 128;
+constexpr uint32_t W = 260, H = 140; // odd level sizes below the first
 
 struct Texel {
     float r, g, b, a;
@@ -113,6 +113,10 @@ TEST_F(BloomGpuTest, SpreadsOnlyTheBrightLightAndKeepsTheFramesTotal) {
     EXPECT_NEAR(at(after, 224, 24).r / at(after, 224, 24).b, 0.5f / 0.7f, 0.02f);
     for (size_t i = 0; i < after.size(); ++i)
         ASSERT_EQ(after[i].a, before[i].a) << i;
+
+    // The glare is centred on its source: as much above the bright square as below it, left as right.
+    EXPECT_NEAR(at(after, 64, 52).luminance(), at(after, 64, 75).luminance(), 0.1f * at(after, 64, 75).luminance());
+    EXPECT_NEAR(at(after, 52, 64).luminance(), at(after, 75, 64).luminance(), 0.1f * at(after, 75, 64).luminance());
 
     // Below the threshold nothing moves at all.
     std::vector<Texel> dim =

@@ -2,14 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace Demo;
 
-TEST(BloomChain, HalvesFromAQuarterOfTheTargetWhileLevelsKeepEightTexels) {
+TEST(BloomChain, StartsAtAQuarterOfTheTargetAndHalvesExactly) {
+    // 1080 / 4 = 270 rows, padded to 272 so that five levels halve exactly.
     EXPECT_EQ(bloomChainExtents(1920, 1080),
-              (std::vector<BloomExtent>{{480, 270}, {240, 135}, {120, 68}, {60, 34}, {30, 17}}));
-    // Sizes round up, so every target texel lies under a level texel.
+              (std::vector<BloomExtent>{{480, 272}, {240, 136}, {120, 68}, {60, 34}, {30, 17}}));
+    // Level 0 rounds up, so every target texel lies under a level texel; levels stop at eight texels.
     EXPECT_EQ(bloomChainExtents(66, 33), (std::vector<BloomExtent>{{17, 9}}));
+    EXPECT_EQ(bloomChainExtents(78, 63), (std::vector<BloomExtent>{{20, 16}, {10, 8}}));
     // A minimised or tiny window still gets one level.
     EXPECT_EQ(bloomChainExtents(1, 1), (std::vector<BloomExtent>{{1, 1}}));
-    EXPECT_EQ(bloomChainExtents(8192, 128).size(), 3u); // 2048×32, 1024×16, 512×8
+    for (auto [w, h] : {std::pair{1920u, 1080u}, {1366u, 768u}, {801u, 599u}}) {
+        std::vector<BloomExtent> levels = bloomChainExtents(w, h);
+        EXPECT_GE(4 * levels[0].width, w);
+        EXPECT_GE(4 * levels[0].height, h);
+        for (size_t k = 1; k < levels.size(); ++k) {
+            EXPECT_EQ(levels[k].width * 2, levels[k - 1].width) << w << "x" << h << " level " << k;
+            EXPECT_EQ(levels[k].height * 2, levels[k - 1].height) << w << "x" << h << " level " << k;
+        }
+    }
 }
