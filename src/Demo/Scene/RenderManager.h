@@ -35,7 +35,9 @@ static_assert(offsetof(LayerBlock, bounds) == 8);
 // reaches to the farthest bound. At most 32 layers, so atmospheres past the 31st bound no layer.
 LayerBlock computeLayerBlock(const std::vector<float>& atmosphereSquaredDistances);
 
-// What the render manager needs of the atmospheres: their squared distances in drawing order and their draw.
+// What the render manager needs of the atmospheres: their squared camera distances nearest first (layer i reaches
+// out to atmosphere i; layers and atmospheres are recorded from the highest index down, so the farthest
+// atmosphere is composited first and the nearest last) and the draw of atmosphere i.
 class AtmosphereLayers {
 public:
     virtual ~AtmosphereLayers() = default;
