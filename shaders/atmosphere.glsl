@@ -5,8 +5,9 @@
 // exponentially with height, rho(h) = exp(-Sharpness * falloff * h / H): the air is drawn concentrated towards
 // the ground, so that a limb seen from space is a thin bright line and the rest of the shell holds the faint
 // upper air. The coefficients are per shell height, so the vertical optical depth of Rayleigh scattering is about
-// coefficient * factor * RayleighScale / (Sharpness * falloff) (Earth's preset gives 0.02, 0.07, 0.16 in red,
-// green and blue, a little below the real sky's, whose limb is longer). Light is scattered once:
+// coefficient * factor * RayleighScale / (Sharpness * falloff): Earth's preset gives 0.04, 0.11 and 0.24 in red,
+// green and blue, the real sky's, and 0.02 of haze (Mie, mie * MieScale / (Sharpness * falloff)), which shares
+// the gas's profile. Light is scattered once:
 // sunlight reaches each sample through the shell (reddened on long grazing paths), is scattered towards the eye
 // by the Rayleigh and the Mie (Cornette-Shanks) phase functions, and is attenuated on its way out.
 #ifndef ATMOSPHERE_GLSL

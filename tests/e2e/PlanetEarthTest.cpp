@@ -99,6 +99,23 @@ TEST(PlanetEarth, FocusedEarthIsDrawnLitAfterItsFirstFramesValidationClean) {
     EXPECT_GT(litOcean, lit / 20) << "ocean on the day side";
     ASSERT_GT(lit, 0);
     EXPECT_GT(litSum / double(lit), 3.0 * allSum / double(all)) << "the disc is mostly night";
+
+    // The atmosphere, in the ring between the disc's edge (about 333 pixels out) and the top of its air (about
+    // 360): a bright blue rim along the lit limb, and orange light where sunlight grazes the limb towards the
+    // terminator. Without the atmosphere the ring shows only the sky's stars (a few dozen such pixels).
+    long ring = 0, blueRim = 0, orangeRim = 0;
+    for (int y = CenterY - 360; y < CenterY + 360; ++y)
+        for (int x = CenterX - 360; x < CenterX + 360; ++x) {
+            double d = std::hypot(x + 0.5 - CenterX, y + 0.5 - CenterY);
+            if (d < 336.0 || d > 356.0)
+                continue;
+            const unsigned char* p = &picture.rgb[(size_t(y) * picture.width + x) * 3];
+            ++ring;
+            blueRim += p[2] > p[0] + 15 && luma(p) > 60.0;
+            orangeRim += p[0] > p[2] + 15 && luma(p) > 20.0;
+        }
+    EXPECT_GT(blueRim, ring / 20) << "bright blue rim pixels of " << ring;
+    EXPECT_GT(orangeRim, ring / 100) << "orange rim pixels of " << ring;
 }
 
 // Earth turned towards its day side with the right mouse button: a lit disc with relief and several biomes and a
