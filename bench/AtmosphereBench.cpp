@@ -3,6 +3,7 @@
 // about 650 pixels across with its limb lit from behind, Jupiter's disc and haze, the Sun's corona.
 // Run from build/run (shaders/ beside it): ./kestrune_bench --benchmark_filter=Atmosphere\|Bloom
 #include "App/Globals.h"
+#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Bloom.h"
@@ -10,6 +11,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -47,6 +49,7 @@ struct Rig {
     Star* star = nullptr;
     Ball* earth = nullptr;
     PlanetGas* jupiter = nullptr;
+    PlanetTerrestrial* ground = nullptr; // Earth's relief and biomes, for the cost of the surface pass beside it
     Image2D* color = nullptr;
     Image2D* depth = nullptr;
     Sampler* sampler = nullptr;
@@ -95,6 +98,12 @@ struct Rig {
         air->CreateUniform();
         earth->addComponent(air);
         air->block = {{0.15f, 0.45f, 1.0f}, 2.0f, 0.01f, 0.85f, 5.0f, 1.0f};
+
+        ground = addBody<PlanetTerrestrial>("Ground", 15.0f, {-2500.0, 0.0, 0.0});
+        PlanetSolidCreateInfo surface = solidCreateInfo("Ground", nullptr, 15.0f, 2.5);
+        applyNoisePreset(surface.surface, 2, 0.05f);
+        applyBiomePreset(surface.surface, 1);
+        dynamic_cast<PlanetSurfaceSolid*>(ground->getSurface())->applySettings(surface.surface);
 
         jupiter = addBody<PlanetGas>("Jupiter", 125.0f, {0.0, 0.0, 13500.0});
         jupiter->hasAtmosphereSettings = true;
@@ -181,6 +190,53 @@ struct Rig {
         commands.submitAndWait();
     }
 
+    // The solid planet's surface drawn as the main pass draws it (its map generated first, at the size the view
+    // asks for).
+    void surfacePass() {
+        auto* surface = dynamic_cast<PlanetSurfaceSolid*>(ground->getSurface());
+        uint32_t saved = PlanetSurface::bandsPerFrame;
+        PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
+        while (!surface->hasRelief() || surface->generator->resizing()) {
+            Globals::uniformStorage->beginSlot();
+            scene.update();
+            scene.updateUniforms();
+            submit([&](CommandContext* c) { ground->RecordCompute(c); });
+        }
+        PlanetSurface::bandsPerFrame = saved;
+        submit([&](CommandContext* c) {
+            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                         VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+            VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            colorAttachment.imageView = color->imageView.view;
+            colorAttachment.imageLayout = VK_IMAGE_LAYOUT_GENERAL;
+            colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+            colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+            VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            depthAttachment.imageView = depth->imageView.view;
+            depthAttachment.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL;
+            depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+            depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+            depthAttachment.clearValue.depthStencil = {1.0f, 0};
+            VkRenderingInfo pass{VK_STRUCTURE_TYPE_RENDERING_INFO};
+            pass.renderArea = {{0, 0}, {Width, Height}};
+            pass.layerCount = 1;
+            pass.colorAttachmentCount = 1;
+            pass.pColorAttachments = &colorAttachment;
+            pass.pDepthAttachment = &depthAttachment;
+            vkCmdBeginRendering(c->commandBuffer, &pass);
+            c->renderWidth = Width;
+            c->renderHeight = Height;
+            surface->RecordMain(c);
+            vkCmdEndRendering(c->commandBuffer);
+            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                         VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT);
+        });
+    }
+
     void atmospherePass(AstroObject* body) {
         uint32_t index = 0;
         while (manager->entries[index].atmosphere->body != body)
@@ -231,6 +287,15 @@ void BM_AtmosphereEarthTarget(benchmark::State& state) {
     measure(state, [&] { rig.atmospherePass(rig.earth); });
 }
 BENCHMARK(BM_AtmosphereEarthTarget)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// For scale: the solid planet's own surface pass in the same view (tessellated sphere, biomes, relief).
+void BM_SurfaceEarthTarget(benchmark::State& state) {
+    Rig& rig = Rig::get();
+    rig.look(rig.ground, 44.7, 0.5);
+    rig.surfacePass(); // the map, and the pipelines' first use
+    measure(state, [&] { rig.surfacePass(); });
+}
+BENCHMARK(BM_SurfaceEarthTarget)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 // Jupiter three radii away: its disc and haze fill the middle of the screen.
 void BM_AtmosphereGasJupiterTarget(benchmark::State& state) {
