@@ -1,6 +1,6 @@
 #pragma once
 // Glare of the brightest parts of the frame (the star, bright exhaust): the part of the HDR colour above a soft
-// threshold is taken out of the image, spread over a chain of half-size mip levels (down, then back up with a
+// threshold is taken out of the image, spread over a mip chain from a quarter of its size (down, then back up with a
 // tent filter) and put back in place. What is taken out is what is spread, so the frame's total light is kept;
 // everything below the threshold (lit planets) stays as sharp as it was. Compute passes on small images plus one
 // full-size composite: cheap on a CPU driver.
