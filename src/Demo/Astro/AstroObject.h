@@ -8,6 +8,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroSystem;
 class AstroSurface;
 class Atmosphere;
@@ -33,12 +35,13 @@ public:
     AstroObject(std::string name, Scene* scene);
     ~AstroObject() override;
 
-    // Object block, the 16-byte position-and-radius block, and the orbit line (when that component exists).
+    // Object block, the 16-byte position-and-radius block, then the visual components (surface, atmosphere)
+    // from the installed body visuals.
     void Create() override;
     // Spin, then the components and the transform.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // position from the transform, the 16-byte block, then the object block.
-    void UpdateUniforms() override;
+    void UpdateUniforms(const FrameContext& frame) override;
 
     virtual uint32_t typeCode() const { return ASTRO_OBJECT; }
     // The first component that is a surface or an atmosphere, or null.

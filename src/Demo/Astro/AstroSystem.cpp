@@ -1,8 +1,7 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "App/Globals.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
-#include "App/Keyboard.h"
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
 
@@ -44,12 +43,12 @@ void AstroSystem::Start() {
     startWorker();
 }
 
-void AstroSystem::Update() {
-    AstroObject::Update();
-    const InputState* input = Globals::input;
+void AstroSystem::Update(const FrameContext& frame) {
+    AstroObject::Update(frame);
+    const InputState* input = frame.keys();
     bool period = input && input->pressed(VirtualKey::Period);
     bool comma = input && input->pressed(VirtualKey::Comma);
-    advanceTime(Globals::frameTime, period, comma);
+    advanceTime(frame.frame.frameTime, period, comma);
     placeBodies();
 }
 

@@ -1,19 +1,14 @@
 #include "Demo/Scene/DemoCamera.h"
 
-#include "App/Config.h"
-#include "App/Globals.h"
-#include "Demo/Scene/InputState.h"
-#include "App/Keyboard.h"
-#include "App/Window.h"
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
-
-#include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,9 +19,9 @@ namespace Demo {
 static Vec3d narrowed(const Vec3d& v) { return {double(float(v.x)), double(float(v.y)), double(float(v.z))}; }
 static Vec3d toD(const Vec3f& v) { return {v.x, v.y, v.z}; }
 
-CameraInput readCameraInput() {
+CameraInput readCameraInput(const FrameContext& frame) {
     CameraInput in;
-    if (const InputState* input = Globals::input) {
+    if (InputState* input = frame.frame.input) {
         in.rightButton = input->down(VirtualKey::RightButton);
         in.leftShift = input->down(VirtualKey::LeftShift);
         in.forward = input->down(VirtualKey::letter('W'));
@@ -37,11 +32,14 @@ CameraInput readCameraInput() {
         in.down = input->down(VirtualKey::Control);
         in.cursorDelta[0] = input->cursor[0] - input->previousCursor[0];
         in.cursorDelta[1] = input->cursor[1] - input->previousCursor[1];
+        in.cursorCaptured = &input->cursorCaptured;
     }
-    in.scroll = Globals::scrollValue;
-    in.frameMs = Globals::frameTime;
-    in.uiWantsInput = Globals::uiWantsInput;
-    in.lookSensitivity = lookSensitivity;
+    in.scroll = frame.frame.scroll;
+    in.frameMs = frame.frame.frameTime;
+    in.uiWantsInput = frame.frame.uiWantsInput;
+    in.lookSensitivity = frame.frame.lookSensitivity;
+    if (frame.services.captureCursor)
+        in.captureCursor = &frame.services.captureCursor;
     return in;
 }
 
@@ -52,8 +50,8 @@ DemoCamera::DemoCamera(std::string name_, Scene* scene_) : SceneObject(std::move
 }
 
 DemoCamera::~DemoCamera() {
-    if (Globals::swapChain) {
-        auto& listeners = Globals::swapChain->recreateListeners;
+    if (SwapChain* swapChain = servicesOf(this).swapChain) {
+        auto& listeners = swapChain->recreateListeners;
         listeners.erase(std::remove(listeners.begin(), listeners.end(), &resizeCallback), listeners.end());
     }
     if (scene && scene->mainCamera == this)
@@ -62,15 +60,16 @@ DemoCamera::~DemoCamera() {
 }
 
 void DemoCamera::Create() {
+    const Services& services = servicesOf(this);
     resizeCallback = [this] { refreshProjection(); };
-    if (Globals::swapChain)
-        Globals::swapChain->recreateListeners.push_back(&resizeCallback);
+    if (services.swapChain)
+        services.swapChain->recreateListeners.push_back(&resizeCallback);
     SceneObject::Create();
-    view.uniformRecord = createUniformBinding(sizeof(CameraBlock));
-    if (Globals::device && view.uniformRecord)
-        dataSet = new DataSet(Globals::device, Globals::descriptorPool,
-                              {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), view.uniformRecord}});
-    if (Globals::device) {
+    view.uniformRecord = createUniformBinding(services, sizeof(CameraBlock));
+    if (services.device && view.uniformRecord)
+        dataSet = new DataSet(services.device, services.descriptorPool,
+                              {{0, DATA_STORAGE, services.uniformStorage->descriptorType(), view.uniformRecord}});
+    if (services.device) {
         SkyBox* sky = new SkyBox(this);
         sky->CreateUniform();
         addComponent(sky);
@@ -90,10 +89,10 @@ void DemoCamera::Start() {
     }
 }
 
-void DemoCamera::UpdateUniforms() {
-    updateMode(readCameraInput());
+void DemoCamera::UpdateUniforms(const FrameContext& frame) {
+    updateMode(readCameraInput(frame));
     uploadView();
-    SceneObject::UpdateUniforms();
+    SceneObject::UpdateUniforms(frame);
 }
 
 float DemoCamera::targetRadius() const {
@@ -131,26 +130,24 @@ void DemoCamera::setMode(int32_t newMode) {
 
 void DemoCamera::refreshProjection() {
     ProjectionParams& p = view.projectionParams;
-    if (Globals::swapChain && Globals::swapChain->height > 0)
-        p.aspect = float(Globals::swapChain->width) / float(Globals::swapChain->height);
+    if (SwapChain* swapChain = servicesOf(this).swapChain; swapChain && swapChain->height > 0)
+        p.aspect = float(swapChain->width) / float(swapChain->height);
     view.projection = perspective(p.fov, p.aspect, p.nearPlane, p.farPlane);
 }
 
 void DemoCamera::look(const CameraInput& in) {
-    InputState* input = Globals::input;
-    GLFWwindow* window = Globals::window ? Globals::window->window : nullptr;
     if (in.rightButton) {
-        if (!looking && input && !input->cursorCaptured) {
-            if (window)
-                glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-            input->cursorCaptured = 1;
+        if (!looking && in.cursorCaptured && !*in.cursorCaptured) {
+            if (in.captureCursor)
+                (*in.captureCursor)(true);
+            *in.cursorCaptured = 1;
         }
         yaw += in.cursorDelta[0] * LookRadiansPerPixel * in.lookSensitivity;
         pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * in.lookSensitivity);
-    } else if (looking && input && input->cursorCaptured) {
-        if (window)
-            glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
-        input->cursorCaptured = 0;
+    } else if (looking && in.cursorCaptured && *in.cursorCaptured) {
+        if (in.captureCursor)
+            (*in.captureCursor)(false);
+        *in.cursorCaptured = 0;
     }
     looking = in.rightButton;
     if (mode == FREE || mode == TARGET_FOLLOW) {

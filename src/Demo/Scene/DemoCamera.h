@@ -10,6 +10,8 @@ class DataSet;
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroObject;
 
 enum CameraMode : int32_t {
@@ -55,6 +57,10 @@ struct CameraInput {
     double frameMs = 0.0;
     bool uiWantsInput = false;
     float lookSensitivity = 1.0f;
+    // Cursor capture while looking: the input's captured flag and the platform's capture switch (either may
+    // be null in tests).
+    uint8_t* cursorCaptured = nullptr;
+    const std::function<void(bool)>* captureCursor = nullptr;
 };
 
 class DemoCamera : public SceneObject {
@@ -64,7 +70,7 @@ public:
 
     void Create() override;
     void Start() override;
-    void UpdateUniforms() override;
+    void UpdateUniforms(const FrameContext& frame) override;
 
     void setTarget(SceneObject* object);
     void setMode(int32_t newMode);
@@ -112,7 +118,7 @@ private:
     void relativeMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
 };
 
-// The camera's input for this frame from the process-wide input state.
-CameraInput readCameraInput();
+// The camera's input for this frame.
+CameraInput readCameraInput(const FrameContext& frame);
 
 } // namespace Demo

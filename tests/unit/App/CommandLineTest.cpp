@@ -1,5 +1,5 @@
 #include "App/CommandLine.h"
-#include "App/Engine.h"
+#include "App/Application.h"
 
 #include <gtest/gtest.h>
 
