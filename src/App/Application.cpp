@@ -10,6 +10,7 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -53,6 +54,13 @@ void Application::start() {
     loadConfig();
     applyDisplaySettings(nullptr);
     window = new Window(windowSettings, instance);
+    {
+        int x = 0, y = 0, w = 0, h = 0;
+        glfwGetWindowPos(window->window, &x, &y);
+        glfwGetWindowSize(window->window, &w, &h);
+        std::cout << "Window: " << (glfwGetWindowMonitor(window->window) ? "fullscreen " : "windowed ") << w << " x "
+                  << h << " at (" << x << ", " << y << ")" << std::endl;
+    }
     glfwSetScrollCallback(window->window, [](GLFWwindow* w, double, double y) {
         static_cast<Window*>(glfwGetWindowUserPointer(w))->scrollValue = y;
     });
@@ -115,6 +123,10 @@ void Application::setUpScene() {
     auto* camera = new Demo::DemoCamera("MainCamera", scene);
     scene->add(camera);
     camera->Create();
+    // The camera carries the sky box, drawn around it at infinity.
+    auto* sky = new Demo::SkyBox(camera);
+    sky->CreateUniform();
+    camera->addComponent(sky);
     scene->mainCamera = camera;
     camera->transform->position = {0.0, 0.0, -100.0};
     camera->transform->markDirty();

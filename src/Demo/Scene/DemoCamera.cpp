@@ -5,7 +5,6 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
@@ -69,11 +68,6 @@ void DemoCamera::Create() {
     if (services.device && view.uniformRecord)
         dataSet = new DataSet(services.device, services.descriptorPool,
                               {{0, DATA_STORAGE, services.uniformStorage->descriptorType(), view.uniformRecord}});
-    if (services.device) {
-        SkyBox* sky = new SkyBox(this);
-        sky->CreateUniform();
-        addComponent(sky);
-    }
     refreshProjection();
 }
 

@@ -73,7 +73,7 @@ void AstroSurface::CreateUniform() {
         sharedShadow = createUniformBinding(servicesOf(owner), sizeof(ShadowBlock));
 }
 
-void AstroSurface::Update(const FrameContext& frame) {
+void AstroSurface::Update(const FrameContext&) {
     writeUniformBinding(surfaceUniform, &surfaceBlock);
 }
 
@@ -81,7 +81,7 @@ static Vec3d worldPositionOf(SceneObject* object) {
     return object->transform->worldPosition();
 }
 
-void AstroSurface::UpdateUniforms(const FrameContext& frame) {
+void AstroSurface::UpdateUniforms(const FrameContext&) {
     auto* body = dynamic_cast<AstroObject*>(owner);
     Star* star = primaryStar;
     if (!body || !star) {

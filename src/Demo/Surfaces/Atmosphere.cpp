@@ -30,7 +30,7 @@ void Atmosphere::CreateUniform() {
         uniform = createUniformBinding(servicesOf(owner), sizeof(AtmosphereBlock));
 }
 
-void Atmosphere::Update(const FrameContext& frame) {
+void Atmosphere::Update(const FrameContext&) {
     writeUniformBinding(uniform, &block);
 }
 

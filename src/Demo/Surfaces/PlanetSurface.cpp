@@ -102,7 +102,7 @@ GenerationGrant PlanetSurface::grantThisFrame() {
     return {};
 }
 
-void PlanetSurface::RecordCompute(const FrameContext& frame, CommandContext* context) {
+void PlanetSurface::RecordCompute(const FrameContext&, CommandContext* context) {
     if (!regenerate || !generator)
         return;
     GenerationGrant grant = grantThisFrame();

@@ -52,7 +52,7 @@ public:
     void RecordCompute(const FrameContext& frame, CommandContext* context) override;
     // Bands of the first generation still to record (0 once the map exists).
     uint32_t bandsLeft() const { return hasRelief() ? 0 : 6 * BandsPerFace - bandsDone; }
-    void RecordMain(const FrameContext& frame, CommandContext*) override {}
+    void RecordMain(const FrameContext&, CommandContext*) override {}
 
     // True once the height map holds a generated relief.
     bool hasRelief() const { return generator && generator->generationCount > 0; }

@@ -165,7 +165,7 @@ void PlanetSurfaceSolid::Update(const FrameContext& frame) {
     }
 }
 
-void PlanetSurfaceSolid::RecordMain(const FrameContext& frame, CommandContext* context) {
+void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     // Until its first generation the map holds nothing and is not yet a cube view: nothing to draw.
     if (!dataSet || !filledPipeline || !hasRelief() || !camera || !camera->dataSet)

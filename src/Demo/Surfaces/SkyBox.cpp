@@ -45,7 +45,7 @@ void SkyBox::CreateUniform() {
     sharedScenePipeline(device, pipeline, info);
 }
 
-void SkyBox::RecordMain(const FrameContext& frame, CommandContext* context) {
+void SkyBox::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     if (!pipeline || !dataSet || !camera || !camera->dataSet)
         return;

@@ -50,7 +50,7 @@ void StarSurface::CreateUniform() {
     sharedScenePipeline(device, pipeline, info);
 }
 
-void StarSurface::RecordMain(const FrameContext& frame, CommandContext* context) {
+void StarSurface::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     if (!dataSet || !pipeline || !camera || !camera->dataSet)
         return;

@@ -19,7 +19,7 @@ public:
 
     // Surface and shadow records, the mesh, the data set and (once per process) the "star" pipeline.
     void CreateUniform() override;
-    void RecordCompute(const FrameContext& frame, CommandContext*) override {}
+    void RecordCompute(const FrameContext&, CommandContext*) override {}
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     Star* star = nullptr;

@@ -59,6 +59,17 @@ protected:
     Demo::RenderManager* manager = nullptr;
     Demo::FrameInput input;
     Demo::FrameContext frame() { return {scene->services, input}; }
+    // One frame of the pass list into the stand-in swap chain image.
+    void recordFrame() {
+        runOnce([&](CommandContext* c) {
+            VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED,
+                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
+                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+            manager->record(frame(), c);
+        });
+    }
 };
 
 } // namespace
@@ -67,13 +78,7 @@ TEST_F(RenderManagerTest, RecordsAFrameOffscreenAndResolvesIt) {
     manager = new Demo::RenderManager(scene->services);
     uniformStorage->beginSlot();
     manager->prepare(frame());
-    runOnce([&](CommandContext* c) {
-        VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-        imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
-                     VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE,
-                     VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-        manager->record(frame(), c);
-    });
+    recordFrame();
     EXPECT_EQ(counter->compute, 1);
     EXPECT_EQ(counter->main, 1);
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0}); // no atmosphere: one layer
@@ -103,14 +108,7 @@ TEST_F(RenderManagerTest, TargetRebuildRebuildsThePostProcessSetOnceAtItsNextBin
     uniformStorage->beginSlot();
     manager->prepare(frame());
     for (int k = 0; k < 2; ++k)
-        runOnce([&](CommandContext* c) {
-            VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED,
-                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
-                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-            manager->record(frame(), c);
-        });
+        recordFrame();
     EXPECT_EQ(manager->postProcessDataSet->buildCount, builds + 1);
 }
 
@@ -127,4 +125,35 @@ TEST_F(RenderManagerTest, MeshUploadReachesTheDeviceStorage) {
                     1e-5f);
     EXPECT_EQ(ico->indexBuffer->indexCount, 240u);
     unregisterResource(device, ico);
+}
+
+// A feature adds its pass to the list instead of editing the walk: frame passes where inserted, layer passes
+// with the layer group; unknown anchors and duplicate names are refused.
+TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
+    manager = new Demo::RenderManager(scene->services);
+    std::vector<std::string> log;
+    manager->addPass({"bloom", Demo::PassScope::Frame,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("bloom"); }},
+                     Demo::PassName::PostProcess);
+    manager->addPass({"particles", Demo::PassScope::Layer,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t layer) {
+                          log.push_back("particles" + std::to_string(layer));
+                      }},
+                     Demo::PassName::PostProcess);
+    manager->addPass({"ui", Demo::PassScope::Frame,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("ui"); }});
+    EXPECT_THROW(manager->addPass({"ui", Demo::PassScope::Frame, {}}), std::runtime_error);
+    EXPECT_THROW(manager->addPass({"late", Demo::PassScope::Frame, {}}, "noSuchPass"), std::runtime_error);
+    EXPECT_EQ(manager->passNames(), (std::vector<std::string>{"compute", "main", "atmosphere", "layer", "bloom",
+                                                              "particles", "postProcess", "ui"}));
+    uniformStorage->beginSlot();
+    manager->prepare(frame());
+    recordFrame();
+    EXPECT_EQ(log, (std::vector<std::string>{"bloom", "particles0", "ui"}));
+    EXPECT_EQ(counter->layers, std::vector<uint32_t>{0});
+    // Every pass was timed on the CPU; lavapipe has timestamps, so GPU times exist once a frame was read back.
+    std::vector<Demo::PassTiming> timings = manager->profiler.timings(manager->passNames());
+    ASSERT_EQ(timings.size(), 8u);
+    EXPECT_EQ(timings[4].name, "bloom");
+    EXPECT_TRUE(manager->profiler.gpuTimes());
 }
