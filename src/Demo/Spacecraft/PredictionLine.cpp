@@ -1,0 +1,77 @@
+#include "Demo/Spacecraft/PredictionLine.h"
+
+#include <algorithm>
+
+namespace Demo {
+
+void shiftIntoSpace(const PredictionLineInput& in, const PredictedState& state, uint64_t step, float out[3]) {
+    float x = float(state.position[0]), y = float(state.position[1]), z = float(state.position[2]);
+    int32_t body = -1;
+    if (in.space == SpaceTarget && in.referenceIndex >= 0) {
+        body = in.referenceIndex;
+    } else if (in.space == SpaceDominant) {
+        if (state.dominant < 0) {
+            out[0] = x, out[1] = y, out[2] = z;
+            return;
+        }
+        body = state.dominant;
+    }
+    // Never a cache entry the cache worker has not written (or is rewriting after a time jump).
+    uint64_t bodyStep = std::min(in.cachedUpTo > 0 ? in.cachedUpTo - 1 : 0, step);
+    if (body >= 0 && uint32_t(body) < in.bodyCount && uint32_t(body) < in.cache.objectCount) {
+        const CachedPosition& c = in.cache.slot(bodyStep)[body];
+        const float* now = in.bodyNow + 3 * body;
+        out[0] = x - float(c.x) + now[0];
+        out[1] = y - float(c.y) + now[1];
+        out[2] = z - float(c.z) + now[2];
+        return;
+    }
+    out[0] = x + float(in.renderOffset.x);
+    out[1] = y + float(in.renderOffset.y);
+    out[2] = z + float(in.renderOffset.z);
+}
+
+uint32_t buildPredictionLine(const PredictionLineInput& in, float* out, std::vector<LineSegment>& segments) {
+    segments.clear();
+    const PredictionWorker::RingView& r = in.ring;
+    if (!r.ring || in.ringSize == 0 || r.head <= in.now || in.now < r.validFrom)
+        return 0;
+    int64_t n = std::min<int64_t>(MaxLineVertices - 1, int64_t((r.head - in.now) / LineStride) - 1);
+    if (n < 1)
+        return 0;
+    // The oldest state the line reads must not be on a lap of the ring the worker is rewriting.
+    if (in.now + in.ringSize < r.head + PredictionWorker::BatchSteps)
+        return 0;
+
+    const PredictedState& first = r.ring[in.now % in.ringSize];
+    out[0] = float(first.position[0]) + float(in.renderOffset.x);
+    out[1] = float(first.position[1]) + float(in.renderOffset.y);
+    out[2] = float(first.position[2]) + float(in.renderOffset.z);
+    LineSegment open{0, 1, first.dominant};
+
+    const uint64_t base = in.now / LineStride;
+    constexpr int64_t Ahead = 16; // states and cache entries are far apart in memory: fetch ahead
+    for (int64_t k = 1; k <= n; ++k) {
+        if (k + Ahead <= n) {
+            uint64_t ahead = (uint64_t(k + Ahead) + base) * LineStride;
+            const PredictedState* s = &r.ring[ahead % in.ringSize];
+            __builtin_prefetch(s);
+            __builtin_prefetch(in.cache.slot(ahead));
+        }
+        uint64_t step = (uint64_t(k) + base) * LineStride;
+        const PredictedState& state = r.ring[step % in.ringSize];
+        shiftIntoSpace(in, state, step, out + 3 * k);
+        if (state.dominant != open.dominant) {
+            open.count = uint32_t(k) - open.first;
+            if (open.count >= 2)
+                segments.push_back(open);
+            open = {uint32_t(k), 0, state.dominant};
+        }
+    }
+    open.count = uint32_t(n) + 1 - open.first;
+    if (open.count >= 2)
+        segments.push_back(open);
+    return uint32_t(n) + 1;
+}
+
+} // namespace Demo
