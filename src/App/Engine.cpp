@@ -2,12 +2,12 @@
 
 #include "App/Config.h"
 #include "App/Globals.h"
-#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "App/Screenshot.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/InputState.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Engine/Commands/CommandContext.h"
@@ -34,7 +34,9 @@ float frameTimeFromNanoseconds(long long nanoseconds) {
     return ms < 1000.0f ? ms : 1000.0f;
 }
 
-void requestScreenshot(const std::string& path) { screenshotRequest = path; }
+void requestScreenshot(const std::string& path) {
+    screenshotRequest = path;
+}
 
 // The --target option: the main camera focuses the named body.
 static void focusCameraOn(const std::string& name) {
@@ -64,14 +66,13 @@ void engineStart(const CommandLine& commandLine) {
     Globals::window = new Window(windowSettings, Globals::instance);
 
     Globals::input = new InputState();
-    glfwSetScrollCallback(Globals::window->window,
-                          [](GLFWwindow*, double, double y) { Globals::scrollValue = y; });
+    glfwSetScrollCallback(Globals::window->window, [](GLFWwindow*, double, double y) { Globals::scrollValue = y; });
 
     Globals::device = createDevice(Globals::instance->instance, Globals::window->surface, Globals::window);
     Globals::device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
 
-    Globals::swapChain = new SwapChain(Globals::window, Globals::device,
-                                       VkPresentModeKHR(displaySettings.presentMode), true);
+    Globals::swapChain =
+        new SwapChain(Globals::window, Globals::device, VkPresentModeKHR(displaySettings.presentMode), true);
     // Screenshots copy from the presentable images; only ask for that usage when it will be used.
     Globals::swapChain->transferSource = true;
     Globals::swapChain->build();
@@ -91,6 +92,16 @@ void engineStart(const CommandLine& commandLine) {
 
     Globals::scene = new Demo::Scene();
     Globals::renderManager = new Demo::RenderManager();
+    Demo::Services& services = Globals::scene->services;
+    services.device = Globals::device;
+    services.swapChain = Globals::swapChain;
+    services.descriptorPool = Globals::descriptorPool;
+    services.meshStorage = Globals::meshStorage;
+    services.uniformStorage = Globals::uniformStorage;
+    services.storageBufferStorage = Globals::storageBufferStorage;
+    services.scene = Globals::scene;
+    services.renderManager = Globals::renderManager;
+    services.demoEnabled = Globals::demoEnabled;
 
     // Scene set-up: the camera first (the solar system hands it its target), then the astro system, which
     // builds the solar system in its Create.
@@ -138,6 +149,16 @@ void engineUpdate() {
     Globals::uniformStorage->beginSlot();
     Globals::storageBufferStorage->beginSlot();
 
+    Demo::FrameInput& frame = Globals::scene->frameInput;
+    frame.input = Globals::input;
+    frame.frameTime = Globals::frameTime;
+    frame.scroll = Globals::scrollValue;
+    frame.uiWantsInput = Globals::uiWantsInput;
+    frame.uiVisible = Globals::uiVisible;
+    frame.lookSensitivity = lookSensitivity;
+    frame.windowWidth = Globals::swapChain->width;
+    frame.windowHeight = Globals::swapChain->height;
+
     // All objects update before any writes its uniforms.
     Globals::scene->update();
     Globals::scene->updateUniforms();
@@ -155,9 +176,9 @@ void frameRender() {
     device->registry.framesCompleted(swapChain->renderSerials[s]);
     vkResetFences(device->device, 1, &render.fence);
 
-    VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
-                                             swapChain->acquireSet[s].semaphore, VK_NULL_HANDLE,
-                                             &swapChain->imageIndex);
+    VkResult acquire =
+        vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX, swapChain->acquireSet[s].semaphore,
+                              VK_NULL_HANDLE, &swapChain->imageIndex);
     if (acquire != VK_SUCCESS || Globals::window->width != swapChain->width ||
         Globals::window->height != swapChain->height || swapChain->recreateRequested) {
         std::cout << "Recreating swapchain!\n";
@@ -171,8 +192,8 @@ void frameRender() {
             consume.pWaitDstStageMask = &stage;
             vkQueueSubmit(device->queue, 1, &consume, render.fence);
         } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
-            throw std::runtime_error("failed to acquire swap chain image! (VkResult " +
-                                     std::to_string(int(acquire)) + ")");
+            throw std::runtime_error("failed to acquire swap chain image! (VkResult " + std::to_string(int(acquire)) +
+                                     ")");
         }
         swapChain->build();
         swapChain->recreateRequested = 0;
@@ -218,8 +239,8 @@ void frameRender() {
     VkResult presented = vkQueuePresentKHR(device->queue, &present);
     if (presented != VK_SUCCESS) {
         if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
-            throw std::runtime_error("failed to present swap chain image! (VkResult " +
-                                     std::to_string(int(presented)) + ")");
+            throw std::runtime_error("failed to present swap chain image! (VkResult " + std::to_string(int(presented)) +
+                                     ")");
         std::cout << "Recreating swapchain!\n";
         swapChain->build();
         return;

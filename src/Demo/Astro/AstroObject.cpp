@@ -1,8 +1,11 @@
 #include "Demo/Astro/AstroObject.h"
 
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
+#include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Engine/Data/DataBinding.h"
+#include "Engine/Data/DataStorage.h"
 
 namespace Demo {
 
@@ -18,6 +21,16 @@ void AstroObject::Create() {
     SceneObject::Create();
     if (!objectUniform)
         objectUniform = createUniformBinding(sizeof(AstroObjectBlock));
+    if (!orbitRenderer) {
+        GraphicsDevice* device = scene ? scene->services.device : nullptr;
+        // The line's own storage: 256 points per region, four regions for the frames in flight.
+        DsDeviceMeshSingle* lineStorage =
+            device ? new DsDeviceMeshSingle(device, 100000, "orbit line storage") : nullptr;
+        auto* renderer = new OrbitRenderer(this, &orbit, lineStorage);
+        renderer->CreateUniform();
+        addComponent(renderer);
+        orbitRenderer = renderer;
+    }
 }
 
 Vec3d spinAngles(const float rotationSpeed[3], double seconds) {

@@ -33,7 +33,7 @@ public:
     AstroObject(std::string name, Scene* scene);
     ~AstroObject() override;
 
-    // Object block, the 16-byte position-and-radius block, and the orbit line (when that component exists).
+    // Object block, the 16-byte position-and-radius block, and the orbit line.
     void Create() override;
     // Spin, then the components and the transform.
     void Update() override;
@@ -48,6 +48,8 @@ public:
     // True while the body flies under its own navigation instead of following its orbit (a spacecraft in free
     // flight); the system then leaves its transform alone.
     virtual bool movesFreely() const { return false; }
+    // Stops threads of the body that read the system's position cache (called before the cache goes away).
+    virtual void stopWorkers() {}
 
     // μ = G·(4/3)π r³ ρ of this body, world units³/s².
     double gravitationalParameter() const { return Demo::gravitationalParameter(radius, density); }

@@ -1,5 +1,8 @@
 #pragma once
-// The scene: the owning list of objects in creation order and the main camera.
+// The scene: the owning list of objects in creation order, the main camera, and what its objects receive from
+// the application (the long-lived services and the inputs of the current frame).
+#include "Demo/Scene/FrameContext.h"
+
 #include <vector>
 
 namespace Demo {
@@ -23,8 +26,14 @@ public:
     void update();
     void updateUniforms();
 
+    // The frame context handed to the hooks: the services (filled once at start) and this frame's inputs
+    // (filled before every Update pass).
+    FrameContext frameContext() { return {services, frameInput}; }
+
     DemoCamera* mainCamera = nullptr;
     std::vector<SceneObject*> objects;
+    Services services;
+    FrameInput frameInput;
 };
 
 } // namespace Demo
