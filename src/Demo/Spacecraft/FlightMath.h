@@ -52,7 +52,12 @@ constexpr double GravityFarLimit = 5e14;
 
 // Newtonian acceleration at `p` from every body but `skip`: a body counts unless the craft is inside it
 // (d² < r²) or d² > 5e14 μ. Acceleration μ/d² along d̂.
+// Four bodies at a time where the processor has AVX; the result is gravitySumScalar's, bit for bit.
 GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
+// The same sum one body at a time.
+GravityResult gravitySumScalar(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
+// The same sum one body at a time; gravitySum gives its result bit for bit.
+GravityResult gravitySumScalar(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
 
 // Semi-implicit (symplectic) Euler: the velocity first, then the position with the new velocity.
 inline void eulerStep(Vec3d& position, Vec3d& velocity, const Vec3d& acceleration, double h) {

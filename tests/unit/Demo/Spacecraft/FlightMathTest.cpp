@@ -54,6 +54,29 @@ TEST(FlightMath, GravitySumSkipsBodiesInsideTheRadiusBeyondTheFarLimitAndTheCraf
     EXPECT_EQ(gravitySum({}, pair, 2, -1).strongest, 1);
 }
 
+// The sum over pairs of bodies is the one-at-a-time sum, bit for bit, whatever the mix of counted and skipped
+// bodies, the skipped index and an odd count.
+TEST(FlightMath, GravitySumOverPairsEqualsTheScalarSum) {
+    std::mt19937 random(11u);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (size_t count : {1u, 2u, 5u, 29u, 30u}) {
+        std::vector<GravityBody> bodies(count);
+        for (int trial = 0; trial < 200; ++trial) {
+            for (GravityBody& b : bodies) {
+                b.position = {3000.0 * u(random), 300.0 * u(random), 3000.0 * u(random)};
+                b.mu = std::pow(10.0, -9.0 + 6.0 * (u(random) + 1.0) / 2.0);
+                b.radiusSquared = std::pow(50.0 * (u(random) + 1.0), 2.0);
+            }
+            Vec3d p{3000.0 * u(random), 300.0 * u(random), 3000.0 * u(random)};
+            int32_t skip = int32_t(random() % (count + 1)) - 1;
+            GravityResult pair = gravitySum(p, bodies.data(), count, skip);
+            GravityResult scalar = gravitySumScalar(p, bodies.data(), count, skip);
+            ASSERT_EQ(pair.acceleration, scalar.acceleration) << count << " " << trial;
+            ASSERT_EQ(pair.strongest, scalar.strongest) << count << " " << trial;
+        }
+    }
+}
+
 TEST(FlightMath, PnrFrameOfACircularOrbitAndTheOrbitPlaneNormal) {
     // A body on a circular orbit in the world x-z plane: at t = 0 on +x moving towards +z.
     Orbit o;
