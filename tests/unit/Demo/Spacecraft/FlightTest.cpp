@@ -516,3 +516,24 @@ TEST(FlightDrift, DISABLED_PredictionAgainstSixteenTimesFinerSteps) {
         }
     }
 }
+
+// Not a check: where the predicted flight of the built-in mission is at each burn, relative to the burn's body.
+TEST(FlightDrift, DISABLED_BurnsOfTheBuiltInMissionAndTheirBodies) {
+    Flight f;
+    f.system->cacheSlotCount = 262144;
+    f.craft->prediction->worker.setRingSize(1 << 20);
+    testing::internal::CaptureStdout();
+    f.start();
+    testing::internal::GetCapturedStdout();
+    const std::vector<Maneuver>& plan = f.craft->missionPlan->maneuvers;
+    ASSERT_TRUE(f.waitForPrediction(plan.back().time + 1, 600));
+    for (const Maneuver& m : plan) {
+        PredictedState s;
+        ASSERT_TRUE(f.craft->prediction->worker.stateAt(m.time - 1, s));
+        AstroObject* body = f.system->objects[size_t(std::max(m.dominantObject, 0))];
+        double distance = length(positionOf(s) - f.system->computeObjectPos(body, m.time));
+        AstroObject* dominant = s.dominant >= 0 ? f.system->objects[size_t(s.dominant)] : nullptr;
+        std::cout << "burn at " << m.time << ": " << distance << " world units from " << body->name << " (radius "
+                  << body->radius << "); strongest pull: " << (dominant ? dominant->name : "none") << std::endl;
+    }
+}
