@@ -11,12 +11,13 @@
 
 namespace Demo {
 
-BodyCacheView BodyCacheView::of(const AstroSystem& system) {
+BodyCacheView BodyCacheView::of(AstroSystem& system) {
     BodyCacheView v;
     v.entries = system.stateCache.get();
     v.slotCount = system.cacheSlotCount;
     v.objectCount = uint32_t(system.cacheObjectCount);
     v.cachedUpTo = &system.cachedUpTo;
+    v.mutex = &system.cacheMutex;
     v.timeStepLength = system.timeStepLength;
     return v;
 }
@@ -140,15 +141,21 @@ void PredictionWorker::loop() {
         t = head.load(std::memory_order_relaxed);
     }
     while (!stopRequested.load(std::memory_order_relaxed)) {
-        uint64_t cachedUpTo = cache.cachedUpTo->load(std::memory_order_acquire);
-        uint64_t ringLimit = readStep.load(std::memory_order_relaxed) + size - std::min(HistorySteps, size / 4);
         bool computed = false;
-        if (t + LookAheadMargin > std::min(cachedUpTo, ringLimit)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } else {
-            computeBatch(t);
-            computed = true;
+        {
+            // The cache cannot jump back under the batch: a time jump waits for it to end.
+            std::unique_lock<std::mutex> cacheLock;
+            if (cache.mutex)
+                cacheLock = std::unique_lock<std::mutex>(*cache.mutex);
+            uint64_t cachedUpTo = cache.cachedUpTo->load(std::memory_order_acquire);
+            uint64_t ringLimit = readStep.load(std::memory_order_relaxed) + size - std::min(HistorySteps, size / 4);
+            if (t + LookAheadMargin <= std::min(cachedUpTo, ringLimit)) {
+                computeBatch(t);
+                computed = true;
+            }
         }
+        if (!computed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::lock_guard<std::mutex> lock(restartMutex);
         if (restartPending) {
             // A batch computed meanwhile is discarded: head stays at the restart step.

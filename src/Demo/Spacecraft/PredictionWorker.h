@@ -6,7 +6,8 @@
 // worker and draws its line.
 //
 // Threads and locks: `restartMutex` guards the restart request and the advance of `head`; `bufferMutex` guards
-// the swap of the two rings and the validity bounds. Lock order: restartMutex before bufferMutex. Ring slots are
+// the swap of the two rings and the validity bounds. Lock order: restartMutex before bufferMutex. While it
+// computes a batch the worker holds the astro system's cacheMutex (and nothing else). Ring slots are
 // written without a lock; readers only read slots the worker has published (below `head`) and that it cannot be
 // overwriting (see `isValid`). `head`, `readStep` and the cache's `cachedUpTo` are atomics.
 #include "Demo/Astro/AstroSystem.h"
@@ -35,9 +36,12 @@ struct BodyCacheView {
     uint64_t slotCount = 0;
     uint32_t objectCount = 0;
     const std::atomic<uint64_t>* cachedUpTo = nullptr; // first step not yet computed
+    // The system's cacheMutex: held by the prediction while it reads a batch's entries, so that a time jump
+    // (which makes the cache worker rewrite slots from the new step) waits for the batch. Null: no lock.
+    std::mutex* mutex = nullptr;
     double timeStepLength = 100.0;
 
-    static BodyCacheView of(const AstroSystem& system);
+    static BodyCacheView of(AstroSystem& system);
     const CachedPosition* slot(uint64_t step) const { return entries + ((step >> 2) % slotCount) * objectCount; }
     Vec3d position(uint64_t step, uint32_t index) const {
         const CachedPosition& c = slot(step)[index];

@@ -102,7 +102,7 @@ PredictionLineInput SpacecraftPrediction::lineInput(const PredictionWorker::Ring
     in.renderOffset = spacecraftRenderOffset;
     in.bodyNow = bodyNow.data();
     in.bodyCount = uint32_t(bodyNow.size() / 3);
-    const AstroSystem* system = craft ? craft->system : nullptr;
+    AstroSystem* system = craft ? craft->system : nullptr;
     if (system) {
         in.now = system->timeStep;
         in.cache = BodyCacheView::of(*system);
