@@ -167,8 +167,8 @@ void BM_CacheSlot(benchmark::State& state) {
 BENCHMARK(BM_CacheSlot)->Arg(29)->Arg(290)->Arg(2900)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // The prediction line of 262143 vertices in Dominant space over a full-size ring (8388608 states, 470 MB) and a
-// full-size position cache of 29 bodies (2097152 slots, 1.46 GB): every vertex reads a state and a cache entry
-// far from the previous ones.
+// full-size position cache of 29 bodies (2097152 slots, 1.46 GB). Argument 1: from the line samples, as the
+// program builds it; 0: from the states and the cache.
 void BM_PredictionLineRebuild(benchmark::State& state) {
     const uint64_t ringSize = PredictionWorker::DefaultRingSize + 1024;
     const uint64_t slots = AstroSystem::DefaultCacheSlotCount;
@@ -190,8 +190,24 @@ void BM_PredictionLineRebuild(benchmark::State& state) {
     std::vector<LineSegment> segments;
     segments.reserve(64);
 
+    // The worker's line samples (every 32nd state, dense); without them every vertex reads a state and a cache
+    // entry far from the previous ones.
+    const bool withSamples = state.range(0) != 0;
+    std::unique_ptr<LineSample[]> samples(new LineSample[ringSize / LineStride]);
+    for (uint64_t k = 0; k < ringSize / LineStride; ++k) {
+        const PredictedState& p = ring[k * LineStride];
+        LineSample& sample = samples[k];
+        for (int c = 0; c < 3; ++c)
+            sample.position[c] = float(p.position[c]);
+        sample.dominant = p.dominant;
+        const CachedPosition& d = cache[((k * LineStride / 4) % slots) * K + uint64_t(p.dominant)];
+        sample.dominantPosition[0] = float(d.x), sample.dominantPosition[1] = float(d.y);
+        sample.dominantPosition[2] = float(d.z);
+        sample.unused = 0.0f;
+    }
+
     PredictionLineInput in;
-    in.ring = {ring.get(), 262143ull * LineStride, 0};
+    in.ring = {ring.get(), 262143ull * LineStride, 0, withSamples ? samples.get() : nullptr};
     in.ringSize = ringSize;
     in.now = 0;
     in.space = SpaceDominant;
@@ -214,7 +230,12 @@ void BM_PredictionLineRebuild(benchmark::State& state) {
     state.counters["segments"] = double(segments.size());
     state.counters["allocs_per_frame"] = double(allocationCount() - allocations) / double(state.iterations());
 }
-BENCHMARK(BM_PredictionLineRebuild)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PredictionLineRebuild)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // All orbit lines of the solar system rebuilt in World space, as the orbit renderers do every frame (without a
 // device there is no upload; it is a 3 KB copy per line).

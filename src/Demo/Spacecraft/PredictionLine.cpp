@@ -31,6 +31,36 @@ void shiftIntoSpace(const PredictionLineInput& in, const PredictedState& state, 
     out[2] = z + float(in.renderOffset.z);
 }
 
+void shiftIntoSpace(const PredictionLineInput& in, const LineSample& sample, uint64_t step, float out[3]) {
+    const float* p = sample.position;
+    int32_t d = sample.dominant;
+    if (in.space == SpaceDominant) {
+        if (d < 0) {
+            out[0] = p[0], out[1] = p[1], out[2] = p[2];
+            return;
+        }
+        if (uint32_t(d) < in.bodyCount) {
+            const float* now = in.bodyNow + 3 * d;
+            out[0] = p[0] - sample.dominantPosition[0] + now[0];
+            out[1] = p[1] - sample.dominantPosition[1] + now[1];
+            out[2] = p[2] - sample.dominantPosition[2] + now[2];
+            return;
+        }
+    } else if (in.space == SpaceTarget && in.referenceIndex >= 0 && uint32_t(in.referenceIndex) < in.bodyCount &&
+               uint32_t(in.referenceIndex) < in.cache.objectCount) {
+        uint64_t bodyStep = std::min(in.cachedUpTo > 0 ? in.cachedUpTo - 1 : 0, step);
+        const CachedPosition& c = in.cache.slot(bodyStep)[in.referenceIndex];
+        const float* now = in.bodyNow + 3 * in.referenceIndex;
+        out[0] = p[0] - float(c.x) + now[0];
+        out[1] = p[1] - float(c.y) + now[1];
+        out[2] = p[2] - float(c.z) + now[2];
+        return;
+    }
+    out[0] = p[0] + float(in.renderOffset.x);
+    out[1] = p[1] + float(in.renderOffset.y);
+    out[2] = p[2] + float(in.renderOffset.z);
+}
+
 uint32_t buildPredictionLine(const PredictionLineInput& in, float* out, std::vector<LineSegment>& segments) {
     segments.clear();
     const PredictionWorker::RingView& r = in.ring;
@@ -50,22 +80,30 @@ uint32_t buildPredictionLine(const PredictionLineInput& in, float* out, std::vec
     LineSegment open{0, 1, first.dominant};
 
     const uint64_t base = in.now / LineStride;
+    const uint64_t sampleCount = in.ringSize / LineStride;
     constexpr int64_t Ahead = 16; // states and cache entries are far apart in memory: fetch ahead
     for (int64_t k = 1; k <= n; ++k) {
-        if (k + Ahead <= n) {
-            uint64_t ahead = (uint64_t(k + Ahead) + base) * LineStride;
-            const PredictedState* s = &r.ring[ahead % in.ringSize];
-            __builtin_prefetch(s);
-            __builtin_prefetch(in.cache.slot(ahead));
-        }
         uint64_t step = (uint64_t(k) + base) * LineStride;
-        const PredictedState& state = r.ring[step % in.ringSize];
-        shiftIntoSpace(in, state, step, out + 3 * k);
-        if (state.dominant != open.dominant) {
+        int32_t dominant;
+        if (r.samples) {
+            const LineSample& sample = r.samples[(step / LineStride) % sampleCount];
+            shiftIntoSpace(in, sample, step, out + 3 * k);
+            dominant = sample.dominant;
+        } else {
+            if (k + Ahead <= n) {
+                uint64_t ahead = (uint64_t(k + Ahead) + base) * LineStride;
+                __builtin_prefetch(&r.ring[ahead % in.ringSize]);
+                __builtin_prefetch(in.cache.slot(ahead));
+            }
+            const PredictedState& state = r.ring[step % in.ringSize];
+            shiftIntoSpace(in, state, step, out + 3 * k);
+            dominant = state.dominant;
+        }
+        if (dominant != open.dominant) {
             open.count = uint32_t(k) - open.first;
             if (open.count >= 2)
                 segments.push_back(open);
-            open = {uint32_t(k), 0, state.dominant};
+            open = {uint32_t(k), 0, dominant};
         }
     }
     open.count = uint32_t(n) + 1 - open.first;

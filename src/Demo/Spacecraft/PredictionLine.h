@@ -38,7 +38,8 @@ struct PredictionLineInput {
     Vec3d renderOffset; // spacecraftRenderOffset
 };
 
-// Vertex 0 is the state at `now`, then one vertex per multiple of 32 after now up to the head; n = min(999999,
+// Vertex 0 is the state at `now`, then one vertex per multiple of 32 after now up to the head (read from the
+// ring's line samples when it has them); n = min(999999,
 // (head − now)/32 − 1) further vertices, none when n < 1. Writes 3 floats per vertex into `out` (room for
 // MaxLineVertices) and the segments of at least two vertices into `segments` (cleared first). Returns the vertex
 // count, 0 for an empty line.
@@ -46,5 +47,8 @@ uint32_t buildPredictionLine(const PredictionLineInput& in, float* out, std::vec
 
 // The position of a predicted state as the line shows it in the given space (the markers use it too).
 void shiftIntoSpace(const PredictionLineInput& in, const PredictedState& state, uint64_t step, float out[3]);
+// The same from the state's line sample (a multiple of 32 steps): the same sums, no scattered reads in "World"
+// and "Dominant".
+void shiftIntoSpace(const PredictionLineInput& in, const LineSample& sample, uint64_t step, float out[3]);
 
 } // namespace Demo

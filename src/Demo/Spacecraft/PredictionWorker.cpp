@@ -22,15 +22,14 @@ BodyCacheView BodyCacheView::of(AstroSystem& system) {
     return v;
 }
 
-void PredictionWorker::RingDeleter::operator()(PredictedState* p) const {
+void PredictionWorker::FreeDeleter::operator()(void* p) const {
     std::free(p);
 }
 
-// One allocation per ring, never written here: the operating system hands out pages as the worker first fills
-// them. Large pages where available (the line rebuild reads every 32nd state across the whole ring).
-PredictionWorker::Ring PredictionWorker::allocateRing(uint64_t count) {
+// Large pages where available: the line rebuild reads across the whole ring.
+template <class T> PredictionWorker::Untouched<T> PredictionWorker::allocateUntouched(uint64_t count) {
     constexpr size_t Alignment = size_t(2) << 20;
-    size_t bytes = size_t(count) * sizeof(PredictedState);
+    size_t bytes = size_t(count) * sizeof(T);
     bytes = (bytes + Alignment - 1) / Alignment * Alignment;
     void* p = std::aligned_alloc(Alignment, bytes);
     if (!p)
@@ -38,10 +37,15 @@ PredictionWorker::Ring PredictionWorker::allocateRing(uint64_t count) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     madvise(p, bytes, MADV_HUGEPAGE);
 #endif
-    return Ring(static_cast<PredictedState*>(p));
+    return Untouched<T>(static_cast<T*>(p));
 }
 
-PredictionWorker::PredictionWorker(uint64_t ringSize_) : size(std::max<uint64_t>(ringSize_, 4 * LookAheadMargin)) {}
+static uint64_t ringSizeFor(uint64_t requested) {
+    uint64_t size = std::max<uint64_t>(requested, 4 * PredictionWorker::LookAheadMargin);
+    return (size + LineSampleStride - 1) / LineSampleStride * LineSampleStride;
+}
+
+PredictionWorker::PredictionWorker(uint64_t ringSize_) : size(ringSizeFor(ringSize_)) {}
 
 PredictionWorker::~PredictionWorker() {
     stop();
@@ -50,7 +54,7 @@ PredictionWorker::~PredictionWorker() {
 void PredictionWorker::setRingSize(uint64_t ringSize_) {
     if (rings[0])
         throw std::runtime_error("PredictionWorker.setRingSize(): the rings are allocated already!");
-    size = std::max<uint64_t>(ringSize_, 4 * LookAheadMargin);
+    size = ringSizeFor(ringSize_);
 }
 
 void PredictionWorker::start(const BodyCacheView& cache_, int32_t craftIndex_) {
@@ -61,14 +65,18 @@ void PredictionWorker::start(const BodyCacheView& cache_, int32_t craftIndex_) {
     cache = cache_;
     craftIndex = craftIndex_;
     if (!rings[0]) {
-        rings[0] = allocateRing(size);
-        rings[1] = allocateRing(size);
+        for (int k = 0; k < 2; ++k) {
+            rings[k] = allocateUntouched<PredictedState>(size);
+            sampleRings[k] = allocateUntouched<LineSample>(size / LineSampleStride);
+        }
     }
     {
         std::lock_guard<std::mutex> restartLock(restartMutex);
         std::lock_guard<std::mutex> bufferLock(bufferMutex);
         currentBuffer = rings[0].get();
         previousBuffer = rings[1].get();
+        currentSamples = sampleRings[0].get();
+        previousSamples = sampleRings[1].get();
     }
     flight.bodies.assign(cache.objectCount, GravityBody{});
     stopRequested.store(false, std::memory_order_relaxed);
@@ -125,6 +133,7 @@ void PredictionWorker::applyRestartLocked() {
     restartPending = false;
     if (request.keepFinishedPrediction) {
         std::swap(currentBuffer, previousBuffer);
+        std::swap(currentSamples, previousSamples);
         previousHead = headBeforeRestart;
         previousValidFrom = validFromBeforeRestart;
         validFrom = request.start.timeStep;
@@ -173,7 +182,9 @@ void PredictionWorker::computeBatch(uint64_t t) {
     const double h = cache.timeStepLength;
     const uint32_t K = uint32_t(std::min<size_t>(flight.bodies.size(), cache.objectCount));
     GravityBody* bodies = flight.bodies.data();
-    PredictedState* ring = currentBuffer; // only the worker swaps it
+    PredictedState* ring = currentBuffer; // only the worker swaps them
+    LineSample* samples = currentSamples;
+    const uint64_t sampleCount = size / LineSampleStride;
     const Vec3d* normal = flight.useOrbitNormal ? &flight.orbitNormal : nullptr;
     for (uint64_t end = t + BatchSteps; t < end; ++t) {
         if ((t & 3) == 0 || t + BatchSteps == end) {
@@ -220,15 +231,27 @@ void PredictionWorker::computeBatch(uint64_t t) {
         s.velocity[1] = velocity.y;
         s.velocity[2] = velocity.z;
         s.dominant = g.strongest;
+        if (t % LineSampleStride == 0) {
+            LineSample& sample = samples[(t / LineSampleStride) % sampleCount];
+            sample.position[0] = float(position.x);
+            sample.position[1] = float(position.y);
+            sample.position[2] = float(position.z);
+            sample.dominant = g.strongest;
+            Vec3d d = g.strongest >= 0 ? bodies[g.strongest].position : Vec3d{};
+            sample.dominantPosition[0] = float(d.x);
+            sample.dominantPosition[1] = float(d.y);
+            sample.dominantPosition[2] = float(d.z);
+            sample.unused = 0.0f;
+        }
     }
 }
 
 PredictionWorker::RingView PredictionWorker::currentLocked() const {
-    return {currentBuffer, head.load(std::memory_order_acquire), validFrom};
+    return {currentBuffer, head.load(std::memory_order_acquire), validFrom, currentSamples};
 }
 
 PredictionWorker::RingView PredictionWorker::previousLocked() const {
-    return {previousBuffer, previousHead, previousValidFrom};
+    return {previousBuffer, previousHead, previousValidFrom, previousSamples};
 }
 
 bool PredictionWorker::isValid(const RingView& view, uint64_t step) const {

@@ -30,6 +30,18 @@ struct PredictedState {
     int32_t dominant;   // -1 when no body counted
 };
 
+// Every 32nd state once more, densely, as the prediction line reads it (its vertices are 32 steps apart): the
+// position and the dominant body with that body's cached position at the same step, in 32-bit floats (the line
+// sums in 32 bits). 262144 samples of 32 bytes per ring instead of scattered 56-byte states.
+constexpr uint32_t LineSampleStride = 32;
+struct LineSample {
+    float position[3];
+    int32_t dominant;
+    float dominantPosition[3]; // zero without a dominant body
+    float unused;
+};
+static_assert(sizeof(LineSample) == 32);
+
 // What the prediction reads of the astro system's position cache (one slot per four time steps).
 struct BodyCacheView {
     const CachedPosition* entries = nullptr;
@@ -95,6 +107,7 @@ public:
         const PredictedState* ring = nullptr;
         uint64_t head = 0;
         uint64_t validFrom = 0;
+        const LineSample* samples = nullptr; // sample of step s at (s / 32) mod (ring size / 32)
     };
     // Both take bufferMutex; a caller that reads many states locks it itself and uses the *Locked variants.
     bool stateAt(uint64_t step, PredictedState& out);
@@ -104,7 +117,8 @@ public:
 
     uint64_t headStep() const { return head.load(std::memory_order_acquire); }
     uint64_t ringSize() const { return size; }
-    // Before the first start only (the rings are allocated once): a smaller ring for tests and tools.
+    // Before the first start only (the rings are allocated once): a smaller ring for tests and tools; rounded up
+    // to a multiple of 32.
     void setRingSize(uint64_t ringSize);
     // Batches computed since start (published or discarded); for tests and benchmarks.
     uint64_t batchesComputed() const { return batches.load(std::memory_order_relaxed); }
@@ -120,17 +134,21 @@ private:
     void computeBatch(uint64_t t);
     void applyRestartLocked();
 
-    struct RingDeleter {
-        void operator()(PredictedState* p) const;
+    struct FreeDeleter {
+        void operator()(void* p) const;
     };
-    using Ring = std::unique_ptr<PredictedState[], RingDeleter>;
-    static Ring allocateRing(uint64_t count);
+    template <class T> using Untouched = std::unique_ptr<T[], FreeDeleter>;
+    // One allocation of `count` elements that is not written here (pages arrive as they are first filled).
+    template <class T> static Untouched<T> allocateUntouched(uint64_t count);
 
     uint64_t size;
-    Ring rings[2];
+    Untouched<PredictedState> rings[2];
+    Untouched<LineSample> sampleRings[2];
     PredictedState* currentBuffer = nullptr;  // swapped under bufferMutex
     PredictedState* previousBuffer = nullptr; // swapped under bufferMutex
-    std::atomic<uint64_t> head{0};            // first step not yet in currentBuffer
+    LineSample* currentSamples = nullptr;     // swapped with the buffers
+    LineSample* previousSamples = nullptr;
+    std::atomic<uint64_t> head{0}; // first step not yet in currentBuffer
     std::atomic<uint64_t> readStep{0};
     uint64_t validFrom = 0;         // first valid step of currentBuffer (bufferMutex)
     uint64_t previousHead = 0;      // of previousBuffer (bufferMutex)

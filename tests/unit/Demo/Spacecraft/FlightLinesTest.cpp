@@ -114,6 +114,43 @@ TEST(PredictionLine, TargetSpaceFollowsTheReferenceBody) {
     EXPECT_FLOAT_EQ(p.out[3 * 3], 96.5f);
 }
 
+// The worker's line samples give the same vertices and segments as the states and the cache they were taken from.
+TEST(PredictionLine, LineSamplesGiveTheSameLineAsTheStates) {
+    SyntheticPrediction p;
+    for (uint64_t s = 0; s < SyntheticPrediction::RingSize; ++s)
+        p.ring[s].dominant = int32_t((s / 700) % 3) - 1; // none, body 0, body 1 in turn
+    std::vector<LineSample> samples(SyntheticPrediction::RingSize / LineSampleStride);
+    for (size_t k = 0; k < samples.size(); ++k) {
+        uint64_t step = k * LineSampleStride;
+        const PredictedState& state = p.ring[step];
+        LineSample& sample = samples[k];
+        for (int c = 0; c < 3; ++c)
+            sample.position[c] = float(state.position[c]);
+        sample.dominant = state.dominant;
+        const CachedPosition* slot = &p.cache[2 * (step / 4)];
+        CachedPosition d = state.dominant >= 0 ? slot[state.dominant] : CachedPosition{0.0, 0.0, 0.0};
+        sample.dominantPosition[0] = float(d.x), sample.dominantPosition[1] = float(d.y);
+        sample.dominantPosition[2] = float(d.z);
+    }
+    for (uint32_t space : {SpaceWorld, SpaceTarget, SpaceDominant}) {
+        PredictionLineInput in = p.input(70, 8000, space);
+        in.referenceIndex = space == SpaceTarget ? 1 : -1;
+        std::vector<float> fromStates(3 * 1000), fromSamples(3 * 1000);
+        std::vector<LineSegment> statesSegments, samplesSegments;
+        uint32_t count = buildPredictionLine(in, fromStates.data(), statesSegments);
+        in.ring.samples = samples.data();
+        ASSERT_EQ(buildPredictionLine(in, fromSamples.data(), samplesSegments), count);
+        ASSERT_GT(count, 200u);
+        for (uint32_t k = 0; k < 3 * count; ++k)
+            ASSERT_EQ(fromSamples[k], fromStates[k]) << "space " << space << " float " << k;
+        ASSERT_EQ(samplesSegments.size(), statesSegments.size());
+        for (size_t k = 0; k < statesSegments.size(); ++k) {
+            EXPECT_EQ(samplesSegments[k].first, statesSegments[k].first);
+            EXPECT_EQ(samplesSegments[k].count, statesSegments[k].count);
+        }
+    }
+}
+
 namespace {
 
 // A star, a planet and its moon, without a scene.
