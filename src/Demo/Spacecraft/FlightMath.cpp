@@ -74,8 +74,9 @@ __attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const
         ay = _mm256_add_pd(ay, _mm256_mul_pd(dy, k));
         az = _mm256_add_pd(az, _mm256_mul_pd(dz, k));
         __m256d stronger = _mm256_and_pd(_mm256_cmp_pd(a, best, _CMP_GT_OQ), counted);
-        best = _mm256_blendv_pd(best, a, stronger);
-        bestIndex = _mm256_blendv_pd(bestIndex, index, stronger);
+        // Selects by bits (x ^ ((x ^ y) & mask)): a blend here is turned into branches per lane by the compiler.
+        best = _mm256_xor_pd(best, _mm256_and_pd(_mm256_xor_pd(best, a), stronger));
+        bestIndex = _mm256_xor_pd(bestIndex, _mm256_and_pd(_mm256_xor_pd(bestIndex, index), stronger));
         index = _mm256_add_pd(index, step);
     }
     GravityPartialSums sums;
