@@ -83,6 +83,8 @@ void BM_PredictionStep(benchmark::State& state) {
     const uint32_t count = uint32_t(state.range(0));
     SyntheticBodies b(count, 256);
     std::vector<PredictedState> ring(4096);
+    GravityField field;
+    field.assign(b.gravity.data(), count);
     Vec3d p = b.position, v = b.velocity;
     uint64_t t = 0;
     uint64_t allocations = allocationCount();
@@ -90,9 +92,9 @@ void BM_PredictionStep(benchmark::State& state) {
         if ((t & 3) == 0) {
             const CachedPosition* slot = &b.cache[size_t((t >> 2) % b.slots) * count];
             for (uint32_t i = 0; i < count; ++i)
-                b.gravity[i].position = {slot[i].x, slot[i].y, slot[i].z};
+                field.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
         }
-        GravityResult g = gravitySum(p, b.gravity.data(), count, int32_t(count - 1));
+        GravityResult g = gravitySum(p, field, int32_t(count - 1));
         eulerStep(p, v, g.acceleration, 100.0);
         PredictedState& s = ring[t & 4095];
         s.position[0] = p.x, s.position[1] = p.y, s.position[2] = p.z;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -35,11 +36,30 @@ struct GravityPartialSums {
     }
 };
 
+// One body's contribution to partial sum `lane`: skipped when the craft is inside it, when it is too far to
+// matter or when it is the craft's own entry; otherwise a = μ/q along d/|d|, one square root and one division, a
+// recovered as (μ/(q|d|))·|d|.
+inline void addBody(GravityPartialSums& sums, int lane, int32_t index, int32_t skip, double dx, double dy, double dz,
+                    double mu, double radiusSquared) {
+    double q = dx * dx + dy * dy + dz * dz;
+    if (q > mu * GravityFarLimit || q < radiusSquared || index == skip)
+        return;
+    double d = std::sqrt(q);
+    double k = mu / (q * d);
+    double a = k * d;
+    sums.a[0][lane] += dx * k;
+    sums.a[1][lane] += dy * k;
+    sums.a[2][lane] += dz * k;
+    if (a > sums.strongest[lane]) {
+        sums.strongest[lane] = a;
+        sums.index[lane] = index;
+    }
+}
+
 #if defined(__x86_64__)
 // Four bodies per instruction: the square roots and divisions, whose throughput bounds this loop, cost per element
 // a quarter of the scalar ones.
-__attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const GravityBody* bodies, size_t count,
-                                                           int32_t skip) {
+__attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const GravityField& f, int32_t skip) {
     const __m256d px = _mm256_set1_pd(p.x), py = _mm256_set1_pd(p.y), pz = _mm256_set1_pd(p.z);
     const __m256d far = _mm256_set1_pd(GravityFarLimit);
     const __m256d skipped = _mm256_set1_pd(double(skip));
@@ -47,34 +67,26 @@ __attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const
     __m256d index = _mm256_set_pd(3.0, 2.0, 1.0, 0.0);
     __m256d ax = _mm256_setzero_pd(), ay = _mm256_setzero_pd(), az = _mm256_setzero_pd();
     __m256d best = _mm256_setzero_pd(), bestIndex = _mm256_set1_pd(-1.0);
-    for (size_t i = 0; i < count; i += Lanes) {
-        // The last group is padded with copies of its first body, switched off by `present`.
-        const GravityBody* b[Lanes];
-        for (int l = 0; l < Lanes; ++l)
-            b[l] = &bodies[i + l < count ? i + l : i];
-        __m256d present = _mm256_cmp_pd(index, _mm256_set1_pd(double(count)), _CMP_LT_OQ);
-        __m256d dx =
-            _mm256_sub_pd(_mm256_set_pd(b[3]->position.x, b[2]->position.x, b[1]->position.x, b[0]->position.x), px);
-        __m256d dy =
-            _mm256_sub_pd(_mm256_set_pd(b[3]->position.y, b[2]->position.y, b[1]->position.y, b[0]->position.y), py);
-        __m256d dz =
-            _mm256_sub_pd(_mm256_set_pd(b[3]->position.z, b[2]->position.z, b[1]->position.z, b[0]->position.z), pz);
+    const size_t padded = f.x.size();
+    for (size_t i = 0; i < padded; i += Lanes) {
+        __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(&f.x[i]), px);
+        __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(&f.y[i]), py);
+        __m256d dz = _mm256_sub_pd(_mm256_loadu_pd(&f.z[i]), pz);
+        __m256d mu = _mm256_loadu_pd(&f.mu[i]);
         __m256d q = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
-        __m256d mu = _mm256_set_pd(b[3]->mu, b[2]->mu, b[1]->mu, b[0]->mu);
-        __m256d r2 = _mm256_set_pd(b[3]->radiusSquared, b[2]->radiusSquared, b[1]->radiusSquared, b[0]->radiusSquared);
-        // Counted unless q > μ·limit, q < r² or it is the craft's own entry; unordered comparisons count, as in the
-        // scalar test.
-        __m256d counted =
-            _mm256_and_pd(_mm256_cmp_pd(q, _mm256_mul_pd(mu, far), _CMP_NGT_UQ), _mm256_cmp_pd(q, r2, _CMP_NLT_UQ));
-        counted = _mm256_and_pd(counted, _mm256_and_pd(present, _mm256_cmp_pd(index, skipped, _CMP_NEQ_OQ)));
+        // Counted unless q > μ·limit, q < r² (the padding's r² is infinite) or it is the craft's own entry;
+        // unordered comparisons count, as in the scalar test.
+        __m256d counted = _mm256_and_pd(_mm256_cmp_pd(q, _mm256_mul_pd(mu, far), _CMP_NGT_UQ),
+                                        _mm256_cmp_pd(q, _mm256_loadu_pd(&f.radiusSquared[i]), _CMP_NLT_UQ));
+        counted = _mm256_and_pd(counted, _mm256_cmp_pd(index, skipped, _CMP_NEQ_OQ));
         __m256d d = _mm256_sqrt_pd(q);
         __m256d k = _mm256_and_pd(_mm256_div_pd(mu, _mm256_mul_pd(q, d)), counted);
         __m256d a = _mm256_mul_pd(k, d);
         ax = _mm256_add_pd(ax, _mm256_mul_pd(dx, k));
         ay = _mm256_add_pd(ay, _mm256_mul_pd(dy, k));
         az = _mm256_add_pd(az, _mm256_mul_pd(dz, k));
+        // Selects by bits (x ^ ((x ^ y) & mask)): a blend here is compiled into branches per lane.
         __m256d stronger = _mm256_and_pd(_mm256_cmp_pd(a, best, _CMP_GT_OQ), counted);
-        // Selects by bits (x ^ ((x ^ y) & mask)): a blend here is turned into branches per lane by the compiler.
         best = _mm256_xor_pd(best, _mm256_and_pd(_mm256_xor_pd(best, a), stronger));
         bestIndex = _mm256_xor_pd(bestIndex, _mm256_and_pd(_mm256_xor_pd(bestIndex, index), stronger));
         index = _mm256_add_pd(index, step);
@@ -96,36 +108,37 @@ const bool haveAvx = __builtin_cpu_supports("avx");
 
 } // namespace
 
-GravityResult gravitySumScalar(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip) {
+GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip) {
     GravityPartialSums sums;
     for (size_t i = 0; i < count; ++i) {
         const GravityBody& b = bodies[i];
-        double dx = b.position.x - p.x, dy = b.position.y - p.y, dz = b.position.z - p.z;
-        double q = dx * dx + dy * dy + dz * dz;
-        if (q > b.mu * GravityFarLimit || q < b.radiusSquared || int32_t(i) == skip)
-            continue;
-        // a = μ/q along d/|d|: one square root and one division, a recovered as (μ/(q|d|))·|d|.
-        double d = std::sqrt(q);
-        double k = b.mu / (q * d);
-        double a = k * d;
-        int l = int(i % Lanes);
-        sums.a[0][l] += dx * k;
-        sums.a[1][l] += dy * k;
-        sums.a[2][l] += dz * k;
-        if (a > sums.strongest[l]) {
-            sums.strongest[l] = a;
-            sums.index[l] = int32_t(i);
-        }
+        addBody(sums, int(i % Lanes), int32_t(i), skip, b.position.x - p.x, b.position.y - p.y, b.position.z - p.z,
+                b.mu, b.radiusSquared);
     }
     return sums.result();
 }
 
-GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip) {
+void GravityField::assign(const GravityBody* bodies, size_t n) {
+    count = n;
+    size_t padded = (n + Lanes - 1) / Lanes * Lanes;
+    for (std::vector<double>* v : {&x, &y, &z, &mu, &radiusSquared})
+        v->assign(padded, 0.0);
+    for (size_t i = 0; i < padded; ++i) {
+        mu[i] = i < n ? bodies[i].mu : 0.0;
+        radiusSquared[i] = i < n ? bodies[i].radiusSquared : std::numeric_limits<double>::infinity();
+    }
+}
+
+GravityResult gravitySum(const Vec3d& p, const GravityField& f, int32_t skip) {
 #if defined(__x86_64__)
     if (haveAvx)
-        return gravitySumAvx(p, bodies, count, skip);
+        return gravitySumAvx(p, f, skip);
 #endif
-    return gravitySumScalar(p, bodies, count, skip);
+    GravityPartialSums sums;
+    for (size_t i = 0; i < f.count; ++i)
+        addBody(sums, int(i % Lanes), int32_t(i), skip, f.x[i] - p.x, f.y[i] - p.y, f.z[i] - p.z, f.mu[i],
+                f.radiusSquared[i]);
+    return sums.result();
 }
 
 PnrFrame pnrFrame(const Vec3d& position, const Vec3d& velocity, const Vec3d& bodyPosition, const Vec3d& bodyVelocity,

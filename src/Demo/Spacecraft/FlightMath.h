@@ -51,13 +51,28 @@ struct GravityResult {
 constexpr double GravityFarLimit = 5e14;
 
 // Newtonian acceleration at `p` from every body but `skip`: a body counts unless the craft is inside it
-// (d² < r²) or d² > 5e14 μ. Acceleration μ/d² along d̂.
-// Four bodies at a time where the processor has AVX; the result is gravitySumScalar's, bit for bit.
+// (d² < r²) or d² > 5e14 μ. Acceleration μ/d² along d̂. Body i adds into partial sum i mod 4, and the four are
+// added as (s0 + s1) + (s2 + s3), the order the four-wide sum below takes.
 GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
-// The same sum one body at a time.
-GravityResult gravitySumScalar(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
-// The same sum one body at a time; gravitySum gives its result bit for bit.
-GravityResult gravitySumScalar(const Vec3d& p, const GravityBody* bodies, size_t count, int32_t skip);
+
+// The bodies of a gravity sum as parallel arrays, the layout four-wide arithmetic loads directly; padded to a
+// multiple of four with bodies that never count.
+struct GravityField {
+    std::vector<double> x, y, z, mu, radiusSquared;
+    size_t count = 0;
+
+    // μ and r² of `bodies`; positions zero. Reuses the arrays' storage when the count does not grow.
+    void assign(const GravityBody* bodies, size_t count);
+    void setPosition(size_t i, double px, double py, double pz) {
+        x[i] = px;
+        y[i] = py;
+        z[i] = pz;
+    }
+    Vec3d position(size_t i) const { return {x[i], y[i], z[i]}; }
+};
+// The same sum over a field, four bodies per instruction where the processor has AVX; the same bits as the sum
+// over the records.
+GravityResult gravitySum(const Vec3d& p, const GravityField& field, int32_t skip);
 
 // Semi-implicit (symplectic) Euler: the velocity first, then the position with the new velocity.
 inline void eulerStep(Vec3d& position, Vec3d& velocity, const Vec3d& acceleration, double h) {

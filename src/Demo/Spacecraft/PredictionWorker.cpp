@@ -79,6 +79,7 @@ void PredictionWorker::start(const BodyCacheView& cache_, int32_t craftIndex_) {
         previousSamples = sampleRings[1].get();
     }
     flight.bodies.assign(cache.objectCount, GravityBody{});
+    field.assign(flight.bodies.data(), flight.bodies.size());
     stopRequested.store(false, std::memory_order_relaxed);
     thread = std::thread(&PredictionWorker::loop, this);
 }
@@ -123,6 +124,7 @@ void PredictionWorker::applyRestartLocked() {
                      [](const Maneuver& a, const Maneuver& b) { return a.time < b.time; });
     for (size_t k = 0; k < flight.bodies.size(); ++k)
         flight.bodies[k] = k < request.bodies.size() ? request.bodies[k] : GravityBody{};
+    field.assign(flight.bodies.data(), flight.bodies.size());
     flight.useOrbitNormal = request.useOrbitNormal;
     flight.orbitNormal = request.orbitNormal;
     flight.fallbackNose = request.fallbackNose;
@@ -180,8 +182,7 @@ void PredictionWorker::loop() {
 void PredictionWorker::computeBatch(uint64_t t) {
     batches.fetch_add(1, std::memory_order_relaxed);
     const double h = cache.timeStepLength;
-    const uint32_t K = uint32_t(std::min<size_t>(flight.bodies.size(), cache.objectCount));
-    GravityBody* bodies = flight.bodies.data();
+    const uint32_t K = uint32_t(std::min<size_t>(field.count, cache.objectCount));
     PredictedState* ring = currentBuffer; // only the worker swaps them
     LineSample* samples = currentSamples;
     const uint64_t sampleCount = size / LineSampleStride;
@@ -190,9 +191,9 @@ void PredictionWorker::computeBatch(uint64_t t) {
         if ((t & 3) == 0 || t + BatchSteps == end) {
             const CachedPosition* slot = cache.slot(t);
             for (uint32_t i = 0; i < K; ++i)
-                bodies[i].position = {slot[i].x, slot[i].y, slot[i].z};
+                field.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
         }
-        GravityResult g = gravitySum(position, bodies, K, craftIndex);
+        GravityResult g = gravitySum(position, field, craftIndex);
 
         Vec3d thrust;
         while (cursor >= 0 && flight.maneuvers[size_t(cursor)].end() <= t)
@@ -237,7 +238,7 @@ void PredictionWorker::computeBatch(uint64_t t) {
             sample.position[1] = float(position.y);
             sample.position[2] = float(position.z);
             sample.dominant = g.strongest;
-            Vec3d d = g.strongest >= 0 ? bodies[g.strongest].position : Vec3d{};
+            Vec3d d = g.strongest >= 0 ? field.position(size_t(g.strongest)) : Vec3d{};
             sample.dominantPosition[0] = float(d.x);
             sample.dominantPosition[1] = float(d.y);
             sample.dominantPosition[2] = float(d.z);

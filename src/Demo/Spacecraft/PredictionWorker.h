@@ -166,6 +166,7 @@ private:
     BodyCacheView cache;
     int32_t craftIndex = -1;
     PredictionRestart flight; // the flight being integrated: start state, sorted burns, bodies
+    GravityField field;       // the bodies' μ, r² and positions for the gravity sum
     Vec3d position, velocity;
     int32_t cursor = -1;    // burn at or after the current step in `flight.maneuvers`
     int32_t savedBurn = -1; // the non-continuous burn whose first-step thrust is in `savedThrust`

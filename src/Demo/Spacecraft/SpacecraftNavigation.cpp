@@ -155,10 +155,11 @@ void SpacecraftNavigation::restartPrediction() {
 }
 
 void SpacecraftNavigation::fillBodies(uint64_t step) {
-    const CachedPosition* slot = system->stateCache ? BodyCacheView::of(*system).slot(step) : nullptr;
-    size_t K = std::min<size_t>(gravityBodies.size(), system->cacheObjectCount);
-    for (size_t i = 0; i < K; ++i)
+    const CachedPosition* slot = BodyCacheView::of(*system).slot(step);
+    for (size_t i = 0; i < gravity.count; ++i) {
         gravityBodies[i].position = {slot[i].x, slot[i].y, slot[i].z};
+        gravity.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
+    }
 }
 
 Vec3d SpacecraftNavigation::cachedBody(uint64_t step, int32_t index) const {
@@ -194,6 +195,7 @@ void SpacecraftNavigation::integrate() {
         gravityBodies[i].mu = o->gravitationalParameter();
         gravityBodies[i].radiusSquared = double(o->radius) * double(o->radius);
     }
+    gravity.assign(gravityBodies.data(), std::min<size_t>(gravityBodies.size(), system->cacheObjectCount));
     if (craft->prediction)
         craft->prediction->worker.setReadStep(s0);
 
@@ -206,8 +208,7 @@ void SpacecraftNavigation::integrate() {
         if (haveCache) {
             if (j == 0 || (s & 3) == 0)
                 fillBodies(s);
-            g = gravitySum(p, gravityBodies.data(), std::min<size_t>(gravityBodies.size(), system->cacheObjectCount),
-                           craft->index);
+            g = gravitySum(p, gravity, craft->index);
         }
         Vec3d thrust;
         int32_t active = plan ? activeManeuver(*plan, s) : -1;

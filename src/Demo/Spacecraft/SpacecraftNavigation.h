@@ -110,6 +110,7 @@ private:
 
     GraphicsDevice* device = nullptr;
     AstroSystem* system = nullptr;
+    GravityField gravity;               // gravityBodies as the gravity sum reads them
     uint64_t burnStartFor = UINT64_MAX; // the first step of the burn whose start state is saved
     std::vector<MarkerRequest> markerRequests;
     MarkerInstance markerBlock[MaxMarkers] = {};
