@@ -3,8 +3,11 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/BodyVisuals.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
+#include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Engine/Data/DataBinding.h"
+#include "Engine/Data/DataStorage.h"
 
 namespace Demo {
 
@@ -20,6 +23,16 @@ void AstroObject::Create() {
     SceneObject::Create();
     if (!objectUniform)
         objectUniform = createUniformBinding(servicesOf(this), sizeof(AstroObjectBlock));
+    if (!orbitRenderer) {
+        GraphicsDevice* device = servicesOf(this).device;
+        // The line's own storage: 256 points per region, four regions for the frames in flight.
+        DsDeviceMeshSingle* lineStorage =
+            device ? new DsDeviceMeshSingle(device, 100000, "orbit line storage") : nullptr;
+        auto* renderer = new OrbitRenderer(this, &orbit, lineStorage);
+        renderer->CreateUniform();
+        addComponent(renderer);
+        orbitRenderer = renderer;
+    }
     if (BodyVisuals* visuals = servicesOf(this).bodyVisuals)
         visuals->attach(this);
 }

@@ -4,6 +4,7 @@
 #include "Demo/Scene/InputState.h"
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/InputState.h"
 
 #include <algorithm>
 #include <chrono>
@@ -275,6 +276,9 @@ void AstroSystem::workerLoop(std::vector<CacheBody> bodies, uint64_t startStep, 
 }
 
 bool AstroSystem::shutdownWorker(int timeoutMs) {
+    // Threads of the bodies read the cache: they stop first.
+    for (AstroObject* object : objects)
+        object->stopWorkers();
     if (!worker.joinable())
         return true;
     stopWorker.store(true, std::memory_order_release);

@@ -5,6 +5,8 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Spacecraft/SpacecraftPrediction.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
@@ -15,8 +17,12 @@
 namespace Demo {
 
 // Positions read from transforms go through 32-bit floats, as the GPU sees them.
-static Vec3d narrowed(const Vec3d& v) { return {double(float(v.x)), double(float(v.y)), double(float(v.z))}; }
-static Vec3d toD(const Vec3f& v) { return {v.x, v.y, v.z}; }
+static Vec3d narrowed(const Vec3d& v) {
+    return {double(float(v.x)), double(float(v.y)), double(float(v.z))};
+}
+static Vec3d toD(const Vec3f& v) {
+    return {v.x, v.y, v.z};
+}
 
 CameraInput readCameraInput(const FrameContext& frame) {
     CameraInput in;
@@ -95,7 +101,9 @@ float DemoCamera::targetRadius() const {
     return 1.0f;
 }
 
-Vec3d DemoCamera::targetPosition() { return target ? narrowed(target->transform->worldPosition()) : Vec3d{}; }
+Vec3d DemoCamera::targetPosition() {
+    return target ? narrowed(target->transform->worldPosition()) : Vec3d{};
+}
 
 void DemoCamera::setTarget(SceneObject* object) {
     target = object;
@@ -159,8 +167,9 @@ void DemoCamera::wheel(const CameraInput& in) {
     if (mode == FREE || mode == TARGET_FOLLOW)
         moveSpeed = wheelMoveSpeed(moveSpeed, zoomSpeed, w, in.frameMs);
     else
-        orbitDistance = wheelOrbitDistance(orbitDistance, k, w, in.frameMs, orbitMinimum(target != nullptr, targetRadius()),
-                                           view.projectionParams.farPlane);
+        orbitDistance =
+            wheelOrbitDistance(orbitDistance, k, w, in.frameMs, orbitMinimum(target != nullptr, targetRadius()),
+                               view.projectionParams.farPlane);
 }
 
 void DemoCamera::fly(const CameraInput& in) {
@@ -199,27 +208,82 @@ void DemoCamera::placeAndLookAtTarget(const Vec3d& position, const Vec3d& p) {
     transform->markDirty();
 }
 
-void DemoCamera::relativeMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
-    AstroSystem* system = body->system;
-    if (!system) {
-        position = {};
-        velocity = {0.0, 0.0, 1.0};
-        return;
-    }
-    position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
-    velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
-    if (referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
-        AstroObject* reference = system->objects[referenceIndex];
-        position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
-        velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
-    }
-    // Degenerate motion falls back to the target's own axes.
+// Falls back to the target's own axes where the motion vanishes: minus its forward axis for the velocity, its up
+// axis for the position.
+static void applyMotionFallbacks(AstroObject* body, Vec3d& position, Vec3d& velocity) {
     body->transform->updateMatrix();
     Quatd rotation = body->transform->worldRotation();
     if (length(velocity) < 1e-7)
         velocity = -rotation.rotate({0.0, 0.0, 1.0});
     if (length(position) < 1e-7)
         position = rotation.rotate({0.0, 1.0, 0.0});
+}
+
+void DemoCamera::relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity) {
+    AstroSystem* system = body->system;
+    position = {};
+    velocity = {0.0, 0.0, 1.0};
+    if (system) {
+        int32_t referenceIndex = -1;
+        bool known = false;
+        if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
+            // The craft's predicted state at the current step and the body that dominated it.
+            PredictedState state;
+            if (craft->prediction && craft->prediction->worker.stateAt(system->timeStep, state)) {
+                position = {state.position[0], state.position[1], state.position[2]};
+                velocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
+                referenceIndex = state.dominant;
+            } else {
+                // Not predicted (yet): the craft's own state, relative to the strongest body.
+                position = craft->renderPosition;
+                velocity = craft->renderVelocity;
+                AstroObject* dominant = system->getDominantObject(craft);
+                referenceIndex = dominant ? dominant->index : -1;
+            }
+            known = true;
+        } else {
+            int32_t parentIndex = body->parent ? body->parent->index : -1;
+            bool listed = body->parent && parentIndex >= 0 && size_t(parentIndex) < system->objects.size() &&
+                          system->objects[size_t(parentIndex)] == body->parent;
+            if (listed && parentIndex != body->index) {
+                position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
+                velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
+                referenceIndex = parentIndex;
+                known = true;
+            }
+        }
+        if (known && referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
+            AstroObject* reference = system->objects[size_t(referenceIndex)];
+            position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
+            velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
+        }
+    }
+    applyMotionFallbacks(body, position, velocity);
+}
+
+// The demo glide's frame: the spacecraft's drawn state (its orbit for any other body) relative to the body at
+// `referenceIndex`, absolute when the index is negative.
+void DemoCamera::demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
+    AstroSystem* system = body->system;
+    if (!system) {
+        position = {};
+        velocity = {0.0, 0.0, 1.0};
+        applyMotionFallbacks(body, position, velocity);
+        return;
+    }
+    if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
+        position = craft->renderPosition;
+        velocity = craft->renderVelocity;
+    } else {
+        position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
+        velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
+    }
+    if (referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
+        AstroObject* reference = system->objects[size_t(referenceIndex)];
+        position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
+        velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
+    }
+    applyMotionFallbacks(body, position, velocity);
 }
 
 void DemoCamera::updateMode(const CameraInput& in) {
@@ -261,12 +325,8 @@ void DemoCamera::updateMode(const CameraInput& in) {
     } else {
         auto* body = dynamic_cast<AstroObject*>(target);
         Vec3d r{0.0, 1.0, 0.0}, v{0.0, 0.0, 1.0};
-        if (body) {
-            int32_t parentIndex = body->parent ? body->parent->index : -1;
-            if (parentIndex == body->index)
-                parentIndex = -1;
-            relativeMotion(body, parentIndex, r, v);
-        }
+        if (body)
+            relativeMotion(body, r, v);
         if (mode == TARGET_PROGRADE)
             offset = -normalize(v) * orbitDistance;
         else if (mode == TARGET_RADIAL)
@@ -284,7 +344,7 @@ void DemoCamera::demoUpdate(const CameraInput& in) {
         return;
     Vec3d p = targetPosition();
     Vec3d r, v;
-    relativeMotion(body, dominantObject, r, v);
+    demoMotion(body, dominantObject, r, v);
     Vec3d dir = Demo::demoDirection(demoDirection, v, r);
     offset = dir;
     double distance = 3.0 * double(body->radius) + orbitDistance;

@@ -24,9 +24,9 @@ enum CameraMode : int32_t {
     TARGET_NORMAL = 6,
     DEMO = 7,
 };
-inline constexpr const char* CameraModeNames[8] = {"FREE",           "TARGET_FOLLOW",   "TARGET_FOCUS",
-                                                   "TARGET_FIXED",   "TARGET_PROGRADE", "TARGET_RADIAL",
-                                                   "TARGET_NORMAL",  "DEMO"};
+inline constexpr const char* CameraModeNames[8] = {
+    "FREE",          "TARGET_FOLLOW", "TARGET_FOCUS", "TARGET_FIXED", "TARGET_PROGRADE",
+    "TARGET_RADIAL", "TARGET_NORMAL", "DEMO"};
 
 struct ProjectionParams {
     bool perspective = true;
@@ -114,8 +114,15 @@ private:
     void fly(const CameraInput& input);
     void placeAndLookAtTarget(const Vec3d& position, const Vec3d& targetPos);
     void demoUpdate(const CameraInput& input);
-    // Target motion relative to its reference body (modes 4 to 7).
-    void relativeMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
+
+public:
+    // Target motion relative to its reference body (modes 4 to 6): a spacecraft's predicted state relative to the
+    // body that dominated it, another body's orbit relative to its parent; for the root of the hierarchy,
+    // velocity (0, 0, 1) and no position. Vectors shorter than 1e-7 fall back to the target's own axes.
+    void relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity);
+    // The demo mode's motion: a spacecraft's drawn state, any other body's orbit, relative to body
+    // `referenceIndex` (absolute when negative), with the same fallbacks.
+    void demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
 };
 
 // The camera's input for this frame.

@@ -1,6 +1,6 @@
 #pragma once
-// The spacecraft's body: an astronomical object (type code 4) with its simulated state. Its model, lights,
-// engines and the components that fly it attach to this class.
+// The spacecraft's body: an astronomical object (type code 4) with its simulated state, flown by its
+// navigation along the mission plan, with its trajectory predicted on a thread of its own.
 #include "Demo/Astro/AstroObject.h"
 
 #include <string>
@@ -15,7 +15,13 @@ class Spacecraft : public AstroObject {
 public:
     Spacecraft(std::string name, Scene* scene, std::string modelName);
 
+    // The body's creation (object blocks, orbit line), then the mission plan, the navigation and the prediction.
+    void Create() override;
     uint32_t typeCode() const override { return ASTRO_SPACECRAFT; }
+    // In free flight the navigation places the craft, not its orbit.
+    bool movesFreely() const override;
+    // Stops the prediction worker (before the system releases the position cache it reads).
+    void stopWorkers() override;
 
     MissionPlan* missionPlan = nullptr;
     SpacecraftNavigation* navigation = nullptr;
