@@ -5,6 +5,7 @@
 #include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
 #include "App/Screenshot.h"
+#include "App/UserInterface.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
@@ -27,6 +28,9 @@
 namespace {
 ScreenshotCapture* screenshot = nullptr;
 std::string screenshotRequest;
+UserInterface* userInterface = nullptr;
+// The keys as pressed, for the application's own keys; the scene sees them only while the UI leaves them.
+InputState appKeys;
 } // namespace
 
 float frameTimeFromNanoseconds(long long nanoseconds) {
@@ -108,6 +112,11 @@ void engineStart(const CommandLine& commandLine) {
     if (commandLine.target)
         focusCameraOn(*commandLine.target);
 
+    // --- UI: renderer, fonts and windows; drawn into the swap chain image after the post-process.
+    userInterface = new UserInterface(Globals::device, Globals::descriptorPool, Globals::window->window,
+                                      Globals::swapChain->surfaceFormat.format);
+    Globals::uiWantsInput = false;
+
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
     Globals::meshStorage->registerFlush();
@@ -123,17 +132,24 @@ void engineUpdate() {
     uint8_t snapshot[256];
     readKeyboardSnapshot(Globals::window->window, snapshot);
     InputState& input = *Globals::input;
-    input.advanceKeys(snapshot);
+    appKeys.advanceKeys(snapshot);
+    // --- UI: while it had the input last frame, the scene sees no key and no button.
+    uint8_t sceneKeys[256];
+    sceneKeySnapshot(snapshot, Globals::uiWantsInput, sceneKeys);
+    input.advanceKeys(sceneKeys);
     double x = 0, y = 0;
     glfwGetCursorPos(Globals::window->window, &x, &y);
     input.advanceCursor(float(x), float(y));
 
-    if (input.pressed(VirtualKey::Escape))
-        Globals::quit = true;
-    if (input.pressed(VirtualKey::letter('U')))
-        Globals::uiVisible = !Globals::uiVisible;
-    if (input.pressed(VirtualKey::F12))
-        requestScreenshot(timestampedScreenshotName());
+    // Typing into a text field of the UI is not a command.
+    if (!(userInterface && userInterface->editingText())) {
+        if (appKeys.pressed(VirtualKey::Escape))
+            Globals::quit = true;
+        if (appKeys.pressed(VirtualKey::letter('U')))
+            Globals::uiVisible = !Globals::uiVisible;
+        if (appKeys.pressed(VirtualKey::F12))
+            requestScreenshot(timestampedScreenshotName());
+    }
 
     Globals::uniformStorage->beginSlot();
     Globals::storageBufferStorage->beginSlot();
@@ -142,6 +158,21 @@ void engineUpdate() {
     Globals::scene->update();
     Globals::scene->updateUniforms();
     Globals::renderManager->prepare();
+
+    // --- UI: the frame's windows and whether the UI takes the input next frame.
+    if (userInterface) {
+        UiFrame frame;
+        frame.visible = Globals::uiVisible;
+        frame.cursorCaptured = input.cursorCaptured != 0;
+        frame.frameTime = Globals::frameTime;
+        frame.drawCount = Globals::device->lastDrawCount;
+        frame.settings.window = Globals::window;
+        frame.settings.windowWidth = Globals::window->width;
+        frame.settings.windowHeight = Globals::window->height;
+        frame.settings.scene = Globals::scene;
+        frame.settings.exposure = &Globals::renderManager->postProcessBlock[0];
+        Globals::uiWantsInput = userInterface->update(frame);
+    }
 }
 
 void frameRender() {
@@ -194,6 +225,10 @@ void frameRender() {
                  VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
     Globals::renderManager->record(context);
+    // --- UI pass (or the end of a hidden UI's frame).
+    if (userInterface)
+        userInterface->record(context, target->image, target->imageView.view, swapChain->width, swapChain->height,
+                              Globals::uiVisible);
     if (!screenshotRequest.empty()) {
         screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
                                swapChain->height, screenshotRequest);
@@ -240,6 +275,9 @@ void engineShutdown() {
     }
     delete screenshot;
     screenshot = nullptr;
+    // --- UI: releases its GPU resources before the device goes.
+    delete userInterface;
+    userInterface = nullptr;
     if (Globals::device)
         teardownDevice(Globals::device);
     // The storages and the pool went with the device's registry.

@@ -1,9 +1,9 @@
+#include "ConfigFileBytes.h"
 #include "E2eSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <cstring>
 #include <fstream>
 
 TEST(Faults, MissingVulkanDriverStopsWithAClearMessage) {
@@ -27,18 +27,12 @@ TEST(Faults, CorruptConfigFileFallsBackToDefaults) {
 
 TEST(Faults, WindowedConfigRestartsWindowedAtItsPosition) {
     std::string dir = makeWorkDir("windowed");
-    {
-        // look sensitivity 1, windowed, V-Sync on, monitor 0, not fullscreen, position (200, 100)
-        unsigned char bytes[48] = {};
-        float one = 1.0f;
-        int fields[] = {0, 1, 0};
-        std::memcpy(bytes, &one, 4);
-        std::memcpy(bytes + 4, fields, 12);
-        int pos[] = {200, 100, 800, 600, 60};
-        std::memcpy(bytes + 20, pos, sizeof pos);
-        std::ofstream config(std::filesystem::path(dir) / "config.gcfg", std::ios::binary);
-        config.write(reinterpret_cast<const char*>(bytes), 48);
-    }
+    ConfigFileFields windowed = windowedConfigAt(200, 100);
+    windowed.refreshMode = 1; // V-Sync
+    windowed.width = 800;     // never used: windowed starts at 1920 x 1080
+    windowed.height = 600;
+    windowed.refreshRate = 60;
+    writeConfigFileBytes(dir + "/config.gcfg", configFileBytes(windowed));
     RunResult r = runUnderXvfb(dir, R"(
 "$KESTRUNE" SKIP_DEMO > run.log 2>&1 &
 pid=$!

@@ -1,3 +1,4 @@
+#include "ConfigFileBytes.h"
 #include "E2eSupport.h"
 
 #include <gtest/gtest.h>
@@ -38,13 +39,16 @@ void expectStarField(const Picture& p) {
 
 TEST(Sky, StarFieldIsDrawnAndSurvivesAResize) {
     std::string dir = makeWorkDir("sky");
+    ConfigFileFields windowed = windowedConfigAt(50, 50);
+    windowed.refreshRate = 60;
+    writeConfigFileBytes(dir + "/windowed.gcfg", configFileBytes(windowed));
     RunResult r = runUnderXvfb(dir, R"(
 "$KESTRUNE" SKIP_DEMO --frames 20 --screenshot before.png > run.log 2>&1
 code=$?
 cat run.log
 [ $code -ne 0 ] && exit $code
 # Windowed, so the window manager-less server honours the resize.
-printf '\x00\x00\x80\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x32\x00\x00\x00\x32\x00\x00\x00\x80\x07\x00\x00\x38\x04\x00\x00\x3c\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > config.gcfg
+cp windowed.gcfg config.gcfg
 "$KESTRUNE" SKIP_DEMO --frames 40 --screenshot after.png > run2.log 2>&1 &
 pid=$!
 wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)

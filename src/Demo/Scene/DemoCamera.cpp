@@ -7,6 +7,7 @@
 #include "App/Window.h"
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Data/DataSet.h"
@@ -96,6 +97,12 @@ void DemoCamera::UpdateUniforms() {
     SceneObject::UpdateUniforms();
 }
 
+void DemoCamera::RecordMain(CommandContext* context) {
+    SceneObject::RecordMain(context);
+    if (Globals::uiVisible && scene)
+        drawDemoCameraWindow(*this, *scene);
+}
+
 float DemoCamera::targetRadius() const {
     if (const auto* body = dynamic_cast<const AstroObject*>(target))
         return body->radius;
@@ -145,8 +152,10 @@ void DemoCamera::look(const CameraInput& in) {
                 glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
             input->cursorCaptured = 1;
         }
-        yaw += in.cursorDelta[0] * LookRadiansPerPixel * in.lookSensitivity;
-        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * in.lookSensitivity);
+        // The configured sensitivity, scaled by the camera panel's own factor (1 unless edited there).
+        float s = in.lookSensitivity * float(mouseSensitivity);
+        yaw += in.cursorDelta[0] * LookRadiansPerPixel * s;
+        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * s);
     } else if (looking && input && input->cursorCaptured) {
         if (window)
             glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
