@@ -24,8 +24,8 @@ float smoothFrameTime(float smoothed, float frameTimeMs);
 int frameRateFromSmoothed(float smoothedMs);
 
 struct DebugWindowInput {
-    float frameTime = 0.0f;                        // milliseconds of the last frame
-    uint32_t drawCount = 0;                        // draws of the last frame
+    float frameTime = 0.0f;                          // milliseconds of the last frame
+    uint32_t drawCount = 0;                          // draws of the last frame
     const std::vector<PassTiming>* passes = nullptr; // none when no profiler feeds them
 };
 

@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
-int monitorItemCount(int monitorCount) { return std::clamp(monitorCount, 0, 5); }
+int monitorItemCount(int monitorCount) {
+    return std::clamp(monitorCount, 0, 5);
+}
 
 namespace {
 
@@ -67,8 +69,8 @@ float applyButtonsX(float contentRight, float applyTextWidth, float saveTextWidt
     return contentRight - (applyTextWidth + saveTextWidth + 4.0f * framePaddingX + itemSpacingX);
 }
 
-PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight, float panelWidth,
-                                    float contentBottom, float windowPaddingY) {
+PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight, float panelWidth, float contentBottom,
+                                    float windowPaddingY) {
     PanelPosition p;
     p.x = float(windowWidth / 2) - panelWidth / 2.0f;
     p.y = float(windowHeight / 2) - (contentBottom + windowPaddingY) / 2.0f;
@@ -81,7 +83,8 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
     if (closed)
         return;
     ImGui::SetNextWindowSize(ImVec2(Width, 0.0f));
-    ImGui::Begin("Settings", nullptr, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove);
+    ImGui::Begin("Settings", nullptr,
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove);
     const ImGuiStyle& style = ImGui::GetStyle();
 
     if (largeFont)
@@ -118,8 +121,7 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
     if (ImGui::Button("Close"))
         closed = true;
     ImGui::SameLine(applyButtonsX(ImGui::GetWindowContentRegionMax().x, ImGui::CalcTextSize("Apply").x,
-                                  ImGui::CalcTextSize("Apply and save").x, style.FramePadding.x,
-                                  style.ItemSpacing.x));
+                                  ImGui::CalcTextSize("Apply and save").x, style.FramePadding.x, style.ItemSpacing.x));
     if (ImGui::Button("Apply"))
         applyDisplaySettings(input.window);
     ImGui::SameLine();

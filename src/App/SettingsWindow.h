@@ -31,8 +31,8 @@ float applyButtonsX(float contentRight, float applyTextWidth, float saveTextWidt
 struct PanelPosition {
     float x = 0.0f, y = 0.0f;
 };
-PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight, float panelWidth,
-                                    float contentBottom, float windowPaddingY);
+PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight, float panelWidth, float contentBottom,
+                                    float windowPaddingY);
 
 struct SettingsWindowInput {
     Window* window = nullptr; // the display settings are applied to it

@@ -121,7 +121,8 @@ UIRenderer::~UIRenderer() {
         ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext(imguiContext);
     imguiContext = nullptr;
-    for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{fontAtlas, pipeline, fontSet, geometry, sampler})
+    for (GraphicsResource* r :
+         std::initializer_list<GraphicsResource*>{fontAtlas, pipeline, fontSet, geometry, sampler})
         if (r)
             unregisterResource(device, r);
     for (DescriptorSet* set : descriptorSets)
@@ -138,7 +139,8 @@ static bool looksLikeFont(const std::string& path) {
     unsigned char tag[4] = {};
     if (!file.read(reinterpret_cast<char*>(tag), 4))
         return false;
-    static const unsigned char tags[4][4] = {{0, 1, 0, 0}, {'t', 'r', 'u', 'e'}, {'O', 'T', 'T', 'O'}, {'t', 't', 'c', 'f'}};
+    static const unsigned char tags[4][4] = {
+        {0, 1, 0, 0}, {'t', 'r', 'u', 'e'}, {'O', 'T', 'T', 'O'}, {'t', 't', 'c', 'f'}};
     for (const auto& t : tags)
         if (std::memcmp(tag, t, 4) == 0)
             return true;
@@ -168,8 +170,7 @@ void UIRenderer::uploadFontAtlas() {
         unregisterResource(device, fontSet);
     fontAtlas = new Image2D(device, uint32_t(width), uint32_t(height), VK_FORMAT_R8G8B8A8_UNORM,
                             VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_COLOR_BIT, 1);
-    fontAtlas->addStagingUpload(pixels, size_t(width) * size_t(height) * 4, uint32_t(width), uint32_t(height), 0, 1,
-                                0);
+    fontAtlas->addStagingUpload(pixels, size_t(width) * size_t(height) * 4, uint32_t(width), uint32_t(height), 0, 1, 0);
     device->pendingImageUploads.push_back(fontAtlas);
 
     DescriptorBinding binding;
@@ -220,8 +221,8 @@ void UIRenderer::recordDrawData(CommandContext* context, uint32_t width, uint32_
     uint32_t vertexBase = 0, indexBase = 0;
     for (int n = 0; n < data->CmdListsCount; ++n) {
         const ImDrawList* list = data->CmdLists[n];
-        uint32_t offset = geometry->write(0, list->VtxBuffer.Data, uint32_t(list->VtxBuffer.Size) * sizeof(ImDrawVert),
-                                          true);
+        uint32_t offset =
+            geometry->write(0, list->VtxBuffer.Data, uint32_t(list->VtxBuffer.Size) * sizeof(ImDrawVert), true);
         if (n == 0)
             vertexBase = offset;
         lastPass.vertices += uint32_t(list->VtxBuffer.Size);
@@ -267,8 +268,7 @@ void UIRenderer::recordDrawData(CommandContext* context, uint32_t width, uint32_
     vkCmdSetScissorWithCount(cmd, 1, &full);
 }
 
-void UIRenderer::recordPass(CommandContext* context, VkImage image, VkImageView view, uint32_t width,
-                            uint32_t height) {
+void UIRenderer::recordPass(CommandContext* context, VkImage image, VkImageView view, uint32_t width, uint32_t height) {
     lastPass = {};
     if (!open)
         return;

@@ -55,8 +55,8 @@ bool UserInterface::editingText() const {
     return ImGui::GetIO().WantTextInput;
 }
 
-void UserInterface::record(CommandContext* context, VkImage image, VkImageView view, uint32_t width,
-                           uint32_t height, bool visible) {
+void UserInterface::record(CommandContext* context, VkImage image, VkImageView view, uint32_t width, uint32_t height,
+                           bool visible) {
     if (visible)
         renderer.recordPass(context, image, view, width, height);
     else

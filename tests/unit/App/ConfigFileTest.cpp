@@ -18,9 +18,8 @@ namespace {
 // A fresh directory under the temporary directory, removed with the fixture.
 struct ConfigDir : ::testing::Test {
     ConfigDir() {
-        dir = fs::temp_directory_path() /
-              ("kestrune-config-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("kestrune-config-" + std::to_string(getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

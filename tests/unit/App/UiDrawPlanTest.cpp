@@ -57,20 +57,20 @@ TEST(UiDrawPlan, ClipRectanglesAreClampedToTheTargetAndTruncated) {
     EXPECT_EQ(beyond->width, 800u);
     EXPECT_EQ(beyond->height, 600u);
 
-    EXPECT_FALSE(clampClipRect({810, 10, 900, 50}, 800, 600));   // right of the target
-    EXPECT_FALSE(clampClipRect({10, -80, 50, -1}, 800, 600));    // above it
-    EXPECT_FALSE(clampClipRect({30, 30, 30, 60}, 800, 600));     // no width
-    EXPECT_FALSE(clampClipRect({30, 60, 90, 20}, 800, 600));     // inverted
+    EXPECT_FALSE(clampClipRect({810, 10, 900, 50}, 800, 600)); // right of the target
+    EXPECT_FALSE(clampClipRect({10, -80, 50, -1}, 800, 600));  // above it
+    EXPECT_FALSE(clampClipRect({30, 30, 30, 60}, 800, 600));   // no width
+    EXPECT_FALSE(clampClipRect({30, 60, 90, 20}, 800, 600));   // inverted
 }
 
 TEST(UiDrawPlan, TextureIsReboundOnlyWhenItChangesAndNullMeansTheFontSet) {
     HandList a(40, 60);
     a.command({0, 0, 100, 100}, nullptr, 6, 0);
-    a.command({0, 0, 100, 100}, nullptr, 6, 6);   // same (font) texture: no rebind
-    a.command({0, 0, 100, 100}, &image, 12, 12);  // an image
+    a.command({0, 0, 100, 100}, nullptr, 6, 6);    // same (font) texture: no rebind
+    a.command({0, 0, 100, 100}, &image, 12, 12);   // an image
     a.command({900, 0, 950, 100}, nullptr, 6, 24); // clipped away: neither drawn nor bound
-    a.command({0, 0, 100, 100}, &image, 6, 30);   // still the image: no rebind
-    a.command({0, 0, 100, 100}, nullptr, 6, 36);  // back to the font
+    a.command({0, 0, 100, 100}, &image, 6, 30);    // still the image: no rebind
+    a.command({0, 0, 100, 100}, nullptr, 6, 36);   // back to the font
     auto steps = plan({&a}, &font);
     ASSERT_EQ(steps.size(), 5u);
     EXPECT_EQ(steps[0].bindTexture, &font);

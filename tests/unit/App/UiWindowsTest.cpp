@@ -93,12 +93,20 @@ TEST(SettingsItems, MonitorAndResolutionItemsAndIndexClamps) {
     std::vector<ResolutionEntry> entries{{1920, 1080, {60, 144}}, {1280, 720, {60}}};
     char buffer[64];
     ASSERT_EQ(writeResolutionItems(entries, buffer, sizeof buffer), 3);
-    EXPECT_EQ(std::string(buffer, 27), std::string("Native\0" "1920x1080\0" "1280x720\0\0", 27));
+    EXPECT_EQ(std::string(buffer, 27), std::string("Native\0"
+                                                   "1920x1080\0"
+                                                   "1280x720\0\0",
+                                                   27));
     ASSERT_EQ(writeRefreshRateItems(entries[0].refreshRates, buffer, sizeof buffer), 3);
-    EXPECT_EQ(std::string(buffer, 21), std::string("Native\0" "60 Hz\0" "144 Hz\0\0", 21));
+    EXPECT_EQ(std::string(buffer, 21), std::string("Native\0"
+                                                   "60 Hz\0"
+                                                   "144 Hz\0\0",
+                                                   21));
     // A buffer too small for every item keeps the ones that fit, still ending with the empty item.
     ASSERT_EQ(writeResolutionItems(entries, buffer, 20), 2);
-    EXPECT_EQ(std::string(buffer, 18), std::string("Native\0" "1920x1080\0\0", 18));
+    EXPECT_EQ(std::string(buffer, 18), std::string("Native\0"
+                                                   "1920x1080\0\0",
+                                                   18));
 
     EXPECT_EQ(clampEntryIndex(9, 2), 2);
     EXPECT_EQ(clampEntryIndex(-4, 2), 0);

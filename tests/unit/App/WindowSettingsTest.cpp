@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 TEST(DisplaySettings, VideoModesGroupIntoRunsOfEqualSize) {
     auto entries = groupVideoModes({{1920, 1080, 60}, {1920, 1080, 144}, {1280, 720, 60}, {1920, 1080, 30}});
     ASSERT_EQ(entries.size(), 3u);
