@@ -123,3 +123,20 @@ exit $code
     // The next start honours it.
     EXPECT_NE(r.output.find("Position: 50,50"), std::string::npos) << r.output;
 }
+
+// The UI font is part of the installation: without it the program stops with a message naming the file and exit
+// code 1, not with an assertion of the UI library.
+TEST(UserInterface, MissingFontStopsWithExitCodeOneNamingTheFile) {
+    std::string dir = makeWorkDir("no-font");
+    fs::path assets = fs::path(dir) / "assets";
+    fs::remove(assets);
+    fs::create_directory(assets);
+    for (const auto& entry : fs::directory_iterator(fs::path(KESTRUNE_RUN_DIR) / "assets"))
+        if (entry.path().filename() != "Roboto-Medium.ttf")
+            fs::create_symlink(entry.path(), assets / entry.path().filename());
+    RunResult r = runUnderXvfb(dir, "\"$KESTRUNE\" SKIP_DEMO --frames 5");
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("UI font \"assets/Roboto-Medium.ttf\" is missing"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("Assertion"), std::string::npos) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+}
