@@ -3,6 +3,7 @@
 #include "App/Config.h"
 #include "App/Keyboard.h"
 #include "App/Screenshot.h"
+#include "App/UserInterface.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Star.h"
@@ -97,6 +98,15 @@ void Application::start() {
     services.renderManager = renderManager;
 
     setUpScene();
+
+    // The user interface draws into the swap chain image after the post-process (a missing font stops here).
+    userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
+    renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
+                                                                uint32_t) {
+                                Image2D* image = swapChain->images[swapChain->imageIndex];
+                                userInterface->record(c, image->image, image->imageView.view, swapChain->width,
+                                                      swapChain->height, frame.frame.uiVisible);
+                            }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -196,7 +206,11 @@ void Application::update() {
     readKeyboardSnapshot(window->window, snapshot);
     if (script)
         applyScript(snapshot);
-    input.advanceKeys(snapshot);
+    appKeys.advanceKeys(snapshot);
+    // While the user interface had the input last frame, the scene sees no key and no button.
+    uint8_t sceneKeys[256];
+    sceneKeySnapshot(snapshot, uiWantsInput, sceneKeys);
+    input.advanceKeys(sceneKeys);
     double x = 0, y = 0;
     glfwGetCursorPos(window->window, &x, &y);
     if (scriptCursor)
@@ -204,12 +218,15 @@ void Application::update() {
     else
         input.advanceCursor(float(x), float(y));
 
-    if (input.pressed(Demo::VirtualKey::Escape))
-        quit = true;
-    if (input.pressed(Demo::VirtualKey::letter('U')))
-        frameInput.uiVisible = !frameInput.uiVisible;
-    if (input.pressed(Demo::VirtualKey::F12))
-        requestScreenshot(timestampedScreenshotName());
+    // Typing into a text field of the user interface is not a command.
+    if (!userInterface->editingText()) {
+        if (appKeys.pressed(Demo::VirtualKey::Escape))
+            quit = true;
+        if (appKeys.pressed(Demo::VirtualKey::letter('U')))
+            frameInput.uiVisible = !frameInput.uiVisible;
+        if (appKeys.pressed(Demo::VirtualKey::F12))
+            requestScreenshot(timestampedScreenshotName());
+    }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
         quit = true;
     // --screenshot is the last frame: the one rendered after quitting was decided.
@@ -220,6 +237,8 @@ void Application::update() {
     storageBufferStorage->beginSlot();
 
     frameInput.input = &input;
+    frameInput.uiWantsInput = uiWantsInput;
+    frameInput.uiWantsKeyboard = userInterface->editingText();
     frameInput.scroll = window->scrollValue;
     frameInput.lookSensitivity = lookSensitivity;
     frameInput.windowWidth = window->width;
@@ -229,6 +248,35 @@ void Application::update() {
     scene->update(frame);
     scene->updateUniforms(frame);
     renderManager->prepare(frame);
+    updateUserInterface();
+}
+
+void Application::updateUserInterface() {
+    // Medians over thousands of frames are not worth sorting every frame.
+    if (passTimings.empty() || frameNumber - passTimingsFrame >= 30) {
+        passTimings = renderManager->profiler.timings(renderManager->passNames());
+        passTimingsFrame = frameNumber;
+    }
+    UiFrame ui;
+    ui.visible = frameInput.uiVisible;
+    ui.cursorCaptured = input.cursorCaptured != 0;
+    ui.frameTime = frameInput.frameTime;
+    ui.drawCount = device->lastDrawCount;
+    ui.passTimings = &passTimings;
+    ui.settings.window = window;
+    ui.settings.windowWidth = window->width;
+    ui.settings.windowHeight = window->height;
+    ui.settings.scene = scene;
+    ui.settings.exposure = &renderManager->postProcessBlock[0];
+    if (scriptCursor) {
+        scriptedMouse.x = scriptCursor->first;
+        scriptedMouse.y = scriptCursor->second;
+        scriptedMouse.left = appKeys.down(Demo::VirtualKey::LeftButton);
+        scriptedMouse.right = appKeys.down(Demo::VirtualKey::RightButton);
+        ui.scriptedMouse = &scriptedMouse;
+    }
+    // Whether the user interface takes the input is decided now and applies from the next frame.
+    uiWantsInput = userInterface->update(ui);
 }
 
 void Application::render() {
@@ -360,6 +408,8 @@ void Application::shutdown() {
     }
     delete screenshot;
     screenshot = nullptr;
+    delete userInterface;
+    userInterface = nullptr;
     // The scene's objects release their GPU resources into the registry, which the teardown then empties.
     delete scene;
     scene = nullptr;

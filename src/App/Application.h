@@ -4,19 +4,23 @@
 // starts it and runs its frame loop.
 #include "App/CommandLine.h"
 #include "App/Script.h"
+#include "App/UIRenderer.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/PassProfiler.h"
 #include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class VulkanInstance;
 class Window;
 class GraphicsDevice;
 class SwapChain;
 class ScreenshotCapture;
+class UserInterface;
 class DescriptorPool;
 class DsDeviceMeshSingle;
 class DsUniformSingle;
@@ -81,7 +85,15 @@ private:
     Demo::RenderManager* renderManager = nullptr;
     Demo::AstroSystem* astroSystem = nullptr;
     ScreenshotCapture* screenshot = nullptr;
+    UserInterface* userInterface = nullptr;
 
+    void updateUserInterface();
+
+    Demo::InputState appKeys; // the keys as pressed, for Escape, U and F12; the scene sees them unless the UI has them
+    bool uiWantsInput = false;
+    std::vector<Demo::PassTiming> passTimings; // refreshed twice a second for the debug window
+    uint64_t passTimingsFrame = 0;
+    ScriptedMouse scriptedMouse;
     Demo::FrameInput frameInput;
     uint64_t frameNumber = 0;
     bool quit = false;

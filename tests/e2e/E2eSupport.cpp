@@ -1,6 +1,6 @@
 #include "E2eSupport.h"
 
-#include "App/Config.h"
+#include "ConfigFileBytes.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
@@ -81,13 +81,10 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& scenario, 
 }
 
 void writeConfig(const std::string& workDir, int windowMode, int x, int y) {
-    ConfigRecord record;
-    record.windowMode = windowMode;
-    record.window.fullscreen = uint8_t(windowMode == 1);
-    record.window.positionX = x;
-    record.window.positionY = y;
-    std::string bytes = encodeConfig(record);
-    std::ofstream(fs::path(workDir) / "config.gcfg", std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    ConfigFileFields fields = windowedConfigAt(x, y);
+    fields.windowMode = windowMode;
+    fields.fullscreen = uint8_t(windowMode == 1);
+    writeConfigFileBytes((fs::path(workDir) / "config.gcfg").string(), configFileBytes(fields));
 }
 
 int countOccurrences(const std::string& text, const std::string& needle) {

@@ -4,6 +4,7 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
+#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
@@ -95,6 +96,12 @@ void DemoCamera::UpdateUniforms(const FrameContext& frame) {
     SceneObject::UpdateUniforms(frame);
 }
 
+void DemoCamera::RecordMain(const FrameContext& frame, CommandContext* context) {
+    SceneObject::RecordMain(frame, context);
+    if (frame.frame.uiVisible && scene)
+        drawDemoCameraWindow(*this, *scene);
+}
+
 float DemoCamera::targetRadius() const {
     if (const auto* body = dynamic_cast<const AstroObject*>(target))
         return body->radius;
@@ -144,8 +151,10 @@ void DemoCamera::look(const CameraInput& in) {
                 (*in.captureCursor)(true);
             *in.cursorCaptured = 1;
         }
-        yaw += in.cursorDelta[0] * LookRadiansPerPixel * in.lookSensitivity;
-        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * in.lookSensitivity);
+        // The configured sensitivity, scaled by the camera panel's own factor (1 unless edited there).
+        float s = in.lookSensitivity * float(mouseSensitivity);
+        yaw += in.cursorDelta[0] * LookRadiansPerPixel * s;
+        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * s);
     } else if (looking && in.cursorCaptured && *in.cursorCaptured) {
         if (in.captureCursor)
             (*in.captureCursor)(false);

@@ -71,6 +71,8 @@ public:
     void Create() override;
     void Start() override;
     void UpdateUniforms(const FrameContext& frame) override;
+    // The object's recording, then the camera's settings window while the UI is shown.
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     void setTarget(SceneObject* object);
     void setMode(int32_t newMode);
@@ -87,7 +89,7 @@ public:
     double orbitDistance = 200.0;
     Vec3d demoDirection;
     int32_t dominantObject = 0;
-    double mouseSensitivity = 1.0;
+    double mouseSensitivity = 1.0; // multiplies the configured look sensitivity
     double moveSpeed = 1.0;
     double sprintMultiplier = 5.0;
     double zoomSpeed = 0.05000000074505806;

@@ -71,7 +71,7 @@ void OrbitRenderer::rebuild() {
     mesh->registerFlush();
 }
 
-void OrbitRenderer::RecordMain(const FrameContext& frame, CommandContext* context) {
+void OrbitRenderer::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

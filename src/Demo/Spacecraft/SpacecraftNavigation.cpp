@@ -381,7 +381,7 @@ void SpacecraftNavigation::updateMarkers() {
     }
 }
 
-void SpacecraftNavigation::RecordMain(const FrameContext& frame, CommandContext* context) {
+void SpacecraftNavigation::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

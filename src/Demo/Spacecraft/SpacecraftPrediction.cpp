@@ -64,7 +64,7 @@ void SpacecraftPrediction::Update(const FrameContext& frame) {
         visible = !visible;
 }
 
-void SpacecraftPrediction::UpdateUniforms(const FrameContext& frame) {
+void SpacecraftPrediction::UpdateUniforms(const FrameContext&) {
     rebuildLine();
 }
 
@@ -141,7 +141,7 @@ void SpacecraftPrediction::rebuildLine() {
     }
 }
 
-void SpacecraftPrediction::RecordMain(const FrameContext& frame, CommandContext* context) {
+void SpacecraftPrediction::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

@@ -207,4 +207,21 @@ void PlanetSurfaceSolid::applySettings(const SolidSurfaceCreateInfo& info) {
     }
 }
 
+template <class F> static void forEachSolidSurface(const Scene& scene, F&& f) {
+    for (SceneObject* object : scene.objects)
+        for (SceneComponent* component : object->components)
+            if (auto* surface = dynamic_cast<PlanetSurfaceSolid*>(component))
+                f(*surface);
+}
+
+bool solidSurfacesWireframe(const Scene& scene) {
+    bool any = false;
+    forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { any = any || s.wireframe; });
+    return any;
+}
+
+void setSolidSurfacesWireframe(Scene& scene, bool wireframe) {
+    forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { s.wireframe = wireframe ? 1 : 0; });
+}
+
 } // namespace Demo

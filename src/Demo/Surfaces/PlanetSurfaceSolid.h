@@ -115,4 +115,10 @@ public:
     static IcoSphere* sharedMeshes[3];
 };
 
+class Scene;
+// The T key's state for the settings window: true when any solid surface of the scene draws wireframe.
+bool solidSurfacesWireframe(const Scene& scene);
+// Switches every solid surface of the scene to wireframe or filled, as T does.
+void setSolidSurfacesWireframe(Scene& scene, bool wireframe);
+
 } // namespace Demo
