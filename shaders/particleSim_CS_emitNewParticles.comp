@@ -1,7 +1,7 @@
 #version 450
 // Emits one request's particles: each takes a free index (the free stack first, then indices never used),
 // starts on the nozzle disc with the emitter's exhaust velocity spread into a cone plus the craft's velocity,
-// and is born at a random moment of the frame so a moving emitter leaves an even trail.
+// and is born at a random moment of the frame so the plume is even however long the frame.
 #include "particles.glsl"
 
 layout(local_size_x = 64) in;
@@ -47,19 +47,20 @@ void main() {
     vec3 exhaust = (axis + (t1 * side.x + t2 * side.y) * e.spread) * speed;
     vec3 velocity = e.velocity + exhaust;
 
-    // Born u·dt before the end of this frame at the emitter's end-of-frame position, it has moved by its exhaust
-    // velocity since relative to the craft; it is placed where this frame's step will carry it from.
+    // Born `since` before the end of this frame, it has moved away from the emitter by its exhaust velocity since.
+    // It is placed at the end of the frame relative to the emitter's end-of-frame position, so the plume leaves
+    // the nozzle however long the frame, and the simulation skips it this frame (it only ages).
     float dt = settings.timeStep;
-    float u = random01(s);
+    float since = random01(s) * dt;
     Particle p;
-    p.position = e.position + (t1 * disc.x + t2 * disc.y) * e.nozzleRadius + exhaust * (u * dt) - velocity * dt;
-    p.age = (u - 1.0) * dt;
+    p.position = e.position + (t1 * disc.x + t2 * disc.y) * e.nozzleRadius + exhaust * since;
+    p.age = since - dt;
     p.velocity = velocity;
     p.lifetime = max(e.lifetime, 0.0) * (0.75 + 0.5 * random01(s));
     p.emitter = request.emitter;
     p.seed = s;
-    p.spare0 = 0.0;
-    p.spare1 = 0.0;
+    p.fresh = 1u;
+    p.spare = 0.0;
     particles[index] = p;
 
     int slot = atomicAdd(info[INFO_ALIVE], 1);

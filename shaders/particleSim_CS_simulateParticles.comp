@@ -1,8 +1,8 @@
 #version 450
 // Ages every live particle by the time step and moves it under the attractor (semi-implicit Euler, split into
 // substeps where the step is long against the local orbital time). Particles past their lifetime, or whose
-// state is no longer finite, go back on the free stack; survivors are counted per depth layer and appended to
-// the next alive list with their layer.
+// state is no longer finite, go back on the free stack; survivors are appended to the next alive list, and
+// those still glowing are counted per depth layer and marked with their layer for the sort.
 #include "particles.glsl"
 
 layout(local_size_x = 64) in;
@@ -21,7 +21,9 @@ void main() {
     float dt = settings.timeStep;
     p.age += dt;
     bool alive = p.age < p.lifetime;
-    if (alive) {
+    if (p.fresh != 0u) {
+        p.fresh = 0u; // emitted this frame: already where the frame ends
+    } else if (alive) {
         float mu = settings.attractorStrength;
         int steps = 1;
         if (mu > 0.0) {
@@ -47,9 +49,14 @@ void main() {
     }
     particles[index] = p;
 
-    vec3 rel = p.position - camera.eye;
-    uint layer = layerOf(dot(rel, rel));
-    atomicAdd(counters[layer], 1u);
+    // Only particles that still glow are sorted and drawn; the others live on until they die.
+    uint entry = index;
+    if (glowAt(clamp(p.age / max(p.lifetime, 1e-12), 0.0, 1.0)) >= MIN_GLOW) {
+        vec3 rel = p.position - camera.eye;
+        uint layer = layerOf(dot(rel, rel));
+        atomicAdd(counters[layer], 1u);
+        entry |= (layer << INDEX_BITS) | DRAWN_BIT;
+    }
     int slot = atomicAdd(info[INFO_NEXT_ALIVE], 1);
-    lists[aliveBase(1u - current) + uint(slot)] = index | (layer << INDEX_BITS);
+    lists[aliveBase(1u - current) + uint(slot)] = entry;
 }

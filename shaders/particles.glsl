@@ -23,20 +23,21 @@ layout(std140, set = 1, binding = 2) uniform LayerBlock {
 
 struct Particle {
     vec3 position; // world units
-    float age;     // particle time units (negative until its birth inside the current frame)
+    float age;     // particle time units
     vec3 velocity; // world units per unit
     float lifetime;
     uint emitter;
     uint seed;
-    float spare0;
-    float spare1;
+    uint fresh; // 1 from emission to the end of its first frame: its state is already that of the frame's end
+    float spare;
 };
 
 layout(std430, set = 1, binding = 3) buffer Particles { Particle particles[]; };
 // Per layer: particle count [0, 32), write cursor into sort buffer B [32, 64).
 layout(std430, set = 1, binding = 4) buffer Counters { uint counters[64]; };
 // Sort buffer A: alive list 0 at [0, N), alive list 1 at [N, 2N), free-index stack at [2N, 3N).
-// Alive-list entries hold the particle index in their low 21 bits and, in the next list, its layer above.
+// Alive-list entries hold the particle index in their low 21 bits; in the next list, its layer in the five bits
+// above and, in bit 26, whether it is bright enough to be drawn.
 layout(std430, set = 1, binding = 5) buffer SortA { uint lists[]; };
 // Sort buffer B: one render record per live particle, grouped by layer.
 layout(std430, set = 1, binding = 6) buffer SortB { uvec4 records[]; };
@@ -53,6 +54,8 @@ const int INFO_SIMULATED = 6;
 
 const uint INDEX_BITS = 21u;
 const uint INDEX_MASK = (1u << INDEX_BITS) - 1u;
+const uint LAYER_MASK = 31u;
+const uint DRAWN_BIT = 1u << 26u;
 
 uint aliveBase(uint list) { return list * settings.maxParticles; }
 uint freeBase() { return 2u * settings.maxParticles; }
@@ -129,6 +132,22 @@ vec2 randomDisc(inout uint s) {
 }
 
 bool finite3(vec3 v) { return !any(isnan(v)) && !any(isinf(v)); }
+
+// Glow of a fresh particle: thousands overlap near a nozzle.
+const float BIRTH_GLOW = 0.004;
+// Below this a particle adds nothing visible and is not drawn.
+const float MIN_GLOW = BIRTH_GLOW * 2e-3;
+
+// How bright a particle of age fraction `a` still glows: a hot core right at the nozzle that is gone within the
+// first hundredth of its life, a plume that dims within the first twentieth, and nothing when it dies.
+float glowAt(float a) { return BIRTH_GLOW * (exp(-60.0 * a) + 4.0 * exp(-250.0 * a)) * (1.0 - a); }
+
+// Colour of a particle of age fraction `a`: white-hot at birth, the emitter's start colour in the core, then
+// cooling to its end colour.
+vec3 colorAt(vec3 startColor, vec3 endColor, float a) {
+    vec3 hot = mix(startColor, vec3(1.0, 0.95, 0.85), 0.6);
+    return mix(mix(hot, startColor, smoothstep(0.0, 0.015, a)), endColor, smoothstep(0.01, 0.06, a));
+}
 
 // Render records: world position, then colour (square-root coded against MAX_GLOW) and radius (log2 coded
 // between 2^-10 and 2^2 world units) in one word.

@@ -79,11 +79,17 @@ void main() {
         color += shadePBR(albedo, metallic, roughness, n, v, ll, radiance * smoothstep(-0.02, 0.08, dot(ng, ll)));
     }
 
-    // Fill light: sunlight scattered back from the body below and the craft's own parts, so shaded sides keep
-    // their shapes; metals reflect it through their specular colour.
+    // Crinkles finer than the normal map scatter a metal's reflection of the star into a broad sheen around the
+    // mirror direction.
     vec3 f0 = mix(vec3(0.04), albedo, metallic);
-    float hemisphere = 0.5 + 0.5 * dot(n, normalize(p - body.position + vec3(0.0, 1e-6, 0.0)));
-    vec3 fill = starRadiance * sun * (0.006 + 0.01 * hemisphere) + vec3(0.0015);
+    vec3 r = reflect(-v, n);
+    float sheen = pow(max(dot(r, l), 0.0), 3.0) * (0.05 + 0.15 * roughness);
+    color += f0 * metallic * starRadiance * (sun * facing * sheen);
+
+    // Fill light: starlight scattered back by the body below and by the craft's own parts, so shaded sides keep
+    // their shapes. Faces turned outwards from the craft's centre see more of it than those turned inwards.
+    float outward = 0.5 + 0.5 * dot(n, normalize(p - body.position + vec3(0.0, 1e-6, 0.0)));
+    vec3 fill = starRadiance * sun * (0.008 + 0.012 * outward) + vec3(0.0015);
     color += (albedo * (1.0 - metallic) + f0 * (1.0 - roughness * 0.5)) * fill;
 
     outColor = vec4(color, distance(camera.eye, p));
