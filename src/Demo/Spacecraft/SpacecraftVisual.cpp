@@ -66,9 +66,9 @@ PipelineGraphics* createSpacecraftPipeline(GraphicsDevice* device) {
     return p;
 }
 
-// The first triangle mesh of the model file, checked before anything reaches the GPU; every failure names the
-// file in the engine's error form.
-GeometryData importCraftModel(const std::string& path) {
+} // namespace
+
+GeometryData importSpacecraftModel(const std::string& path) {
     if (!std::ifstream(path, std::ios::binary).good())
         ENGINE_ERROR("Unable to load model file [" + path + "]: the file cannot be opened");
     std::vector<GeometryData> meshes;
@@ -85,8 +85,6 @@ GeometryData importCraftModel(const std::string& path) {
     return std::move(meshes.front());
 }
 
-} // namespace
-
 SpacecraftVisual::SpacecraftVisual(const SpacecraftVisualCreateInfo& info_) : info(info_) {
     GraphicsDevice* device = info.device;
     ENGINE_CHECK(device && info.descriptorPool && info.uniformStorage && info.meshStorage,
@@ -95,7 +93,7 @@ SpacecraftVisual::SpacecraftVisual(const SpacecraftVisualCreateInfo& info_) : in
                  "SpacecraftVisual: the craft's object blocks must exist (create the astro object first)");
     const SpacecraftAssetPaths paths = spacecraftAssetPaths(info.assetDirectory, info.modelName);
 
-    GeometryData geometry = importCraftModel(paths.model);
+    GeometryData geometry = importSpacecraftModel(paths.model);
     // Textures next, so a bad file stops the program before any GPU object of the craft exists.
     baseColorImage = createTextureFromDds(device, paths.baseColor);
     metallicImage = createTextureFromDds(device, paths.metallic);

@@ -51,6 +51,10 @@ SpacecraftAssetPaths spacecraftAssetPaths(const std::string& assetDirectory, con
 // missing or of the wrong length, indices past the vertices, or values that are not finite.
 std::string modelGeometryProblem(const GeometryData& geometry);
 
+// The first triangle mesh of a model file, checked before anything reaches the GPU. A missing, unreadable or
+// unusable file is the engine error "Unable to load model file [path]: reason".
+GeometryData importSpacecraftModel(const std::string& path);
+
 // The craft's state a frame of uniforms reads (filled from the Spacecraft, its navigation and its system).
 struct CraftFrameInput {
     Mat4d world;    // the craft transform's world matrix

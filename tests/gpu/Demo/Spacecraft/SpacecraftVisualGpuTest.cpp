@@ -249,16 +249,7 @@ TEST_F(SpacecraftVisualGpuTest, AMissingOrCorruptAssetStopsWithAnErrorNamingTheF
     expectStop(model, "no files at all");
     fs::copy(source, craft, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 
-    write(craft / "Vessel_11.obj", std::string("\x7f"
-                                               "ELF\x02\x01\x01\0\0\0garbage\xff\xfe",
-                                               20));
-    expectStop(model, "binary garbage");
-    write(craft / "Vessel_11.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 9/1/1\n");
-    expectStop(model, "a face past the vertices");
-    write(craft / "Vessel_11.obj", "v 0 0 0\nv 1 0 0\n");
-    expectStop(model, "no faces");
-
-    fs::copy(source / "Vessel_11.obj", craft / "Vessel_11.obj", fs::copy_options::overwrite_existing);
+    // Corrupt model files are covered by the unit tier; here the model is fine and a texture is not.
     const fs::path normal = craft / "Vessel_11_DefaultMaterial_Normal.dds";
     std::string bytes;
     {

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
 
 using namespace Demo;
 
@@ -315,4 +319,39 @@ TEST(SpacecraftModel, GeometryThatCannotBeDrawnIsNamed) {
     SpacecraftAssetPaths paths = spacecraftAssetPaths("assets", "Vessel_11");
     EXPECT_EQ(paths.model, "assets/Vessel_11/Vessel_11.obj");
     EXPECT_EQ(paths.normal, "assets/Vessel_11/Vessel_11_DefaultMaterial_Normal.dds");
+}
+
+TEST(SpacecraftModel, MissingOrCorruptModelFilesStopWithTheirNameNeverACrash) {
+    namespace fs = std::filesystem;
+    const fs::path directory = fs::temp_directory_path() / ("kestrune_model_" + std::to_string(::getpid()));
+    fs::create_directories(directory);
+    const std::string path = (directory / "Vessel_11.obj").string();
+    auto write = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    };
+    auto stops = [&](const char* what) {
+        try {
+            importSpacecraftModel(path);
+            ADD_FAILURE() << what << ": imported";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("Unable to load model file [" + path + "]"), std::string::npos)
+                << what << ": " << e.what();
+        }
+    };
+    stops("missing");
+    write(std::string("\x7f"
+                      "ELF\x02\x01\x01\0\0\0garbage\xff\xfe",
+                      20));
+    stops("binary garbage");
+    write("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 9/1/1\n");
+    stops("a face past the vertices");
+    write("v 0 0 0\nv 1 0 0\n");
+    stops("no faces");
+    write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    stops("no texture coordinates, so no tangents");
+    write("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1 2/2 3/3\n");
+    GeometryData g = importSpacecraftModel(path);
+    EXPECT_EQ(g.indices.size(), 3u);
+    EXPECT_EQ(modelGeometryProblem(g), "");
+    fs::remove_all(directory);
 }
