@@ -252,23 +252,29 @@ void BM_ParticleSequenceGpu100k(benchmark::State& state) {
 
     VkQueryPoolCreateInfo queryInfo{VK_STRUCTURE_TYPE_QUERY_POOL_CREATE_INFO};
     queryInfo.queryType = VK_QUERY_TYPE_TIMESTAMP;
-    queryInfo.queryCount = 2;
+    queryInfo.queryCount = 8;
     VkQueryPool queries = VK_NULL_HANDLE;
     vkCreateQueryPool(rig.device->device, &queryInfo, nullptr, &queries);
     const double period = rig.device->properties.limits.timestampPeriod; // ns per tick
+    double passMs[7] = {};
+    int frames = 0;
     for (auto _ : state) {
         rig.beginFrame();
         particles.writeSettings();
         rig.submit([&] {
-            vkCmdResetQueryPool(rig.context.commandBuffer, queries, 0, 2);
-            vkCmdWriteTimestamp(rig.context.commandBuffer, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, queries, 0);
+            vkCmdResetQueryPool(rig.context.commandBuffer, queries, 0, 8);
+            particles.passTimestamps = queries;
             particles.recordCompute(&rig.context, rig.cameraSet, uint32_t(rig.layerBlock.layerCount));
-            vkCmdWriteTimestamp(rig.context.commandBuffer, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, queries, 1);
+            vkCmdWriteTimestamp(rig.context.commandBuffer, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, queries, 7);
         });
-        uint64_t ticks[2] = {0, 0};
-        vkGetQueryPoolResults(rig.device->device, queries, 0, 2, sizeof ticks, ticks, sizeof(uint64_t),
+        particles.passTimestamps = VK_NULL_HANDLE;
+        uint64_t all[8];
+        vkGetQueryPoolResults(rig.device->device, queries, 0, 8, sizeof all, all, sizeof(uint64_t),
                               VK_QUERY_RESULT_64_BIT | VK_QUERY_RESULT_WAIT_BIT);
-        state.SetIterationTime(double(ticks[1] - ticks[0]) * period * 1e-9);
+        for (int k = 0; k < 7; ++k)
+            passMs[k] += double(all[k + 1] - all[k]) * period * 1e-6;
+        ++frames;
+        state.SetIterationTime(double(all[7] - all[0]) * period * 1e-9);
     }
     std::vector<uint8_t> info(32);
     {
@@ -290,6 +296,10 @@ void BM_ParticleSequenceGpu100k(benchmark::State& state) {
     int32_t alive = 0;
     std::memcpy(&alive, info.data() + 4 * InfoAlive, 4);
     state.counters["live"] = double(alive);
+    // Mean milliseconds of each pass: emission, info, simulation, regions, sort, draw commands, final barriers.
+    const char* names[7] = {"emitMs", "infoMs", "simulateMs", "regionsMs", "sortMs", "commandsMs", "barriersMs"};
+    for (int k = 0; k < 7; ++k)
+        state.counters[names[k]] = frames ? passMs[k] / frames : 0.0;
     vkDestroyQueryPool(rig.device->device, queries, nullptr);
 }
 BENCHMARK(BM_ParticleSequenceGpu100k)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);

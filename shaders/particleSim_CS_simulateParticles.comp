@@ -51,7 +51,7 @@ void main() {
 
     // Only particles that still glow are sorted and drawn; the others live on until they die.
     uint entry = index;
-    if (glowAt(clamp(p.age / max(p.lifetime, 1e-12), 0.0, 1.0)) >= MIN_GLOW) {
+    if (p.age < DIM_AGE * p.lifetime) {
         vec3 rel = p.position - camera.eye;
         uint layer = layerOf(dot(rel, rel));
         atomicAdd(counters[layer], 1u);

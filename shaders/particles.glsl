@@ -135,12 +135,12 @@ bool finite3(vec3 v) { return !any(isnan(v)) && !any(isinf(v)); }
 
 // Glow of a fresh particle: thousands overlap near a nozzle.
 const float BIRTH_GLOW = 0.004;
-// Below this a particle adds nothing visible and is not drawn.
-const float MIN_GLOW = BIRTH_GLOW * 2e-3;
-
 // How bright a particle of age fraction `a` still glows: a hot core right at the nozzle that is gone within the
 // first hundredth of its life, a plume that dims within the first twentieth, and nothing when it dies.
 float glowAt(float a) { return BIRTH_GLOW * (exp(-60.0 * a) + 4.0 * exp(-250.0 * a)) * (1.0 - a); }
+
+// Past a tenth of its life a particle glows at less than 0.3 % of its birth glow: it is no longer sorted or drawn.
+const float DIM_AGE = 0.1;
 
 // Colour of a particle of age fraction `a`: white-hot at birth, the emitter's start colour in the core, then
 // cooling to its end colour.

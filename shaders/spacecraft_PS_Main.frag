@@ -65,7 +65,8 @@ void main() {
     float facing = smoothstep(-0.02, 0.08, dot(ng, l));
     vec3 color = shadePBR(albedo, metallic, roughness, n, v, l, starRadiance * (sun * facing));
 
-    // Engine and thruster lights fall off with the square of the distance in the model's units.
+    // Engine and thruster lights fall off with the square of the distance in the model's units, softened within
+    // one unit of the light.
     float modelScale = max(length(object.model[0].xyz), 1e-6);
     for (uint i = 0u; i < min(craftLights.lightCount, 16u); ++i) {
         CraftLight light = craftLights.lights[i];

@@ -240,6 +240,11 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
         return;
     layerCount = std::clamp(layerCount, 1u, MaxLayers);
     VkCommandBuffer cmd = context->commandBuffer;
+    auto timestamp = [&](uint32_t query) {
+        if (passTimestamps != VK_NULL_HANDLE)
+            vkCmdWriteTimestamp(cmd, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT, passTimestamps, query);
+    };
+    timestamp(0);
 
     if (!buffersCleared) {
         // Fresh buffers hold garbage: no particle alive, none free, no draw.
@@ -274,12 +279,14 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     }
     pending.clear();
 
+    timestamp(1);
     // 2. Dispatch size of the simulation and sort passes; layer counters cleared.
     computeBarrier(context, infoBuffer);
     computeBarrier(context, sortBufferA); // the alive list the simulation reads
     bindCompute(context, pipelines.infoSimulation, cameraSet);
     vkCmdDispatch(cmd, 1, 1, 1);
 
+    timestamp(2);
     // 3-4. Simulation: age, attractor, death onto the free stack, survivors into the next list by layer.
     computeBarrier(context, infoBuffer);
     indirectBarrier(context, indirectBuffer);
@@ -288,6 +295,7 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     bindCompute(context, pipelines.simulate, cameraSet);
     vkCmdDispatchIndirect(cmd, indirectBuffer->buffer, 0);
 
+    timestamp(3);
     // 5-6. Where each layer's records start in sort buffer B.
     computeBarrier(context, infoBuffer);
     computeBarrier(context, sortBufferA);
@@ -295,17 +303,20 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     bindCompute(context, pipelines.regions, cameraSet);
     vkCmdDispatch(cmd, layerGroupCount(layerCount), 1, 1);
 
+    timestamp(4);
     // 7. Render records into their layer's region.
     computeBarrier(context, counterBuffer);
     bindCompute(context, pipelines.sort, cameraSet);
     vkCmdDispatchIndirect(cmd, indirectBuffer->buffer, 0);
 
+    timestamp(5);
     // 8. One draw command per layer (over the dispatch command the sort just consumed); lists swapped.
     computeBarrier(context, counterBuffer);
     computeBarrier(context, infoBuffer);
     bindCompute(context, pipelines.infoRender, cameraSet);
     vkCmdDispatch(cmd, layerGroupCount(layerCount), 1, 1);
 
+    timestamp(6);
     // 9. The draws read the commands, and the vertex shader reads sort buffer B, which the sort wrote last.
     indirectBarrier(context, indirectBuffer);
     bufferBarrier(context, sortBufferB->buffer, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT,

@@ -10,6 +10,8 @@
 #include "Demo/Scene/SceneComponent.h"
 #include "Demo/Surfaces/ParticleBlocks.h"
 
+#include <vulkan/vulkan.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -93,6 +95,9 @@ public:
     uint32_t recordedLayers = 0;
     // Emit dispatches recorded by the last compute sequence.
     uint32_t lastEmitDispatches = 0;
+    // Profiling: when set, the compute sequence writes timestamps 0 to 6 of this pool around its passes
+    // (start, after emission, info, simulation, regions, sort, draw commands); the caller resets the queries.
+    VkQueryPool passTimestamps = VK_NULL_HANDLE;
 
     // Shared by every particle system of a device: the six compute passes and the render pipeline.
     struct Pipelines {
