@@ -2,7 +2,6 @@
 // alone into a command buffer, submitted and waited for. Views as the program's --target views show them: Earth
 // about 650 pixels across with its limb lit from behind, Jupiter's disc and haze, the Sun's corona.
 // Run from build/run (shaders/ beside it): ./kestrune_bench --benchmark_filter=Atmosphere\|Bloom
-#include "App/Globals.h"
 #include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
@@ -11,6 +10,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
@@ -34,7 +34,8 @@ namespace {
 
 constexpr uint32_t Width = 1920, Height = 1080;
 
-// A body that carries only its atmosphere (the pass costs the same over a drawn surface).
+// A solid body whose surface is never generated or drawn: its atmosphere alone (the pass costs the same over a
+// drawn surface).
 struct Ball : AstroObject {
     using AstroObject::AstroObject;
     uint32_t typeCode() const override { return ASTRO_PLANET_SOLID; }
@@ -45,6 +46,13 @@ struct Rig {
     VulkanInstance instance;
     GraphicsDevice* device = nullptr;
     Scene scene;
+    BodyVisualBuilder bodyVisuals;
+    RandomSource random;
+    FrameInput input;
+    FrameContext frame{scene.services, input};
+    DsDeviceMeshSingle* meshStorage = nullptr;
+    DescriptorPool* descriptorPool = nullptr;
+    DsUniformSingle* uniformStorage = nullptr;
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
     Ball* earth = nullptr;
@@ -62,19 +70,23 @@ struct Rig {
         instance.createHeadless();
         device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
         device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-        Globals::meshStorage = new DsDeviceMeshSingle(device, 10000000);
-        Globals::meshStorage->beginSlot();
-        Globals::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_20");
-        Globals::uniformStorage = new DsUniformSingle(device, 100000);
-        Globals::uniformStorage->beginSlot();
+        meshStorage = new DsDeviceMeshSingle(device, 10000000);
+        meshStorage->beginSlot();
+        descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_20");
+        uniformStorage = new DsUniformSingle(device, 100000);
+        uniformStorage->beginSlot();
+        Services& services = scene.services;
+        services.device = device;
+        services.descriptorPool = descriptorPool;
+        services.meshStorage = meshStorage;
+        services.uniformStorage = uniformStorage;
+        services.scene = &scene;
+        services.random = &random;
+        services.bodyVisuals = &bodyVisuals;
 
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        camera->Create(); // no device in Globals yet: no sky box
-        Globals::device = device;
-        camera->dataSet =
-            new DataSet(device, Globals::descriptorPool,
-                        {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), camera->view.uniformRecord}});
+        camera->Create();
         scene.mainCamera = camera;
         camera->view.projectionParams.aspect = float(Width) / float(Height);
         camera->refreshProjection();
@@ -91,12 +103,10 @@ struct Rig {
         corona.rayleigh[1] = 0.0135f;
         corona.rayleigh[2] = 0.0058f;
         corona.densityFalloff = 2.0f;
-        star->atmosphere->block = corona;
+        star->getAtmosphere()->block = corona;
 
         earth = addBody<Ball>("Earth", 15.0f, {2500.0, 0.0, 0.0});
-        auto* air = new Atmosphere(earth);
-        air->CreateUniform();
-        earth->addComponent(air);
+        Atmosphere* air = earth->getAtmosphere();
         air->block = {{0.15f, 0.45f, 1.0f}, 2.0f, 0.01f, 0.85f, 5.0f, 1.0f};
 
         ground = addBody<PlanetTerrestrial>("Ground", 15.0f, {-2500.0, 0.0, 0.0});
@@ -107,7 +117,7 @@ struct Rig {
 
         jupiter = addBody<PlanetGas>("Jupiter", 125.0f, {0.0, 0.0, 13500.0});
         jupiter->hasAtmosphereSettings = true;
-        jupiter->atmosphere->block = {{1.0f, 1.0f, 1.0f}, 9.375f, 0.2f, 0.9f, 6.0f, 10.0f};
+        jupiter->getAtmosphere()->block = {{1.0f, 1.0f, 1.0f}, 9.375f, 0.2f, 0.9f, 6.0f, 10.0f};
 
         color =
             new Image2D(device, Width, Height, VK_FORMAT_R32G32B32A32_SFLOAT,
@@ -124,16 +134,10 @@ struct Rig {
         info.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
         depthBinding = new TextureBinding(&depth->imageView, new Sampler(device, info));
 
-        Services services;
-        services.device = device;
-        services.descriptorPool = Globals::descriptorPool;
-        services.meshStorage = Globals::meshStorage;
-        services.uniformStorage = Globals::uniformStorage;
-        services.scene = &scene;
         manager = new AtmosphereManager(services, colorBinding, depthBinding);
         manager->init();
-        bloom = new Bloom(device, Globals::descriptorPool);
-        Globals::meshStorage->registerFlush();
+        bloom = new Bloom(device, descriptorPool);
+        meshStorage->registerFlush();
 
         // The targets as the atmosphere passes find them: the sky cleared, depth readable, colour in general.
         submit([&](CommandContext* c) {
@@ -178,10 +182,10 @@ struct Rig {
         camera->transform->markDirty();
         camera->yaw = float(away);
         camera->pitch = 0.0f;
-        Globals::uniformStorage->beginSlot();
-        scene.update();
-        scene.updateUniforms();
-        manager->update();
+        uniformStorage->beginSlot();
+        scene.update(frame);
+        scene.updateUniforms(frame);
+        manager->update(frame);
     }
 
     void submit(const std::function<void(CommandContext*)>& record) {
@@ -197,10 +201,10 @@ struct Rig {
         uint32_t saved = PlanetSurface::bandsPerFrame;
         PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
         while (!surface->hasRelief() || surface->generator->resizing()) {
-            Globals::uniformStorage->beginSlot();
-            scene.update();
-            scene.updateUniforms();
-            submit([&](CommandContext* c) { ground->RecordCompute(c); });
+            uniformStorage->beginSlot();
+            scene.update(frame);
+            scene.updateUniforms(frame);
+            submit([&](CommandContext* c) { ground->RecordCompute(frame, c); });
         }
         PlanetSurface::bandsPerFrame = saved;
         submit([&](CommandContext* c) {
@@ -228,7 +232,7 @@ struct Rig {
             vkCmdBeginRendering(c->commandBuffer, &pass);
             c->renderWidth = Width;
             c->renderHeight = Height;
-            surface->RecordMain(c);
+            surface->RecordMain(frame, c);
             vkCmdEndRendering(c->commandBuffer);
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
                          VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,

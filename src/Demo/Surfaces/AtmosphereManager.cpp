@@ -5,6 +5,7 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
@@ -21,19 +22,20 @@ namespace Demo {
 
 namespace {
 
-PipelineGraphics* createAtmospherePipeline(GraphicsDevice* device, const char* name, const char* notation) {
-    auto* pipeline = new PipelineGraphics(device);
-    pipeline->loadShaders(name);
-    pipeline->layoutNotation = notation;
-    pipeline->setVertexLayout(standardLayout, false);
-    pipeline->options.dynamicStates = standardDynamicStates();
+PipelineGraphics* solidPipelineHandle = nullptr;
+PipelineGraphics* gasPipelineHandle = nullptr;
+
+PipelineGraphics* atmospherePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const char* name,
+                                     const char* notation) {
+    ScenePipelineInfo info;
+    info.shader = name;
+    info.layoutNotation = notation;
     // The back faces: exactly one fragment per covered pixel, whether the eye is outside the shell or inside it.
-    pipeline->options.cullMode = VK_CULL_MODE_FRONT_BIT;
-    pipeline->options.depthWriteEnable = 0;
-    pipeline->options.blendMode = BlendAlpha;
+    info.options.cullMode = VK_CULL_MODE_FRONT_BIT;
+    info.options.depthWriteEnable = 0;
+    info.options.blendMode = BlendAlpha;
     // No attachments: the fragment shader reads the depth target and writes the colour target itself.
-    pipeline->create({{}, VK_FORMAT_UNDEFINED});
-    return pipeline;
+    return sharedScenePipeline(device, handle, info, AttachmentFormats{});
 }
 
 } // namespace
@@ -47,8 +49,8 @@ AtmosphereManager::~AtmosphereManager() {
         for (Entry& e : entries)
             if (e.fluidSet)
                 unregisterResource(device, e.fluidSet);
-        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{
-                 recordSet, targetSet, solidPipeline, gasPipeline, shell, placeholderImage, placeholderSampler})
+        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{recordSet, targetSet, shell,
+                                                                            placeholderImage, placeholderSampler})
             if (r)
                 unregisterResource(device, r);
     }
@@ -111,10 +113,10 @@ void AtmosphereManager::init() {
             e.fluidSet = createFluidSet(placeholderBinding);
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline =
-        createAtmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
-    gasPipeline =
-        createAtmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
+    solidPipeline = atmospherePipeline(device, solidPipelineHandle, "atmosphereSolid",
+                                       "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
+    gasPipeline = atmospherePipeline(device, gasPipelineHandle, "atmosphereGas",
+                                     "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
 
     DsUniformSingle* uniforms = services.uniformStorage;
     modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));
@@ -147,7 +149,7 @@ void AtmosphereManager::setFluidImage(AstroObject* gasPlanet, TextureBinding* fl
     }
 }
 
-void AtmosphereManager::update() {
+void AtmosphereManager::update(const FrameContext&) {
     Vec3f eye;
     if (services.scene && services.scene->mainCamera)
         eye = services.scene->mainCamera->view.position;
@@ -196,7 +198,7 @@ uint32_t AtmosphereManager::setsFor(uint32_t index, DataSet* out[MaxSets]) const
     return 4;
 }
 
-void AtmosphereManager::record(CommandContext* context, uint32_t index) {
+void AtmosphereManager::record(const FrameContext&, CommandContext* context, uint32_t index) {
     if (index < entries.size())
         draw(context, uint32_t(entries.size()) - 1 - index);
 }

@@ -52,7 +52,7 @@ public:
     void init();
     // Every frame after the scene's uniforms: orders the entries far to near from the camera's eye and writes
     // each entry's model, atmosphere and body blocks.
-    void update() override;
+    void update(const FrameContext& frame) override;
     // Draws entry `index` (in this frame's far-to-near order: 0 is the farthest) inside an atmosphere pass.
     void draw(CommandContext* context, uint32_t index);
 
@@ -61,7 +61,7 @@ public:
     // squared distances ascending (its layer bounds), and its atmosphere i is entry size - 1 - i. The farthest
     // atmosphere is then drawn first, and beyond 32 it is the farthest that go without a pass.
     const std::vector<float>& squaredDistances() const override { return nearToFar; }
-    void record(CommandContext* context, uint32_t index) override;
+    void record(const FrameContext& frame, CommandContext* context, uint32_t index) override;
 
     // Hands a gas planet's atmosphere the fluid image its surface paints (the surface's fluid image binding).
     // Until then the planet's disc is shaded from a neutral 1×1 placeholder. The image is sampled as an
@@ -74,8 +74,8 @@ public:
     uint32_t setsFor(uint32_t index, DataSet* out[MaxSets]) const;
 
     std::vector<Entry> entries;
-    IcoSphere* shell = nullptr; // IcoSphere(4, 1.0), scaled to each shell by the vertex shader
-    PipelineGraphics* solidPipeline = nullptr;
+    IcoSphere* shell = nullptr;                // IcoSphere(4, 1.0), scaled to each shell by the vertex shader
+    PipelineGraphics* solidPipeline = nullptr; // shared: created by the first manager on a device
     PipelineGraphics* gasPipeline = nullptr;
     DataSet* recordSet = nullptr; // set 1: model, star light, atmosphere, body and shadow records
     DataSet* targetSet = nullptr; // set 2: colour target (storage image) and depth target

@@ -73,8 +73,8 @@ PlanetSurface::~PlanetSurface() {
     delete generator;
 }
 
-void PlanetSurface::Update() {
-    AstroSurface::Update();
+void PlanetSurface::Update(const FrameContext& frame) {
+    AstroSurface::Update(frame);
     if (!generator)
         return;
     generator->uploadSettings();
@@ -113,7 +113,7 @@ void PlanetSurface::requestMapSize(uint32_t size) {
         regenerate = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
 }
 
-void PlanetSurface::RecordCompute(CommandContext* context) {
+void PlanetSurface::RecordCompute(const FrameContext&, CommandContext* context) {
     if (!regenerate || !generator)
         return;
     GenerationGrant grant = grantThisFrame();

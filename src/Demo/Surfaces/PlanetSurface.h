@@ -14,6 +14,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroObject;
 
 // One surface waiting for its generator to run.
@@ -47,15 +49,15 @@ public:
 
     // Surface block and the generator's settings block; a settings change since the last generation sets the
     // regenerate flag, and a set flag asks the frame's scheduler for a generation.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // Runs the generator when the flag is set and this frame's schedule includes the surface.
-    void RecordCompute(CommandContext* context) override;
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override;
     // Bands still to record of a generation into a new map (the first one, or a resize); 0 otherwise.
     uint32_t bandsLeft() const { return hasRelief() && !generator->resizing() ? 0 : 6 * BandsPerFace - bandsDone; }
     // Gives the height map `size` texels per face: a first generation starts over at that size; after it, a
     // generation into a new map is spread over frames like a first one while the current map is still drawn.
     void requestMapSize(uint32_t size);
-    void RecordMain(CommandContext*) override {}
+    void RecordMain(const FrameContext&, CommandContext*) override {}
 
     // True once the height map holds a generated relief.
     bool hasRelief() const { return generator && generator->generationCount > 0; }

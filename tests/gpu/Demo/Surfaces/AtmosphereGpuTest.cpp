@@ -1,6 +1,5 @@
 #include "GpuFixture.h"
 
-#include "App/Globals.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
@@ -28,7 +27,7 @@ struct Pixel {
     bool operator==(const Pixel& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
 };
 
-// A solid body that carries only an atmosphere (no surface, so no height map).
+// A solid body whose surface is never generated or drawn: its atmosphere alone.
 struct Ball : AstroObject {
     using AstroObject::AstroObject;
     uint32_t typeCode() const override { return ASTRO_PLANET_SOLID; }
@@ -54,14 +53,11 @@ class AtmosphereGpuTest : public GpuTest {
 protected:
     void SetUp() override {
         uniformStorage->beginSlot();
+        scene.services = services;
+        scene.services.scene = &scene;
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        // Without the device the camera brings no sky box (which needs a render manager); its set is made here.
-        Globals::device = nullptr;
         camera->Create();
-        Globals::device = device;
-        camera->dataSet = new DataSet(
-            device, descriptorPool, {{0, DATA_STORAGE, uniformStorage->descriptorType(), camera->view.uniformRecord}});
         scene.mainCamera = camera;
         camera->transform->position = {0.0, 0.0, -40.0};
         camera->transform->markDirty();
@@ -121,13 +117,7 @@ protected:
     }
 
     void createManager() {
-        Services services;
-        services.device = device;
-        services.descriptorPool = descriptorPool;
-        services.meshStorage = meshStorage;
-        services.uniformStorage = uniformStorage;
-        services.scene = &scene;
-        manager = new AtmosphereManager(services, colorBinding, depthBinding);
+        manager = new AtmosphereManager(scene.services, colorBinding, depthBinding);
         manager->init();
         meshStorage->registerFlush();
         runOnce([](CommandContext* c) { uploadPass(c); });
@@ -137,9 +127,11 @@ protected:
     // rectangle (colour `front`, depth 0.01) over the top half of the image, and the atmosphere of `body`.
     std::vector<Pixel> frame(AstroObject* body, Pixel front) {
         uniformStorage->beginSlot();
-        scene.update();
-        scene.updateUniforms();
-        manager->update();
+        FrameInput input;
+        FrameContext context{scene.services, input};
+        scene.update(context);
+        scene.updateUniforms(context);
+        manager->update(context);
         uint32_t index = 0;
         while (manager->entries[index].atmosphere->body != body)
             ++index;

@@ -1,6 +1,5 @@
 #include "GpuFixture.h"
 
-#include "App/Globals.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
@@ -27,13 +26,11 @@ class PlanetLimbGpuTest : public GpuTest {
 protected:
     void SetUp() override {
         uniformStorage->beginSlot();
+        scene.services = services;
+        scene.services.scene = &scene;
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        Globals::device = nullptr; // no sky box: it needs a render manager
         camera->Create();
-        Globals::device = device;
-        camera->dataSet = new DataSet(
-            device, descriptorPool, {{0, DATA_STORAGE, uniformStorage->descriptorType(), camera->view.uniformRecord}});
         scene.mainCamera = camera;
         camera->view.projectionParams.aspect = float(Width) / float(Height);
         camera->refreshProjection();
@@ -74,11 +71,11 @@ protected:
 
     void frame() {
         uniformStorage->beginSlot();
-        scene.update();
-        scene.updateUniforms();
+        scene.update(context);
+        scene.updateUniforms(context);
         runOnce([&](CommandContext* c) {
             for (SceneObject* object : scene.objects)
-                object->RecordCompute(c);
+                object->RecordCompute(context, c);
         });
     }
 
@@ -114,7 +111,7 @@ protected:
             vkCmdBeginRendering(c->commandBuffer, &rendering);
             c->renderWidth = Width;
             c->renderHeight = Height;
-            surface->RecordMain(c);
+            surface->RecordMain(context, c);
             vkCmdEndRendering(c->commandBuffer);
         });
         std::vector<uint8_t> bytes =
@@ -127,6 +124,8 @@ protected:
 
     static constexpr float Radius = 15.0f;
     Scene scene;
+    FrameInput input;
+    FrameContext context{scene.services, input};
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
     PlanetTerrestrial* planet = nullptr;

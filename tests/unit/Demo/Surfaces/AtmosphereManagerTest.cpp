@@ -4,6 +4,7 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ namespace {
 // A star, a gas planet and a solid planet without a device: the manager orders and selects, draws nothing.
 struct HeadlessAtmospheres : ::testing::Test {
     HeadlessAtmospheres() {
+        scene.services.scene = &scene;
+        scene.services.bodyVisuals = &visuals;
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
         camera->Create();
@@ -24,7 +27,7 @@ struct HeadlessAtmospheres : ::testing::Test {
         airless = add<PlanetTerrestrial>("Airless");
         // What the factory marks for bodies it gave atmosphere settings.
         gas->hasAtmosphereSettings = solid->hasAtmosphereSettings = true;
-        services.scene = &scene;
+        services = scene.services;
     }
     template <class T> T* add(const char* name) {
         auto* body = new T(name, &scene);
@@ -38,7 +41,10 @@ struct HeadlessAtmospheres : ::testing::Test {
         body->position[2] = z;
     }
 
+    BodyVisualBuilder visuals;
     Scene scene;
+    FrameInput input;
+    FrameContext frame{scene.services, input};
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
     PlanetGas* gas = nullptr;
@@ -54,16 +60,16 @@ TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
     manager.init();
     // One per Atmosphere component in scene order, none for the body given no atmosphere.
     ASSERT_EQ(manager.entries.size(), 3u);
-    EXPECT_EQ(manager.entries[0].atmosphere, star->atmosphere);
-    EXPECT_EQ(manager.entries[1].atmosphere, gas->atmosphere);
-    EXPECT_EQ(manager.entries[2].atmosphere, solid->atmosphere);
+    EXPECT_EQ(manager.entries[0].atmosphere, star->getAtmosphere());
+    EXPECT_EQ(manager.entries[1].atmosphere, gas->getAtmosphere());
+    EXPECT_EQ(manager.entries[2].atmosphere, solid->getAtmosphere());
 
     // Distances 10, 30 and 20 from an eye at (1, 2, 3).
     camera->view.position = {1.0f, 2.0f, 3.0f};
     place(star, 11.0f, 2.0f, 3.0f);
     place(gas, 1.0f, 32.0f, 3.0f);
     place(solid, 1.0f, 2.0f, -17.0f);
-    manager.update();
+    manager.update(frame);
     EXPECT_EQ(manager.entries[0].atmosphere->body, gas);
     EXPECT_EQ(manager.entries[1].atmosphere->body, solid);
     EXPECT_EQ(manager.entries[2].atmosphere->body, star);
@@ -73,7 +79,7 @@ TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
 
     // The camera moves: the next frame's order follows, and the layer block is cut at the new distances.
     camera->view.position = {1.0f, 2.0f, -17.0f}; // on the solid planet: squared 0, star 500, gas 1300
-    manager.update();
+    manager.update(frame);
     EXPECT_EQ(manager.entries[0].atmosphere->body, gas);
     EXPECT_EQ(manager.entries[1].atmosphere->body, star);
     EXPECT_EQ(manager.entries[2].atmosphere->body, solid);
@@ -89,7 +95,7 @@ TEST_F(HeadlessAtmospheres, EntriesAreOrderedFarToNearFromTheEyeEveryFrame) {
 TEST_F(HeadlessAtmospheres, AGasPlanetsDrawBindsFourSetsTheOthersThree) {
     AtmosphereManager manager(services, nullptr, nullptr);
     manager.init();
-    manager.update();
+    manager.update(frame);
     for (uint32_t i = 0; i < manager.entries.size(); ++i) {
         DataSet* sets[AtmosphereManager::MaxSets] = {};
         uint32_t count = manager.setsFor(i, sets);
