@@ -82,21 +82,7 @@ TEST(PlanetEarth, TargetEarthShowsItsLitSideWithBiomes) {
         distinct += c > int(lit.size() / 100);
     EXPECT_GE(distinct, 4) << "blue " << classes[0] << ", green " << classes[1] << ", brown " << classes[2] << ", grey "
                            << classes[3] << " of " << lit.size();
-
-    // The atmosphere, in the ring between the disc's edge (about 333 pixels out) and the top of its air (about
-    // 360): a bright blue rim along the lit limb, and orange light where sunlight grazes the limb towards the
-    // terminator. Without the atmosphere the ring shows only the sky's stars (a few dozen such pixels).
-    long ring = 0, blueRim = 0, orangeRim = 0;
-    for (int y = CenterY - 360; y < CenterY + 360; ++y)
-        for (int x = CenterX - 360; x < CenterX + 360; ++x) {
-            double d = std::hypot(x + 0.5 - CenterX, y + 0.5 - CenterY);
-            if (d < 336.0 || d > 356.0)
-                continue;
-            const unsigned char* p = &picture.rgb[(size_t(y) * picture.width + x) * 3];
-            ++ring;
-            blueRim += p[2] > p[0] + 15 && luma(p) > 60.0;
-            orangeRim += p[0] > p[2] + 15 && luma(p) > 20.0;
-        }
+}
     EXPECT_GT(blueRim, ring / 20) << "bright blue rim pixels of " << ring;
     EXPECT_GT(orangeRim, ring / 100) << "orange rim pixels of " << ring;
 }
@@ -166,4 +152,37 @@ TEST(PlanetEarth, ReliefThenWireframeAfterTThenTurnedByADrag) {
     for (const DiscPixel& p : disc)
         change += std::fabs(luma(p.rgb) - luma(&turned.rgb[(size_t(p.y) * turned.width + p.x) * 3]));
     EXPECT_GT(change / double(disc.size()), 8.0) << "mean luma change inside the disc after the drag";
+}
+
+// The atmosphere, seen with the terminator on the disc (a drag turns the camera about Earth until the night side
+// shows on the right): in the ring between the disc's edge (about 333 pixels out) and the top of its air (about
+// 360), a bright blue rim along the day limb, and warm twilight (red above blue in dim light) where sunlight grazes
+// the limb towards the terminator. Without the atmosphere the ring shows only the sky's stars.
+TEST(PlanetEarth, BlueRimOnTheDayLimbAndWarmTwilightTowardsTheTerminator) {
+    std::string dir = makeWorkDir("planet-earth-air");
+    RunResult r = runProgram(dir, "SKIP_DEMO --target Earth", R"(
+10 drag right 700 540 -900 0 8
+30 screenshot turned.png
+31 quit
+)");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    Picture picture;
+    ASSERT_TRUE(picture.load((fs::path(dir) / "turned.png").string())) << r.output;
+    ASSERT_EQ(picture.width, 1920);
+
+    long ring = 0, blueRim = 0, warmTwilight = 0;
+    for (int y = CenterY - 360; y < CenterY + 360; ++y)
+        for (int x = CenterX - 360; x < CenterX + 360; ++x) {
+            double d = std::hypot(x + 0.5 - CenterX, y + 0.5 - CenterY);
+            if (d < 330.0 || d > 356.0)
+                continue;
+            const unsigned char* p = &picture.rgb[(size_t(y) * picture.width + x) * 3];
+            double l = luma(p);
+            ++ring;
+            blueRim += p[2] > p[0] + 15 && l > 60.0;
+            warmTwilight += p[0] > p[2] && l > 6.0 && l < 40.0;
+        }
+    EXPECT_GT(blueRim, ring / 10) << "bright blue rim pixels of " << ring;
+    EXPECT_GT(warmTwilight, ring / 50) << "warm twilight pixels of " << ring;
 }
