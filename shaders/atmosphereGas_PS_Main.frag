@@ -57,16 +57,17 @@ void main() {
     float sceneT = sceneDistance(pixel, rd, behind.a);
     if (sceneT <= t0)
         return; // in front of the shell: untouched
-    float t1 = min(hit.y, sceneT);
-    if (onDeck)
-        t1 = min(t1, deck.x);
+    // A disc drawn in an earlier pass lies on the deck or just inside it (a polygon sphere): it counts as the deck,
+    // so that every pixel of the disc is shaded here alike.
+    bool deckVisible = onDeck && deck.x <= sceneT + 0.002 * s.height + 1e-4 * deck.x;
+    float t1 = deckVisible ? min(hit.y, deck.x) : min(hit.y, sceneT);
     if (t1 <= t0)
         return;
 
     vec3 radiance = star.light.color * star.light.intensity;
     vec3 background = behind.rgb;
     float distanceOut = behind.a;
-    if (onDeck && deck.x <= t1) {
+    if (deckVisible) {
         vec3 p = eye + rd * deck.x;
         vec3 n = normalize(p - s.centre);
         vec3 l = normalize(star.light.position - p);
