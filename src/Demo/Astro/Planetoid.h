@@ -44,7 +44,7 @@ class PlanetGas : public Planetoid {
 public:
     using Planetoid::Planetoid;
 
-    // AstroObject creation, then the Atmosphere component.
+    // AstroObject creation, then the Atmosphere component and the PlanetSurfaceGas, attached in that order.
     void Create() override;
 
     uint32_t typeCode() const override { return ASTRO_PLANET_GAS; }

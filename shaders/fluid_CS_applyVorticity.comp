@@ -1,0 +1,27 @@
+#version 450
+// Vorticity confinement: a force ε (N × ω) with N the unit gradient of |ω| pushes the flow around the vortex
+// centres, giving back the small eddies that the interpolation of the advection smears out.
+#include "fluid.glsl"
+
+layout(local_size_x = 64) in;
+
+void main() {
+    uint i = gl_GlobalInvocationID.x;
+    if (i >= nodeCount())
+        return;
+    ivec2 n = nodeOf(i);
+    float w = vorticity[i];
+    vec2 gradient = 0.5 * vec2(abs(vorticity[nodeIndex(n.x + 1, n.y)]) - abs(vorticity[nodeIndex(n.x - 1, n.y)]),
+                               abs(vorticity[nodeIndex(n.x, n.y + 1)]) - abs(vorticity[nodeIndex(n.x, n.y - 1)]));
+    vec2 direction = gradient / (length(gradient) + 1e-5);
+    // ε is given in cells; a node is two cells wide.
+    vec2 v = flowAt(i) + 0.5 * sim.vorticityConfinement * w * vec2(direction.y, -direction.x);
+    if (isWallRow(n.y))
+        v.y = 0.0;
+    if (any(isnan(v)) || any(isinf(v)))
+        v = vec2(0.0);
+    float speed = length(v);
+    if (speed > MaxSpeed)
+        v *= MaxSpeed / speed;
+    setFlow(i, v);
+}

@@ -1,0 +1,127 @@
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
+
+#include "Demo/Astro/AstroObject.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/GasFluid.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
+#include "Demo/Surfaces/SurfaceResources.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataSet.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Meshes/Mesh.h"
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+#include <stdexcept>
+
+namespace Demo {
+
+PipelineGraphics* PlanetSurfaceGas::pipeline = nullptr;
+Mesh* PlanetSurfaceGas::sphere = nullptr;
+
+PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, const Services& services_, uint32_t width, uint32_t height)
+    : PlanetSurface(owner_), services(services_), gridWidth(width), gridHeight(height) {}
+
+PlanetSurfaceGas::~PlanetSurfaceGas() {
+    if (services.device && dataSet)
+        unregisterResource(services.device, dataSet);
+    delete fluid;
+}
+
+TextureBinding* PlanetSurfaceGas::fluidImageBinding() const {
+    return fluid ? fluid->imageBinding : nullptr;
+}
+
+void PlanetSurfaceGas::CreateUniform() {
+    PlanetSurface::CreateUniform();
+    if (services.random) {
+        simulationBlock = makeFluidSimulationBlock(*services.random, gridWidth, gridHeight);
+        services.random = nullptr; // drawn once; the generator belongs to the application
+    }
+    GraphicsDevice* device = services.device;
+    if (!device || !services.uniformStorage || !services.descriptorPool || fluid)
+        return; // headless: the blocks are kept, nothing is recorded
+
+    // No height generator: nothing of a gas planet is displaced, so its map would cost memory and time only.
+    fluid = new GasFluid({device, services.descriptorPool, services.uniformStorage, simulationBlock});
+
+    Star* star = primaryStar;
+    ENGINE_CHECK(star && star->lightUniform, "PlanetSurfaceGas: a gas planet needs a primary star to be lit by");
+    ENGINE_CHECK(owner->uniformBinding && planet && planet->objectUniform,
+                 "PlanetSurfaceGas: the owner must be an astro object created before its surface");
+    const uint32_t ubd = services.uniformStorage->descriptorType();
+    dataSet = new DataSet(device, services.descriptorPool,
+                          {{1, DATA_STORAGE, ubd, owner->uniformBinding},
+                           {2, DATA_STORAGE, ubd, star->lightUniform},
+                           {3, DATA_STORAGE, ubd, planet->objectUniform},
+                           {4, DATA_STORAGE, ubd, sharedShadow},
+                           {5, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluid->imageBinding}});
+
+    if (!pipeline) {
+        pipeline = new PipelineGraphics(device);
+        pipeline->loadShaders("planet_gas");
+        pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+CIS_5";
+        pipeline->setVertexLayout(standardLayout, false);
+        pipeline->options.dynamicStates = standardDynamicStates();
+        pipeline->options.cullMode = VK_CULL_MODE_NONE;
+        pipeline->options.blendMode = BlendNone;
+        pipeline->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
+        new SharedHandleReset<PipelineGraphics>(device, {&pipeline});
+    }
+    if (!sphere && services.meshStorage) {
+        sphere = new Sphere(device, services.meshStorage, 0.5f);
+        new SharedHandleReset<Mesh>(device, {&sphere});
+    }
+}
+
+void PlanetSurfaceGas::Update() {
+    PlanetSurface::Update();
+    if (fluid)
+        fluid->uploadBlock();
+}
+
+void PlanetSurfaceGas::RecordCompute(CommandContext* context) {
+    PlanetSurface::RecordCompute(context);
+    if (!fluid)
+        return;
+    // The first step always runs: the image is undefined before it.
+    stepInterval = 1;
+    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
+    if (camera && planet && context->renderHeight > 0) {
+        Mat4f viewProjection = camera->view.projection * camera->view.view;
+        ScreenFootprint footprint =
+            screenFootprint(viewProjection.m, camera->view.projection.m[5], float(context->renderHeight),
+                            camera->transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
+        stepInterval = fluidStepInterval(footprint.visible, footprint.pixelRadius);
+    }
+    const bool first = !fluid->initialised;
+    if (!first && ++framesSinceStep < stepInterval)
+        return;
+    // Planets that step rarely count from different frames, so that their steps fall on different frames.
+    framesSinceStep = first && planet ? uint32_t(planet->index) * 13u % 64u : 0u;
+    fluid->recordStep(context);
+}
+
+void PlanetSurfaceGas::RecordMain(CommandContext* context) {
+    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
+    if (!dataSet || !pipeline || !sphere || !fluid || !fluid->initialised || !camera || !camera->dataSet)
+        return;
+    Mat4f viewProjection = camera->view.projection * camera->view.view;
+    ScreenFootprint footprint =
+        screenFootprint(viewProjection.m, camera->view.projection.m[5], float(context->renderHeight),
+                        camera->transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
+    if (!footprint.visible)
+        return;
+    selectShadowBlock();
+    pipeline->bind(context);
+    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
+    context->bindDataSet(camera->dataSet);
+    context->bindDataSet(dataSet);
+    pipeline->bindDataSets(context);
+    sphere->draw(context, *pipeline);
+}
+
+} // namespace Demo
