@@ -18,6 +18,7 @@
 #ifndef FLUID_GLSL
 #define FLUID_GLSL
 #extension GL_EXT_control_flow_attributes : require
+#extension GL_KHR_shader_subgroup_shuffle_relative : require
 #include "noise.glsl"
 
 struct Band {
@@ -89,6 +90,18 @@ bool isWallRow(int y) { return y == 0 || y == NH() - 1; }
 // lies within one row of either lattice (both are at least 64 wide).
 int groupCellRow() { return int((gl_WorkGroupID.x * 64u) >> uint(widthShift())); }
 int groupNodeRow() { return int((gl_WorkGroupID.x * 64u) >> uint(widthShift() - 1)); }
+
+// Neighbours along a row from the lanes of the subgroup: an invocation's east (or west) neighbour is usually the
+// next (previous) lane, whose value costs no memory access. `x` is this lane's column; a lane whose neighbour is
+// not there (the ends of the subgroup, the wrap of the row) is told to load it itself.
+bool eastInLane(int x, int width) {
+    int eastX = subgroupShuffleDown(x, 1u);
+    return gl_SubgroupInvocationID + 1u < gl_SubgroupSize && eastX == ((x + 1) & (width - 1));
+}
+bool westInLane(int x, int width) {
+    int westX = subgroupShuffleUp(x, 1u);
+    return gl_SubgroupInvocationID > 0u && westX == ((x - 1) & (width - 1));
+}
 
 // Latitude at a height of `y` cells, as a fraction of the height: +0.5 at the north pole, -0.5 at the south pole.
 float rowLatitude(float y) { return 0.5 - y / float(sim.height); }

@@ -16,8 +16,29 @@ void main() {
     uint count = colors[i].w;
     uint last = count & 1u;
 
-    // The flow at the cell centre, in cells per step, and the point the clouds come from.
-    vec2 from = p - 2.0 * sampleFlow(true, p * 0.5);
+    // The flow at the cell centre: bilinear between the four nodes around it. A cell lies a quarter node from
+    // its own node, towards the node it shares with its neighbour in x, which the lane of that neighbour loads.
+    int nodeX = c.x >> 1, row = (c.y >> 1) - 1 + (c.y & 1);
+    vec2 own0 = previousFlowAt(nodeIndex(nodeX, row)), own1 = previousFlowAt(nodeIndex(nodeX, row + 1));
+    vec2 west0 = subgroupShuffleUp(own0, 1u), west1 = subgroupShuffleUp(own1, 1u);
+    vec2 east0 = subgroupShuffleDown(own0, 1u), east1 = subgroupShuffleDown(own1, 1u);
+    bool westThere = westInLane(c.x, W()), eastThere = eastInLane(c.x, W());
+    vec2 flow;
+    if ((c.x & 1) == 0) {
+        if (!westThere) {
+            west0 = previousFlowAt(nodeIndex(nodeX - 1, row));
+            west1 = previousFlowAt(nodeIndex(nodeX - 1, row + 1));
+        }
+        flow = mix(mix(west0, own0, 0.75), mix(west1, own1, 0.75), (c.y & 1) == 0 ? 0.75 : 0.25);
+    } else {
+        if (!eastThere) {
+            east0 = previousFlowAt(nodeIndex(nodeX + 1, row));
+            east1 = previousFlowAt(nodeIndex(nodeX + 1, row + 1));
+        }
+        flow = mix(mix(own0, east0, 0.25), mix(own1, east1, 0.25), (c.y & 1) == 0 ? 0.75 : 0.25);
+    }
+    // In cells per step; the point the clouds come from.
+    vec2 from = p - 2.0 * flow;
     from.y = clamp(from.y, 0.5, float(sim.height) - 0.5);
     vec2 q = from - 0.5;
     vec2 f = floor(q);

@@ -11,7 +11,12 @@ void main() {
         return;
     ivec2 n = nodeOf(i);
     float w = vorticity[i];
-    vec2 gradient = 0.5 * vec2(abs(vorticity[nodeIndex(n.x + 1, n.y)]) - abs(vorticity[nodeIndex(n.x - 1, n.y)]),
+    float east = subgroupShuffleDown(abs(w), 1u), west = subgroupShuffleUp(abs(w), 1u);
+    if (!eastInLane(n.x, NW()))
+        east = abs(vorticity[nodeIndex(n.x + 1, n.y)]);
+    if (!westInLane(n.x, NW()))
+        west = abs(vorticity[nodeIndex(n.x - 1, n.y)]);
+    vec2 gradient = 0.5 * vec2(east - west,
                                abs(vorticity[nodeIndex(n.x, n.y + 1)]) - abs(vorticity[nodeIndex(n.x, n.y - 1)]));
     vec2 direction = gradient / (length(gradient) + 1e-5);
     // ε is given in cells; a node is two cells wide.

@@ -58,11 +58,12 @@ void main() {
         vec2 shape = stormShape(storm, stormOffset(storm, p));
         float r = length(shape);
         float core = smoothstep(0.3, 0.6, stormCore(shape));
-        // Inside: two faint arms that the storm's differential turning winds into spirals; at the edge a pale
-        // collar.
-        float arms = 1.0 + 0.18 * sin(2.0 * atan(shape.y, shape.x) + 5.0 * r);
+        // A deeper core, two faint arms that the storm's differential turning winds into spirals, and at the
+        // edge a pale collar.
+        float arms = 1.0 + 0.15 * sin(2.0 * atan(shape.y, shape.x) + 5.0 * r);
+        float depth = mix(0.75, 1.15, smoothstep(0.0, 0.8, r));
         float collar = exp(-pow((r - 0.95) / 0.16, 2.0));
-        vec3 stormColor = mix(storm.color * arms, min(storm.color * 1.5 + 0.06, vec3(1.0)), collar * 0.7);
+        vec3 stormColor = mix(storm.color * arms * depth, min(storm.color * 1.5 + 0.06, vec3(1.0)), collar * 0.7);
         float weight = max(core, collar * 0.8);
         color = mix(color, stormColor, weight);
         target += stormColor * storm.colorRelaxation * weight;

@@ -10,8 +10,12 @@ void main() {
     if (i >= nodeCount())
         return;
     ivec2 n = nodeOf(i);
-    float east = flowAt(nodeIndex(n.x + 1, n.y)).x;
-    float west = flowAt(nodeIndex(n.x - 1, n.y)).x;
+    float u = flowAt(i).x;
+    float east = subgroupShuffleDown(u, 1u), west = subgroupShuffleUp(u, 1u);
+    if (!eastInLane(n.x, NW()))
+        east = flowAt(nodeIndex(n.x + 1, n.y)).x;
+    if (!westInLane(n.x, NW()))
+        west = flowAt(nodeIndex(n.x - 1, n.y)).x;
     float south = n.y + 1 < NH() ? flowAt(nodeIndex(n.x, n.y + 1)).y : 0.0;
     float north = n.y > 0 ? flowAt(nodeIndex(n.x, n.y - 1)).y : 0.0;
     divergence[i] = 0.5 * (east - west) + 0.5 * (south - north);

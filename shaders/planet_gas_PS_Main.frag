@@ -1,7 +1,8 @@
 #version 450
 // The cloud tops of a gas planet from its fluid image: the view ray meets the true sphere (a round limb at any
-// size), Minnaert limb darkening (deeper in blue, as scattering haze reddens the limb), a terminator softened by
-// light scattered over it, and the eclipse shadows of the planets and moons between it and the star.
+// size), the clouds' relief from their brightness, Minnaert limb darkening (deeper in blue, as the upper haze
+// reddens the limb), a terminator softened by the light the haze scatters over it, and the eclipse shadows of the
+// planets and moons between the planet and the star.
 #include "scene.glsl"
 #include "gas.glsl"
 
@@ -27,17 +28,20 @@ void main() {
         discard; // the eye inside the planet sees nothing of its clouds
     vec3 hit = camera.eye + t * rd;
     vec3 n = normalize(hit - body.position);
-    vec3 albedo = gasCloudColor(clouds, transpose(mat3(object.model)) * n);
+    mat3 rotation = mat3(object.model);
+    vec3 local = normalize(transpose(rotation) * n);
+    vec3 albedo = gasCloudColor(clouds, local);
+    vec3 relief = normalize(rotation * gasCloudNormal(clouds, local, 6.0));
 
     vec3 L = normalize(star.light.position - hit);
     float mu0 = dot(n, L);
     float mu = max(dot(n, -rd), 1e-3);
-    // Minnaert: I ∝ μ0^k μ^(k−1); k above 1 darkens the limb.
-    const vec3 k = vec3(1.05, 1.12, 1.22);
-    vec3 lit = pow(vec3(max(mu0, 0.0)), k) * pow(vec3(mu), k - 1.0);
-    // Light scattered in the upper haze carries a little past the geometric terminator, reddened.
-    float twilight = smoothstep(-0.06, 0.04, mu0) * (1.0 - smoothstep(0.0, 0.12, mu0));
-    lit += twilight * vec3(0.030, 0.016, 0.008);
+    // Minnaert: I ∝ μ0^k μ^(k−1); k above 1 darkens the limb, more in blue.
+    const vec3 k = vec3(1.05, 1.1, 1.2);
+    float shaded = clamp(max(dot(relief, L), 0.0) / max(mu0, 1e-3), 0.0, 2.0);
+    vec3 lit = pow(vec3(max(mu0, 0.0)), k) * pow(vec3(mu), k - 1.0) * mix(1.0, shaded, smoothstep(0.0, 0.2, mu0));
+    // Haze lit beyond the terminator: a thin reddened fringe.
+    lit += vec3(0.020, 0.011, 0.006) * exp(-(mu0 * mu0) / 0.0016);
 
     float visibility = starVisibility(hit, eclipse.shadow.starPosition, eclipse.shadow.starRadius,
                                       eclipse.shadow.occluderCount, eclipse.shadow.occluders);
