@@ -3,8 +3,9 @@
 // the planet, y grows southward from the north pole (row 0) and ends at walls at both poles.
 //
 // Two lattices share the grid. The colour lives on every cell. The flow (velocity, pressure, divergence,
-// vorticity) lives on a lattice of half the resolution, node (X, Y) covering cells 2X..2X+1 × 2Y..2Y+1: the
-// colour keeps the fine filaments, the flow the motion that draws them, and each flow pass costs a quarter.
+// vorticity) lives on a lattice of a quarter of the resolution, node (X, Y) covering the 4 × 4 cells from
+// (4X, 4Y): the colour keeps the fine filaments, the smooth flow the motion that draws them, and each flow pass
+// costs a sixteenth.
 // Node i of the flow lattice is element i of the flow buffers; the cell passes' invocations past the node count
 // have nothing to do. Velocities are in nodes per step.
 //
@@ -77,23 +78,23 @@ int widthShift() { return findLSB(sim.width); }
 uint cellIndex(int x, int y) { return uint((clamp(y, 0, H() - 1) << widthShift()) | (x & (W() - 1))); }
 ivec2 cellOf(uint index) { return ivec2(int(index & (sim.width - 1u)), int(index >> uint(widthShift()))); }
 
-// The flow lattice.
-int NW() { return W() >> 1; }
-int NH() { return H() >> 1; }
-uint nodeCount() { return sim.cellCount >> 2u; }
-uint nodeIndex(int x, int y) { return uint((clamp(y, 0, NH() - 1) << (widthShift() - 1)) | (x & (NW() - 1))); }
-ivec2 nodeOf(uint index) { return ivec2(int(index & uint(NW() - 1)), int(index >> uint(widthShift() - 1))); }
+// The flow lattice: a node is NodeSize cells wide and high.
+const int NodeShift = 2;
+const int NodeSize = 1 << NodeShift;
+const float CellsToNodes = 1.0 / float(NodeSize);
+int NW() { return W() >> NodeShift; }
+int NH() { return H() >> NodeShift; }
+uint nodeCount() { return sim.cellCount >> uint(2 * NodeShift); }
+int nodeShift() { return widthShift() - NodeShift; }
+uint nodeIndex(int x, int y) { return uint((clamp(y, 0, NH() - 1) << nodeShift()) | (x & (NW() - 1))); }
+ivec2 nodeOf(uint index) { return ivec2(int(index & uint(NW() - 1)), int(index >> uint(nodeShift()))); }
+vec2 nodeCentre(ivec2 node) { return (vec2(node) + 0.5) * float(NodeSize); } // in cells
 bool isWallRow(int y) { return y == 0 || y == NH() - 1; }
 
-// The row of the cell or node of this invocation, taken from the work group alone: a value the compiler knows to
-// be the same for the whole group, so that branches on it skip work instead of masking it. A work group of 64
-// lies within one row of either lattice (both are at least 64 wide).
-int groupCellRow() { return int((gl_WorkGroupID.x * 64u) >> uint(widthShift())); }
-int groupNodeRow() { return int((gl_WorkGroupID.x * 64u) >> uint(widthShift() - 1)); }
-
 // Neighbours along a row from the lanes of the subgroup: an invocation's east (or west) neighbour is usually the
-// next (previous) lane, whose value costs no memory access. `x` is this lane's column; a lane whose neighbour is
-// not there (the ends of the subgroup, the wrap of the row) is told to load it itself.
+// next (previous) lane, whose value costs no memory access. `x` is this lane's column (a work group of 64 lies
+// within one row of either lattice); a lane whose neighbour is not there (the ends of the subgroup, the wrap of
+// the row) is told to load it itself. Call from uniform control flow.
 bool eastInLane(int x, int width) {
     int eastX = subgroupShuffleDown(x, 1u);
     return gl_SubgroupInvocationID + 1u < gl_SubgroupSize && eastX == ((x + 1) & (width - 1));

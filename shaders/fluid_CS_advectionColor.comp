@@ -16,29 +16,46 @@ void main() {
     uint count = colors[i].w;
     uint last = count & 1u;
 
-    // The flow at the cell centre: bilinear between the four nodes around it. A cell lies a quarter node from
-    // its own node, towards the node it shares with its neighbour in x, which the lane of that neighbour loads.
-    int nodeX = c.x >> 1, row = (c.y >> 1) - 1 + (c.y & 1);
-    vec2 own0 = previousFlowAt(nodeIndex(nodeX, row)), own1 = previousFlowAt(nodeIndex(nodeX, row + 1));
-    vec2 west0 = subgroupShuffleUp(own0, 1u), west1 = subgroupShuffleUp(own1, 1u);
-    vec2 east0 = subgroupShuffleDown(own0, 1u), east1 = subgroupShuffleDown(own1, 1u);
-    bool westThere = westInLane(c.x, W()), eastThere = eastInLane(c.x, W());
-    vec2 flow;
-    if ((c.x & 1) == 0) {
-        if (!westThere) {
-            west0 = previousFlowAt(nodeIndex(nodeX - 1, row));
-            west1 = previousFlowAt(nodeIndex(nodeX - 1, row + 1));
-        }
-        flow = mix(mix(west0, own0, 0.75), mix(west1, own1, 0.75), (c.y & 1) == 0 ? 0.75 : 0.25);
+    // The flow at the cell centre: bilinear between the four nodes around it. The lane loads its own node in the
+    // two rows; the node beside it, west or east, is the own node of a lane one or two cells away.
+    ivec2 node = c >> NodeShift;
+    vec2 offset = (vec2(c & (NodeSize - 1)) + 0.5) * CellsToNodes - 0.5; // from the own node's centre, nodes
+    int row = node.y - (offset.y < 0.0 ? 1 : 0);
+    float ty = offset.y < 0.0 ? 1.0 + offset.y : offset.y;
+    vec2 own0 = previousFlowAt(nodeIndex(node.x, row)), own1 = previousFlowAt(nodeIndex(node.x, row + 1));
+    int sideDelta = offset.x < 0.0 ? (c.x & (NodeSize - 1)) + 1 : NodeSize - (c.x & (NodeSize - 1));
+    int up1 = subgroupShuffleUp(c.x, 1u), up2 = subgroupShuffleUp(c.x, 2u);
+    int down1 = subgroupShuffleDown(c.x, 1u), down2 = subgroupShuffleDown(c.x, 2u);
+    vec2 up1a = subgroupShuffleUp(own0, 1u), up1b = subgroupShuffleUp(own1, 1u);
+    vec2 up2a = subgroupShuffleUp(own0, 2u), up2b = subgroupShuffleUp(own1, 2u);
+    vec2 down1a = subgroupShuffleDown(own0, 1u), down1b = subgroupShuffleDown(own1, 1u);
+    vec2 down2a = subgroupShuffleDown(own0, 2u), down2b = subgroupShuffleDown(own1, 2u);
+    vec2 side0, side1;
+    int sideX, expectX;
+    uint lane = gl_SubgroupInvocationID;
+    bool inRange;
+    if (offset.x < 0.0) {
+        side0 = sideDelta == 1 ? up1a : up2a;
+        side1 = sideDelta == 1 ? up1b : up2b;
+        sideX = sideDelta == 1 ? up1 : up2;
+        expectX = (c.x - sideDelta) & (W() - 1);
+        inRange = lane >= uint(sideDelta);
     } else {
-        if (!eastThere) {
-            east0 = previousFlowAt(nodeIndex(nodeX + 1, row));
-            east1 = previousFlowAt(nodeIndex(nodeX + 1, row + 1));
-        }
-        flow = mix(mix(own0, east0, 0.25), mix(own1, east1, 0.25), (c.y & 1) == 0 ? 0.75 : 0.25);
+        side0 = sideDelta == 1 ? down1a : down2a;
+        side1 = sideDelta == 1 ? down1b : down2b;
+        sideX = sideDelta == 1 ? down1 : down2;
+        expectX = (c.x + sideDelta) & (W() - 1);
+        inRange = lane + uint(sideDelta) < gl_SubgroupSize;
     }
+    int sideNode = node.x + (offset.x < 0.0 ? -1 : 1);
+    if (!inRange || sideX != expectX) {
+        side0 = previousFlowAt(nodeIndex(sideNode, row));
+        side1 = previousFlowAt(nodeIndex(sideNode, row + 1));
+    }
+    float tx = offset.x < 0.0 ? -offset.x : offset.x; // towards the side node
+    vec2 flow = mix(mix(own0, side0, tx), mix(own1, side1, tx), ty);
     // In cells per step; the point the clouds come from.
-    vec2 from = p - 2.0 * flow;
+    vec2 from = p - float(NodeSize) * flow;
     from.y = clamp(from.y, 0.5, float(sim.height) - 0.5);
     vec2 q = from - 0.5;
     vec2 f = floor(q);

@@ -19,8 +19,8 @@ void main() {
     vec2 gradient = 0.5 * vec2(east - west,
                                abs(vorticity[nodeIndex(n.x, n.y + 1)]) - abs(vorticity[nodeIndex(n.x, n.y - 1)]));
     vec2 direction = gradient / (length(gradient) + 1e-5);
-    // ε is given in cells; a node is two cells wide.
-    vec2 v = flowAt(i) + 0.5 * sim.vorticityConfinement * w * vec2(direction.y, -direction.x);
+    // ε is given in cells.
+    vec2 v = flowAt(i) + CellsToNodes * sim.vorticityConfinement * w * vec2(direction.y, -direction.x);
     if (isWallRow(n.y))
         v.y = 0.0;
     if (any(isnan(v)) || any(isinf(v)))

@@ -76,7 +76,7 @@ void main() {
     if (i >= nodeCount())
         return;
     ivec2 node = nodeOf(i);
-    vec2 centre = vec2(node) * 2.0 + 1.0; // in cells
+    vec2 centre = nodeCentre(node);
     s = spherePoint(centre, lon, phi);
     Forcing forcing;
     forcing.jet = bandsAt(rowLatitude(centre.y)).w;
@@ -86,16 +86,16 @@ void main() {
         Storm storm = sim.storms[k];
         vec2 dx = stormOffset(storm, centre);
         forcing.held = max(forcing.held, stormHeld(stormShape(storm, dx)));
-        forcing.vortex += stormWindAt(storm, dx) * 0.5; // cells to nodes
+        forcing.vortex += stormWindAt(storm, dx) * CellsToNodes;
     }
     uint forcingWord = packForcing(forcing);
 
-    vec2 wind = vec2(forcing.jet * JetSpeed * 0.5, 0.0) + unpackForcing(forcingWord).vortex;
+    vec2 wind = vec2(forcing.jet * JetSpeed * CellsToNodes, 0.0) + unpackForcing(forcingWord).vortex;
     // Disturbance: the grid curl (∂ψ/∂y, −∂ψ/∂x) of a noise stream function ψ = n(12 s), cells² per step.
     vec3 dsdx = vec3(-sin(lon), 0.0, cos(lon)) * cos(phi) * (2.0 * PI / float(sim.width));
     vec3 dsdy = vec3(-sin(phi) * cos(lon), cos(phi), -sin(phi) * sin(lon)) * (-PI / float(sim.height));
     vec3 gradient = simplexNoiseGrad(s * 12.0 + seed + 17.0).xyz * 12.0;
-    wind += 0.5 * vec2(dot(gradient, dsdy), -dot(gradient, dsdx));
+    wind += CellsToNodes * vec2(dot(gradient, dsdy), -dot(gradient, dsdx));
     if (isWallRow(node.y))
         wind.y = 0.0;
     velocity[i] = uvec2(packHalf2x16(wind), forcingWord);

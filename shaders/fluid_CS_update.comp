@@ -13,7 +13,7 @@ void main() {
     uvec2 element = velocity[i];
     vec2 v = unpackHalf2x16(element.x);
     Forcing forcing = unpackForcing(element.y);
-    float jet = forcing.jet * JetSpeed * 0.5;
+    float jet = forcing.jet * JetSpeed * CellsToNodes;
     v.x += sim.jetRelaxation * (1.0 - forcing.held) * (jet - v.x);
     v += StormForcing * forcing.held * (forcing.vortex - v);
 

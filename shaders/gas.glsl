@@ -37,8 +37,10 @@ vec3 gasCloudNormal(sampler2D fluidImage, vec3 localDirection, float strength) {
         return n;
     eastDir /= eastLength;
     vec3 northDir = cross(eastDir, n);
-    // atan2 longitude grows towards +z from +x: u grows eastward; v grows southward.
+    // atan2 longitude grows towards +z from +x: u grows eastward; v grows southward. Steep borders between a
+    // bright and a dark band tilt the normal no further than about 20 degrees.
     vec2 slope = strength * vec2(east - west, north - south);
+    slope *= min(1.0, 0.35 / max(length(slope), 1e-6));
     return normalize(n - slope.x * eastDir - slope.y * northDir);
 }
 

@@ -31,7 +31,7 @@ void main() {
     mat3 rotation = mat3(object.model);
     vec3 local = normalize(transpose(rotation) * n);
     vec3 albedo = gasCloudColor(clouds, local);
-    vec3 relief = normalize(rotation * gasCloudNormal(clouds, local, 6.0));
+    vec3 relief = normalize(rotation * gasCloudNormal(clouds, local, 3.0));
 
     vec3 L = normalize(star.light.position - hit);
     float mu0 = dot(n, L);

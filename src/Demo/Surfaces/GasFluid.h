@@ -60,9 +60,9 @@ public:
     StructuredBuffer* buffer(FluidBuffer role) const;
     uint32_t width() const { return block.width; }
     uint32_t height() const { return block.height; }
-    // The flow lattice: half the grid's resolution.
-    uint32_t nodeWidth() const { return block.width / 2; }
-    uint32_t nodeHeight() const { return block.height / 2; }
+    // The flow lattice: a quarter of the grid's resolution.
+    uint32_t nodeWidth() const { return block.width / FluidNodeSize; }
+    uint32_t nodeHeight() const { return block.height / FluidNodeSize; }
 
     FluidSimulationBlock block;
     // The clouds, one RGBA8 texel per cell, equirectangular in the planet's own frame: u = longitude / 2π + 0.5

@@ -7,7 +7,7 @@ namespace Demo {
 
 bool isValidFluidGrid(uint32_t width, uint32_t height) {
     const bool powerOfTwo = (width & (width - 1)) == 0;
-    return powerOfTwo && width >= 128 && width <= 16384 && height >= 4 && height % 2 == 0 && height <= 16384;
+    return powerOfTwo && width >= 256 && width <= 16384 && height >= 8 && height % 4 == 0 && height <= 16384;
 }
 
 float uniformFloat(RandomSource& random, float a, float b) {

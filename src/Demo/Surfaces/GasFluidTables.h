@@ -74,8 +74,8 @@ constexpr uint32_t FluidGridWidth = 2048;
 constexpr uint32_t FluidGridHeight = 1024;
 
 // A grid the passes can run on: the shaders wrap longitudes with bit masks and let the lanes of a work group
-// share a row, so the width is a power of two of at least 128; the flow lives on a lattice of half the
-// resolution, so the height is even (and at least 4, for a row between the polar walls).
+// share a row of either lattice, so the width is a power of two of at least 256; the flow lives on a lattice of
+// a quarter of the resolution, so the height is a multiple of 4 (and at least 8, for two rows of nodes).
 bool isValidFluidGrid(uint32_t width, uint32_t height);
 
 // Uniform float in [a, b) from one 32-bit output: (x >> 8) · 2⁻²⁴ · (b − a) + a.
@@ -91,7 +91,8 @@ FluidSimulationBlock makeFluidSimulationBlock(RandomSource& random, uint32_t wid
                                               uint32_t height = FluidGridHeight);
 
 // Buffers of the simulation; the velocity roles exchange every step.
-// The flow (all buffers but the colour) lives on a lattice of half the grid's resolution, one element per node.
+// The flow (all buffers but the colour) lives on a lattice of a quarter of the grid's resolution in each
+// direction, one element per node.
 enum class FluidBuffer : uint8_t {
     Color,         // 16 bytes per cell
     Vorticity,     // 4 per node
@@ -100,9 +101,11 @@ enum class FluidBuffer : uint8_t {
     Velocity,      // 8 per node, bound at binding 6 (the current velocity)
     OtherVelocity, // 8 per node, bound at binding 7 (the previous one, read by advection)
 };
-// Nodes of the flow lattice of a grid: half the width times half the height.
+// Cells along each side of a node of the flow lattice.
+constexpr uint32_t FluidNodeSize = 4;
+// Nodes of the flow lattice of a grid.
 constexpr uint32_t fluidNodeCount(uint32_t width, uint32_t height) {
-    return (width / 2) * (height / 2);
+    return (width / FluidNodeSize) * (height / FluidNodeSize);
 }
 
 enum class FluidPass : uint8_t {

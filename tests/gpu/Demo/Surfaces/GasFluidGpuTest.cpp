@@ -64,10 +64,10 @@ protected:
         return v;
     }
 
-    // Root mean square of the central-difference divergence on the flow lattice (half the grid's resolution, no
-    // flow through the poles), the divergence the projection removes.
+    // Root mean square of the central-difference divergence on the flow lattice (no flow through the poles), the
+    // divergence the projection removes.
     static double rmsDivergence(const std::vector<float>& v) {
-        const int nw = int(Width / 2), nh = int(Height / 2);
+        const int nw = int(Width / FluidNodeSize), nh = int(Height / FluidNodeSize);
         auto u = [&](int x, int y) { return double(v[2 * (y * nw + (x + nw) % nw)]); };
         auto w = [&](int x, int y) { return y < 0 || y >= nh ? 0.0 : double(v[2 * (y * nw + (x + nw) % nw) + 1]); };
         double sum = 0.0;

@@ -324,9 +324,9 @@ TEST(GasFluidStep, PlanetsOutOfSightStepLessOften) {
 
 TEST(GasFluidStep, OnlyGridsThePassesCanCoverAreValid) {
     EXPECT_TRUE(isValidFluidGrid(2048, 1024));
-    EXPECT_TRUE(isValidFluidGrid(128, 4));
-    EXPECT_FALSE(isValidFluidGrid(64, 32));    // a pressure group spans two rows
+    EXPECT_TRUE(isValidFluidGrid(256, 8));
+    EXPECT_FALSE(isValidFluidGrid(128, 64));   // a work group of nodes would span two rows
     EXPECT_FALSE(isValidFluidGrid(1536, 768)); // not a power of two
-    EXPECT_FALSE(isValidFluidGrid(2048, 1023));
+    EXPECT_FALSE(isValidFluidGrid(2048, 1022));
     EXPECT_FALSE(isValidFluidGrid(0, 0));
 }
