@@ -15,7 +15,12 @@
 // of a storm's core the cell lies in; w counts the steps. Colours are square roots of linear reflectance.
 //
 // A flow node's 8-byte element holds its velocity as two half floats in the first word, and in the second the
-// forcing that never changes: the band's jet and a storm's vortex with the weight it is held with.
+// forcing that never changes: the band's jet and a storm's vortex with the weight it is held with. The top bit of
+// node 0's second word tells whether the colour moves in this step (below).
+//
+// The colour moves every other step, by the flow of two steps: on a CPU driver its advection is half the cost of
+// a step. Whether it moves is read by all invocations from one place, so that those that do not skip the pass
+// at once. The flow moves every step.
 #ifndef FLUID_GLSL
 #define FLUID_GLSL
 #extension GL_EXT_control_flow_attributes : require
@@ -90,19 +95,6 @@ uint nodeIndex(int x, int y) { return uint((clamp(y, 0, NH() - 1) << nodeShift()
 ivec2 nodeOf(uint index) { return ivec2(int(index & uint(NW() - 1)), int(index >> uint(nodeShift()))); }
 vec2 nodeCentre(ivec2 node) { return (vec2(node) + 0.5) * float(NodeSize); } // in cells
 bool isWallRow(int y) { return y == 0 || y == NH() - 1; }
-
-// Neighbours along a row from the lanes of the subgroup: an invocation's east (or west) neighbour is usually the
-// next (previous) lane, whose value costs no memory access. `x` is this lane's column (a work group of 64 lies
-// within one row of either lattice); a lane whose neighbour is not there (the ends of the subgroup, the wrap of
-// the row) is told to load it itself. Call from uniform control flow.
-bool eastInLane(int x, int width) {
-    int eastX = subgroupShuffleDown(x, 1u);
-    return gl_SubgroupInvocationID + 1u < gl_SubgroupSize && eastX == ((x + 1) & (width - 1));
-}
-bool westInLane(int x, int width) {
-    int westX = subgroupShuffleUp(x, 1u);
-    return gl_SubgroupInvocationID > 0u && westX == ((x - 1) & (width - 1));
-}
 
 // Latitude at a height of `y` cells, as a fraction of the height: +0.5 at the north pole, -0.5 at the south pole.
 float rowLatitude(float y) { return 0.5 - y / float(sim.height); }
@@ -205,6 +197,9 @@ vec3 unpackColor(uint c) {
     vec3 e = unpackEncoded(c);
     return e * e;
 }
+const uint ColorMoves = 0x80000000u; // in node 0's forcing word
+const float ColorSteps = 2.0;        // steps of flow the colour moves by when it moves
+
 uint packTarget(vec3 linearColor, float storm) {
     uvec3 q = uvec3(clamp(sqrt(max(linearColor, vec3(0.0))) * 511.0 + 0.5, 0.0, 511.0));
     uint s = uint(clamp(storm * 31.0 + 0.5, 0.0, 31.0));
@@ -216,7 +211,7 @@ vec3 targetColor(uint z) {
 }
 float targetStorm(uint z) { return float(z >> 27u) * (1.0 / 31.0); }
 
-// The forcing word of a node: the jet in 8 bits, the vortex in 10 bits per component, its weight in 4 bits.
+// The forcing word of a node: the jet in 8 bits, the vortex in 10 bits per component, its weight in 3 bits.
 struct Forcing {
     float jet;   // in units of JetSpeed, -1..1
     vec2 vortex; // nodes per step, -2..2
@@ -225,14 +220,14 @@ struct Forcing {
 uint packForcing(Forcing f) {
     uint j = uint(clamp((f.jet * 0.5 + 0.5) * 255.0 + 0.5, 0.0, 255.0));
     uvec2 v = uvec2(clamp((f.vortex * 0.25 + 0.5) * 1023.0 + 0.5, 0.0, 1023.0));
-    uint h = uint(clamp(f.held * 15.0 + 0.5, 0.0, 15.0));
+    uint h = uint(clamp(f.held * 7.0 + 0.5, 0.0, 7.0));
     return j | (v.x << 8u) | (v.y << 18u) | (h << 28u);
 }
 Forcing unpackForcing(uint word) {
     Forcing f;
     f.jet = (float(word & 255u) / 255.0 - 0.5) * 2.0;
     f.vortex = (vec2(uvec2(word >> 8u, word >> 18u) & 1023u) / 1023.0 - 0.5) * 4.0;
-    f.held = float(word >> 28u) / 15.0;
+    f.held = float((word >> 28u) & 7u) / 7.0;
     return f;
 }
 

@@ -9,7 +9,8 @@ layout(local_size_x = 64) in;
 
 void main() {
     uint i = gl_GlobalInvocationID.x;
-    if (i >= sim.cellCount)
+    // Binding 7 holds this step's flow, whose node 0 says whether the colour moves now.
+    if (i >= sim.cellCount || (previousVelocity[0].y & ColorMoves) == 0u)
         return;
     ivec2 c = cellOf(i);
     vec2 p = vec2(c) + 0.5;
@@ -55,7 +56,7 @@ void main() {
     float tx = offset.x < 0.0 ? -offset.x : offset.x; // towards the side node
     vec2 flow = mix(mix(own0, side0, tx), mix(own1, side1, tx), ty);
     // In cells per step; the point the clouds come from.
-    vec2 from = p - float(NodeSize) * flow;
+    vec2 from = p - ColorSteps * float(NodeSize) * flow;
     from.y = clamp(from.y, 0.5, float(sim.height) - 0.5);
     vec2 q = from - 0.5;
     vec2 f = floor(q);
@@ -74,7 +75,7 @@ void main() {
     // Back towards the band's colour, and in a storm's core towards the storm's, at their rates.
     uint target = colors[i].z;
     float storm = targetStorm(target);
-    float rate = sim.bands[0].colorRelaxation + sim.storms[0].colorRelaxation * storm;
+    float rate = ColorSteps * (sim.bands[0].colorRelaxation + sim.storms[0].colorRelaxation * storm);
     vec3 back = targetColor(target);
     color += rate * (back - color);
     if (any(isnan(color)) || any(isinf(color)))

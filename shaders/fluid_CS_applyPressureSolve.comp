@@ -10,11 +10,8 @@ void main() {
         return;
     ivec2 n = nodeOf(i);
     float here = pressure[i];
-    float east = subgroupShuffleDown(here, 1u), west = subgroupShuffleUp(here, 1u);
-    if (!eastInLane(n.x, NW()))
-        east = pressure[nodeIndex(n.x + 1, n.y)];
-    if (!westInLane(n.x, NW()))
-        west = pressure[nodeIndex(n.x - 1, n.y)];
+    float east = pressure[nodeIndex(n.x + 1, n.y)];
+    float west = pressure[nodeIndex(n.x - 1, n.y)];
     float south = n.y + 1 < NH() ? pressure[nodeIndex(n.x, n.y + 1)] : here;
     float north = n.y > 0 ? pressure[nodeIndex(n.x, n.y - 1)] : here;
     vec2 v = flowAt(i) - 0.5 * vec2(east - west, south - north);

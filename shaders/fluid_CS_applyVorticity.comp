@@ -11,11 +11,8 @@ void main() {
         return;
     ivec2 n = nodeOf(i);
     float w = vorticity[i];
-    float east = subgroupShuffleDown(abs(w), 1u), west = subgroupShuffleUp(abs(w), 1u);
-    if (!eastInLane(n.x, NW()))
-        east = abs(vorticity[nodeIndex(n.x + 1, n.y)]);
-    if (!westInLane(n.x, NW()))
-        west = abs(vorticity[nodeIndex(n.x - 1, n.y)]);
+    float east = abs(vorticity[nodeIndex(n.x + 1, n.y)]);
+    float west = abs(vorticity[nodeIndex(n.x - 1, n.y)]);
     vec2 gradient = 0.5 * vec2(east - west,
                                abs(vorticity[nodeIndex(n.x, n.y + 1)]) - abs(vorticity[nodeIndex(n.x, n.y - 1)]));
     vec2 direction = gradient / (length(gradient) + 1e-5);

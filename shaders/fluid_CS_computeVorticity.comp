@@ -9,12 +9,8 @@ void main() {
     if (i >= nodeCount())
         return;
     ivec2 n = nodeOf(i);
-    float v = flowAt(i).y;
-    float east = subgroupShuffleDown(v, 1u), west = subgroupShuffleUp(v, 1u);
-    if (!eastInLane(n.x, NW()))
-        east = flowAt(nodeIndex(n.x + 1, n.y)).y;
-    if (!westInLane(n.x, NW()))
-        west = flowAt(nodeIndex(n.x - 1, n.y)).y;
+    float east = flowAt(nodeIndex(n.x + 1, n.y)).y;
+    float west = flowAt(nodeIndex(n.x - 1, n.y)).y;
     float dudy = 0.5 * (flowAt(nodeIndex(n.x, n.y + 1)).x - flowAt(nodeIndex(n.x, n.y - 1)).x);
     vorticity[i] = 0.5 * (east - west) - dudy;
 }

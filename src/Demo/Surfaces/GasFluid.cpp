@@ -29,9 +29,9 @@ constexpr VkAccessFlags accessMask(uint8_t access) {
 
 GasFluid::GasFluid(const GasFluidCreateInfo& info) : block(info.block), device(info.device) {
     if (!isValidFluidGrid(block.width, block.height))
-        throw std::runtime_error("GasFluid: a grid of " + std::to_string(block.width) + " x " +
-                                 std::to_string(block.height) +
-                                 " cells cannot be simulated (width a power of two from 256, height a multiple of 4 from 8)");
+        throw std::runtime_error(
+            "GasFluid: a grid of " + std::to_string(block.width) + " x " + std::to_string(block.height) +
+            " cells cannot be simulated (width a power of two from 256, height a multiple of 4 from 8)");
     if (!device || !info.descriptorPool || !info.uniformStorage)
         throw std::runtime_error("GasFluid: needs a device, a descriptor pool and a uniform storage");
     block.cellCount = block.width * block.height;

@@ -251,8 +251,8 @@ std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint
 
 uint32_t fluidStepInterval(bool visible, double pixelRadius) {
     if (!visible)
-        return 64;
-    return pixelRadius >= 3.0 ? 1 : 16;
+        return 256;
+    return pixelRadius >= 3.0 ? 1 : 64;
 }
 
 } // namespace Demo

@@ -152,7 +152,7 @@ FluidCommand fluidDispatch(FluidPass pass, uint32_t width, uint32_t height, uint
 std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint32_t height);
 
 // How often a gas planet's clouds step, in frames: every frame while its disc is at least a few pixels across
-// on screen, every 16th frame while it is smaller, every 64th while it is outside the view. The clouds of
+// on screen, every 64th frame while it is smaller, every 256th while it is outside the view. The clouds of
 // planets nobody can see would otherwise cost a whole step each frame.
 uint32_t fluidStepInterval(bool visible, double pixelRadius);
 

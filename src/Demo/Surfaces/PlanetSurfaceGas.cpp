@@ -83,37 +83,46 @@ void PlanetSurfaceGas::Update() {
         fluid->uploadBlock();
 }
 
+DemoCamera* PlanetSurfaceGas::mainCamera() const {
+    return owner && owner->scene ? owner->scene->mainCamera : nullptr;
+}
+
 void PlanetSurfaceGas::RecordCompute(CommandContext* context) {
     PlanetSurface::RecordCompute(context);
-    if (!fluid)
-        return;
-    // The first step always runs: the image is undefined before it.
-    stepInterval = 1;
-    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
-    if (camera && planet && context->renderHeight > 0) {
-        Mat4f viewProjection = camera->view.projection * camera->view.view;
-        ScreenFootprint footprint =
-            screenFootprint(viewProjection.m, camera->view.projection.m[5], float(context->renderHeight),
-                            camera->transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
-        stepInterval = fluidStepInterval(footprint.visible, footprint.pixelRadius);
-    }
-    const bool first = !fluid->initialised;
-    if (!first && ++framesSinceStep < stepInterval)
-        return;
-    // Planets that step rarely count from different frames, so that their steps fall on different frames.
-    framesSinceStep = first && planet ? uint32_t(planet->index) * 13u % 64u : 0u;
-    fluid->recordStep(context);
+    stepFluid(context, mainCamera());
 }
 
 void PlanetSurfaceGas::RecordMain(CommandContext* context) {
-    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
-    if (!dataSet || !pipeline || !sphere || !fluid || !fluid->initialised || !camera || !camera->dataSet)
+    drawDisc(context, mainCamera());
+}
+
+ScreenFootprint PlanetSurfaceGas::footprint(const DemoCamera& camera, float viewportHeight) const {
+    Mat4f viewProjection = camera.view.projection * camera.view.view;
+    return screenFootprint(viewProjection.m, camera.view.projection.m[5], viewportHeight,
+                           camera.transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
+}
+
+void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* camera) {
+    if (!fluid)
         return;
-    Mat4f viewProjection = camera->view.projection * camera->view.view;
-    ScreenFootprint footprint =
-        screenFootprint(viewProjection.m, camera->view.projection.m[5], float(context->renderHeight),
-                        camera->transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
-    if (!footprint.visible)
+    // The first step always runs: the image is undefined before it. The viewport is the last frame's.
+    stepInterval = 1;
+    if (camera && planet && context->renderHeight > 0) {
+        ScreenFootprint seen = footprint(*camera, float(context->renderHeight));
+        stepInterval = fluidStepInterval(seen.visible, seen.pixelRadius);
+    }
+    // Planets that step rarely do so at different frames (their phase follows their place in the system).
+    const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
+    ++frames;
+    if (fluid->initialised && (frames + phase) % stepInterval != 0)
+        return;
+    fluid->recordStep(context);
+}
+
+void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camera) {
+    if (!dataSet || !pipeline || !sphere || !fluid || !fluid->initialised || !camera || !camera->dataSet || !planet)
+        return;
+    if (!footprint(*camera, float(context->renderHeight)).visible)
         return;
     selectShadowBlock();
     pipeline->bind(context);

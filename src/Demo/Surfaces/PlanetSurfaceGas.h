@@ -5,6 +5,7 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Surfaces/GasFluidTables.h"
 #include "Demo/Surfaces/PlanetSurface.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 
 #include <cstdint>
 
@@ -15,6 +16,7 @@ struct TextureBinding;
 
 namespace Demo {
 
+class DemoCamera;
 class GasFluid;
 
 class PlanetSurfaceGas : public PlanetSurface {
@@ -31,10 +33,16 @@ public:
     void CreateUniform() override;
     // As PlanetSurface, then the simulation block into this frame's uniform slot.
     void Update() override;
-    // One fluid step when this frame is one of the planet's steps.
+    // The fluid step of this frame, if it is one of the planet's steps (stepFluid).
     void RecordCompute(CommandContext* context) override;
-    // The disc, once the fluid has stepped.
+    // The disc (drawDisc).
     void RecordMain(CommandContext* context) override;
+
+    // Records a fluid step when this frame is one of the planet's steps: every frame while the planet is in the
+    // view of `camera` and a few pixels across, rarely otherwise (fluidStepInterval); always the first.
+    void stepFluid(CommandContext* context, const DemoCamera* camera);
+    // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
+    void drawDisc(CommandContext* context, const DemoCamera* camera);
 
     // What the gas planet's atmosphere draw binds to shade the disc (the fluid image and its sampler); null
     // without a device.
@@ -43,7 +51,7 @@ public:
     FluidSimulationBlock simulationBlock;
     GasFluid* fluid = nullptr; // owned
     DataSet* dataSet = nullptr;
-    uint32_t framesSinceStep = 0;
+    uint32_t frames = 0; // RecordCompute calls so far
     // Frames between steps chosen in the last RecordCompute (1 while the planet is in view and large enough).
     uint32_t stepInterval = 1;
 
@@ -52,6 +60,9 @@ public:
     static Mesh* sphere;
 
 private:
+    DemoCamera* mainCamera() const;
+    ScreenFootprint footprint(const DemoCamera& camera, float viewportHeight) const;
+
     Services services;
     uint32_t gridWidth, gridHeight;
 };

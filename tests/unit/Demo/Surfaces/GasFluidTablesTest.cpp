@@ -187,8 +187,8 @@ PassAccess accessOf(FluidPass pass) {
     switch (pass) {
     case FluidPass::Init:
         return {{}, {B::Color, B::Velocity, B::OtherVelocity, B::Pressure}};
-    case FluidPass::Update:
-        return {{B::Velocity, B::Color}, {B::Velocity}}; // the jet kept in the colour cell
+    case FluidPass::Update: // the forcing is kept with the velocity; whether colour moves alternates between both
+        return {{B::Velocity, B::OtherVelocity}, {B::Velocity}};
     case FluidPass::PressureSolvePrepare:
         return {{B::Velocity}, {B::SolveInput}};
     case FluidPass::PressureSolveRB:
