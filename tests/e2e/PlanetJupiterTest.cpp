@@ -36,7 +36,7 @@ const unsigned char* at(const Picture& p, int x, int y) {
 }
 
 Picture shotAfter(int frames) {
-    std::string dir = makeWorkDir("planet-jupiter-" + std::to_string(frames));
+    std::string dir = makeWorkDir("gas-jupiter-" + std::to_string(frames));
     RunResult r = runUnderXvfb(dir,
                                "\"$KESTRUNE\" SKIP_DEMO --target Jupiter --frames " + std::to_string(frames) +
                                    " --screenshot jupiter.png",
