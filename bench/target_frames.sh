@@ -3,7 +3,8 @@
 # planets' height maps are generated: the mean wall time and the mean CPU time (the program's own, all its
 # threads and the driver's) of frames 171-230. CPU time tells more on a shared machine, where wall time follows
 # the other users' load. Each figure is the median of RUNS runs (default 3).
-# Usage: bench/target_frames.sh TARGET [run directory] (default build/run); compare e.g. Jupiter with Mars.
+# Usage: flock -o /tmp/kestrune-e2e.lock bench/target_frames.sh TARGET [run directory] (default build/run);
+# compare e.g. Jupiter with Mars. (-o keeps Xvfb from inheriting the lock.)
 set -u
 TARGET=${1:?usage: $0 TARGET [run directory]}
 RUN_DIR=$(realpath "${2:-build/run}")
