@@ -63,6 +63,7 @@ public:
     std::vector<std::pair<int32_t, int32_t>> desktopResolutions; // per monitor, kept while fullscreen
     VulkanInstance* instance = nullptr;
     SwapChain* swapChain = nullptr;
+    double scrollValue = 0.0; // vertical offset of this frame's last scroll event
 
     void captureDesktopResolutions();
 };

@@ -1,6 +1,6 @@
 #include "Demo/Surfaces/GasFluid.h"
 
-#include "Demo/Surfaces/SurfaceResources.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Buffers/StructuredBuffer.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataBinding.h"

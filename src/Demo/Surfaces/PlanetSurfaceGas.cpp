@@ -4,9 +4,9 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Demo/Surfaces/GasFluid.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
-#include "Demo/Surfaces/SurfaceResources.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -22,12 +22,13 @@ namespace Demo {
 PipelineGraphics* PlanetSurfaceGas::pipeline = nullptr;
 Mesh* PlanetSurfaceGas::sphere = nullptr;
 
-PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, const Services& services_, uint32_t width, uint32_t height)
-    : PlanetSurface(owner_), services(services_), gridWidth(width), gridHeight(height) {}
+PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, uint32_t width, uint32_t height)
+    : PlanetSurface(owner_), gridWidth(width), gridHeight(height) {}
 
 PlanetSurfaceGas::~PlanetSurfaceGas() {
-    if (services.device && dataSet)
-        unregisterResource(services.device, dataSet);
+    if (GraphicsDevice* device = servicesOf(owner).device)
+        if (dataSet)
+            unregisterResource(device, dataSet);
     delete fluid;
 }
 
@@ -35,11 +36,16 @@ TextureBinding* PlanetSurfaceGas::fluidImageBinding() const {
     return fluid ? fluid->imageBinding : nullptr;
 }
 
+bool PlanetSurfaceGas::fluidReady() const {
+    return fluid && fluid->initialised;
+}
+
 void PlanetSurfaceGas::CreateUniform() {
     PlanetSurface::CreateUniform();
-    if (services.random) {
+    const Services& services = servicesOf(owner);
+    if (services.random && !tablesDrawn) {
         simulationBlock = makeFluidSimulationBlock(*services.random, gridWidth, gridHeight);
-        services.random = nullptr; // drawn once; the generator belongs to the application
+        tablesDrawn = true; // drawn once per surface
     }
     GraphicsDevice* device = services.device;
     if (!device || !services.uniformStorage || !services.descriptorPool || fluid)
@@ -60,25 +66,20 @@ void PlanetSurfaceGas::CreateUniform() {
                            {4, DATA_STORAGE, ubd, sharedShadow},
                            {5, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluid->imageBinding}});
 
-    if (!pipeline) {
-        pipeline = new PipelineGraphics(device);
-        pipeline->loadShaders("planet_gas");
-        pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+CIS_5";
-        pipeline->setVertexLayout(standardLayout, false);
-        pipeline->options.dynamicStates = standardDynamicStates();
-        pipeline->options.cullMode = VK_CULL_MODE_NONE;
-        pipeline->options.blendMode = BlendNone;
-        pipeline->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
-        new SharedHandleReset<PipelineGraphics>(device, {&pipeline});
-    }
+    ScenePipelineInfo info;
+    info.shader = "planet_gas";
+    info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+CIS_5";
+    info.options.cullMode = VK_CULL_MODE_NONE;
+    info.options.blendMode = BlendNone;
+    sharedScenePipeline(device, pipeline, info);
     if (!sphere && services.meshStorage) {
         sphere = new Sphere(device, services.meshStorage, 0.5f);
         new SharedHandleReset<Mesh>(device, {&sphere});
     }
 }
 
-void PlanetSurfaceGas::Update() {
-    PlanetSurface::Update();
+void PlanetSurfaceGas::Update(const FrameContext& frame) {
+    PlanetSurface::Update(frame);
     if (fluid)
         fluid->uploadBlock();
 }
@@ -87,12 +88,12 @@ DemoCamera* PlanetSurfaceGas::mainCamera() const {
     return owner && owner->scene ? owner->scene->mainCamera : nullptr;
 }
 
-void PlanetSurfaceGas::RecordCompute(CommandContext* context) {
-    PlanetSurface::RecordCompute(context);
+void PlanetSurfaceGas::RecordCompute(const FrameContext& frame, CommandContext* context) {
+    PlanetSurface::RecordCompute(frame, context);
     stepFluid(context, mainCamera());
 }
 
-void PlanetSurfaceGas::RecordMain(CommandContext* context) {
+void PlanetSurfaceGas::RecordMain(const FrameContext&, CommandContext* context) {
     drawDisc(context, mainCamera());
 }
 

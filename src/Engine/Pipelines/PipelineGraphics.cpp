@@ -96,6 +96,11 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
                  what + ": tessellation needs both tessellation shaders");
     ENGINE_CHECK(!tessellated || options.patchControlPoints > 0, what + ": tessellation needs patch control points");
 
+    VkSpecializationInfo specialization{};
+    specialization.mapEntryCount = uint32_t(specializationEntries.size());
+    specialization.pMapEntries = specializationEntries.data();
+    specialization.dataSize = specializationData.size();
+    specialization.pData = specializationData.data();
     std::vector<VkPipelineShaderStageCreateInfo> stages;
     for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
         if (modules[stage] == VK_NULL_HANDLE)
@@ -106,6 +111,8 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
         info.stage = stageBit(stage);
         info.module = modules[stage];
         info.pName = moduleEntryPoints[stage].c_str();
+        if (!specializationEntries.empty())
+            info.pSpecializationInfo = &specialization;
         stages.push_back(info);
     }
 

@@ -57,4 +57,7 @@ public:
     std::vector<VkVertexInputAttributeDescription> vertexAttributes;
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
+    // Specialization constants given to every stage (none when empty).
+    std::vector<VkSpecializationMapEntry> specializationEntries;
+    std::vector<uint8_t> specializationData;
 };

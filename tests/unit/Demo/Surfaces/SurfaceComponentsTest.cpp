@@ -1,10 +1,11 @@
-#include "App/Globals.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
@@ -23,6 +24,7 @@ namespace {
 // The built-in solar system without a device: components exist and hold their blocks, nothing is drawn.
 struct SolarSurfaces : ::testing::Test {
     SolarSurfaces() {
+        scene.services.bodyVisuals = &visuals;
         system = new AstroSystem("AstroSystem", &scene);
         scene.add(system);
         system->Create();
@@ -33,6 +35,7 @@ struct SolarSurfaces : ::testing::Test {
                 return o;
         return nullptr;
     }
+    BodyVisualBuilder visuals;
     std::vector<PlanetSurfaceSolid*> solidSurfaces() const {
         std::vector<PlanetSurfaceSolid*> result;
         for (AstroObject* o : system->objects)
@@ -49,21 +52,21 @@ struct SolarSurfaces : ::testing::Test {
 TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySettings) {
     auto* earth = dynamic_cast<PlanetSolid*>(find("Earth"));
     ASSERT_NE(earth, nullptr);
-    ASSERT_NE(earth->atmosphere, nullptr);
-    ASSERT_NE(earth->surface, nullptr);
+    Atmosphere* atmosphere = earth->getAtmosphere();
+    ASSERT_NE(atmosphere, nullptr);
+    ASSERT_NE(earth->getSurface(), nullptr);
     // Attachment order: the orbit line (when present) and the atmosphere come before the surface.
-    auto atmosphereAt = std::find(earth->components.begin(), earth->components.end(), earth->atmosphere);
-    auto surfaceAt = std::find(earth->components.begin(), earth->components.end(), earth->surface);
+    auto atmosphereAt = std::find(earth->components.begin(), earth->components.end(), atmosphere);
+    auto surfaceAt = std::find(earth->components.begin(), earth->components.end(), earth->getSurface());
     EXPECT_LT(atmosphereAt, surfaceAt);
-    EXPECT_EQ(earth->getAtmosphere(), earth->atmosphere);
-    EXPECT_EQ(earth->atmosphere->body, earth);
+    EXPECT_EQ(atmosphere->body, earth);
 
     // Atmosphere preset 1 at scale 0.5.
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.radius, 2.0f);
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.rayleigh[2], 1.0f);
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.densityFalloff, 5.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.radius, 2.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.rayleigh[2], 1.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.densityFalloff, 5.0f);
 
-    auto* surface = dynamic_cast<PlanetSurfaceSolid*>(earth->surface);
+    auto* surface = dynamic_cast<PlanetSurfaceSolid*>(earth->getSurface());
     ASSERT_NE(surface, nullptr);
     EXPECT_EQ(surface->planet, earth);
     EXPECT_FLOAT_EQ(surface->surfaceBlock.elevationScale, 0.05f);
@@ -81,8 +84,8 @@ TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySetti
     // A moon without atmosphere settings keeps the default block; a body with "off" settings too.
     auto* luna = dynamic_cast<Planetoid*>(find("Luna (Earth)"));
     ASSERT_NE(luna, nullptr);
-    ASSERT_NE(luna->atmosphere, nullptr);
-    EXPECT_FLOAT_EQ(luna->atmosphere->block.radius, 120.0f);
+    ASSERT_NE(luna->getAtmosphere(), nullptr);
+    EXPECT_FLOAT_EQ(luna->getAtmosphere()->block.radius, 120.0f);
     // Oberon's biome preset uses six biomes; the last two stay at their defaults.
     auto* oberon = dynamic_cast<PlanetSurfaceSolid*>(find("Oberon (Uranus)")->getSurface());
     ASSERT_NE(oberon, nullptr);
@@ -112,8 +115,12 @@ TEST_F(SolarSurfaces, TheStarHasItsAtmosphereAndSurfaceAndGasPlanetsTheirAtmosph
 // Gas planets get their cloud surface after their atmosphere, its bands and storms drawn in creation order from
 // the process-wide generator, which moves on past them.
 TEST(GasSurfaces, GasPlanetsDrawTheirCloudTablesFromTheProcessWideGenerator) {
-    RandomSource replay{Globals::random};
+    RandomSource random;
+    RandomSource replay = random;
+    BodyVisualBuilder visuals;
     Scene scene;
+    scene.services.bodyVisuals = &visuals;
+    scene.services.random = &random;
     auto* system = new AstroSystem("AstroSystem", &scene);
     scene.add(system);
     system->Create();
@@ -126,8 +133,8 @@ TEST(GasSurfaces, GasPlanetsDrawTheirCloudTablesFromTheProcessWideGenerator) {
     for (PlanetGas* planet : gas) {
         auto* surface = dynamic_cast<PlanetSurfaceGas*>(planet->getSurface());
         ASSERT_NE(surface, nullptr) << planet->name;
-        auto atmosphereAt = std::find(planet->components.begin(), planet->components.end(), planet->atmosphere);
-        auto surfaceAt = std::find(planet->components.begin(), planet->components.end(), planet->surface);
+        auto atmosphereAt = std::find(planet->components.begin(), planet->components.end(), planet->getAtmosphere());
+        auto surfaceAt = std::find(planet->components.begin(), planet->components.end(), planet->getSurface());
         EXPECT_LT(atmosphereAt, surfaceAt);
         EXPECT_EQ(surface->planet, planet);
         EXPECT_FLOAT_EQ(surface->surfaceBlock.elevationScale, 0.1f);
@@ -138,19 +145,19 @@ TEST(GasSurfaces, GasPlanetsDrawTheirCloudTablesFromTheProcessWideGenerator) {
         FluidSimulationBlock expected = makeFluidSimulationBlock(replay);
         EXPECT_EQ(std::memcmp(&surface->simulationBlock, &expected, sizeof(expected)), 0) << planet->name;
     }
-    RandomSource next{Globals::random};
-    EXPECT_EQ(next.engine(), replay.engine()) << "the process-wide generator moved on past the three planets";
+    EXPECT_EQ(random.engine(), replay.engine()) << "the process-wide generator moved on past the three planets";
 }
 
 TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWireframe) {
     InputState input;
-    InputState* saved = Globals::input;
-    Globals::input = &input;
+    FrameInput frameInput;
+    frameInput.input = &input;
+    FrameContext context{scene.services, frameInput};
     uint8_t keys[256] = {};
     auto frame = [&](bool tDown) {
         keys[PlanetSurfaceSolid::WireframeKey] = tDown ? 0x80 : 0x00;
         input.advanceKeys(keys);
-        scene.update();
+        scene.update(context);
     };
     auto wireframes = [&] {
         size_t n = 0;
@@ -167,5 +174,9 @@ TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWire
     frame(false);
     frame(true);
     EXPECT_EQ(wireframes(), 0u);
-    Globals::input = saved;
+    // A text field of the user interface has the keyboard: T types, it does not toggle.
+    frameInput.uiWantsKeyboard = true;
+    frame(false);
+    frame(true);
+    EXPECT_EQ(wireframes(), 0u);
 }
