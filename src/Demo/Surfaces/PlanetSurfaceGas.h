@@ -33,7 +33,8 @@ public:
     void CreateUniform() override;
     // As PlanetSurface, then the simulation block into this frame's uniform slot.
     void Update(const FrameContext& frame) override;
-    // The fluid step of this frame, if it is one of the planet's steps (stepFluid).
+    // The fluid step of this frame, if it is one of the planet's steps (stepFluid), unless the render manager's
+    // "fluid" pass steps the planet (steppedByPass).
     void RecordCompute(const FrameContext& frame, CommandContext* context) override;
     // The disc (drawDisc).
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
@@ -56,6 +57,9 @@ public:
     uint32_t frames = 0; // RecordCompute calls so far
     // Frames between steps chosen in the last RecordCompute (1 while the planet is in view and large enough).
     uint32_t stepInterval = 1;
+    // True when the render manager's "fluid" pass (before "compute") records the steps, as in the program; without
+    // a render manager RecordCompute does.
+    bool steppedByPass = false;
 
     static PipelineGraphics* pipeline;
     // The unit sphere of every gas planet's disc, one per device (the shaders scale it by the radius).
