@@ -252,7 +252,13 @@ std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint
 uint32_t fluidStepInterval(bool visible, double pixelRadius) {
     if (!visible)
         return 256;
-    return pixelRadius >= 3.0 ? 1 : 64;
+    // Below 64 pixels of radius a screen pixel spans 8 or more cells of the equator, so a few steps of flow move
+    // nothing one could see.
+    if (pixelRadius >= 64.0)
+        return 1;
+    if (pixelRadius >= 16.0)
+        return 4;
+    return pixelRadius >= 3.0 ? 16 : 64;
 }
 
 } // namespace Demo

@@ -151,9 +151,10 @@ FluidCommand fluidDispatch(FluidPass pass, uint32_t width, uint32_t height, uint
 // colour advection is read by CS_renderImage, so a barrier on it precedes that pass.
 std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint32_t height);
 
-// How often a gas planet's clouds step, in frames: every frame while its disc is at least a few pixels across
-// on screen, every 64th frame while it is smaller, every 256th while it is outside the view. The clouds of
-// planets nobody can see would otherwise cost a whole step each frame.
+// How often a gas planet's clouds step, in frames: every frame while its disc is at least 64 pixels in radius on
+// screen, every 4th from 16 pixels, every 16th from 3 pixels, every 64th while it is smaller, every 256th while
+// it is outside the view. The clouds of planets nobody can see in detail would otherwise cost a whole step each
+// frame (the gas giants behind a rocky planet's view are tens of pixels across).
 uint32_t fluidStepInterval(bool visible, double pixelRadius);
 
 } // namespace Demo

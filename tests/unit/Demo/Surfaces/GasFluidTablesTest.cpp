@@ -317,8 +317,15 @@ TEST(GasFluidStep, EveryReadSeesTheWritesBeforeItOverSeveralSteps) {
 
 TEST(GasFluidStep, PlanetsOutOfSightStepLessOften) {
     EXPECT_EQ(fluidStepInterval(true, 400.0), 1u);
-    EXPECT_EQ(fluidStepInterval(true, 3.0), 1u);
-    EXPECT_GT(fluidStepInterval(true, 1.0), 1u);
+    EXPECT_EQ(fluidStepInterval(true, 64.0), 1u);
+    // Smaller discs step less often, never more often than a larger one; hidden planets least often.
+    uint32_t previous = 1;
+    for (double radius : {40.0, 16.0, 8.0, 3.0, 1.0, 0.0}) {
+        uint32_t interval = fluidStepInterval(true, radius);
+        EXPECT_GE(interval, previous) << radius;
+        previous = interval;
+    }
+    EXPECT_GT(fluidStepInterval(true, 20.0), 1u) << "a gas giant far behind the focused body";
     EXPECT_GT(fluidStepInterval(false, 400.0), fluidStepInterval(true, 1.0));
 }
 
