@@ -62,6 +62,10 @@ private:
     void createStorages();
     void setUpScene();
     void focusCameraOn(const std::string& name);
+    // --mission FILE: replaces the built-in plan; a refused file ends the start with its line and reason.
+    void loadMissionAtStart(const std::string& path);
+    // The script's "status": time step and the spacecraft's state on one line.
+    void printStatus();
     void update();
     void applyScript(uint8_t snapshot[256]);
     void render();
