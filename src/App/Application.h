@@ -105,4 +105,5 @@ private:
     bool shutDown = false;
     std::string screenshotRequest;
     std::optional<std::pair<float, float>> scriptCursor;
+    double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too
 };
