@@ -35,27 +35,18 @@ std::vector<Status> statusLines(const std::string& output) {
     return lines;
 }
 
-// Time factor x4 six times (40960 simulated seconds a second), then the spacecraft's state every ten frames.
-const char* const FlightScript = R"(2 status
-3 key period
-5 key period
-7 key period
-9 key period
-11 key period
-13 key period
-20 status
-30 status
-40 status
-50 status
-60 status
-70 status
-80 status
-90 status
-100 status
-110 status
-120 status
-121 quit
-)";
+// Time factor x4 six times (40960 simulated seconds a second, at most 410 steps a frame since frame times are
+// capped at one second), then the spacecraft's state every frame: every stretch of more than 410 steps without a
+// burn holds a status line. On the CPU driver the program draws a few frames a second, so 100 frames reach well
+// past step 1600.
+std::string flightScript() {
+    std::string script = "2 status\n";
+    for (int frame = 3; frame <= 13; frame += 2)
+        script += std::to_string(frame) + " key period\n";
+    for (int frame = 14; frame <= 100; ++frame)
+        script += std::to_string(frame) + " status\n";
+    return script + "101 quit\n";
+}
 
 // The largest change of speed between consecutive status lines that both lie in [from, to).
 double largestSpeedChange(const std::vector<Status>& lines, unsigned long long from, unsigned long long to) {
@@ -74,16 +65,16 @@ TEST(MissionFile, HandWrittenTwoBurnMissionFliesItsBurns) {
     std::string dir = makeWorkDir("mission-two-burns");
     std::ofstream(dir + "/two-burns.txt") << R"(// Two prograde burns from Earth orbit.
 uint64 startTimeStep = 0;
-scheduleManouver(300, 100, { 1, 0, 0 }, 1000, 1, 3, 0);   // first burn: steps 300 to 400
-scheduleManouver(1500, 100, { 1, 0, 0 }, 1000, 1, 3, 0);  // second burn: steps 1500 to 1600
+scheduleManouver(300, 100, { 1, 0, 0 }, 1000, 1, 3, 0);   // steps 300 to 399
+scheduleManouver(1500, 100, { 1, 0, 0 }, 1000, 1, 3, 0);  // steps 1500 to 1599
 )";
-    RunResult flown = runProgram(dir, "SKIP_DEMO --mission two-burns.txt", FlightScript);
+    RunResult flown = runProgram(dir, "SKIP_DEMO --mission two-burns.txt", flightScript());
     ASSERT_EQ(flown.exitCode, 0) << flown.output;
     EXPECT_EQ(validationMessageCount(flown.output), 0) << flown.output;
     EXPECT_NE(flown.output.find("Mission \"two-burns.txt\": 2 manoeuvres and 0 timestep settings"), std::string::npos)
         << flown.output;
 
-    RunResult builtIn = runProgram(makeWorkDir("mission-built-in"), "SKIP_DEMO", FlightScript);
+    RunResult builtIn = runProgram(makeWorkDir("mission-built-in"), "SKIP_DEMO", flightScript());
     ASSERT_EQ(builtIn.exitCode, 0) << builtIn.output;
 
     std::vector<Status> f = statusLines(flown.output), b = statusLines(builtIn.output);
@@ -106,8 +97,12 @@ scheduleManouver(1500, 100, { 1, 0, 0 }, 1000, 1, 3, 0);  // second burn: steps 
     const double between = speedAt(f, 400, 1500);
     const double after = speedAt(f, 1600, ~0ull);
     ASSERT_FALSE(std::isnan(between)) << "no status line between the burns\n" << flown.output;
-    const double coast = largestSpeedChange(b, 0, ~0ull);
+    // Over the same steps, before its own first burn at 3900.
+    const double coast = largestSpeedChange(b, 0, 3900);
     const double firstBurn = between - before, secondBurn = after - between;
+    // A burn adds thrust x 1e-7 per second over its 100 steps of 100 s: 0.01 world units per second here.
+    EXPECT_NEAR(firstBurn, 0.01, 0.001) << flown.output;
+    EXPECT_NEAR(secondBurn, 0.01, 0.001) << flown.output;
     EXPECT_GT(firstBurn, 10.0 * coast) << flown.output << builtIn.output;
     EXPECT_GT(secondBurn, 10.0 * coast) << flown.output << builtIn.output;
 }
