@@ -277,6 +277,8 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
             m.rotationSpeed = rotation;
         edits += maneuverFieldEdit(list[size_t(selected)], m);
         list[size_t(selected)] = m;
+    } else {
+        ImGui::TextDisabled("Select a burn to edit it.");
     }
     ImGui::EndTable();
     return edits;
@@ -357,6 +359,8 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
         }
         if (changed)
             edits += PlanEdit{true, NothingToApply};
+    } else {
+        ImGui::TextDisabled("Select a keyframe to edit it.");
     }
     ImGui::EndTable();
     return edits;
