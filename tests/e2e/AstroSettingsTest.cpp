@@ -18,8 +18,10 @@ int rightmostText(const Picture& p, int x0, int y0, int x1, int y1) {
     return right;
 }
 
-// Pixels of an orange line (Mars's orbit colour, red well above green, little blue) in the view right of the
-// settings window, away from the spacecraft (red parts) and the camera window.
+// Pixels of Mars's orbit line in the view right of the settings window, away from the spacecraft (red parts) and
+// the camera window: its colour (1, 0.5, 0) lifted three times comes out of the tone mapping as about
+// (236, 206, 0), an amber with almost no blue, also where the line only partly covers a pixel; the grey sky and
+// the brownish band of stars have blue near their red.
 int orangeLinePixels(const Picture& p) {
     int n = 0;
     for (int y = 0; y < 1040; ++y)
@@ -29,7 +31,7 @@ int orangeLinePixels(const Picture& p) {
             if (x > 880 && x < 1080 && y > 330 && y < 760)
                 continue; // the spacecraft
             const unsigned char* c = &p.rgb[(size_t(y) * p.width + x) * 3];
-            n += c[0] > 120 && c[0] > c[1] + 40 && c[1] > c[2] + 30;
+            n += c[0] > 60 && c[2] * 10 < c[0] * 3 && c[1] * 10 > c[0] * 6 && c[1] * 100 < c[0] * 97;
         }
     return n;
 }
@@ -75,6 +77,6 @@ TEST(AstroSettings, MarsEccentricityAboveOneMakesItsOrbitHyperbolic) {
 
     // The ellipse crosses the view; the open arc is a small piece of it.
     const int closed = orangeLinePixels(elliptic), open = orangeLinePixels(hyperbolic);
-    EXPECT_GT(closed, 800) << "Mars's elliptical orbit line";
+    EXPECT_GT(closed, 400) << "Mars's elliptical orbit line";
     EXPECT_LT(open * 3, closed) << "closed " << closed << ", open " << open;
 }
