@@ -5,12 +5,16 @@
 #include "App/Screenshot.h"
 #include "App/UserInterface.h"
 #include "App/Window.h"
+#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/MissionEditing.h"
+#include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -24,7 +28,9 @@
 #include <GLFW/glfw3.h>
 
 #include <chrono>
+#include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
@@ -94,6 +100,11 @@ void Application::start() {
     services.captureCursor = [glfwWindow](bool captured) {
         glfwSetInputMode(glfwWindow, GLFW_CURSOR, captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
     };
+    services.setClipboard = [glfwWindow](const std::string& text) { glfwSetClipboardString(glfwWindow, text.c_str()); };
+    services.getClipboard = [glfwWindow]() {
+        const char* text = glfwGetClipboardString(glfwWindow);
+        return std::string(text ? text : "");
+    };
     renderManager = new Demo::RenderManager(services);
     services.renderManager = renderManager;
 
@@ -101,6 +112,7 @@ void Application::start() {
 
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
+    services.uiSampler = userInterface->renderer.sampler;
     renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
                                                                 uint32_t) {
                                 Image2D* image = swapChain->images[swapChain->imageIndex];
@@ -114,8 +126,45 @@ void Application::start() {
 
     // Every object is started once, after everything exists (the astro system launches its cache worker here).
     scene->start();
+    if (commandLine.missionPath)
+        loadMissionAtStart(*commandLine.missionPath);
     if (commandLine.target)
         focusCameraOn(*commandLine.target);
+}
+
+void Application::loadMissionAtStart(const std::string& path) {
+    Demo::MissionPlan* plan = Demo::activeMissionPlan;
+    if (!plan || !astroSystem)
+        throw std::runtime_error("--mission: there is no mission plan to load the file into");
+    std::string text, error;
+    if (!Demo::readMissionFile(path, text, error)) {
+        std::cout << "Mission \"" << path << "\" " << error << std::endl;
+        throw std::runtime_error("the mission file could not be read");
+    }
+    Demo::MissionParse parse = Demo::parseMission(text, Demo::missionDataOf(*plan), astroSystem->objects.size());
+    if (!parse.ok()) {
+        std::cout << "Mission \"" << path << "\", " << parse.error << std::endl;
+        throw std::runtime_error("the mission file was refused");
+    }
+    Demo::replaceMission(*plan, parse.mission);
+    std::cout << "Mission \"" << path << "\": " << parse.mission.maneuvers.size() << " manoeuvres and "
+              << parse.mission.settings.size() << " timestep settings" << std::endl;
+}
+
+void Application::printStatus() {
+    const Demo::Spacecraft* craft = Demo::activeMissionPlan ? Demo::activeMissionPlan->craft : nullptr;
+    char line[320];
+    if (!astroSystem || !craft) {
+        std::snprintf(line, sizeof line, "status: frame %" PRIu64 ", no spacecraft", frameNumber);
+    } else {
+        const Demo::Vec3d& p = craft->simPosition;
+        const Demo::Vec3d& v = craft->simVelocity;
+        std::snprintf(line, sizeof line,
+                      "status: frame %" PRIu64 ", time step %" PRIu64
+                      ", spacecraft position (%.9g, %.9g, %.9g), velocity (%.9g, %.9g, %.9g), speed %.9g",
+                      frameNumber, astroSystem->timeStep, p.x, p.y, p.z, v.x, v.y, v.z, Demo::length(v));
+    }
+    std::cout << line << std::endl;
 }
 
 void Application::createStorages() {
@@ -176,8 +225,10 @@ void Application::applyScript(uint8_t snapshot[256]) {
     mergeKeyStates(snapshot, s.keysDown);
     if (s.cursor[0] && s.cursor[1])
         scriptCursor = std::make_pair(*s.cursor[0], *s.cursor[1]);
-    if (s.hasScroll)
+    if (s.hasScroll) {
         window->scrollValue = s.scroll;
+        scriptScroll = s.scroll;
+    }
     if (s.resize)
         glfwSetWindowSize(window->window, s.resize->first, s.resize->second);
     // Without a window manager an iconify request does nothing: hiding the window unmaps it either way.
@@ -193,6 +244,8 @@ void Application::applyScript(uint8_t snapshot[256]) {
         requestScreenshot(path);
     if (s.timestep && astroSystem)
         astroSystem->setTimeStep(*s.timestep);
+    if (s.status)
+        printStatus();
     if (s.quit)
         quit = true;
 }
@@ -200,6 +253,7 @@ void Application::applyScript(uint8_t snapshot[256]) {
 void Application::update() {
     ++frameNumber;
     window->scrollValue = 0.0;
+    scriptScroll = 0.0;
     glfwPollEvents();
 
     uint8_t snapshot[256];
@@ -268,9 +322,12 @@ void Application::updateUserInterface() {
     ui.settings.windowHeight = window->height;
     ui.settings.scene = scene;
     ui.settings.exposure = &renderManager->postProcessBlock[0];
+    if (astroSystem && astroSystem->settingsWindow)
+        ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
     if (scriptCursor) {
         scriptedMouse.x = scriptCursor->first;
         scriptedMouse.y = scriptCursor->second;
+        scriptedMouse.wheel = float(scriptScroll);
         scriptedMouse.left = appKeys.down(Demo::VirtualKey::LeftButton);
         scriptedMouse.right = appKeys.down(Demo::VirtualKey::RightButton);
         ui.scriptedMouse = &scriptedMouse;

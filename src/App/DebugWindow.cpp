@@ -45,6 +45,11 @@ bool drawDebugWindow(DebugWindowState& state, const DebugWindowInput& input) {
             }
             if (ImGui::Button("Settings"))
                 openSettings = true;
+            if (input.astroSettingsHidden) {
+                ImGui::SameLine();
+                if (ImGui::Button("Astro settings"))
+                    *input.astroSettingsHidden = false;
+            }
         }
     }
     ImGui::End();

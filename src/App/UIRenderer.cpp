@@ -193,6 +193,7 @@ void UIRenderer::beginFrame(const ScriptedMouse* mouse) {
         io.MousePos = ImVec2(mouse->x, mouse->y);
         io.MouseDown[0] = mouse->left;
         io.MouseDown[1] = mouse->right;
+        io.MouseWheel += mouse->wheel;
     }
     ImGui::NewFrame();
     open = true;

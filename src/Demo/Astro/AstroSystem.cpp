@@ -1,9 +1,10 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "Demo/Scene/FrameContext.h"
-#include "Demo/Scene/InputState.h"
+#include "Demo/Astro/AstroSettingsWindow.h"
+
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 
 #include <algorithm>
@@ -36,7 +37,15 @@ AstroSystem::~AstroSystem() {
 
 void AstroSystem::Create() {
     AstroObject::Create();
+    settingsWindow = std::make_unique<AstroSettingsWindow>(this);
     buildSolarSystem(this);
+    settingsWindow->setTarget(focusTarget);
+}
+
+void AstroSystem::RecordMain(const FrameContext& frame, CommandContext* context) {
+    AstroObject::RecordMain(frame, context);
+    if (settingsWindow && frame.frame.uiVisible)
+        settingsWindow->draw(frame.services);
 }
 
 void AstroSystem::Start() {
@@ -183,9 +192,13 @@ Vec3d AstroSystem::cachedPosition(uint64_t step, uint32_t index) const {
 uint64_t AstroSystem::fillSlots(const std::vector<CacheBody>& bodies, std::vector<OrbitKernel>& kernels, uint64_t t,
                                 uint64_t slots, double stepLength) {
     const size_t count = bodies.size();
-    // Orbits may be edited between batches; an edit shows from the next batch on.
-    for (size_t k = 0; k < count; ++k)
-        kernels[k] = OrbitKernel(bodies[k].body->orbit, bodies[k].body->parentGravitationalParameter());
+    {
+        // The settings window edits orbits, radii and densities under the cache lock; an edit shows from the
+        // next batch on.
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        for (size_t k = 0; k < count; ++k)
+            kernels[k] = OrbitKernel(bodies[k].body->orbit, bodies[k].body->parentGravitationalParameter());
+    }
     const double L = stepLength;
     for (uint64_t s = 0; s < slots; ++s, t += 4) {
         CachedPosition* slot = &stateCache[((t / 4) % cacheSlotCount) * count];

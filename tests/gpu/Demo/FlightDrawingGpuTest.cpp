@@ -162,6 +162,38 @@ TEST_F(FlightDrawingGpuTest, OrbitLineDrawsTheOrbitInItsColour) {
         ASSERT_EQ(pixels[k + 1], 0.0f);
 }
 
+// A line never shown before, shown by the settings window's "Visible" after this frame's updates ran with it
+// hidden: drawn in its colour in the same frame.
+TEST_F(FlightDrawingGpuTest, OrbitLineShownAfterTheUpdatesDrawsInTheSameFrame) {
+    AstroSystem system("AstroSystem", &scene);
+    AstroObject star("Star", &scene), planet("Planet", &scene);
+    star.radius = 100.0f;
+    star.system = &system;
+    planet.Create();
+    planet.parent = &star;
+    planet.system = &system;
+    planet.orbit.a = 2500.0;
+    planet.orbit.color[0] = 0.2f, planet.orbit.color[1] = 0.8f, planet.orbit.color[2] = 0.4f;
+    OrbitRenderer* line = planet.orbitRenderer;
+    ASSERT_NE(line, nullptr);
+
+    uniformStorage->beginSlot();
+    InputState input;
+    FrameInput frameInput;
+    frameInput.input = &input;
+    FrameContext frame{scene.services, frameInput};
+    planet.Update(frame);
+    planet.UpdateUniforms(frame);
+    writeCamera(6000.0f);
+    ASSERT_FALSE(line->visible);
+    line->visible = true;
+    std::vector<float> pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
+    int shown = 0;
+    for (size_t k = 0; k < pixels.size(); k += 4)
+        shown += std::abs(pixels[k + 1] - 2.4f) < 1e-3f;
+    EXPECT_GT(shown, 150);
+}
+
 // The prediction line's segments and two instanced marker spheres through their pipelines and blocks.
 TEST_F(FlightDrawingGpuTest, PredictionLineAndMarkersDraw) {
     PipelineGraphics* linePipeline = predictionLinePipeline(device);
