@@ -89,7 +89,8 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
 Window::~Window() {
     if (surface != VK_NULL_HANDLE && instance && instance->instance != VK_NULL_HANDLE)
         vkDestroySurfaceKHR(instance->instance, surface, nullptr);
-    if (window)
+    // After a reported error GLFW is terminated and the window went with it.
+    if (window && !glfwTerminatedByError())
         glfwDestroyWindow(window);
 }
 

@@ -35,6 +35,7 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& script, in
     std::string command = "cd '" + workDir + "' && XDG_RUNTIME_DIR='" + runtime.string() +
                           "' KESTRUNE='" KESTRUNE_RUN_DIR "/kestrune' "
                           "VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation "
+                          "VK_LAYER_SETTINGS_PATH='" KESTRUNE_LAYER_SETTINGS "' "
                           "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json "
                           "timeout " +
                           std::to_string(timeoutSeconds) +
@@ -60,8 +61,10 @@ int countOccurrences(const std::string& text, const std::string& needle) {
 }
 
 int validationMessageCount(const std::string& output) {
+    // One header per message: "... - Validation Error: [ VUID-... ]", "Validation Warning", "Validation Performance
+    // Warning" (synchronization hazards are errors).
     return countOccurrences(output, "Validation Error") + countOccurrences(output, "Validation Warning") +
-           countOccurrences(output, "VUID-");
+           countOccurrences(output, "Validation Performance Warning");
 }
 
 bool Picture::load(const std::string& path) {

@@ -10,12 +10,13 @@ struct RunResult {
 
 // Makes a private working directory that links the run directory's shaders and assets.
 std::string makeWorkDir(const std::string& name);
-// Runs `script` (bash) under xvfb-run inside `workDir`; $KESTRUNE is the program's path.
+// Runs `script` (bash) under xvfb-run inside `workDir` with the validation layer and the tier's layer settings file
+// (warnings, performance warnings and synchronization hazards too); $KESTRUNE is the program's path.
 // The script's exit code is the result's exit code.
 RunResult runUnderXvfb(const std::string& workDir, const std::string& script, int timeoutSeconds = 300);
 
 int countOccurrences(const std::string& text, const std::string& needle);
-// Validation layer messages in the output (errors and warnings).
+// Validation layer messages in the output (errors, synchronization hazards, warnings, performance warnings).
 int validationMessageCount(const std::string& output);
 
 struct Picture {

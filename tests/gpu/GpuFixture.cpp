@@ -16,7 +16,8 @@ DsUniformSingle* GpuTest::uniformStorage = nullptr;
 DsStorageSingle* GpuTest::storageBufferStorage = nullptr;
 
 namespace {
-// Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it).
+// Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it; the tier's
+// layer settings file, tests/vk_layer_settings.txt, adds warnings, performance warnings and synchronization hazards).
 std::vector<std::string> validationMessages;
 VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
 
@@ -53,7 +54,8 @@ void GpuTest::SetUpTestSuite() {
         VkDebugUtilsMessengerCreateInfoEXT info{VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
         info.messageSeverity =
             VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
-        info.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT;
+        info.messageType =
+            VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
         info.pfnUserCallback = onValidationMessage;
         if (create)
             create(instance->instance, &info, nullptr, &messenger);
@@ -102,6 +104,12 @@ void GpuTest::TearDownTestSuite() {
     for (const std::string& message : validationMessages)
         ADD_FAILURE() << "validation: " << message;
     validationMessages.clear();
+}
+
+std::vector<std::string> GpuTest::takeValidationMessages() {
+    std::vector<std::string> taken;
+    taken.swap(validationMessages);
+    return taken;
 }
 
 void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
