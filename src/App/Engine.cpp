@@ -26,7 +26,7 @@
 
 namespace {
 ScreenshotCapture* screenshot = nullptr;
-std::string screenshotRequest;
+bool screenshotsFailed = false;
 } // namespace
 
 float frameTimeFromNanoseconds(long long nanoseconds) {
@@ -34,7 +34,12 @@ float frameTimeFromNanoseconds(long long nanoseconds) {
     return ms < 1000.0f ? ms : 1000.0f;
 }
 
-void requestScreenshot(const std::string& path) { screenshotRequest = path; }
+void requestScreenshot(const std::string& path) {
+    if (screenshot)
+        screenshot->request(path, ScreenshotNaming::Exact);
+}
+
+bool screenshotFailed() { return screenshotsFailed; }
 
 // The --target option: the main camera focuses the named body.
 static void focusCameraOn(const std::string& name) {
@@ -133,7 +138,7 @@ void engineUpdate() {
     if (input.pressed(VirtualKey::letter('U')))
         Globals::uiVisible = !Globals::uiVisible;
     if (input.pressed(VirtualKey::F12))
-        requestScreenshot(timestampedScreenshotName());
+        screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
 
     Globals::uniformStorage->beginSlot();
     Globals::storageBufferStorage->beginSlot();
@@ -150,9 +155,10 @@ void frameRender() {
     uint32_t s = device->frameIndex;
     FrameSync& render = swapChain->renderSet[s];
     vkWaitForFences(device->device, 1, &render.fence, VK_TRUE, UINT64_MAX);
-    // Slot s's last submission is finished: its screenshot can be written and what it used released.
-    screenshot->writePending();
+    // Slot s's last submission is finished: what it used can be released, and the screenshots of every frame up
+    // to it written.
     device->registry.framesCompleted(swapChain->renderSerials[s]);
+    screenshot->writeCompleted();
     vkResetFences(device->device, 1, &render.fence);
 
     VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
@@ -194,11 +200,9 @@ void frameRender() {
                  VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
     Globals::renderManager->record(context);
-    if (!screenshotRequest.empty()) {
+    if (screenshot->requested())
         screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
-                               swapChain->height, screenshotRequest);
-        screenshotRequest.clear();
-    }
+                               swapChain->height);
     imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
@@ -236,8 +240,9 @@ void engineShutdown() {
     if (Globals::device) {
         vkDeviceWaitIdle(Globals::device->device);
         if (screenshot)
-            screenshot->writePending();
+            screenshot->finish();
     }
+    screenshotsFailed = screenshot && screenshot->failed();
     delete screenshot;
     screenshot = nullptr;
     if (Globals::device)

@@ -13,5 +13,7 @@ void engineShutdown();
 // Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
 float frameTimeFromNanoseconds(long long nanoseconds);
 
-// The next presented frame is written to `path` as a PNG.
+// The next presented frame is written to `path` as a PNG (replacing it).
 void requestScreenshot(const std::string& path);
+// After shutdown: a screenshot requested with requestScreenshot could not be written (the exit status must say so).
+bool screenshotFailed();

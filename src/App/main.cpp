@@ -51,5 +51,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     engineShutdown();
-    return 0;
+    return screenshotFailed() ? 1 : 0;
 }
