@@ -124,6 +124,7 @@ void engineStart(const CommandLine& commandLine) {
 void engineUpdate() {
     Globals::scrollValue = 0.0;
     glfwPollEvents();
+    Globals::window->refreshRenderable();
 
     uint8_t snapshot[256];
     readKeyboardSnapshot(Globals::window->window, snapshot);
