@@ -39,7 +39,9 @@ void requestScreenshot(const std::string& path) {
         screenshot->request(path, ScreenshotNaming::Exact);
 }
 
-bool screenshotFailed() { return screenshotsFailed; }
+bool screenshotFailed() {
+    return screenshotsFailed;
+}
 
 // The --target option: the main camera focuses the named body.
 static void focusCameraOn(const std::string& name) {

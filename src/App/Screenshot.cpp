@@ -174,9 +174,9 @@ void ScreenshotCapture::write(Capture& capture) {
         vkUnmapMemory(device->device, capture.memory);
     }
     for (const Request& r : capture.requests) {
-        ScreenshotWrite written = rgba.empty() ? ScreenshotWrite{false, r.path, "could not map the copy"}
-                                               : writeScreenshotPng(r.path, r.naming, rgba, capture.width,
-                                                                    capture.height);
+        ScreenshotWrite written = rgba.empty()
+                                      ? ScreenshotWrite{false, r.path, "could not map the copy"}
+                                      : writeScreenshotPng(r.path, r.naming, rgba, capture.width, capture.height);
         if (written.ok) {
             std::cout << "Screenshot saved: " << written.path << std::endl;
         } else {

@@ -38,8 +38,8 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& script, in
                           "VK_LAYER_SETTINGS_PATH='" KESTRUNE_LAYER_SETTINGS "' "
                           "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json "
                           "timeout " +
-                          std::to_string(timeoutSeconds) +
-                          " xvfb-run -a -s '-screen 0 1920x1080x24' bash '" + scriptPath.string() + "' 2>&1";
+                          std::to_string(timeoutSeconds) + " xvfb-run -a -s '-screen 0 1920x1080x24' bash '" +
+                          scriptPath.string() + "' 2>&1";
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

@@ -100,7 +100,8 @@ pid=$!
 wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
 for i in $(seq 1 600); do grep -q "vkEnumeratePhysicalDevices" run.log && break; sleep 0.1; done
 sleep 2
-for press in $(seq 1 )SH" + std::to_string(presses) + R"SH(); do
+for press in $(seq 1 )SH" + std::to_string(presses) +
+                                        R"SH(); do
   xdotool keydown --window "$wid" F12; sleep 0.1; xdotool keyup --window "$wid" F12
   for i in $(seq 1 600); do
     [ "$(grep -c 'Screenshot saved' run.log)" -ge "$press" ] && break

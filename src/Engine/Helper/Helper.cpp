@@ -20,7 +20,9 @@ namespace {
 std::atomic<bool> glfwTerminatedFlag{false};
 }
 
-bool glfwTerminatedByError() { return glfwTerminatedFlag.load(std::memory_order_relaxed); }
+bool glfwTerminatedByError() {
+    return glfwTerminatedFlag.load(std::memory_order_relaxed);
+}
 
 void reportError(const std::string& message, const char* file, int line) {
     std::cout << "ERROR: " << message << " (in " << sourceFileName(file) << " at line #" << line << ")" << std::endl;

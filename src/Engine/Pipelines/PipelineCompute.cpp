@@ -47,7 +47,9 @@ void PipelineCompute::load(const std::string& pipelineName, const std::string& e
     moduleEntryPoint = created.moduleEntryPoint;
 }
 
-std::string PipelineCompute::description() const { return "compute pipeline \"" + name + "\" (" + entryPoint + ")"; }
+std::string PipelineCompute::description() const {
+    return "compute pipeline \"" + name + "\" (" + entryPoint + ")";
+}
 
 void PipelineCompute::create() {
     const std::string what = description();

@@ -62,7 +62,9 @@ PipelineGraphics::~PipelineGraphics() {
             vkDestroyShaderModule(owner->device, m, nullptr);
 }
 
-void PipelineGraphics::loadShaders(const std::string& pipelineName) { loadShaders(pipelineName, "shaders"); }
+void PipelineGraphics::loadShaders(const std::string& pipelineName) {
+    loadShaders(pipelineName, "shaders");
+}
 
 void PipelineGraphics::loadShaders(const std::string& pipelineName, const std::filesystem::path& directory) {
     name = pipelineName;
@@ -196,8 +198,8 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
     VkResult result = vkCreateGraphicsPipelines(owner->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
     destroySetLayouts(owner, setLayouts);
     if (result != VK_SUCCESS)
-        ENGINE_ERROR(what + ": vkCreateGraphicsPipelines failed (VkResult " + std::to_string(int(result)) +
-                     ") with " + stageFiles);
+        ENGINE_ERROR(what + ": vkCreateGraphicsPipelines failed (VkResult " + std::to_string(int(result)) + ") with " +
+                     stageFiles);
 }
 
 void PipelineGraphics::bind(CommandContext* context) {

@@ -264,7 +264,7 @@ std::array<bool, GraphicsStageCount> requiredGraphicsStages(bool writesColor, bo
 
 const char* stageName(uint32_t stage) {
     static const char* names[GraphicsStageCount] = {"vertex", "fragment", "geometry", "tessellation control",
-                                                     "tessellation evaluation"};
+                                                    "tessellation evaluation"};
     return stage < GraphicsStageCount ? names[stage] : "unknown";
 }
 

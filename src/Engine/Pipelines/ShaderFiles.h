@@ -67,7 +67,7 @@ ShaderCode loadShaderCode(const std::string& path, VkShaderStageFlagBits stage);
 
 struct ShaderModule {
     VkShaderModule module = VK_NULL_HANDLE;
-    std::string moduleEntryPoint;                       // the name inside the module that the pipeline stage calls
+    std::string moduleEntryPoint;                        // the name inside the module that the pipeline stage calls
     std::optional<std::vector<uint32_t>> inputLocations; // spirvInputLocations of the module
 };
 // Reads and checks the file and creates the module. Throws std::runtime_error beginning with the path on every

@@ -21,7 +21,9 @@ class ScreenshotGpuTest : public GpuTest {};
 struct Rgb {
     uint8_t r, g, b;
 };
-Rgb frameColour(uint32_t frame) { return {uint8_t(30 * frame + 10), uint8_t(250 - 40 * frame), uint8_t(frame * 7)}; }
+Rgb frameColour(uint32_t frame) {
+    return {uint8_t(30 * frame + 10), uint8_t(250 - 40 * frame), uint8_t(frame * 7)};
+}
 
 // True when every pixel of the PNG at `path` is `colour`.
 bool holdsColour(const fs::path& path, Rgb colour, int width, int height) {
@@ -55,9 +57,9 @@ TEST_F(ScreenshotGpuTest, EveryShotHoldsItsOwnFrameWithThreeFramesInFlight) {
     std::array<FrameSync, Slots> sync{};
     std::array<uint64_t, Slots> serials{};
     for (uint32_t s = 0; s < Slots; ++s) {
-        images[s] = new Image2D(device, W, H, format,
-                                VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
-                                VK_IMAGE_ASPECT_COLOR_BIT, 1);
+        images[s] =
+            new Image2D(device, W, H, format, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
+                        VK_IMAGE_ASPECT_COLOR_BIT, 1);
         VkFenceCreateInfo fenceInfo{VK_STRUCTURE_TYPE_FENCE_CREATE_INFO};
         fenceInfo.flags = VK_FENCE_CREATE_SIGNALED_BIT;
         vkCreateFence(device->device, &fenceInfo, nullptr, &sync[s].fence);

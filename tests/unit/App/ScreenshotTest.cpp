@@ -69,10 +69,10 @@ TEST_F(ScreenshotFiles, ExactShotReplacesItsFileAndFailuresSayWhy) {
         fs::path path;
         ScreenshotNaming naming;
     };
-    for (const Case& c : {Case{dir / "missing" / "x.png", ScreenshotNaming::Exact},
-                          Case{dir / "missing" / "x.png", ScreenshotNaming::Unique},
-                          Case{dir / "file" / "x.png", ScreenshotNaming::Exact},
-                          Case{dir / "taken.png", ScreenshotNaming::Exact}}) {
+    for (const Case& c :
+         {Case{dir / "missing" / "x.png", ScreenshotNaming::Exact},
+          Case{dir / "missing" / "x.png", ScreenshotNaming::Unique},
+          Case{dir / "file" / "x.png", ScreenshotNaming::Exact}, Case{dir / "taken.png", ScreenshotNaming::Exact}}) {
         ScreenshotWrite failed = writeScreenshotPng(c.path.string(), c.naming, pixels(7), 4, 3);
         EXPECT_FALSE(failed.ok) << c.path;
         EXPECT_FALSE(failed.error.empty()) << c.path;

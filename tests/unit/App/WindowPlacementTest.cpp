@@ -14,13 +14,13 @@ TEST(WindowPlacement, AWindowOffEveryMonitorComesBackOntoItsMonitor) {
         Position placed;
     };
     for (const Case& c : {
-             Case{200, 100, 800, 600, {200, 100}},             // on the first monitor: kept
-             Case{3000, 500, 800, 600, {3000, 500}},           // on the second: kept
-             Case{-700, 1000, 800, 600, {-700, 1000}},         // mostly off, but a grab-able corner is on it
+             Case{200, 100, 800, 600, {200, 100}},               // on the first monitor: kept
+             Case{3000, 500, 800, 600, {3000, 500}},             // on the second: kept
+             Case{-700, 1000, 800, 600, {-700, 1000}},           // mostly off, but a grab-able corner is on it
              Case{2000000000, -2000000000, 800, 600, {1120, 0}}, // far off: onto the home monitor's nearest corner
              Case{-2000000000, 2000000000, 800, 600, {0, 480}},
-             Case{4400, 1430, 800, 600, {1120, 480}},          // only 80 x 10 pixels showing
-             Case{-5000, 50, 4000, 3000, {0, 0}},              // larger than the monitor: its top-left corner on it
+             Case{4400, 1430, 800, 600, {1120, 480}}, // only 80 x 10 pixels showing
+             Case{-5000, 50, 4000, 3000, {0, 0}},     // larger than the monitor: its top-left corner on it
          }) {
         EXPECT_EQ(placeOnMonitors(c.x, c.y, c.width, c.height, both, left), c.placed) << c.x << ", " << c.y;
     }

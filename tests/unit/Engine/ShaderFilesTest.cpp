@@ -1,5 +1,5 @@
-#include "Engine/Pipelines/PipelineState.h"
 #include "Engine/Pipelines/ShaderFiles.h"
+#include "Engine/Pipelines/PipelineState.h"
 
 #include <gtest/gtest.h>
 
@@ -120,8 +120,8 @@ TestModule completeModule(uint32_t model, const std::vector<uint32_t>& locations
     TestModule m;
     std::vector<uint32_t>& w = m.words;
     w = {0x07230203u, 0x00010600u, 0, 40, 0};
-    w.insert(w.end(), {(2u << 16) | 17u, 1});     // OpCapability Shader
-    w.insert(w.end(), {(3u << 16) | 14u, 0, 1});  // OpMemoryModel Logical GLSL450
+    w.insert(w.end(), {(2u << 16) | 17u, 1});    // OpCapability Shader
+    w.insert(w.end(), {(3u << 16) | 14u, 0, 1}); // OpMemoryModel Logical GLSL450
     uint32_t interfaceCount = uint32_t(locations.size()) + 1;
     w.insert(w.end(), {((5u + interfaceCount) << 16) | 15u, model, 4, 0x6E69616Du, 0}); // OpEntryPoint "main"
     w.push_back(builtIn);
@@ -130,23 +130,23 @@ TestModule completeModule(uint32_t model, const std::vector<uint32_t>& locations
     w.insert(w.end(), {(4u << 16) | 71u, builtIn, 11, 42}); // OpDecorate BuiltIn VertexIndex
     for (size_t i = 0; i < locations.size(); ++i)
         w.insert(w.end(), {(4u << 16) | 71u, firstInput + uint32_t(i), 30, locations[i]}); // Location
-    w.insert(w.end(), {(2u << 16) | 19u, 2});           // %2 void
-    w.insert(w.end(), {(3u << 16) | 33u, 3, 2});        // %3 function type
-    w.insert(w.end(), {(4u << 16) | 21u, 5, 32, 1});    // %5 int
-    w.insert(w.end(), {(3u << 16) | 22u, 6, 32});       // %6 float
-    w.insert(w.end(), {(4u << 16) | 23u, 7, 6, 3});     // %7 vec3
-    w.insert(w.end(), {(4u << 16) | 43u, 11, 5, 2});    // %11 = constant 2
-    w.insert(w.end(), {(4u << 16) | 28u, 12, 7, 11});   // %12 vec3[2]
-    w.insert(w.end(), {(4u << 16) | 32u, 8, 1, arrayInput ? 12u : 7u}); // %8 pointer Input
-    w.insert(w.end(), {(4u << 16) | 32u, 10, 1, 5});    // %10 pointer Input int
+    w.insert(w.end(), {(2u << 16) | 19u, 2});                                              // %2 void
+    w.insert(w.end(), {(3u << 16) | 33u, 3, 2});                                           // %3 function type
+    w.insert(w.end(), {(4u << 16) | 21u, 5, 32, 1});                                       // %5 int
+    w.insert(w.end(), {(3u << 16) | 22u, 6, 32});                                          // %6 float
+    w.insert(w.end(), {(4u << 16) | 23u, 7, 6, 3});                                        // %7 vec3
+    w.insert(w.end(), {(4u << 16) | 43u, 11, 5, 2});                                       // %11 = constant 2
+    w.insert(w.end(), {(4u << 16) | 28u, 12, 7, 11});                                      // %12 vec3[2]
+    w.insert(w.end(), {(4u << 16) | 32u, 8, 1, arrayInput ? 12u : 7u});                    // %8 pointer Input
+    w.insert(w.end(), {(4u << 16) | 32u, 10, 1, 5});                                       // %10 pointer Input int
     w.insert(w.end(), {(4u << 16) | 59u, 10, builtIn, 1});
     for (size_t i = 0; i < locations.size(); ++i)
         w.insert(w.end(), {(4u << 16) | 59u, 8, firstInput + uint32_t(i), 1});
     m.functionStart = w.size();
     w.insert(w.end(), {(5u << 16) | 54u, 2, 4, 0, 3}); // OpFunction
     w.insert(w.end(), {(2u << 16) | 248u, 13});        // OpLabel
-    w.push_back((1u << 16) | 253u);                   // OpReturn
-    w.push_back((1u << 16) | 56u);                    // OpFunctionEnd
+    w.push_back((1u << 16) | 253u);                    // OpReturn
+    w.push_back((1u << 16) | 56u);                     // OpFunctionEnd
     return m;
 }
 
@@ -184,7 +184,9 @@ TEST(ShaderFiles, RequiredStagesFollowWhatThePipelineWrites) {
 
 TEST_F(ShaderDirectory, CorruptTruncatedOrMalformedFilesAreRefusedNamingTheFile) {
     TestModule fragment = completeModule(4, {0});
-    auto cut = [&](size_t words) { return std::vector<uint32_t>(fragment.words.begin(), fragment.words.begin() + words); };
+    auto cut = [&](size_t words) {
+        return std::vector<uint32_t>(fragment.words.begin(), fragment.words.begin() + words);
+    };
     std::vector<uint32_t> zeroCount = fragment.words;
     zeroCount[fragment.functionStart] = 0;
     std::vector<uint32_t> notMagic(8, 0x12345678u);
