@@ -90,7 +90,7 @@ TEST(ShaderFaults, MissingCorruptOrTruncatedShaderFilesStopNamingFileAndPipeline
         fs::remove(shaders);
         fs::copy(fs::path(KESTRUNE_RUN_DIR) / "shaders", shaders);
         c.damage(shaders);
-        RunResult r = runUnderXvfb(dir, "\"$KESTRUNE\" SKIP_DEMO --frames 3 --screenshot shot.png");
+        RunResult r = runProgram(dir, "SKIP_DEMO --frames 3 --screenshot shot.png");
         EXPECT_EQ(r.exitCode, 1) << c.name << "\n" << r.output;
         for (const std::string& expected : c.expected)
             EXPECT_NE(r.output.find(expected), std::string::npos) << c.name << ": " << expected << "\n" << r.output;

@@ -49,14 +49,19 @@ for i in $(seq 1 600); do grep -q "vkEnumeratePhysicalDevices" run.log && break;
 sleep 3
 xdotool getwindowgeometry "$wid"
 cpu() { awk '{print $14 + $15}' /proc/$pid/stat; }
-t0=$(cpu); sleep 3; t1=$(cpu)
-echo "mapped cpu ticks: $((t1 - t0))"
 xdotool windowunmap --sync "$wid"
-sleep 1
-t0=$(cpu); sleep 3; t1=$(cpu)
-echo "unmapped cpu ticks: $((t1 - t0))"
+# Frames already queued finish first: take the quietest two seconds of the next thirty.
+quietest=100000
+for i in $(seq 1 15); do
+  t0=$(cpu); sleep 2; t1=$(cpu)
+  [ $((t1 - t0)) -lt $quietest ] && quietest=$((t1 - t0))
+  [ $quietest -lt 10 ] && break
+done
+echo "unmapped cpu ticks: $quietest"
 xdotool windowmap --sync "$wid"
-sleep 2
+# Rendering resumes: a shot needs a rendered frame.
+xdotool keydown --window "$wid" F12; sleep 0.1; xdotool keyup --window "$wid" F12
+for i in $(seq 1 600); do grep -q 'Screenshot saved' run.log && break; sleep 0.1; done
 xdotool keydown --window "$wid" Escape; sleep 0.3; xdotool keyup --window "$wid" Escape
 for i in $(seq 1 300); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done
 kill $pid 2>/dev/null
@@ -70,12 +75,11 @@ exit $code
     ASSERT_TRUE(std::regex_search(r.output, m, std::regex("Position: (-?\\d+),(-?\\d+)"))) << r.output;
     int x = std::stoi(m[1]), y = std::stoi(m[2]);
     EXPECT_TRUE(x >= 0 && x + 100 <= 1920 && y >= 0 && y + 50 <= 1080) << r.output;
-    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("mapped cpu ticks: (\\d+)"))) << r.output;
-    int mapped = std::stoi(m[1]);
     ASSERT_TRUE(std::regex_search(r.output, m, std::regex("unmapped cpu ticks: (\\d+)"))) << r.output;
     int unmapped = std::stoi(m[1]);
-    // Ticks are 1/100 s over 3 s: rendering keeps a core busy, resting costs a few percent of one.
-    EXPECT_LT(unmapped, 60) << "mapped " << mapped << ", unmapped " << unmapped << "\n" << r.output;
+    // Ticks are 1/100 s over 2 s: rendering keeps both cores busy (about 400), resting costs a few percent of one.
+    EXPECT_LT(unmapped, 40) << r.output;
+    EXPECT_EQ(countOccurrences(r.output, "Screenshot saved: "), 1) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
 }
 
@@ -139,7 +143,7 @@ exit $code
 // failure status.
 TEST(WindowAndScreenshots, ScreenshotThatCannotBeWrittenFailsTheRun) {
     std::string dir = makeWorkDir("shotfails");
-    RunResult r = runUnderXvfb(dir, "\"$KESTRUNE\" SKIP_DEMO --frames 3 --screenshot missing-dir/shot.png");
+    RunResult r = runProgram(dir, "SKIP_DEMO --frames 3 --screenshot missing-dir/shot.png");
     EXPECT_NE(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("missing-dir/shot.png"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("Screenshot saved"), std::string::npos) << r.output;

@@ -76,6 +76,7 @@ void PipelineGraphics::loadShaders(const std::string& pipelineName, const std::f
         ENGINE_ERROR(what + ": cannot read the shader directory " + directory.string() + " (" + e.code().message() +
                      ")");
     }
+    vertexInputLocations.reset();
     for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
         if (modules[stage] != VK_NULL_HANDLE)
             vkDestroyShaderModule(owner->device, modules[stage], nullptr);
