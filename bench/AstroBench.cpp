@@ -1,7 +1,7 @@
 // The simulation's hot paths: the orbit position operation, the cache worker's fill rate and one frame of the
 // astro system's update. Targets: under 100 ns per position (29 bodies' elements), at least 400000 cache slots
 // of 29 bodies per second on one core, one frame's update under 50 microseconds.
-#include "App/Globals.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/Scene.h"
 
@@ -112,10 +112,11 @@ BENCHMARK(BM_CacheWorkerFill)->UseManualTime()->Iterations(16)->Unit(benchmark::
 void BM_AstroSystemFrameUpdate(benchmark::State& state) {
     HeadlessSolarSystem s;
     s.system->timeStep = AstroSystem::StartTimeStep;
-    Globals::frameTime = 16.6f;
+    Demo::FrameInput input;
+    input.frameTime = 16.6f;
+    Demo::FrameContext frame{s.scene.services, input};
     for (auto _ : state)
-        s.system->Update();
-    Globals::frameTime = 0.0f;
+        s.system->Update(frame);
     state.counters["time_step"] = double(s.system->timeStep);
 }
 BENCHMARK(BM_AstroSystemFrameUpdate)->Unit(benchmark::kMicrosecond);
@@ -124,12 +125,13 @@ BENCHMARK(BM_AstroSystemFrameUpdate)->Unit(benchmark::kMicrosecond);
 void BM_AstroSceneFrame(benchmark::State& state) {
     HeadlessSolarSystem s;
     s.system->timeStep = AstroSystem::StartTimeStep;
-    Globals::frameTime = 16.6f;
+    Demo::FrameInput input;
+    input.frameTime = 16.6f;
+    Demo::FrameContext frame{s.scene.services, input};
     for (auto _ : state) {
-        s.scene.update();
-        s.scene.updateUniforms();
+        s.scene.update(frame);
+        s.scene.updateUniforms(frame);
     }
-    Globals::frameTime = 0.0f;
 }
 BENCHMARK(BM_AstroSceneFrame)->Unit(benchmark::kMicrosecond);
 

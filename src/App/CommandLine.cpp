@@ -1,7 +1,25 @@
 #include "App/CommandLine.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// A whole decimal number in [1, LONG_MAX]; nothing else (no sign, no trailing text, no overflow).
+std::optional<long> positiveNumber(const char* text) {
+    if (!*text || *text == '-' || *text == '+' || *text == ' ')
+        return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (errno == ERANGE || *end != '\0' || n < 1)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine cl;
@@ -13,29 +31,53 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         }
         if (i == 0)
             continue; // the program path
-        bool hasValue = i + 1 < argc;
-        if (std::strcmp(arg, "--frames") == 0) {
-            if (!hasValue) {
-                cl.errors.push_back("--frames needs a number");
-                continue;
+        std::string option = arg;
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                cl.errors.push_back(option + " needs " + what);
+                if (i + 1 < argc)
+                    ++i;
+                return nullptr;
             }
-            char* end = nullptr;
-            long n = std::strtol(argv[++i], &end, 10);
-            if (end == argv[i] || *end != '\0' || n < 1)
-                cl.errors.push_back(std::string("--frames needs a positive number, not \"") + argv[i] + "\"");
-            else
-                cl.frames = n;
-        } else if (std::strcmp(arg, "--screenshot") == 0) {
-            if (!hasValue)
-                cl.errors.push_back("--screenshot needs a file path");
-            else
-                cl.screenshotPath = argv[++i];
-        } else if (std::strcmp(arg, "--target") == 0) {
-            if (!hasValue)
-                cl.errors.push_back("--target needs a body name");
-            else
-                cl.target = argv[++i];
+            return argv[++i];
+        };
+        if (option == "--help" || option == "-h") {
+            cl.help = true;
+        } else if (option == "--profile") {
+            cl.profile = true;
+        } else if (option == "--frames") {
+            if (const char* v = value("a number of frames")) {
+                if (auto n = positiveNumber(v))
+                    cl.frames = *n;
+                else
+                    cl.errors.push_back("--frames needs a whole number of frames of at least 1, not \"" +
+                                        std::string(v) + "\"");
+            }
+        } else if (option == "--screenshot") {
+            if (const char* v = value("a file path"))
+                cl.screenshotPath = v;
+        } else if (option == "--target") {
+            if (const char* v = value("a body name"))
+                cl.target = v;
+        } else if (option == "--script") {
+            if (const char* v = value("a script file"))
+                cl.scriptPath = v;
+        } else if (option.rfind("-", 0) == 0) {
+            cl.errors.push_back("unknown option \"" + option + "\"");
+        } else {
+            cl.errors.push_back("unexpected argument \"" + option + "\"");
         }
     }
     return cl;
+}
+
+std::string usageText() {
+    return "Usage: kestrune [SKIP_DEMO] [options]\n"
+           "  SKIP_DEMO            start without the scripted demonstration\n"
+           "  --frames N           quit after N frames, as Escape would (N >= 1)\n"
+           "  --screenshot PATH    save the last frame as a PNG\n"
+           "  --target NAME        focus the camera on the named body, lit side in view\n"
+           "  --script FILE        drive the program from a script of input commands\n"
+           "  --profile            print per-pass GPU and CPU milliseconds at exit\n"
+           "  --help               show this text\n";
 }

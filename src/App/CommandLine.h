@@ -1,14 +1,22 @@
 #pragma once
+// The program's arguments. Strict, as command-line tools are: an unknown option or a malformed value is an
+// error that stops the program before any window opens; "SKIP_DEMO" is accepted in any position.
 #include <optional>
 #include <string>
 #include <vector>
 
 struct CommandLine {
-    bool demo = true;                    // false when any argument is exactly "SKIP_DEMO"
-    std::optional<long> frames;          // --frames N: quit after N frames as Escape would
+    bool demo = true;                          // false when any argument is exactly "SKIP_DEMO"
+    bool help = false;                         // --help / -h: print the usage and stop
+    bool profile = false;                      // --profile: per-pass timing table at exit
+    std::optional<long> frames;                // --frames N: quit after N frames as Escape would
     std::optional<std::string> screenshotPath; // --screenshot PATH: PNG of the last presented frame
-    std::optional<std::string> target;   // --target NAME: the body the main camera focuses at start
-    std::vector<std::string> errors;     // unusable options, reported and ignored
+    std::optional<std::string> target;         // --target NAME: the body the main camera focuses at start
+    std::optional<std::string> scriptPath;     // --script FILE: scripted input, one command a line
+    std::vector<std::string> errors;           // what is wrong; the program prints them with the usage
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The usage text printed with --help and after a command-line error.
+std::string usageText();

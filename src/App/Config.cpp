@@ -1,57 +1,286 @@
 #include "App/Config.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <sstream>
 
-static const char* ConfigFileName = "config.gcfg";
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-void decodeConfig(const std::string& bytes, ConfigRecord& record) {
-    ConfigRecord defaults;
-    // Byte for byte, as many as the file holds: the field in which a short file ends gets only its first bytes.
-    size_t n = std::min(bytes.size(), sizeof(ConfigRecord));
-    unsigned char raw[sizeof(ConfigRecord)];
-    std::memcpy(raw, &record, sizeof raw);
-    std::memcpy(raw, bytes.data(), n);
-    std::memcpy(&record, raw, sizeof raw);
-    record.window.monitor = nullptr; // a pointer from an earlier run means nothing now
-    if (!(std::isfinite(record.lookSensitivity) && record.lookSensitivity > 0.0f))
-        record.lookSensitivity = defaults.lookSensitivity;
-    if (record.windowMode != 0 && record.windowMode != 1)
-        record.windowMode = defaults.windowMode;
-    if (record.refreshMode < 0 || record.refreshMode > 2)
-        record.refreshMode = defaults.refreshMode;
-    record.window.fullscreen = record.window.fullscreen ? 1 : 0;
-    record.window.maximized = record.window.maximized ? 1 : 0;
+namespace {
+
+template <class T> void put(std::string& bytes, size_t offset, const T& value) {
+    std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+template <class T> void get(const unsigned char* bytes, size_t offset, T& value) {
+    std::memcpy(&value, bytes + offset, sizeof value);
 }
 
-std::string encodeConfig(const ConfigRecord& record) {
-    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
+std::string formatFloat(float v) {
+    std::ostringstream s;
+    s << v;
+    return s.str();
+}
+
+const char* fileKind(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+} // namespace
+
+std::string encodeConfig(const ConfigRecord& r) {
+    namespace L = ConfigLayout;
+    std::string bytes(L::Size, '\0');
+    put(bytes, L::LookSensitivity, r.lookSensitivity);
+    put(bytes, L::WindowMode, r.windowMode);
+    put(bytes, L::RefreshMode, r.refreshMode);
+    put(bytes, L::MonitorIndex, r.monitorIndex);
+    put(bytes, L::Fullscreen, r.window.fullscreen);
+    put(bytes, L::Maximized, r.window.maximized);
+    put(bytes, L::PositionX, r.window.positionX);
+    put(bytes, L::PositionY, r.window.positionY);
+    put(bytes, L::Width, r.window.width);
+    put(bytes, L::Height, r.window.height);
+    put(bytes, L::RefreshRate, r.window.refreshRate);
+    put(bytes, L::Monitor, uint64_t(reinterpret_cast<uintptr_t>(r.window.monitor)));
+    return bytes;
+}
+
+std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& r) {
+    namespace L = ConfigLayout;
+    // Byte for byte over the record's current values, as many bytes as the file holds.
+    std::string raw = encodeConfig(r);
+    std::memcpy(raw.data(), bytes.data(), std::min(bytes.size(), L::Size));
+    const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
+    get(b, L::LookSensitivity, r.lookSensitivity);
+    get(b, L::WindowMode, r.windowMode);
+    get(b, L::RefreshMode, r.refreshMode);
+    get(b, L::MonitorIndex, r.monitorIndex);
+    get(b, L::Fullscreen, r.window.fullscreen);
+    get(b, L::Maximized, r.window.maximized);
+    get(b, L::PositionX, r.window.positionX);
+    get(b, L::PositionY, r.window.positionY);
+    get(b, L::Width, r.window.width);
+    get(b, L::Height, r.window.height);
+    get(b, L::RefreshRate, r.window.refreshRate);
+    // A monitor handle from an earlier run means nothing now.
+    r.window.monitor = nullptr;
+
+    const ConfigRecord defaults;
+    std::vector<std::string> notes;
+    auto note = [&](const std::string& text) { notes.push_back(std::string(ConfigFileName) + ": " + text); };
+    if (!std::isfinite(r.lookSensitivity) || r.lookSensitivity <= 0.0f) {
+        note("look sensitivity " + formatFloat(r.lookSensitivity) + " is not a positive number; using 1");
+        r.lookSensitivity = defaults.lookSensitivity;
+    } else if (r.lookSensitivity > MaxLookSensitivity) {
+        note("look sensitivity " + formatFloat(r.lookSensitivity) + " is above " + formatFloat(MaxLookSensitivity) +
+             "; using " + formatFloat(MaxLookSensitivity));
+        r.lookSensitivity = MaxLookSensitivity;
+    }
+    if (r.windowMode != 0 && r.windowMode != 1) {
+        note("window mode " + std::to_string(r.windowMode) + " is neither 0 (windowed) nor 1 (fullscreen); using 1");
+        r.windowMode = defaults.windowMode;
+    }
+    if (r.refreshMode < 0 || r.refreshMode > 2) {
+        note("refresh mode " + std::to_string(r.refreshMode) + " is not 0 (unlimited) or 1 (V-Sync); using 0");
+        r.refreshMode = defaults.refreshMode;
+    }
+    if (r.monitorIndex < 0) {
+        note("monitor index " + std::to_string(r.monitorIndex) + " is negative; using 0");
+        r.monitorIndex = 0;
+    }
+    if (r.window.fullscreen > 1) {
+        note("fullscreen flag " + std::to_string(r.window.fullscreen) + " is neither 0 nor 1; using 1");
+        r.window.fullscreen = 1;
+    }
+    if (r.window.maximized > 1) {
+        note("maximized flag " + std::to_string(r.window.maximized) + " is neither 0 nor 1; using 0");
+        r.window.maximized = 0;
+    }
+    auto offDesktop = [](int32_t v) { return v < -MaxWindowCoordinate || v > MaxWindowCoordinate; };
+    if (offDesktop(r.window.positionX) || offDesktop(r.window.positionY)) {
+        note("window position (" + std::to_string(r.window.positionX) + ", " + std::to_string(r.window.positionY) +
+             ") is off every screen; using (" + std::to_string(defaults.window.positionX) + ", " +
+             std::to_string(defaults.window.positionY) + ")");
+        r.window.positionX = defaults.window.positionX;
+        r.window.positionY = defaults.window.positionY;
+    }
+    auto badSize = [](int32_t v) { return v < 1 || v > MaxWindowCoordinate; };
+    if (badSize(r.window.width) || badSize(r.window.height)) {
+        note("window size " + std::to_string(r.window.width) + " x " + std::to_string(r.window.height) +
+             " is not a window size; using 1920 x 1080");
+        r.window.width = defaults.window.width;
+        r.window.height = defaults.window.height;
+    }
+    if (r.window.refreshRate < -1 || r.window.refreshRate > MaxRefreshRate) {
+        note("refresh rate " + std::to_string(r.window.refreshRate) + " Hz is out of range; using any rate");
+        r.window.refreshRate = -1;
+    }
+    return notes;
+}
+
+ConfigFileRead readConfigFile(const std::string& path) {
+    ConfigFileRead result;
+    auto cannotRead = [&](const std::string& why) {
+        result.notes.push_back(path + " cannot be read (" + why + "); using the default settings");
+    };
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            // A dangling symbolic link is something at the path that is not a settings file.
+            struct stat link {};
+            if (lstat(path.c_str(), &link) == 0) {
+                result.found = true;
+                cannotRead("a symbolic link to nothing");
+            }
+            return result;
+        }
+        result.found = true;
+        cannotRead(std::strerror(errno));
+        return result;
+    }
+    result.found = true;
+    // Checked before opening: opening a FIFO or a device could block or have side effects.
+    if (!S_ISREG(info.st_mode)) {
+        result.notes.push_back(path + " is " + fileKind(info.st_mode) +
+                               ", not a settings file; using the default settings");
+        return result;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        cannotRead(std::strerror(errno));
+        return result;
+    }
+    // The path may have been replaced between the two looks.
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        cannotRead("it is not a regular file");
+        return result;
+    }
+    char buffer[ConfigLayout::Size];
+    size_t got = 0;
+    while (got < sizeof buffer) {
+        ssize_t n = read(fd, buffer + got, sizeof buffer - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            close(fd);
+            cannotRead(std::strerror(errno));
+            return result;
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    close(fd);
+    result.bytes.assign(buffer, got);
+    if (got < ConfigLayout::Size)
+        result.notes.push_back(path + " has " + std::to_string(got) + " bytes instead of " +
+                               std::to_string(ConfigLayout::Size) + "; the missing settings keep their defaults");
+    else if (info.st_size > off_t(ConfigLayout::Size))
+        result.notes.push_back(path + " has " + std::to_string(info.st_size) + " bytes instead of " +
+                               std::to_string(ConfigLayout::Size) + "; only the first " +
+                               std::to_string(ConfigLayout::Size) + " are read");
+    return result;
+}
+
+ConfigWriteResult writeConfigFile(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    auto failed = [&](const std::string& what) {
+        ConfigWriteResult r;
+        r.message = "could not save " + path + ": " + what;
+        return r;
+    };
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failed(std::string("cannot create ") + temporary + " (" + std::strerror(errno) + ")");
+    size_t written = 0;
+    while (written < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            std::string why = n < 0 ? std::strerror(errno) : "nothing written";
+            close(fd);
+            unlink(temporary.c_str());
+            return failed(why);
+        }
+        written += size_t(n);
+    }
+    // The data is on disk before the name points to it: a crash leaves the old file or the whole new one.
+    if (fsync(fd) != 0) {
+        std::string why = std::strerror(errno);
+        close(fd);
+        unlink(temporary.c_str());
+        return failed(why);
+    }
+    if (close(fd) != 0) {
+        std::string why = std::strerror(errno);
+        unlink(temporary.c_str());
+        return failed(why);
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        std::string why = std::strerror(errno);
+        unlink(temporary.c_str());
+        return failed(why);
+    }
+    ConfigWriteResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+int32_t clampMonitorIndex(int32_t index, int monitorCount, std::vector<std::string>* notes) {
+    int32_t last = monitorCount > 0 ? monitorCount - 1 : 0;
+    int32_t clamped = index < 0 ? 0 : index > last ? last : index;
+    if (clamped != index && notes)
+        notes->push_back(std::string(ConfigFileName) + ": monitor " + std::to_string(index) + " is not connected (" +
+                         std::to_string(monitorCount) + " monitors); using monitor " + std::to_string(clamped));
+    return clamped;
+}
+
+ConfigRecord currentConfig() {
+    return {lookSensitivity, displaySettings.windowMode, displaySettings.refreshMode, displaySettings.monitorIndex,
+            windowSettings};
 }
 
 void loadConfig() {
-    ConfigRecord record{lookSensitivity, displaySettings.windowMode, displaySettings.refreshMode,
-                        displaySettings.monitorIndex, windowSettings};
-    if (std::filesystem::exists(ConfigFileName)) {
-        std::ifstream file(ConfigFileName, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (bytes.size() != sizeof(ConfigRecord))
-            std::cout << "config.gcfg has " << bytes.size() << " bytes instead of " << sizeof(ConfigRecord)
-                      << "; the missing settings keep their defaults" << std::endl;
-        decodeConfig(bytes, record);
+    ConfigRecord record = currentConfig();
+    ConfigFileRead file = readConfigFile(ConfigFileName);
+    std::vector<std::string> notes = file.notes;
+    if (!file.bytes.empty()) {
+        std::vector<std::string> fieldNotes = decodeConfig(file.bytes, record);
+        notes.insert(notes.end(), fieldNotes.begin(), fieldNotes.end());
     }
     lookSensitivity = record.lookSensitivity;
     displaySettings.windowMode = record.windowMode;
     displaySettings.refreshMode = record.refreshMode;
     displaySettings.monitorIndex = record.monitorIndex;
     windowSettings = record.window;
+    // The stored size is never used.
     windowSettings.width = 1920;
     windowSettings.height = 1080;
 
+    int32_t stored = displaySettings.monitorIndex;
     refreshVideoModes();
+    if (file.found && !file.bytes.empty() && displaySettings.monitorCount > 0)
+        clampMonitorIndex(stored, displaySettings.monitorCount, &notes);
+    for (const std::string& line : notes)
+        std::cout << line << std::endl;
+
     displaySettings.resolutionIndex = 0;
     displaySettings.refreshRateIndex = 0;
     if (size_t(displaySettings.monitorIndex) < displaySettings.resolutions.size()) {
@@ -71,12 +300,9 @@ void loadConfig() {
     }
 }
 
-void saveConfig() {
-    ConfigRecord record{lookSensitivity, displaySettings.windowMode, displaySettings.refreshMode,
-                        displaySettings.monitorIndex, windowSettings};
-    std::ofstream file(ConfigFileName, std::ios::binary | std::ios::trunc);
-    std::string bytes = encodeConfig(record);
-    file.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!file)
-        std::cout << "Unable to write config.gcfg" << std::endl;
+ConfigWriteResult saveConfig() {
+    ConfigWriteResult result = writeConfigFile(ConfigFileName, encodeConfig(currentConfig()));
+    if (!result.ok)
+        std::cout << result.message << std::endl;
+    return result;
 }

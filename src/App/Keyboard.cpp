@@ -80,3 +80,15 @@ void readKeyboardSnapshot(GLFWwindow* window, uint8_t snapshot[256]) {
         raw.mouseButtons[b] = glfwGetMouseButton(window, b) == GLFW_PRESS;
     buildKeyboardSnapshot(raw, snapshot);
 }
+
+void mergeKeyStates(uint8_t snapshot[256], const uint8_t added[256]) {
+    for (int vk = 0; vk < 256; ++vk)
+        snapshot[vk] |= added[vk] & 0x80;
+    auto either = [&](uint8_t generic, uint8_t left, uint8_t right) {
+        if ((snapshot[left] | snapshot[right]) & 0x80)
+            snapshot[generic] |= 0x80;
+    };
+    either(VirtualKey::Shift, VirtualKey::LeftShift, VirtualKey::RightShift);
+    either(VirtualKey::Control, VirtualKey::LeftControl, VirtualKey::RightControl);
+    either(VirtualKey::Menu, VirtualKey::LeftMenu, VirtualKey::RightMenu);
+}

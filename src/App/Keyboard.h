@@ -23,5 +23,7 @@ struct RawInputState {
 
 // Builds the 256-byte snapshot; generic Shift/Control/Alt are down when either side is.
 void buildKeyboardSnapshot(const RawInputState& raw, uint8_t snapshot[256]);
+// Adds keys held by another source (a script) to a snapshot, generic Shift/Control/Alt included.
+void mergeKeyStates(uint8_t snapshot[256], const uint8_t added[256]);
 // Reads the window's key and button state and builds the snapshot.
 void readKeyboardSnapshot(GLFWwindow* window, uint8_t snapshot[256]);

@@ -77,6 +77,7 @@ public:
     std::vector<std::pair<int32_t, int32_t>> desktopResolutions; // per monitor, kept while fullscreen
     VulkanInstance* instance = nullptr;
     SwapChain* swapChain = nullptr;
+    double scrollValue = 0.0; // vertical offset of this frame's last scroll event
 
     void captureDesktopResolutions();
     // Sets renderable from the window's state now (windowRenderable); once a frame, after polling events, since

@@ -1,55 +1,53 @@
+#include "App/Application.h"
 #include "App/CommandLine.h"
-#include "App/Engine.h"
-#include "App/Globals.h"
+#include "App/Script.h"
 
-#include <GLFW/glfw3.h>
-
-#include <chrono>
+#include <fstream>
 #include <iostream>
-#include <stdexcept>
-#include <thread>
-
-#include "App/Window.h"
+#include <sstream>
 
 int main(int argc, char** argv) {
     CommandLine commandLine = parseCommandLine(argc, argv);
-    for (const std::string& error : commandLine.errors)
-        std::cout << "Ignoring option: " << error << std::endl;
-    try {
-        engineStart(commandLine);
-        if (commandLine.screenshotPath && !commandLine.frames)
-            std::cout << "--screenshot is taken on the last frame; it needs --frames N" << std::endl;
+    if (!commandLine.errors.empty()) {
+        for (const std::string& error : commandLine.errors)
+            std::cerr << "kestrune: " << error << "\n";
+        std::cerr << usageText();
+        return 2;
+    }
+    if (commandLine.help) {
+        std::cout << usageText();
+        return 0;
+    }
 
-        long frames = 0;
-        while (!glfwWindowShouldClose(Globals::window->window)) {
-            if (Globals::quit)
-                break;
-            auto t0 = std::chrono::steady_clock::now();
-            engineUpdate();
-            ++frames;
-            bool lastFrame = commandLine.frames && frames >= *commandLine.frames;
-            if (lastFrame) {
-                Globals::quit = true;
-                if (commandLine.screenshotPath)
-                    requestScreenshot(*commandLine.screenshotPath);
-            }
-            if (Globals::window->renderable)
-                frameRender();
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            auto t1 = std::chrono::steady_clock::now();
-            Globals::frameTime =
-                frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+    std::optional<ScriptPlayer> script;
+    if (commandLine.scriptPath) {
+        std::ifstream file(*commandLine.scriptPath, std::ios::binary);
+        std::stringstream text;
+        if (file)
+            text << file.rdbuf();
+        if (!file || file.bad()) {
+            std::cout << "Unable to read the script file \"" << *commandLine.scriptPath << "\"" << std::endl;
+            return 1;
         }
+        ScriptParse parsed = parseScript(text.str());
+        if (!parsed.error.empty()) {
+            std::cout << "Script \"" << *commandLine.scriptPath << "\", " << parsed.error << std::endl;
+            return 1;
+        }
+        script.emplace(std::move(parsed.commands));
+    }
+
+    Application application(std::move(commandLine), std::move(script));
+    try {
+        application.start();
+        return application.run();
     } catch (const std::exception& e) {
         // The failing step has printed its diagnostic; release what exists and end with a failure status.
         std::cout << "Kestrune stopped: " << e.what() << std::endl;
         try {
-            engineShutdown();
+            application.shutdown();
         } catch (...) {
         }
         return 1;
     }
-    engineShutdown();
-    return screenshotFailed() ? 1 : 0;
 }

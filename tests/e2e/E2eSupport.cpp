@@ -1,5 +1,7 @@
 #include "E2eSupport.h"
 
+#include "ConfigFileBytes.h"
+
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
@@ -23,23 +25,29 @@ std::string makeWorkDir(const std::string& name) {
     return dir.string();
 }
 
-RunResult runUnderXvfb(const std::string& workDir, const std::string& script, int timeoutSeconds) {
-    fs::path scriptPath = fs::path(workDir) / "scenario.sh";
-    {
-        std::ofstream s(scriptPath);
-        s << "set -u\n" << script << "\n";
-    }
+namespace {
+
+std::string runtimeDirectory(const std::string& workDir) {
     fs::path runtime = fs::path(workDir) / "xdg";
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    std::string command = "cd '" + workDir + "' && XDG_RUNTIME_DIR='" + runtime.string() +
-                          "' KESTRUNE='" KESTRUNE_RUN_DIR "/kestrune' "
-                          "VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation "
-                          "VK_LAYER_SETTINGS_PATH='" KESTRUNE_LAYER_SETTINGS "' "
-                          "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json "
-                          "timeout " +
-                          std::to_string(timeoutSeconds) + " xvfb-run -a -s '-screen 0 1920x1080x24' bash '" +
-                          scriptPath.string() + "' 2>&1";
+    return runtime.string();
+}
+
+// -noreset: without it the server is recycled between clients and GLFW occasionally fails to connect.
+std::string xvfbRun(int timeoutSeconds) {
+    return "timeout " + std::to_string(timeoutSeconds) + " xvfb-run -a -s '-screen 0 1920x1080x24 -noreset' ";
+}
+
+// The layer settings file makes the layer report warnings, performance warnings and synchronization hazards too.
+std::string commonEnvironment(const std::string& workDir) {
+    return "XDG_RUNTIME_DIR='" + runtimeDirectory(workDir) +
+           "' VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation "
+           "VK_LAYER_SETTINGS_PATH='" KESTRUNE_LAYER_SETTINGS "' "
+           "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json ";
+}
+
+RunResult runCommand(const std::string& command) {
     RunResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -53,6 +61,34 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& script, in
     return result;
 }
 
+} // namespace
+
+RunResult runProgram(const std::string& workDir, const std::string& arguments, const std::string& script,
+                     const std::string& environment, int timeoutSeconds) {
+    std::string scriptArgument;
+    if (!script.empty()) {
+        std::ofstream(fs::path(workDir) / "run.script") << script;
+        scriptArgument = " --script run.script";
+    }
+    return runCommand("cd '" + workDir + "' && " + commonEnvironment(workDir) + environment + " " +
+                      xvfbRun(timeoutSeconds) + "'" KESTRUNE_RUN_DIR "/kestrune' " + arguments + scriptArgument +
+                      " 2>&1");
+}
+
+RunResult runUnderXvfb(const std::string& workDir, const std::string& scenario, int timeoutSeconds) {
+    fs::path scriptPath = fs::path(workDir) / "scenario.sh";
+    std::ofstream(scriptPath) << "set -u\n" << scenario << "\n";
+    return runCommand("cd '" + workDir + "' && " + commonEnvironment(workDir) + "KESTRUNE='" KESTRUNE_RUN_DIR
+                      "/kestrune' " + xvfbRun(timeoutSeconds) + "bash '" + scriptPath.string() + "' 2>&1");
+}
+
+void writeConfig(const std::string& workDir, int windowMode, int x, int y) {
+    ConfigFileFields fields = windowedConfigAt(x, y);
+    fields.windowMode = windowMode;
+    fields.fullscreen = uint8_t(windowMode == 1);
+    writeConfigFileBytes((fs::path(workDir) / "config.gcfg").string(), configFileBytes(fields));
+}
+
 int countOccurrences(const std::string& text, const std::string& needle) {
     int count = 0;
     for (size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + needle.size()))
@@ -61,10 +97,9 @@ int countOccurrences(const std::string& text, const std::string& needle) {
 }
 
 int validationMessageCount(const std::string& output) {
-    // One header per message: "... - Validation Error: [ VUID-... ]", "Validation Warning", "Validation Performance
-    // Warning" (synchronization hazards are errors).
+    // Synchronization hazards are reported as errors.
     return countOccurrences(output, "Validation Error") + countOccurrences(output, "Validation Warning") +
-           countOccurrences(output, "Validation Performance Warning");
+           countOccurrences(output, "Validation Performance Warning") + countOccurrences(output, "VUID-");
 }
 
 bool Picture::load(const std::string& path) {

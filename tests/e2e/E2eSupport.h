@@ -10,10 +10,17 @@ struct RunResult {
 
 // Makes a private working directory that links the run directory's shaders and assets.
 std::string makeWorkDir(const std::string& name);
-// Runs `script` (bash) under xvfb-run inside `workDir` with the validation layer and the tier's layer settings file
-// (warnings, performance warnings and synchronization hazards too); $KESTRUNE is the program's path.
-// The script's exit code is the result's exit code.
-RunResult runUnderXvfb(const std::string& workDir, const std::string& script, int timeoutSeconds = 300);
+// Runs the program with `arguments` from `workDir` under Xvfb with the validation layer (and the tier's layer
+// settings file) and waits for it to end.
+// A non-empty `script` is written to run.script and passed with --script. `environment` is prefixed to the
+// command (e.g. "VK_ICD_FILENAMES=/nonexistent").
+RunResult runProgram(const std::string& workDir, const std::string& arguments, const std::string& script = {},
+                     const std::string& environment = {}, int timeoutSeconds = 600);
+// Runs `scenario` (bash) under xvfb-run inside `workDir`; $KESTRUNE is the program's path. For what only real X
+// input can show; everything else drives the program with a script. The scenario's exit code is the result's.
+RunResult runUnderXvfb(const std::string& workDir, const std::string& scenario, int timeoutSeconds = 300);
+// Writes config.gcfg into `workDir`: windowed (0) or fullscreen (1) at the given position.
+void writeConfig(const std::string& workDir, int windowMode, int x, int y);
 
 int countOccurrences(const std::string& text, const std::string& needle);
 // Validation layer messages in the output (errors, synchronization hazards, warnings, performance warnings).

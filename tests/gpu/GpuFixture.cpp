@@ -1,6 +1,6 @@
 #include "GpuFixture.h"
 
-#include "App/Globals.h"
+#include "App/Application.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/Helper/Helper.h"
@@ -14,6 +14,9 @@ DsDeviceMeshSingle* GpuTest::meshStorage = nullptr;
 DescriptorPool* GpuTest::descriptorPool = nullptr;
 DsUniformSingle* GpuTest::uniformStorage = nullptr;
 DsStorageSingle* GpuTest::storageBufferStorage = nullptr;
+Demo::Services GpuTest::services;
+Demo::RandomSource GpuTest::random;
+Demo::BodyVisualBuilder GpuTest::bodyVisuals;
 
 namespace {
 // Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it; the tier's
@@ -63,16 +66,20 @@ void GpuTest::SetUpTestSuite() {
     device = createDevice(instance->instance, VK_NULL_HANDLE, nullptr);
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
 
-    meshStorage = new DsDeviceMeshSingle(device, 10000000);
+    meshStorage = new DsDeviceMeshSingle(device, MeshStorageBytes);
     meshStorage->beginSlot();
-    descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
-    uniformStorage = new DsUniformSingle(device, 100000);
-    storageBufferStorage = new DsStorageSingle(device, 16000000);
-    Globals::device = device;
-    Globals::meshStorage = meshStorage;
-    Globals::descriptorPool = descriptorPool;
-    Globals::uniformStorage = uniformStorage;
-    Globals::storageBufferStorage = storageBufferStorage;
+    descriptorPool = new DescriptorPool(device, DescriptorPoolSizes);
+    uniformStorage = new DsUniformSingle(device, UniformStorageBytes);
+    storageBufferStorage = new DsStorageSingle(device, StorageBufferStorageBytes);
+    random = Demo::RandomSource{};
+    services = Demo::Services{};
+    services.device = device;
+    services.descriptorPool = descriptorPool;
+    services.meshStorage = meshStorage;
+    services.uniformStorage = uniformStorage;
+    services.storageBufferStorage = storageBufferStorage;
+    services.random = &random;
+    services.bodyVisuals = &bodyVisuals;
 }
 
 void GpuTest::TearDownTestSuite() {
@@ -85,11 +92,7 @@ void GpuTest::TearDownTestSuite() {
     descriptorPool = nullptr;
     uniformStorage = nullptr;
     storageBufferStorage = nullptr;
-    Globals::device = nullptr;
-    Globals::meshStorage = nullptr;
-    Globals::descriptorPool = nullptr;
-    Globals::uniformStorage = nullptr;
-    Globals::storageBufferStorage = nullptr;
+    services = Demo::Services{};
     if (instance && messenger != VK_NULL_HANDLE) {
         auto destroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
             vkGetInstanceProcAddr(instance->instance, "vkDestroyDebugUtilsMessengerEXT"));

@@ -1,5 +1,7 @@
 #pragma once
 // Headless lavapipe device shared by the gpu tier: no window, no surface.
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
@@ -34,10 +36,15 @@ protected:
 
     static VulkanInstance* instance;
     static GraphicsDevice* device;
-    // The program's global storages and descriptor pool, sized as at engine start and also set in Globals.
+    // The program's global storages and descriptor pool, sized as at engine start.
     // The mesh storage's first slot is begun; the uniform and storage-buffer storages are begun by each test.
     static DsDeviceMeshSingle* meshStorage;
     static DescriptorPool* descriptorPool;
     static DsUniformSingle* uniformStorage;
     static DsStorageSingle* storageBufferStorage;
+    // The services a scene gets in the program (no swap chain or render manager: tests that need them add them),
+    // with surfaces and atmospheres attached to bodies as in the program.
+    static Demo::Services services;
+    static Demo::RandomSource random;
+    static Demo::BodyVisualBuilder bodyVisuals;
 };

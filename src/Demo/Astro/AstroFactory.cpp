@@ -5,8 +5,8 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
-#include "Demo/Surfaces/Atmosphere.h"
-#include "Demo/Surfaces/PlanetSurfaceSolid.h"
+#include "Demo/Astro/BodyVisuals.h"
+#include "Demo/Scene/FrameContext.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -57,8 +57,12 @@ void applyAtmosphere(Planetoid* planet, const AstroCreateInfo& info) {
         return;
     planet->atmosphereSettings = *info.atmosphere;
     planet->hasAtmosphereSettings = true;
-    if (Atmosphere* atmosphere = planet->getAtmosphere())
-        atmosphere->apply(*info.atmosphere);
+}
+
+// The body's components take the settings just stored in it.
+void applyVisuals(AstroObject* body) {
+    if (BodyVisuals* visuals = servicesOf(body).bodyVisuals)
+        visuals->apply(body);
 }
 
 } // namespace
@@ -69,13 +73,11 @@ Star* BuildStar(const StarCreateInfo& info, AstroSystem* system) {
     if (!primaryStar)
         primaryStar = star;
     placeInSystem(star, info, system);
-    if (info.hasAtmosphere && info.atmosphere) {
+    if (info.hasAtmosphere && info.atmosphere)
         star->atmosphereSettings = *info.atmosphere;
-        if (Atmosphere* atmosphere = star->getAtmosphere())
-            atmosphere->apply(*info.atmosphere);
-    }
     std::copy(info.lightColor, info.lightColor + 3, star->light.color);
     star->light.intensity = info.lightIntensity;
+    applyVisuals(star);
     return star;
 }
 
@@ -95,8 +97,7 @@ PlanetSolid* BuildSolidPlanet(const PlanetSolidCreateInfo& info, AstroSystem* sy
     std::copy(in.biomes, in.biomes + out.biomeCount, out.biomes);
     out.noiseLayerCount = std::clamp(in.noiseLayerCount, 0, SolidSurfaceCreateInfo::MaxNoiseLayers);
     std::copy(in.noiseLayers, in.noiseLayers + out.noiseLayerCount, out.noiseLayers);
-    if (auto* solid = dynamic_cast<PlanetSurfaceSolid*>(planet->getSurface()))
-        solid->applySettings(out);
+    applyVisuals(planet);
     return planet;
 }
 
@@ -106,8 +107,7 @@ PlanetGas* BuildGasPlanet(const PlanetGasCreateInfo& info, AstroSystem* system) 
     placeInSystem(planet, info, system);
     applyAtmosphere(planet, info);
     planet->elevationScale = info.surface.elevationScale;
-    if (auto* surface = dynamic_cast<PlanetSurface*>(planet->getSurface()))
-        surface->surfaceBlock.elevationScale = info.surface.elevationScale;
+    applyVisuals(planet);
     return planet;
 }
 

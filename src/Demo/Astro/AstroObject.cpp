@@ -1,8 +1,13 @@
 #include "Demo/Astro/AstroObject.h"
 
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Astro/BodyVisuals.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
+#include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Engine/Data/DataBinding.h"
+#include "Engine/Data/DataStorage.h"
 
 namespace Demo {
 
@@ -17,7 +22,19 @@ AstroObject::~AstroObject() {
 void AstroObject::Create() {
     SceneObject::Create();
     if (!objectUniform)
-        objectUniform = createUniformBinding(sizeof(AstroObjectBlock));
+        objectUniform = createUniformBinding(servicesOf(this), sizeof(AstroObjectBlock));
+    if (!orbitRenderer) {
+        GraphicsDevice* device = servicesOf(this).device;
+        // The line's own storage: 256 points per region, four regions for the frames in flight.
+        DsDeviceMeshSingle* lineStorage =
+            device ? new DsDeviceMeshSingle(device, 100000, "orbit line storage") : nullptr;
+        auto* renderer = new OrbitRenderer(this, &orbit, lineStorage);
+        renderer->CreateUniform();
+        addComponent(renderer);
+        orbitRenderer = renderer;
+    }
+    if (BodyVisuals* visuals = servicesOf(this).bodyVisuals)
+        visuals->attach(this);
 }
 
 Vec3d spinAngles(const float rotationSpeed[3], double seconds) {
@@ -26,7 +43,7 @@ Vec3d spinAngles(const float rotationSpeed[3], double seconds) {
             double(0.01f * rotationSpeed[2] * t)};
 }
 
-void AstroObject::Update() {
+void AstroObject::Update(const FrameContext& frame) {
     bool spins = rotationSpeed[0] != 0.0f || rotationSpeed[1] != 0.0f || rotationSpeed[2] != 0.0f;
     if (system && spins) {
         double seconds = double(system->timeStep) * system->timeStepLength - rotationEpoch;
@@ -34,17 +51,17 @@ void AstroObject::Update() {
         transform->markDirty();
         transform->updateMatrix();
     }
-    SceneObject::Update();
+    SceneObject::Update(frame);
 }
 
-void AstroObject::UpdateUniforms() {
+void AstroObject::UpdateUniforms(const FrameContext& frame) {
     Vec3d p = transform->worldPosition();
     position[0] = float(p.x);
     position[1] = float(p.y);
     position[2] = float(p.z);
     AstroObjectBlock block{{position[0], position[1], position[2]}, radius};
     writeUniformBinding(objectUniform, &block);
-    SceneObject::UpdateUniforms();
+    SceneObject::UpdateUniforms(frame);
 }
 
 AstroSurface* AstroObject::getSurface() {

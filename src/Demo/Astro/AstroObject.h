@@ -8,6 +8,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroSystem;
 class AstroSurface;
 class Atmosphere;
@@ -33,12 +35,13 @@ public:
     AstroObject(std::string name, Scene* scene);
     ~AstroObject() override;
 
-    // Object block, the 16-byte position-and-radius block, and the orbit line (when that component exists).
+    // Object block, the 16-byte position-and-radius block, the orbit line, then the visual components (surface,
+    // atmosphere) from the installed body visuals.
     void Create() override;
     // Spin, then the components and the transform.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // position from the transform, the 16-byte block, then the object block.
-    void UpdateUniforms() override;
+    void UpdateUniforms(const FrameContext& frame) override;
 
     virtual uint32_t typeCode() const { return ASTRO_OBJECT; }
     // The first component that is a surface or an atmosphere, or null.
@@ -48,6 +51,8 @@ public:
     // True while the body flies under its own navigation instead of following its orbit (a spacecraft in free
     // flight); the system then leaves its transform alone.
     virtual bool movesFreely() const { return false; }
+    // Stops threads of the body that read the system's position cache (called before the cache goes away).
+    virtual void stopWorkers() {}
 
     // μ = G·(4/3)π r³ ρ of this body, world units³/s².
     double gravitationalParameter() const { return Demo::gravitationalParameter(radius, density); }

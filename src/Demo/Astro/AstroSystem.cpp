@@ -1,10 +1,10 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "App/Globals.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
-#include "App/Keyboard.h"
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/InputState.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,12 +44,12 @@ void AstroSystem::Start() {
     startWorker();
 }
 
-void AstroSystem::Update() {
-    AstroObject::Update();
-    const InputState* input = Globals::input;
+void AstroSystem::Update(const FrameContext& frame) {
+    AstroObject::Update(frame);
+    const InputState* input = frame.keys();
     bool period = input && input->pressed(VirtualKey::Period);
     bool comma = input && input->pressed(VirtualKey::Comma);
-    advanceTime(Globals::frameTime, period, comma);
+    advanceTime(frame.frame.frameTime, period, comma);
     placeBodies();
 }
 
@@ -276,6 +276,9 @@ void AstroSystem::workerLoop(std::vector<CacheBody> bodies, uint64_t startStep, 
 }
 
 bool AstroSystem::shutdownWorker(int timeoutMs) {
+    // Threads of the bodies read the cache: they stop first.
+    for (AstroObject* object : objects)
+        object->stopWorkers();
     if (!worker.joinable())
         return true;
     stopWorker.store(true, std::memory_order_release);

@@ -13,6 +13,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroSettingsWindow;
 
 // One cached position: world units.
@@ -45,7 +47,7 @@ public:
     // Components, then the cache worker.
     void Start() override;
     // Time factor keys, time advance (with the stall rule), placement of every body.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     AstroSystem* getSystem() override { return this; }
 
     // Adds a body built by the factory: the parent (default: the system) must already be listed, and the worker

@@ -119,24 +119,63 @@ double cosApprox(double x) {
     return cosine;
 }
 
-// Newton's method on E − e·sin E = M from E = M; also hands back sin E and cos E of the result. The last step
-// moves E by less than about 1e-10, so its sine and cosine follow to first order (the neglected term is ~1e-20).
-static double solveKepler(double M, double e, double& sE, double& cE) {
-    double E = M;
-    sinCosApprox(E, sE, cE);
-    for (int step = 0; step < 8; ++step) {
+// Real root of the depressed cubic x³ + p·x = q with p ≥ 0 (one real root), written to avoid cancellation.
+static double cubicRoot(double p, double q) {
+    double d = std::sqrt(0.25 * q * q + p * p * p / 27.0);
+    double A = std::cbrt(std::abs(0.5 * q) + d);
+    double x = A > 0.0 ? A - p / (3.0 * A) : 0.0;
+    return q < 0.0 ? -x : x;
+}
+
+// Below this eccentricity Newton's method from E = M converges in a few steps for every M; above it the first
+// step from E = M can be thrown far past the root (the derivative 1 − e cos E nearly vanishes at periapsis).
+constexpr double HighEccentricity = 0.8;
+
+// Safeguarded Newton iteration on f(E) = E − e·sin E − M for M in [0, 2π), 0 < e < 1. f increases
+// monotonically, so [M, π] (for M ≤ π) or [π, M] (for M > π) brackets the root; every evaluation narrows the
+// bracket, and a Newton step that would leave it is replaced by bisection, which cannot fail. High
+// eccentricities start from the root of the cubic (1 − e)E + e·E³/6 = M (sin E ≥ E − E³/6, so this lies at or
+// below the root and is accurate near periapsis, where E is small). Stops after the step at which |f| < tolerance.
+// Hands back sin E and cos E of the result (first-order updated through the final step, which moves E by about
+// the tolerance / f′).
+template <class SinCos>
+static double solveKeplerSafeguarded(double M, double e, double tolerance, SinCos sinCos, double& sE, double& cE) {
+    double lo, hi, E;
+    if (M <= Pi) {
+        lo = M;
+        hi = Pi;
+        E = e < HighEccentricity ? M : std::clamp(cubicRoot(6.0 * (1.0 - e) / e, 6.0 * M / e), lo, hi);
+    } else {
+        // Mirror image of the first half: E(M) = 2π − E(2π − M).
+        lo = Pi;
+        hi = M;
+        E = e < HighEccentricity ? M
+                                 : std::clamp(TwoPi - cubicRoot(6.0 * (1.0 - e) / e, 6.0 * (TwoPi - M) / e), lo, hi);
+    }
+    sinCos(E, sE, cE);
+    for (int step = 0; step < 64; ++step) {
         double f = E - e * sE - M;
         double dE = f / (1.0 - e * cE);
-        E -= dE;
-        if (std::abs(f) < 1e-10) {
+        if (std::abs(f) < tolerance) {
+            E -= dE;
             double s = sE;
             sE -= cE * dE;
             cE += s * dE;
             return E;
         }
-        sinCosApprox(E, sE, cE);
+        if (f < 0.0)
+            lo = E;
+        else
+            hi = E;
+        double next = E - dE;
+        E = next > lo && next < hi ? next : 0.5 * (lo + hi);
+        sinCos(E, sE, cE);
     }
     return E;
+}
+
+static double solveKepler(double M, double e, double& sE, double& cE) {
+    return solveKeplerSafeguarded(M, e, 1e-10, sinCosApprox, sE, cE);
 }
 
 double eccentricAnomaly(double M, double e) {
@@ -144,12 +183,49 @@ double eccentricAnomaly(double M, double e) {
     return solveKepler(M, e, sE, cE);
 }
 
-// Hyperbolic Kepler equation e·sinh H − H = M, twelve Newton steps from asinh(M / e).
-static double hyperbolicAnomaly(double M, double e) {
-    double H = std::asinh(M / e);
-    for (int step = 0; step < 12; ++step)
-        H -= (e * std::sinh(H) - H - M) / (e * std::cosh(H) - 1.0);
-    return H;
+// The same solve with library trigonometry; the step after |f| < 1e-13 brings E to the accuracy of a double.
+double eccentricAnomalyExact(double M, double e) {
+    if (e == 0.0)
+        return M;
+    double sE, cE;
+    auto exact = [](double x, double& s, double& c) {
+        s = std::sin(x);
+        c = std::cos(x);
+    };
+    return solveKeplerSafeguarded(M, e, 1e-13, exact, sE, cE);
+}
+
+// Hyperbolic Kepler equation f(H) = e·sinh H − H − M (e > 1), solved for |M| and given the sign of M (f is odd).
+// For M > 0 the root lies in [asinh(M / e), H⁺], where H⁺ = min(asinh(M / (e − 1)), root of
+// (e − 1)H + e·H³/6 = M) is an upper bound (sinh H ≥ H and sinh H ≥ H + H³/6). f is increasing and convex for
+// H > 0, so Newton's method from the upper bound approaches the root from above without overshooting; the
+// bracket guards the rounding near convergence. Starting from asinh(M / e) instead throws the first step far past
+// the root when e is close to 1 (f′ = e cosh H − 1 nearly vanishes there).
+double hyperbolicAnomaly(double M, double e) {
+    double m = std::abs(M);
+    if (!(m > 0.0) || !(e > 1.0))
+        return m == 0.0 ? 0.0 : std::asinh(M / e);
+    double lo = std::asinh(m / e);
+    double hi = std::min(std::asinh(m / (e - 1.0)), cubicRoot(6.0 * (e - 1.0) / e, 6.0 * m / e));
+    hi = std::max(hi, lo);
+    double H = hi;
+    for (int step = 0; step < 200; ++step) {
+        double f = e * std::sinh(H) - H - m;
+        if (f == 0.0)
+            break;
+        if (f < 0.0)
+            lo = H;
+        else
+            hi = H;
+        double next = H - f / (e * std::cosh(H) - 1.0);
+        if (!(next > lo && next < hi))
+            next = 0.5 * (lo + hi);
+        bool converged = std::abs(next - H) <= 4e-16 * std::max(1.0, std::abs(H));
+        H = next;
+        if (converged)
+            break;
+    }
+    return M < 0.0 ? -H : H;
 }
 
 // tan(ν/2) of a parabola from Barker's equation s + s³/3 = D (Cardano's root, free of cancellation).
@@ -244,6 +320,10 @@ static Vec3d perifocalToWorld(const Orbit& o, double x, double y) {
             -x * (sw * cO * ci + cw * sO) + y * (cw * cO * ci - sw * sO)};
 }
 
+Vec3d orbitPlaneNormal(const Orbit& orbit) {
+    return normalize(cross(perifocalToWorld(orbit, 1.0, 0.0), perifocalToWorld(orbit, 0.0, 1.0)));
+}
+
 Vec3d orbitVelocity(const Orbit& orbit, double t, double mu) {
     double a = orbit.a, e = orbit.e;
     if (std::abs(a) < 1e-9)
@@ -254,9 +334,7 @@ Vec3d orbitVelocity(const Orbit& orbit, double t, double mu) {
     if (type == OrbitType::Elliptical) {
         a = std::abs(a);
         double M = wrapTwoPi(std::sqrt(mu / (a * a * a)) * dt + orbit.meanAnomalyAtEpoch);
-        double E = M;
-        for (int step = 0; step < 10; ++step)
-            E -= (E - e * std::sin(E) - M) / (1.0 - e * std::cos(E));
+        double E = eccentricAnomalyExact(M, e);
         double nu = 2.0 * std::atan2(std::sqrt(1.0 + e) * std::sin(E / 2.0), std::sqrt(1.0 - e) * std::cos(E / 2.0));
         double r = a * (1.0 - e * e) / (1.0 + e * std::cos(nu));
         if (!std::isfinite(r) || r <= 0.0)

@@ -59,9 +59,14 @@ inline double sinApprox(double x) {
     return cosApprox(HalfPi - x);
 }
 
-// Eccentric anomaly of an ellipse for a mean anomaly already wrapped into [0, 2π): Newton steps on
-// E − e·sinApprox(E) = M until the residual is below 1e-10, at most eight.
+// Eccentric anomaly of an ellipse (0 ≤ e < 1) for a mean anomaly already wrapped into [0, 2π): Newton steps on
+// E − e·sinApprox(E) = M, safeguarded by bisection inside a bracket of the root, until the residual is below
+// 1e-10. Converges for every e < 1 (high eccentricities start from a cubic approximation near periapsis).
 double eccentricAnomaly(double wrappedMeanAnomaly, double e);
+// The same with library trigonometry, to double accuracy (the velocity operation).
+double eccentricAnomalyExact(double wrappedMeanAnomaly, double e);
+// Hyperbolic anomaly H of e·sinh H − H = M (e > 1): Newton from an upper bound of the root, safeguarded.
+double hyperbolicAnomaly(double M, double e);
 
 // Everything of an orbit that does not depend on time, precomputed once so that many instants can be evaluated
 // cheaply (the cache worker evaluates 512 time steps per batch with one kernel per body).
@@ -90,6 +95,9 @@ struct OrbitKernel {
 Vec3d orbitPosition(const Orbit& orbit, double t, double mu);
 // Velocity relative to the parent (world units per second) at t seconds, with library trigonometry.
 Vec3d orbitVelocity(const Orbit& orbit, double t, double mu);
+// Unit normal of the orbit plane in the world frame, along r × v of the body (the perifocal x axis crossed with
+// the y axis, both turned into the world frame).
+Vec3d orbitPlaneNormal(const Orbit& orbit);
 // 2π·√(a³/μ) for an ellipse; infinity for static and open orbits and for μ = 0.
 double orbitalPeriod(const Orbit& orbit, double mu);
 // a·√(1 − e²) for an ellipse, otherwise 0.

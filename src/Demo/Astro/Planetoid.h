@@ -10,11 +10,6 @@ class Planetoid : public AstroObject {
 public:
     using AstroObject::AstroObject;
 
-    AstroSurface* getSurface() override { return surface; }
-    Atmosphere* getAtmosphere() override { return atmosphere; }
-
-    AstroSurface* surface = nullptr; // components, null until they are attached
-    Atmosphere* atmosphere = nullptr;
     // What the factory applied: the atmosphere component and the surface take these values.
     AtmosphereCreateInfo atmosphereSettings;
     bool hasAtmosphereSettings = false;
@@ -24,9 +19,6 @@ public:
 class PlanetSolid : public Planetoid {
 public:
     using Planetoid::Planetoid;
-
-    // AstroObject creation, then the Atmosphere component and the PlanetSurfaceSolid, attached in that order.
-    void Create() override;
 
     uint32_t typeCode() const override { return ASTRO_PLANET_SOLID; }
 
@@ -43,9 +35,6 @@ public:
 class PlanetGas : public Planetoid {
 public:
     using Planetoid::Planetoid;
-
-    // AstroObject creation, then the Atmosphere component.
-    void Create() override;
 
     uint32_t typeCode() const override { return ASTRO_PLANET_GAS; }
 };

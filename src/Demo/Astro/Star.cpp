@@ -1,7 +1,5 @@
 #include "Demo/Astro/Star.h"
 
-#include "Demo/Surfaces/Atmosphere.h"
-#include "Demo/Surfaces/StarSurface.h"
 #include "Engine/Data/DataBinding.h"
 
 namespace Demo {
@@ -15,9 +13,6 @@ Star::~Star() {
 }
 
 void Star::Create() {
-    AstroObject::Create();
-    if (!lightUniform)
-        lightUniform = createUniformBinding(sizeof(StarLight));
     atmosphereSettings.radius = 120.0f;
     atmosphereSettings.rayleigh[0] = 0.0331f;
     atmosphereSettings.rayleigh[1] = 0.0135f;
@@ -26,23 +21,13 @@ void Star::Create() {
     atmosphereSettings.mieG = 0.76f;
     atmosphereSettings.densityFalloff = 2.0f;
     elevationScale = 0.1f;
-    if (!atmosphere) {
-        atmosphere = new Atmosphere(this);
-        atmosphere->apply(atmosphereSettings);
-        atmosphere->CreateUniform();
-        addComponent(atmosphere);
-    }
-    if (!surface) {
-        auto* starSurface = new StarSurface(this);
-        starSurface->surfaceBlock.elevationScale = elevationScale;
-        starSurface->CreateUniform();
-        addComponent(starSurface);
-        surface = starSurface;
-    }
+    if (!lightUniform)
+        lightUniform = createUniformBinding(servicesOf(this), sizeof(StarLight));
+    AstroObject::Create();
 }
 
-void Star::Update() {
-    AstroObject::Update();
+void Star::Update(const FrameContext& frame) {
+    AstroObject::Update(frame);
     Vec3d p = transform->worldPosition();
     light.position[0] = float(p.x);
     light.position[1] = float(p.y);

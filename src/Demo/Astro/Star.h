@@ -7,6 +7,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 // Light block (544 bytes, uniform): colour, intensity and the star's world position; the rest stays zero.
 struct StarLight {
     float color[3];
@@ -25,19 +27,16 @@ public:
     Star(std::string name, Scene* scene);
     ~Star() override;
 
-    // Light binding; the star's own atmosphere settings (radius 120, falloff 2).
+    // The star's own atmosphere settings (radius 120, falloff 2), the light binding, then the AstroObject
+    // creation (which attaches the visuals from those settings).
     void Create() override;
     // Spin and components, then the light block with the star's world position.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
 
     uint32_t typeCode() const override { return ASTRO_STAR; }
-    AstroSurface* getSurface() override { return surface; }
-    Atmosphere* getAtmosphere() override { return atmosphere; }
 
     StorageBinding* lightUniform = nullptr;
     StarLight light{};
-    Atmosphere* atmosphere = nullptr; // components, null until they are attached
-    AstroSurface* surface = nullptr;
     // Scattering values for the star's atmosphere component (set at Create, replaced by the factory).
     AtmosphereCreateInfo atmosphereSettings;
     float elevationScale = 0.1f;

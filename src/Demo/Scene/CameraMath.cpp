@@ -123,4 +123,19 @@ void yawPitchFromRotation(const Quatd& q, float& yaw, float& pitch) {
     pitch = float(-std::asin(std::clamp(2.0 * (q.y * q.z - q.w * q.x), -1.0, 1.0)));
 }
 
+Vec3d litSideViewDirection(const Vec3d& bodyToStar, double sideAngle, double elevation) {
+    double n = length(bodyToStar);
+    if (!(n > 0.0))
+        return {0.0, 0.0, 1.0};
+    Vec3d s = bodyToStar / n;
+    // Turn about y, then lift towards +y keeping the horizontal heading.
+    double c = std::cos(sideAngle), sn = std::sin(sideAngle);
+    Vec3d turned{c * s.x + sn * s.z, s.y, -sn * s.x + c * s.z};
+    double horizontal = std::sqrt(turned.x * turned.x + turned.z * turned.z);
+    double lifted = std::atan2(turned.y, horizontal) + elevation;
+    Vec3d heading = horizontal > 0.0 ? Vec3d{turned.x / horizontal, 0.0, turned.z / horizontal} : Vec3d{1.0, 0.0, 0.0};
+    Vec3d fromBody{heading.x * std::cos(lifted), std::sin(lifted), heading.z * std::cos(lifted)};
+    return -fromBody; // the camera looks back at the body
+}
+
 } // namespace Demo

@@ -65,6 +65,13 @@ Vec3d demoDirection(const Vec3d& pnr, const Vec3d& velocity, const Vec3d& positi
 Quatd demoGoalRotation(const Vec3d& dir);
 // Shorter-arc spherical interpolation; nearly equal rotations blend linearly.
 Quatd slerpCamera(const Quatd& from, const Quatd& to, double t);
+// Framing a body on its lit side: the camera sits off the direction to the star by a turn about the world y axis
+// and a small lift above the body's equatorial plane, so that the day side, the terminator and a pole show.
+constexpr double LitSideAngle = 0.6981317007977318;     // 40 degrees
+constexpr double LitSideElevation = 0.17453292519943295; // 10 degrees
+// The camera's viewing direction (towards the body) for that framing; `bodyToStar` need not be normalised.
+// A zero vector gives (0, 0, 1).
+Vec3d litSideViewDirection(const Vec3d& bodyToStar, double sideAngle, double elevation);
 // Yaw and pitch of a rotation's forward axis.
 void yawPitchFromRotation(const Quatd& q, float& yaw, float& pitch);
 

@@ -1,19 +1,16 @@
 #include "Demo/Scene/DemoCamera.h"
 
-#include "App/Config.h"
-#include "App/Globals.h"
-#include "Demo/Scene/InputState.h"
-#include "App/Keyboard.h"
-#include "App/Window.h"
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/InputState.h"
+#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/SkyBox.h"
+#include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Spacecraft/SpacecraftPrediction.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
-
-#include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,12 +18,16 @@
 namespace Demo {
 
 // Positions read from transforms go through 32-bit floats, as the GPU sees them.
-static Vec3d narrowed(const Vec3d& v) { return {double(float(v.x)), double(float(v.y)), double(float(v.z))}; }
-static Vec3d toD(const Vec3f& v) { return {v.x, v.y, v.z}; }
+static Vec3d narrowed(const Vec3d& v) {
+    return {double(float(v.x)), double(float(v.y)), double(float(v.z))};
+}
+static Vec3d toD(const Vec3f& v) {
+    return {v.x, v.y, v.z};
+}
 
-CameraInput readCameraInput() {
+CameraInput readCameraInput(const FrameContext& frame) {
     CameraInput in;
-    if (const InputState* input = Globals::input) {
+    if (InputState* input = frame.frame.input) {
         in.rightButton = input->down(VirtualKey::RightButton);
         in.leftShift = input->down(VirtualKey::LeftShift);
         in.forward = input->down(VirtualKey::letter('W'));
@@ -37,11 +38,14 @@ CameraInput readCameraInput() {
         in.down = input->down(VirtualKey::Control);
         in.cursorDelta[0] = input->cursor[0] - input->previousCursor[0];
         in.cursorDelta[1] = input->cursor[1] - input->previousCursor[1];
+        in.cursorCaptured = &input->cursorCaptured;
     }
-    in.scroll = Globals::scrollValue;
-    in.frameMs = Globals::frameTime;
-    in.uiWantsInput = Globals::uiWantsInput;
-    in.lookSensitivity = lookSensitivity;
+    in.scroll = frame.frame.scroll;
+    in.frameMs = frame.frame.frameTime;
+    in.uiWantsInput = frame.frame.uiWantsInput;
+    in.lookSensitivity = frame.frame.lookSensitivity;
+    if (frame.services.captureCursor)
+        in.captureCursor = &frame.services.captureCursor;
     return in;
 }
 
@@ -52,8 +56,8 @@ DemoCamera::DemoCamera(std::string name_, Scene* scene_) : SceneObject(std::move
 }
 
 DemoCamera::~DemoCamera() {
-    if (Globals::swapChain) {
-        auto& listeners = Globals::swapChain->recreateListeners;
+    if (SwapChain* swapChain = servicesOf(this).swapChain) {
+        auto& listeners = swapChain->recreateListeners;
         listeners.erase(std::remove(listeners.begin(), listeners.end(), &resizeCallback), listeners.end());
     }
     if (scene && scene->mainCamera == this)
@@ -62,19 +66,15 @@ DemoCamera::~DemoCamera() {
 }
 
 void DemoCamera::Create() {
+    const Services& services = servicesOf(this);
     resizeCallback = [this] { refreshProjection(); };
-    if (Globals::swapChain)
-        Globals::swapChain->recreateListeners.push_back(&resizeCallback);
+    if (services.swapChain)
+        services.swapChain->recreateListeners.push_back(&resizeCallback);
     SceneObject::Create();
-    view.uniformRecord = createUniformBinding(sizeof(CameraBlock));
-    if (Globals::device && view.uniformRecord)
-        dataSet = new DataSet(Globals::device, Globals::descriptorPool,
-                              {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), view.uniformRecord}});
-    if (Globals::device) {
-        SkyBox* sky = new SkyBox(this);
-        sky->CreateUniform();
-        addComponent(sky);
-    }
+    view.uniformRecord = createUniformBinding(services, sizeof(CameraBlock));
+    if (services.device && view.uniformRecord)
+        dataSet = new DataSet(services.device, services.descriptorPool,
+                              {{0, DATA_STORAGE, services.uniformStorage->descriptorType(), view.uniformRecord}});
     refreshProjection();
 }
 
@@ -90,10 +90,16 @@ void DemoCamera::Start() {
     }
 }
 
-void DemoCamera::UpdateUniforms() {
-    updateMode(readCameraInput());
+void DemoCamera::UpdateUniforms(const FrameContext& frame) {
+    updateMode(readCameraInput(frame));
     uploadView();
-    SceneObject::UpdateUniforms();
+    SceneObject::UpdateUniforms(frame);
+}
+
+void DemoCamera::RecordMain(const FrameContext& frame, CommandContext* context) {
+    SceneObject::RecordMain(frame, context);
+    if (frame.frame.uiVisible && scene)
+        drawDemoCameraWindow(*this, *scene);
 }
 
 float DemoCamera::targetRadius() const {
@@ -102,7 +108,9 @@ float DemoCamera::targetRadius() const {
     return 1.0f;
 }
 
-Vec3d DemoCamera::targetPosition() { return target ? narrowed(target->transform->worldPosition()) : Vec3d{}; }
+Vec3d DemoCamera::targetPosition() {
+    return target ? narrowed(target->transform->worldPosition()) : Vec3d{};
+}
 
 void DemoCamera::setTarget(SceneObject* object) {
     target = object;
@@ -131,26 +139,26 @@ void DemoCamera::setMode(int32_t newMode) {
 
 void DemoCamera::refreshProjection() {
     ProjectionParams& p = view.projectionParams;
-    if (Globals::swapChain && Globals::swapChain->height > 0)
-        p.aspect = float(Globals::swapChain->width) / float(Globals::swapChain->height);
+    if (SwapChain* swapChain = servicesOf(this).swapChain; swapChain && swapChain->height > 0)
+        p.aspect = float(swapChain->width) / float(swapChain->height);
     view.projection = perspective(p.fov, p.aspect, p.nearPlane, p.farPlane);
 }
 
 void DemoCamera::look(const CameraInput& in) {
-    InputState* input = Globals::input;
-    GLFWwindow* window = Globals::window ? Globals::window->window : nullptr;
     if (in.rightButton) {
-        if (!looking && input && !input->cursorCaptured) {
-            if (window)
-                glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-            input->cursorCaptured = 1;
+        if (!looking && in.cursorCaptured && !*in.cursorCaptured) {
+            if (in.captureCursor)
+                (*in.captureCursor)(true);
+            *in.cursorCaptured = 1;
         }
-        yaw += in.cursorDelta[0] * LookRadiansPerPixel * in.lookSensitivity;
-        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * in.lookSensitivity);
-    } else if (looking && input && input->cursorCaptured) {
-        if (window)
-            glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
-        input->cursorCaptured = 0;
+        // The configured sensitivity, scaled by the camera panel's own factor (1 unless edited there).
+        float s = in.lookSensitivity * float(mouseSensitivity);
+        yaw += in.cursorDelta[0] * LookRadiansPerPixel * s;
+        pitch = clampPitch(pitch + in.cursorDelta[1] * LookRadiansPerPixel * s);
+    } else if (looking && in.cursorCaptured && *in.cursorCaptured) {
+        if (in.captureCursor)
+            (*in.captureCursor)(false);
+        *in.cursorCaptured = 0;
     }
     looking = in.rightButton;
     if (mode == FREE || mode == TARGET_FOLLOW) {
@@ -168,8 +176,9 @@ void DemoCamera::wheel(const CameraInput& in) {
     if (mode == FREE || mode == TARGET_FOLLOW)
         moveSpeed = wheelMoveSpeed(moveSpeed, zoomSpeed, w, in.frameMs);
     else
-        orbitDistance = wheelOrbitDistance(orbitDistance, k, w, in.frameMs, orbitMinimum(target != nullptr, targetRadius()),
-                                           view.projectionParams.farPlane);
+        orbitDistance =
+            wheelOrbitDistance(orbitDistance, k, w, in.frameMs, orbitMinimum(target != nullptr, targetRadius()),
+                               view.projectionParams.farPlane);
 }
 
 void DemoCamera::fly(const CameraInput& in) {
@@ -208,27 +217,82 @@ void DemoCamera::placeAndLookAtTarget(const Vec3d& position, const Vec3d& p) {
     transform->markDirty();
 }
 
-void DemoCamera::relativeMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
-    AstroSystem* system = body->system;
-    if (!system) {
-        position = {};
-        velocity = {0.0, 0.0, 1.0};
-        return;
-    }
-    position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
-    velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
-    if (referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
-        AstroObject* reference = system->objects[referenceIndex];
-        position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
-        velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
-    }
-    // Degenerate motion falls back to the target's own axes.
+// Falls back to the target's own axes where the motion vanishes: minus its forward axis for the velocity, its up
+// axis for the position.
+static void applyMotionFallbacks(AstroObject* body, Vec3d& position, Vec3d& velocity) {
     body->transform->updateMatrix();
     Quatd rotation = body->transform->worldRotation();
     if (length(velocity) < 1e-7)
         velocity = -rotation.rotate({0.0, 0.0, 1.0});
     if (length(position) < 1e-7)
         position = rotation.rotate({0.0, 1.0, 0.0});
+}
+
+void DemoCamera::relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity) {
+    AstroSystem* system = body->system;
+    position = {};
+    velocity = {0.0, 0.0, 1.0};
+    if (system) {
+        int32_t referenceIndex = -1;
+        bool known = false;
+        if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
+            // The craft's predicted state at the current step and the body that dominated it.
+            PredictedState state;
+            if (craft->prediction && craft->prediction->worker.stateAt(system->timeStep, state)) {
+                position = {state.position[0], state.position[1], state.position[2]};
+                velocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
+                referenceIndex = state.dominant;
+            } else {
+                // Not predicted (yet): the craft's own state, relative to the strongest body.
+                position = craft->renderPosition;
+                velocity = craft->renderVelocity;
+                AstroObject* dominant = system->getDominantObject(craft);
+                referenceIndex = dominant ? dominant->index : -1;
+            }
+            known = true;
+        } else {
+            int32_t parentIndex = body->parent ? body->parent->index : -1;
+            bool listed = body->parent && parentIndex >= 0 && size_t(parentIndex) < system->objects.size() &&
+                          system->objects[size_t(parentIndex)] == body->parent;
+            if (listed && parentIndex != body->index) {
+                position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
+                velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
+                referenceIndex = parentIndex;
+                known = true;
+            }
+        }
+        if (known && referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
+            AstroObject* reference = system->objects[size_t(referenceIndex)];
+            position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
+            velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
+        }
+    }
+    applyMotionFallbacks(body, position, velocity);
+}
+
+// The demo glide's frame: the spacecraft's drawn state (its orbit for any other body) relative to the body at
+// `referenceIndex`, absolute when the index is negative.
+void DemoCamera::demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
+    AstroSystem* system = body->system;
+    if (!system) {
+        position = {};
+        velocity = {0.0, 0.0, 1.0};
+        applyMotionFallbacks(body, position, velocity);
+        return;
+    }
+    if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
+        position = craft->renderPosition;
+        velocity = craft->renderVelocity;
+    } else {
+        position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
+        velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
+    }
+    if (referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
+        AstroObject* reference = system->objects[size_t(referenceIndex)];
+        position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
+        velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
+    }
+    applyMotionFallbacks(body, position, velocity);
 }
 
 void DemoCamera::updateMode(const CameraInput& in) {
@@ -270,12 +334,8 @@ void DemoCamera::updateMode(const CameraInput& in) {
     } else {
         auto* body = dynamic_cast<AstroObject*>(target);
         Vec3d r{0.0, 1.0, 0.0}, v{0.0, 0.0, 1.0};
-        if (body) {
-            int32_t parentIndex = body->parent ? body->parent->index : -1;
-            if (parentIndex == body->index)
-                parentIndex = -1;
-            relativeMotion(body, parentIndex, r, v);
-        }
+        if (body)
+            relativeMotion(body, r, v);
         if (mode == TARGET_PROGRADE)
             offset = -normalize(v) * orbitDistance;
         else if (mode == TARGET_RADIAL)
@@ -293,7 +353,7 @@ void DemoCamera::demoUpdate(const CameraInput& in) {
         return;
     Vec3d p = targetPosition();
     Vec3d r, v;
-    relativeMotion(body, dominantObject, r, v);
+    demoMotion(body, dominantObject, r, v);
     Vec3d dir = Demo::demoDirection(demoDirection, v, r);
     offset = dir;
     double distance = 3.0 * double(body->radius) + orbitDistance;

@@ -10,6 +10,8 @@ class DataSet;
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroObject;
 
 enum CameraMode : int32_t {
@@ -22,9 +24,9 @@ enum CameraMode : int32_t {
     TARGET_NORMAL = 6,
     DEMO = 7,
 };
-inline constexpr const char* CameraModeNames[8] = {"FREE",           "TARGET_FOLLOW",   "TARGET_FOCUS",
-                                                   "TARGET_FIXED",   "TARGET_PROGRADE", "TARGET_RADIAL",
-                                                   "TARGET_NORMAL",  "DEMO"};
+inline constexpr const char* CameraModeNames[8] = {
+    "FREE",          "TARGET_FOLLOW", "TARGET_FOCUS", "TARGET_FIXED", "TARGET_PROGRADE",
+    "TARGET_RADIAL", "TARGET_NORMAL", "DEMO"};
 
 struct ProjectionParams {
     bool perspective = true;
@@ -55,6 +57,10 @@ struct CameraInput {
     double frameMs = 0.0;
     bool uiWantsInput = false;
     float lookSensitivity = 1.0f;
+    // Cursor capture while looking: the input's captured flag and the platform's capture switch (either may
+    // be null in tests).
+    uint8_t* cursorCaptured = nullptr;
+    const std::function<void(bool)>* captureCursor = nullptr;
 };
 
 class DemoCamera : public SceneObject {
@@ -64,7 +70,9 @@ public:
 
     void Create() override;
     void Start() override;
-    void UpdateUniforms() override;
+    void UpdateUniforms(const FrameContext& frame) override;
+    // The object's recording, then the camera's settings window while the UI is shown.
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     void setTarget(SceneObject* object);
     void setMode(int32_t newMode);
@@ -81,7 +89,7 @@ public:
     double orbitDistance = 200.0;
     Vec3d demoDirection;
     int32_t dominantObject = 0;
-    double mouseSensitivity = 1.0;
+    double mouseSensitivity = 1.0; // multiplies the configured look sensitivity
     double moveSpeed = 1.0;
     double sprintMultiplier = 5.0;
     double zoomSpeed = 0.05000000074505806;
@@ -108,11 +116,18 @@ private:
     void fly(const CameraInput& input);
     void placeAndLookAtTarget(const Vec3d& position, const Vec3d& targetPos);
     void demoUpdate(const CameraInput& input);
-    // Target motion relative to its reference body (modes 4 to 7).
-    void relativeMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
+
+public:
+    // Target motion relative to its reference body (modes 4 to 6): a spacecraft's predicted state relative to the
+    // body that dominated it, another body's orbit relative to its parent; for the root of the hierarchy,
+    // velocity (0, 0, 1) and no position. Vectors shorter than 1e-7 fall back to the target's own axes.
+    void relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity);
+    // The demo mode's motion: a spacecraft's drawn state, any other body's orbit, relative to body
+    // `referenceIndex` (absolute when negative), with the same fallbacks.
+    void demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
 };
 
-// The camera's input for this frame from the process-wide input state.
-CameraInput readCameraInput();
+// The camera's input for this frame.
+CameraInput readCameraInput(const FrameContext& frame);
 
 } // namespace Demo

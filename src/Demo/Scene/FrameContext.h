@@ -19,6 +19,7 @@ namespace Demo {
 
 class Scene;
 class RenderManager;
+class BodyVisuals;
 
 // One generator for the whole process with its default seed, so that runs are reproducible.
 struct RandomSource {
@@ -41,6 +42,7 @@ struct Services {
     Scene* scene = nullptr;
     RenderManager* renderManager = nullptr;
     RandomSource* random = nullptr;
+    BodyVisuals* bodyVisuals = nullptr; // attaches surfaces and atmospheres to bodies; none without a device
     bool demoEnabled = true; // false with SKIP_DEMO
     // Hides and captures the cursor while the camera looks around (the platform layer owns the window).
     std::function<void(bool captured)> captureCursor;
@@ -52,6 +54,7 @@ struct FrameInput {
     float frameTime = 0.0f;      // milliseconds of the previous frame, at most 1000
     double scroll = 0.0;         // vertical offset of this frame's last scroll event, 0 without one
     bool uiWantsInput = false;   // the user interface has the mouse: the camera ignores it
+    bool uiWantsKeyboard = false; // a text field has the keyboard: the simulation's keys are ignored
     bool uiVisible = false;
     float lookSensitivity = 1.0f; // from the configuration file
     uint32_t windowWidth = 0, windowHeight = 0;
@@ -61,6 +64,9 @@ struct FrameInput {
 struct FrameContext {
     const Services& services;
     FrameInput& frame;
+
+    // The keyboard snapshot for the simulation's keys, or null while the user interface has the keyboard.
+    const InputState* keys() const { return frame.uiWantsKeyboard ? nullptr : frame.input; }
 };
 
 } // namespace Demo

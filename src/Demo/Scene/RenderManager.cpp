@@ -1,10 +1,10 @@
 #include "Demo/Scene/RenderManager.h"
 
-#include "App/Globals.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneObject.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -16,6 +16,8 @@
 #include "Engine/SwapChain/SwapChain.h"
 
 #include <algorithm>
+#include <chrono>
+#include <stdexcept>
 
 namespace Demo {
 
@@ -30,43 +32,87 @@ LayerBlock computeLayerBlock(const std::vector<float>& distances) {
     return block;
 }
 
-RenderManager::RenderManager() {
-    GraphicsDevice* device = Globals::device;
+void passSchedule(const std::vector<PassScope>& scopes, uint32_t layerCount,
+                  std::vector<std::pair<uint32_t, uint32_t>>& order) {
+    order.clear();
+    for (uint32_t i = 0; i < scopes.size();) {
+        if (scopes[i] == PassScope::Frame) {
+            order.emplace_back(i, 0u);
+            ++i;
+            continue;
+        }
+        uint32_t end = i;
+        while (end < scopes.size() && scopes[end] == PassScope::Layer)
+            ++end;
+        for (uint32_t layer = layerCount; layer-- > 0;)
+            for (uint32_t k = i; k < end; ++k)
+                order.emplace_back(k, layer);
+        i = end;
+    }
+}
+
+static uint32_t timestampBits(GraphicsDevice* device) {
+    uint32_t count = 0;
+    vkGetPhysicalDeviceQueueFamilyProperties(device->physicalDevice, &count, nullptr);
+    std::vector<VkQueueFamilyProperties> families(count);
+    vkGetPhysicalDeviceQueueFamilyProperties(device->physicalDevice, &count, families.data());
+    return device->queueFamilyIndex < count ? families[device->queueFamilyIndex].timestampValidBits : 0;
+}
+
+RenderManager::RenderManager(const Services& services_) : services(services_) {
+    GraphicsDevice* device = services.device;
     VkSamplerCreateInfo samplerInfo = Sampler::defaultInfo(1.0f);
     targetSampler = new Sampler(device, samplerInfo);
 
     recreateListener = [this] { rebuildTargets(); };
-    Globals::swapChain->recreateListeners.push_back(&recreateListener);
+    services.swapChain->recreateListeners.push_back(&recreateListener);
 
     createTargets();
     colorTargetBinding = new TextureBinding(&colorTarget->imageView, targetSampler);
-    // Between the atmosphere passes and the post-process the colour target stays in GENERAL.
+    // Between passes the colour target stays in GENERAL (the atmospheres write it as a storage image).
     colorTargetBinding->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
     depthTargetBinding = new TextureBinding(&depthTarget->imageView, targetSampler);
 
-    postProcessPipeline = new PipelineGraphics(device);
-    postProcessPipeline->loadShaders("postProcess");
-    postProcessPipeline->layoutNotation = "UBD_0+CIS_1";
-    postProcessPipeline->setVertexLayout(emptyLayout, false);
-    postProcessPipeline->options.dynamicStates = standardDynamicStates();
-    postProcessPipeline->options.cullMode = VK_CULL_MODE_NONE;
-    postProcessPipeline->options.depthWriteEnable = 0;
+    ScenePipelineInfo post;
+    post.shader = "postProcess";
+    post.layoutNotation = "UBD_0+CIS_1";
+    post.vertexLayout = &emptyLayout;
+    post.options.cullMode = VK_CULL_MODE_NONE;
+    post.options.depthWriteEnable = 0;
     // The pass writes only the swap chain image: a depth format here would not match the rendering.
-    postProcessPipeline->create({{Globals::swapChain->surfaceFormat.format}, VK_FORMAT_UNDEFINED});
+    postProcessPipeline = createScenePipeline(device, post, {{services.swapChain->surfaceFormat.format}});
 
-    postProcessBinding = new StorageBinding(Globals::uniformStorage, 8);
-    layerBlockBinding = new StorageBinding(Globals::uniformStorage, sizeof(LayerBlock));
+    postProcessBinding = new StorageBinding(services.uniformStorage, 8);
+    layerBlockBinding = new StorageBinding(services.uniformStorage, sizeof(LayerBlock));
     postProcessDataSet =
-        new DataSet(device, Globals::descriptorPool,
-                    {{0, DATA_STORAGE, Globals::uniformStorage->descriptorType(), postProcessBinding},
+        new DataSet(device, services.descriptorPool,
+                    {{0, DATA_STORAGE, services.uniformStorage->descriptorType(), postProcessBinding},
                      {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
+
+    profiler.create(device, timestampBits(device));
+
+    addPass({PassName::Compute, PassScope::Frame,
+             [this](const FrameContext& frame, CommandContext* context, uint32_t) { recordCompute(frame, context); }});
+    addPass({PassName::Main, PassScope::Frame,
+             [this](const FrameContext& frame, CommandContext* context, uint32_t) { recordMain(frame, context); }});
+    addPass({PassName::Atmosphere, PassScope::Layer,
+             [this](const FrameContext& frame, CommandContext* context, uint32_t layer) {
+                 recordAtmosphere(frame, context, layer);
+             }});
+    addPass({PassName::Layer, PassScope::Layer,
+             [this](const FrameContext& frame, CommandContext* context, uint32_t layer) {
+                 recordLayer(frame, context, layer);
+             }});
+    addPass({PassName::PostProcess, PassScope::Frame,
+             [this](const FrameContext&, CommandContext* context, uint32_t) { recordPostProcess(context); }});
 }
 
 RenderManager::~RenderManager() {
-    if (Globals::swapChain) {
-        auto& listeners = Globals::swapChain->recreateListeners;
+    if (services.swapChain) {
+        auto& listeners = services.swapChain->recreateListeners;
         listeners.erase(std::remove(listeners.begin(), listeners.end(), &recreateListener), listeners.end());
     }
+    profiler.destroy();
     delete atmospheres;
     delete colorTargetBinding;
     delete depthTargetBinding;
@@ -74,9 +120,41 @@ RenderManager::~RenderManager() {
     delete layerBlockBinding;
 }
 
+void RenderManager::addPass(RenderPass pass, const std::string& before) {
+    auto named = [&](const std::string& name) {
+        return std::find_if(passList.begin(), passList.end(), [&](const RenderPass& p) { return p.name == name; });
+    };
+    if (pass.name.empty() || named(pass.name) != passList.end())
+        throw std::runtime_error("RenderManager: a pass named \"" + pass.name + "\" cannot be added twice");
+    auto at = passList.end();
+    if (!before.empty()) {
+        at = named(before);
+        if (at == passList.end())
+            throw std::runtime_error("RenderManager: no pass named \"" + before + "\" to insert \"" + pass.name +
+                                     "\" before");
+    }
+    passList.insert(at, std::move(pass));
+    scopes.clear();
+    for (const RenderPass& p : passList)
+        scopes.push_back(p.scope);
+    schedule.reserve(passList.size() * (MaxLayers + 1));
+}
+
+std::vector<std::string> RenderManager::passNames() const {
+    std::vector<std::string> names;
+    for (const RenderPass& p : passList)
+        names.push_back(p.name);
+    return names;
+}
+
+void RenderManager::setAtmospheres(AtmosphereLayers* layers) {
+    delete atmospheres;
+    atmospheres = layers;
+}
+
 void RenderManager::createTargets() {
-    GraphicsDevice* device = Globals::device;
-    uint32_t width = std::max(Globals::swapChain->width, 1u), height = std::max(Globals::swapChain->height, 1u);
+    GraphicsDevice* device = services.device;
+    uint32_t width = std::max(services.swapChain->width, 1u), height = std::max(services.swapChain->height, 1u);
     colorTarget = new Image2D(device, width, height, VK_FORMAT_R32G32B32A32_SFLOAT,
                               VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT |
                                   VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
@@ -88,7 +166,7 @@ void RenderManager::createTargets() {
 }
 
 void RenderManager::rebuildTargets() {
-    GraphicsDevice* device = Globals::device;
+    GraphicsDevice* device = services.device;
     unregisterResource(device, colorTarget);
     unregisterResource(device, depthTarget);
     createTargets();
@@ -96,10 +174,10 @@ void RenderManager::rebuildTargets() {
     depthTargetBinding->replace(&depthTarget->imageView);
 }
 
-void RenderManager::prepare() {
+void RenderManager::prepare(const FrameContext& frame) {
     static const std::vector<float> none;
     if (atmospheres)
-        atmospheres->update();
+        atmospheres->update(frame);
     layerBlock = computeLayerBlock(atmospheres ? atmospheres->squaredDistances() : none);
     layerBlockBinding->write(&layerBlock);
     postProcessBinding->write(postProcessBlock);
@@ -118,91 +196,119 @@ static void beginRendering(CommandContext* context, uint32_t width, uint32_t hei
     context->renderHeight = height;
 }
 
-void RenderManager::record(CommandContext* context) {
-    Scene* scene = Globals::scene;
-    SwapChain* swapChain = Globals::swapChain;
-    const uint32_t width = colorTarget->width, height = colorTarget->height;
-    VkCommandBuffer cmd = context->commandBuffer;
-    const VkImageSubresourceRange colorRange = colorTarget->range, depthRange = depthTarget->range;
+void RenderManager::record(const FrameContext& frame, CommandContext* context) {
+    profiler.beginFrame(context, services.device->frameIndex);
+    passSchedule(scopes, uint32_t(layerBlock.layerCount), schedule);
+    for (const auto& [pass, layer] : schedule) {
+        auto t0 = std::chrono::steady_clock::now();
+        profiler.beginPass(context, pass);
+        passList[pass].record(frame, context, layer);
+        double cpuMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        profiler.endPass(context, pass, cpuMs);
+    }
+    profiler.endFrame();
+}
 
-    for (SceneObject* object : scene->objects)
-        object->RecordCompute(context);
+void RenderManager::recordCompute(const FrameContext& frame, CommandContext* context) {
+    for (SceneObject* object : services.scene->objects)
+        object->RecordCompute(frame, context);
+}
 
-    // The targets are shared by the frames in flight. The previous frame's last use of both is sampling in
-    // fragment shaders (post-process, atmospheres), after barriers that made its writes available: the layout
-    // transitions wait for those reads (write after read needs only the execution dependency).
-    imageBarrier(context, colorTarget->image, colorRange, VK_IMAGE_LAYOUT_UNDEFINED,
-                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_NONE,
-                 VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-    // Depth writes happen in both fragment test stages.
-    imageBarrier(context, depthTarget->image, depthRange, VK_IMAGE_LAYOUT_UNDEFINED,
-                 VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                 VK_ACCESS_2_NONE,
-                 VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
-                 VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
+static VkRenderingAttachmentInfo attachment(const Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load) {
+    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    info.imageView = image->imageView.view;
+    info.imageLayout = layout;
+    info.loadOp = load;
+    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    return info;
+}
 
-    VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    color.imageView = colorTarget->imageView.view;
-    color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    color.clearValue.color = {{0.0f, 0.0f, 0.0f, 9999999.0f}};
-    VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    depth.imageView = depthTarget->imageView.view;
-    depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL;
-    depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    depth.clearValue.depthStencil = {1.0f, 0};
-    beginRendering(context, width, height, &color, &depth);
-    for (SceneObject* object : scene->objects)
-        object->RecordMain(context);
-    vkCmdEndRendering(cmd);
-
-    auto toShaderReadable = [&] {
-        imageBarrier(context, depthTarget->image, depthRange, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                     VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
-                     VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                     VK_ACCESS_2_SHADER_READ_BIT);
-        imageBarrier(context, colorTarget->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
-                     VK_IMAGE_LAYOUT_GENERAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                     VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                     VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT);
-    };
-    auto storageWritesDone = [&] {
-        imageBarrier(context, colorTarget->image, colorRange, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
-    };
-    toShaderReadable();
-
-    uint32_t atmosphereCount = atmospheres ? uint32_t(atmospheres->squaredDistances().size()) : 0;
-    color.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    depth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    for (uint32_t i = uint32_t(layerBlock.layerCount); i-- > 0;) {
-        beginRendering(context, width, height, nullptr, nullptr);
-        if (i < atmosphereCount)
-            atmospheres->record(context, i);
-        vkCmdEndRendering(cmd);
-        storageWritesDone();
-
-        imageBarrier(context, colorTarget->image, colorRange, VK_IMAGE_LAYOUT_GENERAL,
-                     VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                     VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT,
-                     VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                     VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT);
-        imageBarrier(context, depthTarget->image, depthRange, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
-                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+// Colour target: GENERAL between passes (sampled and written as a storage image by fragment shaders).
+// Depth target: shader-readable between passes.
+void RenderManager::beginTargetRendering(CommandContext* context, bool withDepth) {
+    imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL,
+                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
+                 VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT,
+                 VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_COLOR_ATTACHMENT_READ_BIT);
+    VkRenderingAttachmentInfo color =
+        attachment(colorTarget, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_LOAD);
+    VkRenderingAttachmentInfo depth =
+        attachment(depthTarget, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_LOAD);
+    if (withDepth)
+        imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
                      VK_ACCESS_2_SHADER_READ_BIT,
                      VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
                      VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
-        beginRendering(context, width, height, &color, &depth);
-        for (SceneObject* object : scene->objects)
-            object->RecordLayer(context, i);
-        vkCmdEndRendering(cmd);
-        toShaderReadable();
-    }
-    storageWritesDone();
+    beginRendering(context, colorTarget->width, colorTarget->height, &color, withDepth ? &depth : nullptr);
+}
 
+void RenderManager::endTargetRendering(CommandContext* context, bool withDepth) {
+    vkCmdEndRendering(context->commandBuffer);
+    if (withDepth)
+        imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                     VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                     VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
+                     VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
+                     VK_ACCESS_2_SHADER_READ_BIT);
+    imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_IMAGE_LAYOUT_GENERAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
+                 VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT);
+}
+
+void RenderManager::recordMain(const FrameContext& frame, CommandContext* context) {
+    // Last frame's post-process sampling must be done before the targets are cleared.
+    imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_UNDEFINED,
+                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
+                 VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+    // Depth writes happen in both fragment test stages; the previous frame's sampling must be done too.
+    imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_UNDEFINED,
+                 VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
+                 VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
+                 VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
+    VkRenderingAttachmentInfo color =
+        attachment(colorTarget, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    color.clearValue.color = {{0.0f, 0.0f, 0.0f, 9999999.0f}};
+    VkRenderingAttachmentInfo depth =
+        attachment(depthTarget, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    depth.clearValue.depthStencil = {1.0f, 0};
+    beginRendering(context, colorTarget->width, colorTarget->height, &color, &depth);
+    for (SceneObject* object : services.scene->objects)
+        object->RecordMain(frame, context);
+    endTargetRendering(context, true);
+}
+
+void RenderManager::recordAtmosphere(const FrameContext& frame, CommandContext* context, uint32_t layer) {
+    uint32_t atmosphereCount = atmospheres ? uint32_t(atmospheres->squaredDistances().size()) : 0;
+    if (layer >= atmosphereCount)
+        return;
+    beginRendering(context, colorTarget->width, colorTarget->height, nullptr, nullptr);
+    atmospheres->record(frame, context, layer);
+    vkCmdEndRendering(context->commandBuffer);
+    // The storage writes must land before the next pass reads or draws over the colour target.
+    imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
+                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
+                 VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT);
+}
+
+void RenderManager::recordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer) {
+    beginTargetRendering(context, true);
+    for (SceneObject* object : services.scene->objects)
+        object->RecordLayer(frame, context, layer);
+    endTargetRendering(context, true);
+}
+
+void RenderManager::recordPostProcess(CommandContext* context) {
+    SwapChain* swapChain = services.swapChain;
     VkRenderingAttachmentInfo target{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     target.imageView = swapChain->images[swapChain->imageIndex]->imageView.view;
     target.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
@@ -214,9 +320,9 @@ void RenderManager::record(CommandContext* context) {
     setViewportAndScissor(context, swapChain->width, swapChain->height);
     context->bindDataSet(postProcessDataSet);
     postProcessPipeline->bindDataSets(context);
-    vkCmdDraw(cmd, 3, 1, 0, 0);
-    ++Globals::device->drawCount;
-    vkCmdEndRendering(cmd);
+    vkCmdDraw(context->commandBuffer, 3, 1, 0, 0);
+    ++services.device->drawCount;
+    vkCmdEndRendering(context->commandBuffer);
 }
 
 } // namespace Demo

@@ -1,11 +1,16 @@
 #pragma once
 // Records the scene into an HDR colour target and a depth target, split into depth layers by the atmospheres
 // (farthest first, each preceded by the atmosphere that bounds it), then resolves into the swap chain image.
+// The frame is an ordered list of passes; a feature adds its pass with `addPass` instead of editing the walk.
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/PassProfiler.h"
 #include "Engine/Data/DataBinding.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 class CommandContext;
@@ -38,24 +43,71 @@ LayerBlock computeLayerBlock(const std::vector<float>& atmosphereSquaredDistance
 class AtmosphereLayers {
 public:
     virtual ~AtmosphereLayers() = default;
-    virtual void update() = 0;
+    // Sorts the atmospheres far to near for this frame's camera and writes their blocks.
+    virtual void update(const FrameContext& frame) = 0;
     virtual const std::vector<float>& squaredDistances() const = 0;
-    virtual void record(CommandContext* context, uint32_t index) = 0;
+    // Draws atmosphere `index` (in drawing order) inside a rendering without attachments: it reads the depth
+    // target and writes the colour target as a storage image.
+    virtual void record(const FrameContext& frame, CommandContext* context, uint32_t index) = 0;
 };
+
+// Where a pass runs: once per frame, or once per depth layer from the farthest to the nearest (consecutive layer
+// passes form one group that runs for each layer in turn).
+enum class PassScope { Frame, Layer };
+
+// Records one pass into the frame's command buffer; `layer` is the depth layer for layer passes, 0 otherwise.
+// Between passes the colour target is in GENERAL layout and the depth target is shader-readable.
+using PassRecord = std::function<void(const FrameContext& frame, CommandContext* context, uint32_t layer)>;
+
+struct RenderPass {
+    std::string name;
+    PassScope scope = PassScope::Frame;
+    PassRecord record;
+};
+
+// The names of the built-in passes, in list order.
+namespace PassName {
+inline constexpr const char* Compute = "compute";
+inline constexpr const char* Main = "main";
+inline constexpr const char* Atmosphere = "atmosphere";
+inline constexpr const char* Layer = "layer";
+inline constexpr const char* PostProcess = "postProcess";
+} // namespace PassName
+
+// The order in which `record` runs the passes: frame passes once, each run of consecutive layer passes once per
+// layer from `layerCount - 1` down to 0. Entries are {pass index, layer}; `order` is refilled (no allocation once
+// it has grown).
+void passSchedule(const std::vector<PassScope>& scopes, uint32_t layerCount,
+                  std::vector<std::pair<uint32_t, uint32_t>>& order);
 
 class RenderManager {
 public:
-    // Uses the process-wide device, swap chain, scene, uniform storage and descriptor pool.
-    RenderManager();
+    // Uses the services' device, swap chain, uniform storage and descriptor pool.
+    explicit RenderManager(const Services& services);
     virtual ~RenderManager();
 
+    // Inserts a pass before the pass named `before`, or appends it when `before` is empty. Throws when `before`
+    // names no pass or the name is taken.
+    void addPass(RenderPass pass, const std::string& before = {});
+    const std::vector<RenderPass>& passes() const { return passList; }
+    std::vector<std::string> passNames() const;
+
+    // The atmospheres that bound the depth layers (owned from now on).
+    void setAtmospheres(AtmosphereLayers* layers);
+
     // Per-frame preparation: atmosphere order, layer block and post-process block.
-    void prepare();
-    // Compute hooks, main pass, atmosphere and layer passes, then the post-process pass into the swap chain image.
-    void record(CommandContext* context);
-    // Rebuilds both targets at the window size (after every swap chain build).
+    void prepare(const FrameContext& frame);
+    // Walks the pass list (the frame's fence has been waited on: the profiler reads that slot's timestamps).
+    void record(const FrameContext& frame, CommandContext* context);
+    // Rebuilds both targets at the swap chain size (after every swap chain build).
     void rebuildTargets();
 
+    // Begins dynamic rendering into the colour target (and depth) with their current contents kept, after moving
+    // them from their between-pass layouts to attachment layouts; `endTargetRendering` moves them back.
+    void beginTargetRendering(CommandContext* context, bool withDepth);
+    void endTargetRendering(CommandContext* context, bool withDepth);
+
+    Services services;
     float postProcessBlock[2] = {1.0f, 2.0f}; // exposure, exposure bias
     Sampler* targetSampler = nullptr;
     TextureBinding* colorTargetBinding = nullptr;
@@ -70,9 +122,19 @@ public:
     DataSet* postProcessDataSet = nullptr;
     StorageBinding* postProcessBinding = nullptr;
     uint32_t targetBuilds = 0;
+    PassProfiler profiler;
 
 private:
     void createTargets();
+    void recordCompute(const FrameContext& frame, CommandContext* context);
+    void recordMain(const FrameContext& frame, CommandContext* context);
+    void recordAtmosphere(const FrameContext& frame, CommandContext* context, uint32_t layer);
+    void recordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer);
+    void recordPostProcess(CommandContext* context);
+
+    std::vector<RenderPass> passList;
+    std::vector<PassScope> scopes; // of passList, kept for the schedule
+    std::vector<std::pair<uint32_t, uint32_t>> schedule;
 };
 
 } // namespace Demo

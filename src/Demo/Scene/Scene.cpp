@@ -24,14 +24,14 @@ void Scene::start() {
         objects[k]->Start();
 }
 
-void Scene::update() {
+void Scene::update(const FrameContext& frame) {
     for (size_t k = 0; k < objects.size(); ++k)
-        objects[k]->Update();
+        objects[k]->Update(frame);
 }
 
-void Scene::updateUniforms() {
+void Scene::updateUniforms(const FrameContext& frame) {
     for (size_t k = 0; k < objects.size(); ++k)
-        objects[k]->UpdateUniforms();
+        objects[k]->UpdateUniforms(frame);
 }
 
 } // namespace Demo

@@ -1,5 +1,7 @@
 #pragma once
 // The scene: the owning list of objects in creation order and the main camera.
+#include "Demo/Scene/FrameContext.h"
+
 #include <vector>
 
 namespace Demo {
@@ -20,9 +22,11 @@ public:
 
     // The frame passes: every object finishes one hook before any object receives the next.
     void start();
-    void update();
-    void updateUniforms();
+    void update(const FrameContext& frame);
+    void updateUniforms(const FrameContext& frame);
 
+    // Filled by the application before the scene is set up; objects read it at creation.
+    Services services;
     DemoCamera* mainCamera = nullptr;
     std::vector<SceneObject*> objects;
 };

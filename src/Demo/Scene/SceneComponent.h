@@ -7,6 +7,8 @@ class CommandContext;
 
 namespace Demo {
 
+struct FrameContext;
+
 class SceneObject;
 class AstroSurface;
 class Atmosphere;
@@ -21,11 +23,11 @@ public:
     // Called by whoever creates the component, before it is attached: creates its own uniform binding.
     virtual void CreateUniform() {}
     virtual void Start() {}
-    virtual void Update() {}
-    virtual void UpdateUniforms() {}
-    virtual void RecordCompute(CommandContext*) {}
-    virtual void RecordMain(CommandContext*) {}
-    virtual void RecordLayer(CommandContext*, uint32_t) {}
+    virtual void Update(const FrameContext&) {}
+    virtual void UpdateUniforms(const FrameContext&) {}
+    virtual void RecordCompute(const FrameContext&, CommandContext*) {}
+    virtual void RecordMain(const FrameContext&, CommandContext*) {}
+    virtual void RecordLayer(const FrameContext&, CommandContext*, uint32_t) {}
 
     // Kind queries for the bodies' surface and atmosphere lookups; the surface and atmosphere classes return this.
     virtual AstroSurface* asSurface() { return nullptr; }

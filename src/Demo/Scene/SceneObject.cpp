@@ -1,6 +1,7 @@
 #include "Demo/Scene/SceneObject.h"
 
-#include "App/Globals.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
@@ -14,10 +15,15 @@ ObjectBlock makeObjectBlock(const Mat4d& world) {
     return block;
 }
 
-StorageBinding* createUniformBinding(uint32_t range) {
-    if (!Globals::uniformStorage)
+const Services& servicesOf(const SceneObject* object) {
+    static const Services none;
+    return object && object->scene ? object->scene->services : none;
+}
+
+StorageBinding* createUniformBinding(const Services& services, uint32_t range) {
+    if (!services.uniformStorage)
         return nullptr;
-    return new StorageBinding(Globals::uniformStorage, range);
+    return new StorageBinding(services.uniformStorage, range);
 }
 
 void writeUniformBinding(StorageBinding* binding, const void* block) {
@@ -41,7 +47,7 @@ SceneObject::~SceneObject() {
 
 void SceneObject::Create() {
     if (!uniformBinding)
-        uniformBinding = createUniformBinding(sizeof(ObjectBlock));
+        uniformBinding = createUniformBinding(servicesOf(this), sizeof(ObjectBlock));
 }
 
 void SceneObject::Start() {
@@ -49,34 +55,34 @@ void SceneObject::Start() {
         component->Start();
 }
 
-void SceneObject::Update() {
+void SceneObject::Update(const FrameContext& frame) {
     for (SceneComponent* component : components)
-        component->Update();
+        component->Update(frame);
     transform->updateMatrix();
 }
 
-void SceneObject::UpdateUniforms() {
+void SceneObject::UpdateUniforms(const FrameContext& frame) {
     for (SceneComponent* component : components)
-        component->UpdateUniforms();
+        component->UpdateUniforms(frame);
     transform->updateMatrix();
     ObjectBlock block = makeObjectBlock(transform->worldMatrix);
     writeUniformBinding(uniformBinding, &block);
 }
 
-void SceneObject::RecordCompute(CommandContext* context) {
+void SceneObject::RecordCompute(const FrameContext& frame, CommandContext* context) {
     for (SceneComponent* component : components)
-        component->RecordCompute(context);
+        component->RecordCompute(frame, context);
 }
 
-void SceneObject::RecordMain(CommandContext* context) {
+void SceneObject::RecordMain(const FrameContext& frame, CommandContext* context) {
     for (SceneComponent* component : components)
-        component->RecordMain(context);
+        component->RecordMain(frame, context);
     snapshotTransform->copyFrom(*transform);
 }
 
-void SceneObject::RecordLayer(CommandContext* context, uint32_t layer) {
+void SceneObject::RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer) {
     for (SceneComponent* component : components)
-        component->RecordLayer(context, layer);
+        component->RecordLayer(frame, context, layer);
 }
 
 void SceneObject::addComponent(SceneComponent* component) {

@@ -15,6 +15,8 @@ namespace Demo {
 
 class Scene;
 class SceneComponent;
+struct FrameContext;
+struct Services;
 
 // The object block (64 bytes, std140): the world matrix as 16 floats, column-major.
 struct ObjectBlock {
@@ -36,13 +38,13 @@ public:
     // global uniform storage (none when there is no storage, e.g. without a device).
     virtual void Create();
     virtual void Start();
-    virtual void Update();
+    virtual void Update(const FrameContext& frame);
     // Components first, then the object block of this frame.
-    virtual void UpdateUniforms();
-    virtual void RecordCompute(CommandContext* context);
+    virtual void UpdateUniforms(const FrameContext& frame);
+    virtual void RecordCompute(const FrameContext& frame, CommandContext* context);
     // Components first, then the transform is copied into the snapshot transform.
-    virtual void RecordMain(CommandContext* context);
-    virtual void RecordLayer(CommandContext* context, uint32_t layer);
+    virtual void RecordMain(const FrameContext& frame, CommandContext* context);
+    virtual void RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer);
 
     // Attaches a component (its CreateUniform has already run); the object owns it from now on.
     void addComponent(SceneComponent* component);
@@ -55,8 +57,11 @@ public:
     std::string name;
 };
 
-// Creates a binding of `range` bytes in the global uniform storage; null without a uniform storage.
-StorageBinding* createUniformBinding(uint32_t range);
+// What the application handed the scene (all null without a device, e.g. in unit tests).
+const Services& servicesOf(const SceneObject* object);
+
+// Creates a binding of `range` bytes in the services' uniform storage; null without a uniform storage.
+StorageBinding* createUniformBinding(const Services& services, uint32_t range);
 // Writes `block` (the binding's range in bytes) into its storage; nothing when the binding is null.
 void writeUniformBinding(StorageBinding* binding, const void* block);
 

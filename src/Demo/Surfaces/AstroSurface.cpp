@@ -1,6 +1,5 @@
 #include "Demo/Surfaces/AstroSurface.h"
 
-#include "App/Globals.h"
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Scene.h"
@@ -69,12 +68,12 @@ AstroSurface::~AstroSurface() {
 
 void AstroSurface::CreateUniform() {
     if (!surfaceUniform)
-        surfaceUniform = createUniformBinding(sizeof(SurfaceBlock));
+        surfaceUniform = createUniformBinding(servicesOf(owner), sizeof(SurfaceBlock));
     if (!sharedShadow)
-        sharedShadow = createUniformBinding(sizeof(ShadowBlock));
+        sharedShadow = createUniformBinding(servicesOf(owner), sizeof(ShadowBlock));
 }
 
-void AstroSurface::Update() {
+void AstroSurface::Update(const FrameContext&) {
     writeUniformBinding(surfaceUniform, &surfaceBlock);
 }
 
@@ -82,7 +81,7 @@ static Vec3d worldPositionOf(SceneObject* object) {
     return object->transform->worldPosition();
 }
 
-void AstroSurface::UpdateUniforms() {
+void AstroSurface::UpdateUniforms(const FrameContext&) {
     auto* body = dynamic_cast<AstroObject*>(owner);
     Star* star = primaryStar;
     if (!body || !star) {

@@ -12,6 +12,8 @@ struct StorageBinding;
 
 namespace Demo {
 
+struct FrameContext;
+
 // Eclipse block (288 bytes, std140): the primary star and up to 16 occluders, positions in world units.
 struct ShadowBlock {
     static constexpr uint32_t MaxOccluders = 16;
@@ -59,11 +61,11 @@ public:
     // The surface record; the shared shadow record once per process.
     void CreateUniform() override;
     // Writes the surface block.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // Computes and writes the shadow block into the shared record, keeping the offset.
-    void UpdateUniforms() override;
-    void RecordCompute(CommandContext* context) override = 0;
-    void RecordMain(CommandContext* context) override = 0;
+    void UpdateUniforms(const FrameContext& frame) override;
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override = 0;
+    void RecordMain(const FrameContext& frame, CommandContext* context) override = 0;
     AstroSurface* asSurface() override { return this; }
 
     // Points the shared shadow record at this surface's block of this frame (before binding a data set).

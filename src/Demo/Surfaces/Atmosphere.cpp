@@ -27,10 +27,10 @@ Atmosphere::~Atmosphere() {
 
 void Atmosphere::CreateUniform() {
     if (!uniform)
-        uniform = createUniformBinding(sizeof(AtmosphereBlock));
+        uniform = createUniformBinding(servicesOf(owner), sizeof(AtmosphereBlock));
 }
 
-void Atmosphere::Update() {
+void Atmosphere::Update(const FrameContext&) {
     writeUniformBinding(uniform, &block);
 }
 

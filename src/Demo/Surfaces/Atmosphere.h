@@ -9,6 +9,8 @@ struct StorageBinding;
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroObject;
 struct AtmosphereCreateInfo;
 
@@ -41,7 +43,7 @@ public:
     // Its own 32-byte record in the global uniform storage.
     void CreateUniform() override;
     // Writes the block into this frame's slot.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     Atmosphere* asAtmosphere() override { return this; }
 
     // Takes the eight values of a create info (the factory's step for bodies with atmosphere settings).

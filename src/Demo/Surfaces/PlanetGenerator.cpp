@@ -1,6 +1,6 @@
 #include "Demo/Surfaces/PlanetGenerator.h"
 
-#include "App/Globals.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -63,10 +63,11 @@ HeightMapCube::~HeightMapCube() {
     arrayView.destroy();
 }
 
-PlanetGenerator::PlanetGenerator(GraphicsDevice* device, uint32_t size) : owner(device) {
+PlanetGenerator::PlanetGenerator(const Services& services, uint32_t size) : owner(services.device) {
+    GraphicsDevice* device = services.device;
     mapWidth = float(size);
     mapHeight = float(size);
-    settingsBinding = new StorageBinding(Globals::uniformStorage, sizeof(GeneratorSettings));
+    settingsBinding = new StorageBinding(services.uniformStorage, sizeof(GeneratorSettings));
 
     // Linear filtering, clamp to edge, anisotropy off (its maximum 4 unused), LOD range ±1000.
     sampler = new Sampler(device, Sampler::defaultInfo(4.0f));
@@ -78,9 +79,9 @@ PlanetGenerator::PlanetGenerator(GraphicsDevice* device, uint32_t size) : owner(
 
     updatePipeline();
 
-    dataSet = new DataSet(device, Globals::descriptorPool,
+    dataSet = new DataSet(device, services.descriptorPool,
                           {{0, TEXTURE, VK_DESCRIPTOR_TYPE_STORAGE_IMAGE, storageBinding},
-                           {1, DATA_STORAGE, Globals::uniformStorage->descriptorType(), settingsBinding}});
+                           {1, DATA_STORAGE, services.uniformStorage->descriptorType(), settingsBinding}});
 }
 
 PlanetGenerator::~PlanetGenerator() {

@@ -18,6 +18,8 @@ struct TextureBinding;
 
 namespace Demo {
 
+struct Services;
+
 // One noise layer of the settings block (64 bytes, std140), as the "CS_Main" shader reads it.
 struct GeneratorLayer {
     float offset[3] = {0.0f, 0.0f, 0.0f};
@@ -97,7 +99,8 @@ public:
     static constexpr VkFormat MapFormat = VK_FORMAT_R32_SFLOAT;
 
     // `size` is the face size in texels (2048 in the program; the tests use smaller maps).
-    explicit PlanetGenerator(GraphicsDevice* device, uint32_t size = MapSize);
+    // Uses the services' device, uniform storage and descriptor pool.
+    explicit PlanetGenerator(const Services& services, uint32_t size = MapSize);
     // Releases the GPU objects after the frames in flight that may still use them.
     ~PlanetGenerator();
     PlanetGenerator(const PlanetGenerator&) = delete;

@@ -73,8 +73,8 @@ PlanetSurface::~PlanetSurface() {
     delete generator;
 }
 
-void PlanetSurface::Update() {
-    AstroSurface::Update();
+void PlanetSurface::Update(const FrameContext& frame) {
+    AstroSurface::Update(frame);
     if (!generator)
         return;
     generator->uploadSettings();
@@ -102,7 +102,7 @@ GenerationGrant PlanetSurface::grantThisFrame() {
     return {};
 }
 
-void PlanetSurface::RecordCompute(CommandContext* context) {
+void PlanetSurface::RecordCompute(const FrameContext&, CommandContext* context) {
     if (!regenerate || !generator)
         return;
     GenerationGrant grant = grantThisFrame();

@@ -12,6 +12,8 @@
 
 namespace Demo {
 
+struct FrameContext;
+
 class AstroObject;
 
 // One surface waiting for its generator to run.
@@ -45,12 +47,12 @@ public:
 
     // Surface block and the generator's settings block; a settings change since the last generation sets the
     // regenerate flag, and a set flag asks the frame's scheduler for a generation.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // Runs the generator when the flag is set and this frame's schedule includes the surface.
-    void RecordCompute(CommandContext* context) override;
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override;
     // Bands of the first generation still to record (0 once the map exists).
     uint32_t bandsLeft() const { return hasRelief() ? 0 : 6 * BandsPerFace - bandsDone; }
-    void RecordMain(CommandContext*) override {}
+    void RecordMain(const FrameContext&, CommandContext*) override {}
 
     // True once the height map holds a generated relief.
     bool hasRelief() const { return generator && generator->generationCount > 0; }

@@ -1,6 +1,5 @@
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 
-#include "App/Globals.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Astro/AstroCreateInfo.h"
 #include "Demo/Astro/AstroObject.h"
@@ -8,7 +7,7 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
-#include "Demo/Surfaces/SurfaceResources.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -71,21 +70,18 @@ uint32_t sphereSubdivisionsFor(double pixelRadius) {
 
 namespace {
 
-PipelineGraphics* createPlanetPipeline(GraphicsDevice* device, bool wireframe) {
-    auto* pipeline = new PipelineGraphics(device);
-    pipeline->loadShaders("planet_solid");
-    pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5+UBD_6+UBD_7+UBD_8+CIS_9";
-    pipeline->setVertexLayout(standardLayout, false);
-    pipeline->options.dynamicStates = standardDynamicStates();
-    pipeline->options.cullMode = VK_CULL_MODE_BACK_BIT;
-    pipeline->options.depthWriteEnable = 1;
-    pipeline->options.tessellationEnable = 1;
-    pipeline->options.patchControlPoints = 3;
-    pipeline->options.blendMode = BlendNone;
+ScenePipelineInfo planetPipelineInfo(bool wireframe) {
+    ScenePipelineInfo info;
+    info.shader = "planet_solid";
+    info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5+UBD_6+UBD_7+UBD_8+CIS_9";
+    info.options.cullMode = VK_CULL_MODE_BACK_BIT;
+    info.options.depthWriteEnable = 1;
+    info.options.tessellationEnable = 1;
+    info.options.patchControlPoints = 3;
+    info.options.blendMode = BlendNone;
     if (wireframe)
-        pipeline->options.polygonMode = VK_POLYGON_MODE_LINE;
-    pipeline->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
-    return pipeline;
+        info.options.polygonMode = VK_POLYGON_MODE_LINE;
+    return info;
 }
 
 } // namespace
@@ -93,7 +89,7 @@ PipelineGraphics* createPlanetPipeline(GraphicsDevice* device, bool wireframe) {
 PlanetSurfaceSolid::PlanetSurfaceSolid(SceneObject* owner_) : PlanetSurface(owner_) {}
 
 PlanetSurfaceSolid::~PlanetSurfaceSolid() {
-    if (GraphicsDevice* device = Globals::device)
+    if (GraphicsDevice* device = servicesOf(owner).device)
         if (dataSet)
             unregisterResource(device, dataSet);
     delete biomeUniform;
@@ -103,17 +99,18 @@ PlanetSurfaceSolid::~PlanetSurfaceSolid() {
 
 void PlanetSurfaceSolid::CreateUniform() {
     PlanetSurface::CreateUniform();
-    GraphicsDevice* device = Globals::device;
-    if (!device || !Globals::uniformStorage)
+    const Services& services = servicesOf(owner);
+    GraphicsDevice* device = services.device;
+    if (!device || !services.uniformStorage)
         return; // headless: the blocks are kept, nothing is drawn
 
-    generator = new PlanetGenerator(device);
-    biomeUniform = createUniformBinding(sizeof(BiomeBlock));
-    tessellationUniform = createUniformBinding(sizeof(TessellationBlock));
+    generator = new PlanetGenerator(services);
+    biomeUniform = createUniformBinding(servicesOf(owner), sizeof(BiomeBlock));
+    tessellationUniform = createUniformBinding(servicesOf(owner), sizeof(TessellationBlock));
     if (!sharedMeshes[0]) {
         const uint32_t subdivisions[3] = {1, 3, 5};
         for (int k = 0; k < 3; ++k)
-            sharedMeshes[k] = new IcoSphere(device, Globals::meshStorage, subdivisions[k], 1.0f);
+            sharedMeshes[k] = new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
         new SharedHandleReset<IcoSphere>(device, {&sharedMeshes[0], &sharedMeshes[1], &sharedMeshes[2]});
     }
     mesh = sharedMeshes[2];
@@ -125,7 +122,7 @@ void PlanetSurfaceSolid::CreateUniform() {
             atmosphereRecord = atmosphere->uniform;
         }
     if (!atmosphereRecord) {
-        noAtmosphereUniform = createUniformBinding(sizeof(AtmosphereBlock));
+        noAtmosphereUniform = createUniformBinding(servicesOf(owner), sizeof(AtmosphereBlock));
         atmosphereRecord = noAtmosphereUniform;
     }
     Star* star = primaryStar;
@@ -133,8 +130,8 @@ void PlanetSurfaceSolid::CreateUniform() {
     ENGINE_CHECK(owner->uniformBinding && planet && planet->objectUniform,
                  "PlanetSurfaceSolid: the owner must be an astro object created before its surface");
 
-    const uint32_t ubd = Globals::uniformStorage->descriptorType();
-    dataSet = new DataSet(device, Globals::descriptorPool,
+    const uint32_t ubd = services.uniformStorage->descriptorType();
+    dataSet = new DataSet(device, services.descriptorPool,
                           {{1, DATA_STORAGE, ubd, owner->uniformBinding},
                            {2, DATA_STORAGE, ubd, star->lightUniform},
                            {3, DATA_STORAGE, ubd, planet->objectUniform},
@@ -145,17 +142,15 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {8, DATA_STORAGE, ubd, sharedShadow},
                            {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, generator->heightMapBinding}});
 
-    if (!filledPipeline) {
-        filledPipeline = createPlanetPipeline(device, false);
-        // Without fillModeNonSolid the T key keeps drawing filled.
-        wireframePipeline = device->wireframeSupported ? createPlanetPipeline(device, true) : filledPipeline;
-        new SharedHandleReset<PipelineGraphics>(device, {&filledPipeline, &wireframePipeline});
-    }
+    sharedScenePipeline(device, filledPipeline, planetPipelineInfo(false));
+    // Without fillModeNonSolid the T key keeps drawing filled.
+    if (device->wireframeSupported)
+        sharedScenePipeline(device, wireframePipeline, planetPipelineInfo(true));
 }
 
-void PlanetSurfaceSolid::Update() {
-    PlanetSurface::Update();
-    if (Globals::input && Globals::input->pressed(WireframeKey))
+void PlanetSurfaceSolid::Update(const FrameContext& frame) {
+    PlanetSurface::Update(frame);
+    if (const InputState* keys = frame.keys(); keys && keys->pressed(WireframeKey))
         wireframe = !wireframe;
     tessellation.distance = tessellationDistance(planet ? planet->radius : 1.0f, tessellation.factor);
     writeUniformBinding(biomeUniform, &biomes);
@@ -170,13 +165,12 @@ void PlanetSurfaceSolid::Update() {
     }
 }
 
-void PlanetSurfaceSolid::RecordMain(CommandContext* context) {
+void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     // Until its first generation the map holds nothing and is not yet a cube view: nothing to draw.
     if (!dataSet || !filledPipeline || !hasRelief() || !camera || !camera->dataSet)
         return;
-    uint32_t width = Globals::swapChain ? Globals::swapChain->width : context->renderWidth;
-    uint32_t height = Globals::swapChain ? Globals::swapChain->height : context->renderHeight;
+    const uint32_t width = context->renderWidth, height = context->renderHeight;
     // Planets outside the view are skipped; the others draw the sphere their size on screen needs.
     Mat4f viewProjection = camera->view.projection * camera->view.view;
     double reach = double(planet->radius) * (1.0 + std::fabs(surfaceBlock.elevationScale));
@@ -189,7 +183,7 @@ void PlanetSurfaceSolid::RecordMain(CommandContext* context) {
     IcoSphere* sphere = subdivisions == 5 ? sharedMeshes[2] : subdivisions == 3 ? sharedMeshes[1] : sharedMeshes[0];
 
     selectShadowBlock();
-    PipelineGraphics* pipeline = wireframe ? wireframePipeline : filledPipeline;
+    PipelineGraphics* pipeline = wireframe && wireframePipeline ? wireframePipeline : filledPipeline;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
     context->bindDataSet(camera->dataSet);
@@ -211,6 +205,23 @@ void PlanetSurfaceSolid::applySettings(const SolidSurfaceCreateInfo& info) {
         for (int k = 0; k < layerCount; ++k)
             generator->settings.layers[k] = toGeneratorLayer(info.noiseLayers[k]);
     }
+}
+
+template <class F> static void forEachSolidSurface(const Scene& scene, F&& f) {
+    for (SceneObject* object : scene.objects)
+        for (SceneComponent* component : object->components)
+            if (auto* surface = dynamic_cast<PlanetSurfaceSolid*>(component))
+                f(*surface);
+}
+
+bool solidSurfacesWireframe(const Scene& scene) {
+    bool any = false;
+    forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { any = any || s.wireframe; });
+    return any;
+}
+
+void setSolidSurfacesWireframe(Scene& scene, bool wireframe) {
+    forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { s.wireframe = wireframe ? 1 : 0; });
 }
 
 } // namespace Demo

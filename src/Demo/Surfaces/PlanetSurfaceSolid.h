@@ -13,6 +13,8 @@ class PipelineGraphics;
 
 namespace Demo {
 
+struct FrameContext;
+
 struct SolidSurfaceCreateInfo;
 
 // Tessellation block (16 bytes, a uniform block).
@@ -89,9 +91,9 @@ public:
     // (once per process) the filled and wireframe pipelines.
     void CreateUniform() override;
     // As PlanetSurface, then the T key, the tessellation distance and the two blocks.
-    void Update() override;
+    void Update(const FrameContext& frame) override;
     // Draws the displaced sphere once its height map has been generated.
-    void RecordMain(CommandContext* context) override;
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     // Takes elevation scale, tessellation values, the biomes and the noise layers in use (at most eight each).
     void applySettings(const SolidSurfaceCreateInfo& info);
@@ -112,5 +114,11 @@ public:
     // radius; 24 copies of the finest would not even fit the mesh storage), one set per device.
     static IcoSphere* sharedMeshes[3];
 };
+
+class Scene;
+// The T key's state for the settings window: true when any solid surface of the scene draws wireframe.
+bool solidSurfacesWireframe(const Scene& scene);
+// Switches every solid surface of the scene to wireframe or filled, as T does.
+void setSolidSurfacesWireframe(Scene& scene, bool wireframe);
 
 } // namespace Demo

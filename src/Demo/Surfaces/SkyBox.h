@@ -11,6 +11,8 @@ class Sampler;
 
 namespace Demo {
 
+struct FrameContext;
+
 class SkyBox : public SceneComponent {
 public:
     explicit SkyBox(SceneObject* owner);
@@ -18,7 +20,7 @@ public:
 
     // Loads the six faces (uploaded by the next frame's upload pass) and builds the data set and pipeline.
     void CreateUniform() override;
-    void RecordMain(CommandContext* context) override;
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     Cube* mesh = nullptr;
     ImageCube* texture = nullptr;

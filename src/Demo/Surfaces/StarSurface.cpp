@@ -1,10 +1,9 @@
 #include "Demo/Surfaces/StarSurface.h"
 
-#include "App/Globals.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/SurfaceResources.h"
+#include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -21,7 +20,7 @@ PipelineGraphics* StarSurface::pipeline = nullptr;
 StarSurface::StarSurface(SceneObject* owner_) : AstroSurface(owner_), star(dynamic_cast<Star*>(owner_)) {}
 
 StarSurface::~StarSurface() {
-    if (GraphicsDevice* device = Globals::device) {
+    if (GraphicsDevice* device = servicesOf(owner).device) {
         if (mesh)
             unregisterResource(device, mesh);
         if (dataSet)
@@ -31,38 +30,32 @@ StarSurface::~StarSurface() {
 
 void StarSurface::CreateUniform() {
     AstroSurface::CreateUniform();
-    GraphicsDevice* device = Globals::device;
-    if (!device || !Globals::uniformStorage)
+    const Services& services = servicesOf(owner);
+    GraphicsDevice* device = services.device;
+    if (!device || !services.uniformStorage)
         return;
     ENGINE_CHECK(star && star->uniformBinding && star->lightUniform && star->objectUniform,
                  "StarSurface: the owner must be a star created before its surface");
     // The shader scales the unit directions by the star's radius; the mesh radius only sets the directions.
-    mesh = new IcoSphere(device, Globals::meshStorage, 3, 0.5f);
-    const uint32_t ubd = Globals::uniformStorage->descriptorType();
-    dataSet = new DataSet(device, Globals::descriptorPool,
+    mesh = new IcoSphere(device, services.meshStorage, 3, 0.5f);
+    const uint32_t ubd = services.uniformStorage->descriptorType();
+    dataSet = new DataSet(device, services.descriptorPool,
                           {{1, DATA_STORAGE, ubd, star->uniformBinding},
                            {2, DATA_STORAGE, ubd, star->lightUniform},
                            {3, DATA_STORAGE, ubd, star->objectUniform}});
-    if (!pipeline) {
-        pipeline = new PipelineGraphics(device);
-        pipeline->loadShaders("star");
-        pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3";
-        pipeline->setVertexLayout(standardLayout, false);
-        pipeline->options.dynamicStates = standardDynamicStates();
-        pipeline->options.cullMode = VK_CULL_MODE_NONE;
-        pipeline->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
-        new SharedHandleReset<PipelineGraphics>(device, {&pipeline});
-    }
+    ScenePipelineInfo info;
+    info.shader = "star";
+    info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3";
+    info.options.cullMode = VK_CULL_MODE_NONE;
+    sharedScenePipeline(device, pipeline, info);
 }
 
-void StarSurface::RecordMain(CommandContext* context) {
+void StarSurface::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     if (!dataSet || !pipeline || !camera || !camera->dataSet)
         return;
     pipeline->bind(context);
-    uint32_t width = Globals::swapChain ? Globals::swapChain->width : context->renderWidth;
-    uint32_t height = Globals::swapChain ? Globals::swapChain->height : context->renderHeight;
-    setViewportAndScissor(context, width, height);
+    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
     context->bindDataSet(camera->dataSet);
     context->bindDataSet(dataSet);
     pipeline->bindDataSets(context);

@@ -8,6 +8,8 @@ class PipelineGraphics;
 
 namespace Demo {
 
+struct FrameContext;
+
 class Star;
 
 class StarSurface : public AstroSurface {
@@ -17,8 +19,8 @@ public:
 
     // Surface and shadow records, the mesh, the data set and (once per process) the "star" pipeline.
     void CreateUniform() override;
-    void RecordCompute(CommandContext*) override {}
-    void RecordMain(CommandContext* context) override;
+    void RecordCompute(const FrameContext&, CommandContext*) override {}
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     Star* star = nullptr;
     IcoSphere* mesh = nullptr;

@@ -8,7 +8,7 @@
 
 DescriptorPool* DescriptorPool::global = nullptr;
 
-DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& sizesText) : owner(d), sizes(parsePoolSpec(sizesText)) {
+DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& sizesText) : owner(d), sizes(parsePoolSizes(sizesText)) {
     VkDescriptorPoolCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
     info.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
     info.maxSets = MaxSets;

@@ -87,7 +87,7 @@ std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const
     return sets;
 }
 
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& sizesText) {
+std::vector<VkDescriptorPoolSize> parsePoolSizes(const std::string& sizesText) {
     std::vector<VkDescriptorPoolSize> sizes;
     for (const std::string& tokenText : Helper::split(sizesText, '+')) {
         Token token = parseToken("descriptor pool sizes", sizesText, tokenText, false);

@@ -19,4 +19,4 @@ std::optional<VkDescriptorType> descriptorTypeForPrefix(const std::string& prefi
 std::vector<std::vector<VkDescriptorSetLayoutBinding>> parseLayoutNotation(const std::string& notation);
 
 // Pool sizes in token order. "IA" is not accepted in a pool sizes text; malformed tokens throw as above.
-std::vector<VkDescriptorPoolSize> parsePoolSpec(const std::string& sizesText);
+std::vector<VkDescriptorPoolSize> parsePoolSizes(const std::string& sizesText);

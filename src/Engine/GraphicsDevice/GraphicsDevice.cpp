@@ -65,6 +65,8 @@ GraphicsDevice* createDevice(VkInstance instance, VkSurfaceKHR surface, WindowSu
     features.depthBiasClamp = have.features.depthBiasClamp;
     features.fillModeNonSolid = have.features.fillModeNonSolid;
     features.fragmentStoresAndAtomics = have.features.fragmentStoresAndAtomics;
+    // Indirect draws that start at an instance other than 0 (per-layer particle draws).
+    features.drawIndirectFirstInstance = have.features.drawIndirectFirstInstance;
     VkPhysicalDeviceVulkan13Features want13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
     want13.synchronization2 = VK_TRUE;
     want13.dynamicRendering = VK_TRUE;
@@ -96,6 +98,7 @@ GraphicsDevice* createDevice(VkInstance instance, VkSurfaceKHR surface, WindowSu
         ENGINE_ERROR("Failed to create the logical device (VkResult " + std::to_string(int(result)) + ")");
     GraphicsDevice* graphicsDevice = new GraphicsDevice(window, physical, device, family);
     graphicsDevice->wireframeSupported = have.features.fillModeNonSolid;
+    graphicsDevice->drawIndirectFirstInstanceSupported = have.features.drawIndirectFirstInstance;
     return graphicsDevice;
 }
 

@@ -51,6 +51,7 @@ public:
 
     // Optional features found on the device (enabled when present).
     bool wireframeSupported = false;
+    bool drawIndirectFirstInstanceSupported = false;
 
     void queueMeshFlush(UploadSource* source);
 };

@@ -141,6 +141,11 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
         }
     }
 
+    VkSpecializationInfo specialization{};
+    specialization.mapEntryCount = uint32_t(specializationEntries.size());
+    specialization.pMapEntries = specializationEntries.data();
+    specialization.dataSize = specializationData.size();
+    specialization.pData = specializationData.data();
     std::vector<VkPipelineShaderStageCreateInfo> stages;
     std::string stageFiles; // for messages
     for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
@@ -152,6 +157,8 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
         info.stage = stageBit(stage);
         info.module = modules[stage];
         info.pName = moduleEntryPoints[stage].c_str();
+        if (!specializationEntries.empty())
+            info.pSpecializationInfo = &specialization;
         stages.push_back(info);
         stageFiles += (stageFiles.empty() ? "" : ", ") + files.paths[stage].string();
     }

@@ -65,4 +65,7 @@ public:
     std::vector<VkPushConstantRange> pushConstantRanges;
     std::filesystem::path shaderDirectory = "shaders";
     GraphicsShaderFiles files; // what the last scan found, for messages
+    // Specialization constants given to every stage (none when empty).
+    std::vector<VkSpecializationMapEntry> specializationEntries;
+    std::vector<uint8_t> specializationData;
 };

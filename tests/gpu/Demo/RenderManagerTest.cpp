@@ -1,6 +1,5 @@
 #include "GpuFixture.h"
 
-#include "App/Globals.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneObject.h"
@@ -17,9 +16,9 @@ namespace {
 // Counts the hooks the render manager calls and records nothing.
 struct HookCounter : Demo::SceneObject {
     using SceneObject::SceneObject;
-    void RecordCompute(CommandContext*) override { ++compute; }
-    void RecordMain(CommandContext*) override { ++main; }
-    void RecordLayer(CommandContext*, uint32_t layer) override { layers.push_back(layer); }
+    void RecordCompute(const Demo::FrameContext&, CommandContext*) override { ++compute; }
+    void RecordMain(const Demo::FrameContext&, CommandContext*) override { ++main; }
+    void RecordLayer(const Demo::FrameContext&, CommandContext*, uint32_t layer) override { layers.push_back(layer); }
     int compute = 0, main = 0;
     std::vector<uint32_t> layers;
 };
@@ -37,17 +36,15 @@ protected:
                              VK_IMAGE_ASPECT_COLOR_BIT, 1);
         swapChain->images = {output};
         swapChain->imageIndex = 0;
-        Globals::swapChain = swapChain;
         scene = new Demo::Scene();
-        Globals::scene = scene;
+        scene->services = services;
+        scene->services.swapChain = swapChain;
+        scene->services.scene = scene;
         counter = new HookCounter("Counter", scene);
         scene->add(counter);
     }
     void TearDown() override {
         delete manager;
-        Globals::renderManager = nullptr;
-        Globals::swapChain = nullptr;
-        Globals::scene = nullptr;
         delete scene;
         delete swapChain;
         unregisterResource(device, output);
@@ -60,21 +57,28 @@ protected:
     Demo::Scene* scene = nullptr;
     HookCounter* counter = nullptr;
     Demo::RenderManager* manager = nullptr;
+    Demo::FrameInput input;
+    Demo::FrameContext frame() { return {scene->services, input}; }
+    // One frame of the pass list into the stand-in swap chain image.
+    void recordFrame() {
+        runOnce([&](CommandContext* c) {
+            VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED,
+                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
+                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+            manager->record(frame(), c);
+        });
+    }
 };
 
 } // namespace
 
 TEST_F(RenderManagerTest, RecordsAFrameOffscreenAndResolvesIt) {
-    manager = new Demo::RenderManager();
+    manager = new Demo::RenderManager(scene->services);
     uniformStorage->beginSlot();
-    manager->prepare();
-    runOnce([&](CommandContext* c) {
-        VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-        imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
-                     VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE,
-                     VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-        manager->record(c);
-    });
+    manager->prepare(frame());
+    recordFrame();
     EXPECT_EQ(counter->compute, 1);
     EXPECT_EQ(counter->main, 1);
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0}); // no atmosphere: one layer
@@ -88,7 +92,7 @@ TEST_F(RenderManagerTest, RecordsAFrameOffscreenAndResolvesIt) {
 }
 
 TEST_F(RenderManagerTest, TargetRebuildRebuildsThePostProcessSetOnceAtItsNextBind) {
-    manager = new Demo::RenderManager();
+    manager = new Demo::RenderManager(scene->services);
     uint32_t builds = manager->postProcessDataSet->buildCount;
     swapChain->width = 80;
     swapChain->height = 40;
@@ -102,16 +106,9 @@ TEST_F(RenderManagerTest, TargetRebuildRebuildsThePostProcessSetOnceAtItsNextBin
     EXPECT_EQ(manager->targetBuilds, 2u);
     EXPECT_TRUE(manager->postProcessDataSet->dirty);
     uniformStorage->beginSlot();
-    manager->prepare();
-    for (int frame = 0; frame < 2; ++frame)
-        runOnce([&](CommandContext* c) {
-            VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED,
-                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
-                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-            manager->record(c);
-        });
+    manager->prepare(frame());
+    for (int k = 0; k < 2; ++k)
+        recordFrame();
     EXPECT_EQ(manager->postProcessDataSet->buildCount, builds + 1);
 }
 
@@ -128,4 +125,35 @@ TEST_F(RenderManagerTest, MeshUploadReachesTheDeviceStorage) {
                     1e-5f);
     EXPECT_EQ(ico->indexBuffer->indexCount, 240u);
     unregisterResource(device, ico);
+}
+
+// A feature adds its pass to the list instead of editing the walk: frame passes where inserted, layer passes
+// with the layer group; unknown anchors and duplicate names are refused.
+TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
+    manager = new Demo::RenderManager(scene->services);
+    std::vector<std::string> log;
+    manager->addPass({"bloom", Demo::PassScope::Frame,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("bloom"); }},
+                     Demo::PassName::PostProcess);
+    manager->addPass({"particles", Demo::PassScope::Layer,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t layer) {
+                          log.push_back("particles" + std::to_string(layer));
+                      }},
+                     Demo::PassName::PostProcess);
+    manager->addPass({"ui", Demo::PassScope::Frame,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("ui"); }});
+    EXPECT_THROW(manager->addPass({"ui", Demo::PassScope::Frame, {}}), std::runtime_error);
+    EXPECT_THROW(manager->addPass({"late", Demo::PassScope::Frame, {}}, "noSuchPass"), std::runtime_error);
+    EXPECT_EQ(manager->passNames(), (std::vector<std::string>{"compute", "main", "atmosphere", "layer", "bloom",
+                                                              "particles", "postProcess", "ui"}));
+    uniformStorage->beginSlot();
+    manager->prepare(frame());
+    recordFrame();
+    EXPECT_EQ(log, (std::vector<std::string>{"bloom", "particles0", "ui"}));
+    EXPECT_EQ(counter->layers, std::vector<uint32_t>{0});
+    // Every pass was timed on the CPU; lavapipe has timestamps, so GPU times exist once a frame was read back.
+    std::vector<Demo::PassTiming> timings = manager->profiler.timings(manager->passNames());
+    ASSERT_EQ(timings.size(), 8u);
+    EXPECT_EQ(timings[4].name, "bloom");
+    EXPECT_TRUE(manager->profiler.gpuTimes());
 }

@@ -1,5 +1,5 @@
 #include "App/CommandLine.h"
-#include "App/Engine.h"
+#include "App/Application.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +16,37 @@ TEST(CommandLine, SkipDemoMatchesOnlyTheWholeArgumentInAnyPosition) {
 }
 
 TEST(CommandLine, AutomationOptions) {
-    CommandLine cl = parse({"kestrune", "SKIP_DEMO", "--frames", "30", "--screenshot", "out.png", "--target", "Earth"});
+    CommandLine cl = parse({"kestrune", "SKIP_DEMO", "--frames", "30", "--screenshot", "out.png", "--target", "Earth",
+                            "--script", "tour.txt", "--profile"});
     ASSERT_TRUE(cl.frames.has_value());
     EXPECT_EQ(*cl.frames, 30);
     EXPECT_EQ(*cl.screenshotPath, "out.png");
     EXPECT_EQ(*cl.target, "Earth");
+    EXPECT_EQ(*cl.scriptPath, "tour.txt");
+    EXPECT_TRUE(cl.profile);
+    EXPECT_FALSE(cl.help);
     EXPECT_TRUE(cl.errors.empty());
+    EXPECT_TRUE(parse({"kestrune", "--help"}).help);
+    EXPECT_TRUE(parse({"kestrune", "-h"}).help);
+}
 
-    for (const char* bad : {"0", "-4", "12x", ""}) {
+// Strict: every malformed value, unknown option or stray argument is an error (the program stops with exit 2).
+TEST(CommandLine, MalformedOptionsAreErrors) {
+    for (const char* bad : {"0", "-4", "12x", "", "+3", " 3", "99999999999999999999999"}) {
         CommandLine b = parse({"kestrune", "--frames", bad});
         EXPECT_FALSE(b.frames.has_value()) << bad;
         EXPECT_EQ(b.errors.size(), 1u) << bad;
     }
     EXPECT_EQ(parse({"kestrune", "--frames"}).errors.size(), 1u);
+    EXPECT_EQ(parse({"kestrune", "--screenshot"}).errors.size(), 1u);
+    EXPECT_EQ(parse({"kestrune", "--target", ""}).errors.size(), 1u);
+    EXPECT_EQ(parse({"kestrune", "--bogus"}).errors.size(), 1u);
+    EXPECT_EQ(parse({"kestrune", "-x"}).errors.size(), 1u);
+    EXPECT_EQ(parse({"kestrune", "Earth"}).errors.size(), 1u);
+    // A missing value does not swallow the next option's check.
+    CommandLine two = parse({"kestrune", "--frames", "x", "--bogus"});
+    EXPECT_EQ(two.errors.size(), 2u);
+    EXPECT_NE(usageText().find("--script FILE"), std::string::npos);
 }
 
 TEST(FrameTime, ClampedToOneSecond) {

@@ -26,10 +26,10 @@ void expectSet(const std::vector<VkDescriptorSetLayoutBinding>& set, std::initia
 }
 
 // The message must name the notation and the offending token.
-void expectMalformed(const std::string& notation, const std::string& token, bool poolSpec = false) {
+void expectMalformed(const std::string& notation, const std::string& token, bool poolSizes = false) {
     try {
-        if (poolSpec)
-            parsePoolSpec(notation);
+        if (poolSizes)
+            parsePoolSizes(notation);
         else
             parseLayoutNotation(notation);
         FAIL() << "accepted \"" << notation << "\"";
@@ -96,8 +96,8 @@ TEST(LayoutNotation, EveryNotationOfTheProgramParses) {
     EXPECT_TRUE(parseLayoutNotation("").empty());
 }
 
-TEST(LayoutNotation, PoolSpecGivesFiveSizesInTokenOrder) {
-    auto sizes = parsePoolSpec("UBD_100+SBD_50+SB_50+CIS_20+SI_10");
+TEST(LayoutNotation, PoolSizesGiveFiveSizesInTokenOrder) {
+    auto sizes = parsePoolSizes("UBD_100+SBD_50+SB_50+CIS_20+SI_10");
     ASSERT_EQ(sizes.size(), 5u);
     const VkDescriptorPoolSize want[] = {{VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 100},
                                          {VK_DESCRIPTOR_TYPE_STORAGE_BUFFER_DYNAMIC, 50},

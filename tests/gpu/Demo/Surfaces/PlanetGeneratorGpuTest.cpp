@@ -90,7 +90,7 @@ protected:
 } // namespace
 
 TEST_F(PlanetGeneratorGpuTest, HeightsVaryStayInTheLayersBoundsAndRepeatForEqualSettings) {
-    PlanetGenerator generator(device, Size);
+    PlanetGenerator generator(services, Size);
     EXPECT_EQ(generator.heightMap->width, Size);
     EXPECT_EQ(generator.heightMap->format, VK_FORMAT_R32_SFLOAT);
     generator.settings.layers[0] = layer(FBM, 1.5f, 6, -0.3f, 0.3f);
@@ -120,7 +120,7 @@ TEST_F(PlanetGeneratorGpuTest, HeightsVaryStayInTheLayersBoundsAndRepeatForEqual
     generate(generator);
     EXPECT_EQ(generator.generationCount, 2u);
     EXPECT_EQ(read(generator), first);
-    PlanetGenerator other(device, Size);
+    PlanetGenerator other(services, Size);
     other.settings = generator.settings;
     generate(other);
     EXPECT_EQ(read(other), first);
@@ -132,7 +132,7 @@ TEST_F(PlanetGeneratorGpuTest, HeightsVaryStayInTheLayersBoundsAndRepeatForEqual
 }
 
 TEST_F(PlanetGeneratorGpuTest, AdjacentFacesAgreeAlongEverySharedEdge) {
-    PlanetGenerator generator(device, Size);
+    PlanetGenerator generator(services, Size);
     generator.settings.layers[0] = layer(FBM, 2.0f, 4, -1.0f, 1.0f);
     generator.settings.layers[1] = layer(PERLIN, 3.0f, 2, -0.3f, 0.3f);
     generate(generator);
@@ -190,7 +190,7 @@ TEST_F(PlanetGeneratorGpuTest, AdjacentFacesAgreeAlongEverySharedEdge) {
 }
 
 TEST_F(PlanetGeneratorGpuTest, AGenerationSpreadOverBandsEqualsOneWholeGeneration) {
-    PlanetGenerator whole(device, Size), banded(device, Size);
+    PlanetGenerator whole(services, Size), banded(services, Size);
     whole.settings.layers[0] = layer(CURL, 1.2f, 3, -0.2f, 0.2f);
     whole.settings.layers[1] = layer(SIMPLEX, 4.0f, 2, -0.05f, 0.08f);
     banded.settings = whole.settings;
@@ -212,6 +212,10 @@ TEST_F(PlanetGeneratorGpuTest, AGenerationSpreadOverBandsEqualsOneWholeGeneratio
 
 TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFrame) {
     Scene scene;
+    scene.services = services;
+    scene.services.scene = &scene;
+    FrameInput input;
+    FrameContext context{scene.services, input};
     auto* star = new Star("Star", &scene);
     scene.add(star);
     primaryStar = star;
@@ -229,11 +233,11 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
 
     auto frame = [&] {
         uniformStorage->beginSlot();
-        scene.update();
-        scene.updateUniforms();
+        scene.update(context);
+        scene.updateUniforms(context);
         runOnce([&](CommandContext* c) {
             for (SceneObject* object : scene.objects)
-                object->RecordCompute(c);
+                object->RecordCompute(context, c);
         });
     };
     uint32_t savedBudget = PlanetSurface::bandsPerFrame;
@@ -272,6 +276,10 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
 
 TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandBudget) {
     Scene scene;
+    scene.services = services;
+    scene.services.scene = &scene;
+    FrameInput input;
+    FrameContext context{scene.services, input};
     auto* star = new Star("Star", &scene);
     scene.add(star);
     primaryStar = star;
@@ -292,12 +300,12 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     uint32_t frames = 0;
     while (!(surfaces[0]->hasRelief() && surfaces[1]->hasRelief()) && frames < 20) {
         uniformStorage->beginSlot();
-        scene.update();
-        scene.updateUniforms();
+        scene.update(context);
+        scene.updateUniforms(context);
         uint32_t before = surfaces[0]->bandsLeft() + surfaces[1]->bandsLeft();
         runOnce([&](CommandContext* c) {
             for (SceneObject* object : scene.objects)
-                object->RecordCompute(c);
+                object->RecordCompute(context, c);
         });
         uint32_t after = surfaces[0]->bandsLeft() + surfaces[1]->bandsLeft();
         EXPECT_LE(before - after, 5u);

@@ -1,11 +1,10 @@
 #include "Demo/Astro/AstroSystem.h"
-#include "App/Globals.h"
 #include "Demo/Scene/InputState.h"
-#include "App/Keyboard.h"
 #include "Demo/Astro/AstroFactory.h"
 #include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +35,6 @@ std::unique_ptr<OrbitCreateInfo> circularOrbit(double a) {
 } // namespace
 
 TEST_F(EmptySystem, SixteenMillisecondFramesAtFactorTenStepOnceEvery625Frames) {
-    Globals::frameTime = 16.0f;
     std::vector<int> stepFrames;
     double lastFraction = -1;
     bool fractionGrows = true;
@@ -101,13 +99,20 @@ TEST_F(EmptySystem, UpdateReadsFrameTimeAndKeysFromTheSnapshot) {
     uint8_t keys[256] = {};
     keys[VirtualKey::Period] = 0x80;
     input.advanceKeys(keys);
-    Globals::input = &input;
-    Globals::frameTime = 1000.0f;
-    system->Update();
+    FrameInput frameInput;
+    frameInput.input = &input;
+    frameInput.frameTime = 1000.0f;
+    FrameContext frame{scene.services, frameInput};
+    system->Update(frame);
     input.advanceKeys(keys);
-    system->Update(); // held down: counts once
-    Globals::input = nullptr;
-    Globals::frameTime = 0.0f;
+    system->Update(frame); // held down: counts once
+    // While the user interface has the keyboard the keys do nothing.
+    frameInput.uiWantsKeyboard = true;
+    uint8_t none[256] = {};
+    input.advanceKeys(none);
+    input.advanceKeys(keys);
+    frameInput.frameTime = 0.0f;
+    system->Update(frame);
     EXPECT_EQ(system->timeFactor, 40.0);
     EXPECT_EQ(system->timeStep, 0u); // 2 s at 40: 80 simulated seconds, less than a step
     EXPECT_NEAR(system->stepFraction, 0.8, 1e-12);
@@ -236,11 +241,13 @@ TEST_F(EmptySystem, SpinTurnsByWholeStepsAboutY) {
     PlanetSolid* planet = AstroFactory::BuildSolidPlanet(solidCreateInfo("Spinner", nullptr, 5.0f, 1.0), system);
     planet->rotationSpeed[1] = -9e-5f;
     system->timeStep = 0;
-    planet->Update();
+    FrameInput frameInput;
+    FrameContext frame{scene.services, frameInput};
+    planet->Update(frame);
     Quatd q = planet->transform->rotation;
     EXPECT_EQ(q.w, 1.0);
     system->timeStep = 1000;
-    planet->Update();
+    planet->Update(frame);
     // 0.01 · −9e-5 rad/s · 1e5 s about y.
     Vec3d turned = planet->transform->worldRotationMatrix().transformVector({1, 0, 0});
     double angle = std::atan2(-turned.z, turned.x);

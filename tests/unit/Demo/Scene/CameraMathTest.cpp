@@ -168,3 +168,18 @@ TEST(DemoCameraHeadless, SetTargetAndModesWithoutAGpu) {
     camera->transform->updateMatrix();
     EXPECT_EQ(camera->transform->worldPosition(), eye);
 }
+
+// --target frames a body from the star's side, 30 to 45 degrees off the star direction, so that the day side
+// fills the middle of the view and the terminator shows at one edge.
+TEST(CameraMath, LitSideFramingLooksAtTheDaySide) {
+    for (Vec3d toStar : {Vec3d{-100.0, 0.0, 0.0}, Vec3d{3.0, 0.5, -4.0}, Vec3d{0.0, 0.0, 2.0}}) {
+        Vec3d forward = litSideViewDirection(toStar, LitSideAngle, LitSideElevation);
+        EXPECT_NEAR(length(forward), 1.0, 1e-12);
+        Vec3d cameraSide = -forward; // from the body towards the camera
+        double angle = std::acos(dot(cameraSide, normalize(toStar))) * 180.0 / 3.141592653589793;
+        EXPECT_GT(angle, 30.0);
+        EXPECT_LT(angle, 45.0);
+        EXPECT_GT(cameraSide.y, normalize(toStar).y) << "lifted above the star's direction";
+    }
+    EXPECT_EQ(litSideViewDirection({}, LitSideAngle, LitSideElevation).z, 1.0);
+}

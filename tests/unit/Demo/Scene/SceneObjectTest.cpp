@@ -1,4 +1,5 @@
 #include "Demo/Scene/SceneObject.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
 
@@ -23,13 +24,15 @@ struct Recorder : SceneComponent {
             *destroyed = true;
     }
     void Start() override { log->push_back(tag + ".Start"); }
-    void Update() override {
+    void Update(const FrameContext&) override {
         log->push_back(tag + ".Update");
         owner->transform->position.x += 1.0; // moved by a component, refreshed by the object
         owner->transform->markDirty();
     }
-    void UpdateUniforms() override { log->push_back(tag + ".UpdateUniforms"); }
-    void RecordLayer(CommandContext*, uint32_t layer) { log->push_back(tag + ".Layer" + std::to_string(layer)); }
+    void UpdateUniforms(const FrameContext&) override { log->push_back(tag + ".UpdateUniforms"); }
+    void RecordLayer(const FrameContext&, CommandContext*, uint32_t layer) override {
+        log->push_back(tag + ".Layer" + std::to_string(layer));
+    }
 
     std::vector<std::string>* log;
     std::string tag;
@@ -55,14 +58,16 @@ struct RecordingStorage : DataStorage {
 TEST(SceneObject, WritesItsObjectBlockEveryFrameWithoutComponents) {
     RecordingStorage storage;
     Scene scene;
+    FrameInput input;
+    FrameContext frame{scene.services, input};
     auto* object = new SceneObject("plain", &scene);
     scene.add(object);
     object->uniformBinding = new StorageBinding(&storage, 64);
     object->transform->position = {3, 4, 5};
     object->transform->markDirty();
-    for (int frame = 0; frame < 3; ++frame) {
-        scene.update();
-        scene.updateUniforms();
+    for (int k = 0; k < 3; ++k) {
+        scene.update(frame);
+        scene.updateUniforms(frame);
     }
     ASSERT_EQ(storage.writes.size(), 3u);
     ASSERT_EQ(storage.writes[2].size(), 64u);
@@ -78,6 +83,8 @@ TEST(SceneObject, HooksForwardToComponentsInOrder) {
     std::vector<std::string> log;
     bool destroyed = false;
     Scene scene;
+    FrameInput input;
+    FrameContext frame{scene.services, input};
     auto* object = new SceneObject("probe", &scene);
     scene.add(object);
     object->Create();
@@ -85,16 +92,16 @@ TEST(SceneObject, HooksForwardToComponentsInOrder) {
     object->addComponent(new Recorder(object, &log, "b"));
 
     scene.start();
-    scene.update();
-    scene.updateUniforms();
-    object->RecordLayer(nullptr, 2);
+    scene.update(frame);
+    scene.updateUniforms(frame);
+    object->RecordLayer(frame, nullptr, 2);
     EXPECT_EQ(log, (std::vector<std::string>{"a.Start", "b.Start", "a.Update", "b.Update", "a.UpdateUniforms",
                                              "b.UpdateUniforms", "a.Layer2", "b.Layer2"}));
     // Update brings the matrix up to date after the components moved the object.
     EXPECT_FALSE(object->transform->dirty);
     EXPECT_EQ(object->transform->worldMatrix.translation().x, 2.0);
 
-    object->RecordMain(nullptr);
+    object->RecordMain(frame, nullptr);
     EXPECT_EQ(object->snapshotTransform->worldMatrix.translation().x, 2.0);
     EXPECT_EQ(object->snapshotTransform->position.x, 2.0);
 

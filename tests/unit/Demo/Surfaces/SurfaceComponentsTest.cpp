@@ -1,9 +1,10 @@
-#include "App/Globals.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
@@ -21,6 +22,7 @@ namespace {
 // The built-in solar system without a device: components exist and hold their blocks, nothing is drawn.
 struct SolarSurfaces : ::testing::Test {
     SolarSurfaces() {
+        scene.services.bodyVisuals = &visuals;
         system = new AstroSystem("AstroSystem", &scene);
         scene.add(system);
         system->Create();
@@ -31,6 +33,7 @@ struct SolarSurfaces : ::testing::Test {
                 return o;
         return nullptr;
     }
+    BodyVisualBuilder visuals;
     std::vector<PlanetSurfaceSolid*> solidSurfaces() const {
         std::vector<PlanetSurfaceSolid*> result;
         for (AstroObject* o : system->objects)
@@ -47,21 +50,21 @@ struct SolarSurfaces : ::testing::Test {
 TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySettings) {
     auto* earth = dynamic_cast<PlanetSolid*>(find("Earth"));
     ASSERT_NE(earth, nullptr);
-    ASSERT_NE(earth->atmosphere, nullptr);
-    ASSERT_NE(earth->surface, nullptr);
+    Atmosphere* atmosphere = earth->getAtmosphere();
+    ASSERT_NE(atmosphere, nullptr);
+    ASSERT_NE(earth->getSurface(), nullptr);
     // Attachment order: the orbit line (when present) and the atmosphere come before the surface.
-    auto atmosphereAt = std::find(earth->components.begin(), earth->components.end(), earth->atmosphere);
-    auto surfaceAt = std::find(earth->components.begin(), earth->components.end(), earth->surface);
+    auto atmosphereAt = std::find(earth->components.begin(), earth->components.end(), atmosphere);
+    auto surfaceAt = std::find(earth->components.begin(), earth->components.end(), earth->getSurface());
     EXPECT_LT(atmosphereAt, surfaceAt);
-    EXPECT_EQ(earth->getAtmosphere(), earth->atmosphere);
-    EXPECT_EQ(earth->atmosphere->body, earth);
+    EXPECT_EQ(atmosphere->body, earth);
 
     // Atmosphere preset 1 at scale 0.5.
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.radius, 2.0f);
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.rayleigh[2], 1.0f);
-    EXPECT_FLOAT_EQ(earth->atmosphere->block.densityFalloff, 5.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.radius, 2.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.rayleigh[2], 1.0f);
+    EXPECT_FLOAT_EQ(atmosphere->block.densityFalloff, 5.0f);
 
-    auto* surface = dynamic_cast<PlanetSurfaceSolid*>(earth->surface);
+    auto* surface = dynamic_cast<PlanetSurfaceSolid*>(earth->getSurface());
     ASSERT_NE(surface, nullptr);
     EXPECT_EQ(surface->planet, earth);
     EXPECT_FLOAT_EQ(surface->surfaceBlock.elevationScale, 0.05f);
@@ -79,8 +82,8 @@ TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySetti
     // A moon without atmosphere settings keeps the default block; a body with "off" settings too.
     auto* luna = dynamic_cast<Planetoid*>(find("Luna (Earth)"));
     ASSERT_NE(luna, nullptr);
-    ASSERT_NE(luna->atmosphere, nullptr);
-    EXPECT_FLOAT_EQ(luna->atmosphere->block.radius, 120.0f);
+    ASSERT_NE(luna->getAtmosphere(), nullptr);
+    EXPECT_FLOAT_EQ(luna->getAtmosphere()->block.radius, 120.0f);
     // Oberon's biome preset uses six biomes; the last two stay at their defaults.
     auto* oberon = dynamic_cast<PlanetSurfaceSolid*>(find("Oberon (Uranus)")->getSurface());
     ASSERT_NE(oberon, nullptr);
@@ -109,13 +112,14 @@ TEST_F(SolarSurfaces, TheStarHasItsAtmosphereAndSurfaceAndGasPlanetsTheirAtmosph
 
 TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWireframe) {
     InputState input;
-    InputState* saved = Globals::input;
-    Globals::input = &input;
+    FrameInput frameInput;
+    frameInput.input = &input;
+    FrameContext context{scene.services, frameInput};
     uint8_t keys[256] = {};
     auto frame = [&](bool tDown) {
         keys[PlanetSurfaceSolid::WireframeKey] = tDown ? 0x80 : 0x00;
         input.advanceKeys(keys);
-        scene.update();
+        scene.update(context);
     };
     auto wireframes = [&] {
         size_t n = 0;
@@ -132,5 +136,9 @@ TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWire
     frame(false);
     frame(true);
     EXPECT_EQ(wireframes(), 0u);
-    Globals::input = saved;
+    // A text field of the user interface has the keyboard: T types, it does not toggle.
+    frameInput.uiWantsKeyboard = true;
+    frame(false);
+    frame(true);
+    EXPECT_EQ(wireframes(), 0u);
 }

@@ -1,0 +1,437 @@
+#include "App/Application.h"
+
+#include "App/Config.h"
+#include "App/Keyboard.h"
+#include "App/Screenshot.h"
+#include "App/UserInterface.h"
+#include "App/Window.h"
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Astro/Star.h"
+#include "Demo/Scene/CameraMath.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/RenderManager.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/SkyBox.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/GraphicsDevice/VulkanInstance.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+#include "Engine/SwapChain/SwapChain.h"
+
+#include <GLFW/glfw3.h>
+
+#include <chrono>
+#include <cmath>
+#include <iostream>
+#include <stdexcept>
+#include <thread>
+
+float frameTimeFromNanoseconds(long long nanoseconds) {
+    float ms = float(double(nanoseconds) / 1000000.0);
+    return ms < 1000.0f ? ms : 1000.0f;
+}
+
+Application::Application(CommandLine commandLine_, std::optional<ScriptPlayer> script_)
+    : commandLine(std::move(commandLine_)), script(std::move(script_)) {}
+
+Application::~Application() {
+    try {
+        shutdown();
+    } catch (...) {
+    }
+}
+
+void Application::start() {
+    instance = new VulkanInstance();
+    instance->create();
+    if (!instance->glfwInitialised)
+        ENGINE_ERROR("Unable to initialise GLFW (is a display available?)");
+    if (instance->instance == VK_NULL_HANDLE)
+        ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
+
+    loadConfig();
+    applyDisplaySettings(nullptr);
+    window = new Window(windowSettings, instance);
+    {
+        int x = 0, y = 0, w = 0, h = 0;
+        glfwGetWindowPos(window->window, &x, &y);
+        glfwGetWindowSize(window->window, &w, &h);
+        std::cout << "Window: " << (glfwGetWindowMonitor(window->window) ? "fullscreen " : "windowed ") << w << " x "
+                  << h << " at (" << x << ", " << y << ")" << std::endl;
+    }
+    glfwSetScrollCallback(window->window, [](GLFWwindow* w, double, double y) {
+        static_cast<Window*>(glfwGetWindowUserPointer(w))->scrollValue = y;
+    });
+
+    device = createDevice(instance->instance, window->surface, window);
+    device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
+    swapChain = new SwapChain(window, device, VkPresentModeKHR(displaySettings.presentMode), true);
+    // Screenshots copy from the presentable images (F12 works at any time).
+    swapChain->transferSource = true;
+    swapChain->build();
+    window->swapChain = swapChain;
+    screenshot = new ScreenshotCapture(device);
+
+    random = Demo::RandomSource{};
+    createStorages();
+
+    scene = new Demo::Scene();
+    Demo::Services& services = scene->services;
+    services.device = device;
+    services.swapChain = swapChain;
+    services.descriptorPool = descriptorPool;
+    services.meshStorage = meshStorage;
+    services.uniformStorage = uniformStorage;
+    services.storageBufferStorage = storageBufferStorage;
+    services.scene = scene;
+    services.random = &random;
+    services.bodyVisuals = &bodyVisuals;
+    services.demoEnabled = commandLine.demo;
+    GLFWwindow* glfwWindow = window->window;
+    services.captureCursor = [glfwWindow](bool captured) {
+        glfwSetInputMode(glfwWindow, GLFW_CURSOR, captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
+    };
+    renderManager = new Demo::RenderManager(services);
+    services.renderManager = renderManager;
+
+    setUpScene();
+
+    // The user interface draws into the swap chain image after the post-process (a missing font stops here).
+    userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
+    renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
+                                                                uint32_t) {
+                                Image2D* image = swapChain->images[swapChain->imageIndex];
+                                userInterface->record(c, image->image, image->imageView.view, swapChain->width,
+                                                      swapChain->height, frame.frame.uiVisible);
+                            }});
+
+    // Keep this the last step of start: meshes created by everything above reach the device in the first
+    // frame's upload pass.
+    meshStorage->registerFlush();
+
+    // Every object is started once, after everything exists (the astro system launches its cache worker here).
+    scene->start();
+    if (commandLine.target)
+        focusCameraOn(*commandLine.target);
+}
+
+void Application::createStorages() {
+    // Every mesh is written into the first slot of the mesh storage, begun once here.
+    meshStorage = new DsDeviceMeshSingle(device, MeshStorageBytes);
+    meshStorage->beginSlot();
+    descriptorPool = new DescriptorPool(device, DescriptorPoolSizes);
+    uniformStorage = new DsUniformSingle(device, UniformStorageBytes);
+    storageBufferStorage = new DsStorageSingle(device, StorageBufferStorageBytes);
+}
+
+void Application::setUpScene() {
+    // The camera first (the solar system hands it its target), then the astro system, which builds the solar
+    // system in its Create.
+    auto* camera = new Demo::DemoCamera("MainCamera", scene);
+    scene->add(camera);
+    camera->Create();
+    // The camera carries the sky box, drawn around it at infinity.
+    auto* sky = new Demo::SkyBox(camera);
+    sky->CreateUniform();
+    camera->addComponent(sky);
+    scene->mainCamera = camera;
+    camera->transform->position = {0.0, 0.0, -100.0};
+    camera->transform->markDirty();
+    camera->transform->updateMatrix();
+    astroSystem = new Demo::AstroSystem("AstroSystem", scene);
+    scene->add(astroSystem);
+    astroSystem->Create();
+}
+
+// --target NAME: the main camera focuses the named body from the star's side, turned off the star direction so
+// that the day side and the terminator are both in view.
+void Application::focusCameraOn(const std::string& name) {
+    Demo::DemoCamera* camera = scene->mainCamera;
+    // Bodies take their places in the first update; the framing needs them now.
+    if (astroSystem)
+        astroSystem->placeBodies();
+    for (Demo::SceneObject* object : scene->objects) {
+        if (object->name != name || object == camera)
+            continue;
+        camera->setMode(Demo::TARGET_FOCUS);
+        camera->setTarget(object);
+        if (Demo::primaryStar && Demo::primaryStar != object) {
+            Demo::Vec3d toStar =
+                Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
+            Demo::Vec3d forward = Demo::litSideViewDirection(toStar, Demo::LitSideAngle, Demo::LitSideElevation);
+            Demo::yawPitchFromDirection(forward, camera->yaw, camera->pitch);
+        }
+        return;
+    }
+    std::cout << "--target: no body named \"" << name << "\"; the camera keeps its start view" << std::endl;
+}
+
+void Application::requestScreenshot(const std::string& path) { screenshot->request(path, ScreenshotNaming::Exact); }
+
+void Application::applyScript(uint8_t snapshot[256]) {
+    const ScriptFrame& s = script->advance(frameNumber);
+    mergeKeyStates(snapshot, s.keysDown);
+    if (s.cursor[0] && s.cursor[1])
+        scriptCursor = std::make_pair(*s.cursor[0], *s.cursor[1]);
+    if (s.hasScroll)
+        window->scrollValue = s.scroll;
+    if (s.resize)
+        glfwSetWindowSize(window->window, s.resize->first, s.resize->second);
+    // Without a window manager an iconify request does nothing: hiding the window unmaps it either way.
+    if (s.minimize) {
+        glfwIconifyWindow(window->window);
+        glfwHideWindow(window->window);
+    }
+    if (s.restore) {
+        glfwShowWindow(window->window);
+        glfwRestoreWindow(window->window);
+    }
+    for (const std::string& path : s.screenshots)
+        requestScreenshot(path);
+    if (s.timestep && astroSystem)
+        astroSystem->setTimeStep(*s.timestep);
+    if (s.quit)
+        quit = true;
+}
+
+void Application::update() {
+    ++frameNumber;
+    window->scrollValue = 0.0;
+    glfwPollEvents();
+
+    uint8_t snapshot[256];
+    readKeyboardSnapshot(window->window, snapshot);
+    if (script)
+        applyScript(snapshot);
+    // GLFW reports no event when the window is unmapped: its state is read once a frame, after a script's minimise
+    // or restore.
+    window->refreshRenderable();
+    appKeys.advanceKeys(snapshot);
+    // While the user interface had the input last frame, the scene sees no key and no button.
+    uint8_t sceneKeys[256];
+    sceneKeySnapshot(snapshot, uiWantsInput, sceneKeys);
+    input.advanceKeys(sceneKeys);
+    double x = 0, y = 0;
+    glfwGetCursorPos(window->window, &x, &y);
+    if (scriptCursor)
+        input.advanceCursor(scriptCursor->first, scriptCursor->second);
+    else
+        input.advanceCursor(float(x), float(y));
+
+    // Typing into a text field of the user interface is not a command.
+    if (!userInterface->editingText()) {
+        if (appKeys.pressed(Demo::VirtualKey::Escape))
+            quit = true;
+        if (appKeys.pressed(Demo::VirtualKey::letter('U')))
+            frameInput.uiVisible = !frameInput.uiVisible;
+        if (appKeys.pressed(Demo::VirtualKey::F12))
+            screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
+    }
+    if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
+        quit = true;
+    // --screenshot is the last frame: the one rendered after quitting was decided.
+    if (quit && commandLine.screenshotPath)
+        requestScreenshot(*commandLine.screenshotPath);
+
+    uniformStorage->beginSlot();
+    storageBufferStorage->beginSlot();
+
+    frameInput.input = &input;
+    frameInput.uiWantsInput = uiWantsInput;
+    frameInput.uiWantsKeyboard = userInterface->editingText();
+    frameInput.scroll = window->scrollValue;
+    frameInput.lookSensitivity = lookSensitivity;
+    frameInput.windowWidth = window->width;
+    frameInput.windowHeight = window->height;
+    Demo::FrameContext frame{scene->services, frameInput};
+    // All objects update before any writes its uniforms.
+    scene->update(frame);
+    scene->updateUniforms(frame);
+    renderManager->prepare(frame);
+    updateUserInterface();
+}
+
+void Application::updateUserInterface() {
+    // Medians over thousands of frames are not worth sorting every frame; while few frames are held, they are cheap.
+    if (passTimings.empty() || renderManager->profiler.sampledFrames() < 30 || frameNumber - passTimingsFrame >= 30) {
+        passTimings = renderManager->profiler.timings(renderManager->passNames());
+        passTimingsFrame = frameNumber;
+    }
+    UiFrame ui;
+    ui.visible = frameInput.uiVisible;
+    ui.cursorCaptured = input.cursorCaptured != 0;
+    ui.frameTime = frameInput.frameTime;
+    ui.drawCount = device->lastDrawCount;
+    ui.passTimings = &passTimings;
+    ui.settings.window = window;
+    ui.settings.windowWidth = window->width;
+    ui.settings.windowHeight = window->height;
+    ui.settings.scene = scene;
+    ui.settings.exposure = &renderManager->postProcessBlock[0];
+    if (scriptCursor) {
+        scriptedMouse.x = scriptCursor->first;
+        scriptedMouse.y = scriptCursor->second;
+        scriptedMouse.left = appKeys.down(Demo::VirtualKey::LeftButton);
+        scriptedMouse.right = appKeys.down(Demo::VirtualKey::RightButton);
+        ui.scriptedMouse = &scriptedMouse;
+    }
+    // Whether the user interface takes the input is decided now and applies from the next frame.
+    uiWantsInput = userInterface->update(ui);
+}
+
+void Application::render() {
+    uint32_t s = device->frameIndex;
+    FrameSync& sync = swapChain->renderSet[s];
+    vkWaitForFences(device->device, 1, &sync.fence, VK_TRUE, UINT64_MAX);
+    // Slot s's last submission is finished: what it used can be released, and the screenshots of every frame up
+    // to it written.
+    device->registry.framesCompleted(swapChain->renderSerials[s]);
+    screenshot->writeCompleted();
+    vkResetFences(device->device, 1, &sync.fence);
+
+    VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
+                                             swapChain->acquireSet[s].semaphore, VK_NULL_HANDLE,
+                                             &swapChain->imageIndex);
+    if (acquire != VK_SUCCESS || window->width != swapChain->width || window->height != swapChain->height ||
+        swapChain->recreateRequested) {
+        std::cout << "Recreating swapchain!\n";
+        if (acquire == VK_SUCCESS || acquire == VK_SUBOPTIMAL_KHR) {
+            // The acquired image's semaphore would stay signalled forever: an empty submission consumes it.
+            VkPipelineStageFlags stage = VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT;
+            VkSubmitInfo consume{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+            consume.waitSemaphoreCount = 1;
+            consume.pWaitSemaphores = &swapChain->acquireSet[s].semaphore;
+            consume.pWaitDstStageMask = &stage;
+            vkQueueSubmit(device->queue, 1, &consume, sync.fence);
+        } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
+            throw std::runtime_error("failed to acquire swap chain image! (VkResult " +
+                                     std::to_string(int(acquire)) + ")");
+        }
+        swapChain->build();
+        swapChain->recreateRequested = 0;
+        return;
+    }
+    Image2D* target = swapChain->images[swapChain->imageIndex];
+
+    device->commandPools->resetSlot(s);
+    CommandContext* context = device->commandPools->acquireContext();
+    context->free = 0;
+    VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+    if (vkBeginCommandBuffer(context->commandBuffer, &begin) != VK_SUCCESS)
+        throw std::runtime_error("failed to begin recording command buffer!");
+
+    uploadPass(context);
+    VkImageSubresourceRange colorRange{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_UNDEFINED,
+                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+    Demo::FrameContext frame{scene->services, frameInput};
+    renderManager->record(frame, context);
+    if (screenshot->requested())
+        screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
+                               swapChain->height);
+    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
+    context->clearBindings();
+    if (vkEndCommandBuffer(context->commandBuffer) != VK_SUCCESS)
+        throw std::runtime_error("failed to record command buffer!");
+
+    submit(device, {context}, sync, {swapChain->acquireSet[s].semaphore});
+    swapChain->renderSerials[s] = device->registry.currentSerial() - 1;
+
+    VkPresentInfoKHR present{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+    present.waitSemaphoreCount = 1;
+    present.pWaitSemaphores = &sync.semaphore;
+    present.swapchainCount = 1;
+    present.pSwapchains = &swapChain->swapchain;
+    present.pImageIndices = &swapChain->imageIndex;
+    VkResult presented = vkQueuePresentKHR(device->queue, &present);
+    if (presented != VK_SUCCESS) {
+        if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
+            throw std::runtime_error("failed to present swap chain image! (VkResult " +
+                                     std::to_string(int(presented)) + ")");
+        std::cout << "Recreating swapchain!\n";
+        swapChain->build();
+        return;
+    }
+    endFrame(device);
+}
+
+int Application::run() {
+    GLFWwindow* w = window->window;
+    while (!glfwWindowShouldClose(w)) {
+        if (quit)
+            break;
+        auto t0 = std::chrono::steady_clock::now();
+        update();
+        // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
+        if (window->renderable)
+            render();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        auto t1 = std::chrono::steady_clock::now();
+        frameInput.frameTime =
+            frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+    }
+    if (commandLine.profile)
+        std::cout << "Per-pass timings (medians over the last " << renderManager->profiler.sampledFrames()
+                  << " frames):\n"
+                  << Demo::formatPassTable(renderManager->profiler.timings(renderManager->passNames()),
+                                           renderManager->profiler.gpuTimes())
+                  << std::flush;
+    // The last frame's screenshot is written after its fence, in shutdown.
+    shutdown();
+    if (screenshotFailed) {
+        std::cout << "A requested screenshot could not be written" << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+void Application::shutdown() {
+    if (shutDown)
+        return;
+    shutDown = true;
+    // Worker threads stop before anything they read goes away.
+    if (astroSystem)
+        astroSystem->shutdownWorker();
+    if (device) {
+        vkDeviceWaitIdle(device->device);
+        if (screenshot) {
+            screenshot->finish();
+            screenshotFailed = screenshot->failed();
+        }
+    }
+    delete screenshot;
+    screenshot = nullptr;
+    delete userInterface;
+    userInterface = nullptr;
+    // The scene's objects release their GPU resources into the registry, which the teardown then empties.
+    delete scene;
+    scene = nullptr;
+    astroSystem = nullptr;
+    delete renderManager;
+    renderManager = nullptr;
+    if (device)
+        teardownDevice(device);
+    // The storages and the pool went with the device's registry.
+    meshStorage = nullptr;
+    descriptorPool = nullptr;
+    uniformStorage = nullptr;
+    storageBufferStorage = nullptr;
+    delete swapChain;
+    swapChain = nullptr;
+    delete device;
+    device = nullptr;
+    delete window;
+    window = nullptr;
+    if (instance)
+        instance->destroy();
+    delete instance;
+    instance = nullptr;
+}

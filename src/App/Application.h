@@ -1,0 +1,103 @@
+#pragma once
+// Owns everything the program runs on — instance, window, input, device, swap chain, storages, scene, render
+// manager — creates them in the order of engine start and frees them in reverse at shutdown. `main` builds one,
+// starts it and runs its frame loop.
+#include "App/CommandLine.h"
+#include "App/Script.h"
+#include "App/UIRenderer.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/PassProfiler.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class VulkanInstance;
+class Window;
+class GraphicsDevice;
+class SwapChain;
+class ScreenshotCapture;
+class UserInterface;
+class DescriptorPool;
+class DsDeviceMeshSingle;
+class DsUniformSingle;
+class DsStorageSingle;
+namespace Demo {
+class Scene;
+class RenderManager;
+class AstroSystem;
+} // namespace Demo
+
+// What engine start creates, shared with the gpu tests so they run on the program's own sizes. The descriptor
+// pool is sized for the whole solar system: every solid planet's surface set alone binds eight dynamic uniform
+// buffers and its height map twice (sampled and as the generator's storage image).
+inline constexpr const char* DescriptorPoolSizes = "UBD_400+SBD_50+SB_50+CIS_64+SI_48";
+inline constexpr uint32_t MeshStorageBytes = 10000000;
+inline constexpr uint32_t UniformStorageBytes = 100000;
+inline constexpr uint32_t StorageBufferStorageBytes = 16000000;
+
+// Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
+float frameTimeFromNanoseconds(long long nanoseconds);
+
+class Application {
+public:
+    Application(CommandLine commandLine, std::optional<ScriptPlayer> script);
+    ~Application(); // shutdown, when it has not run yet
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Engine start; throws std::runtime_error after the failing step printed its diagnostic. `shutdown` is safe
+    // after a failed start.
+    void start();
+    // The frame loop until Escape, --frames, a script's quit or the window's close. Returns the exit code:
+    // 0, or 1 when a requested screenshot could not be written.
+    int run();
+    // Releases everything that was created, in reverse order; runs once.
+    void shutdown();
+
+private:
+    void createStorages();
+    void setUpScene();
+    void focusCameraOn(const std::string& name);
+    void update();
+    void applyScript(uint8_t snapshot[256]);
+    void render();
+    void requestScreenshot(const std::string& path);
+
+    CommandLine commandLine;
+    std::optional<ScriptPlayer> script;
+
+    VulkanInstance* instance = nullptr;
+    Window* window = nullptr;
+    Demo::InputState input;
+    GraphicsDevice* device = nullptr;
+    SwapChain* swapChain = nullptr;
+    Demo::RandomSource random;
+    DsDeviceMeshSingle* meshStorage = nullptr;
+    DescriptorPool* descriptorPool = nullptr;
+    DsUniformSingle* uniformStorage = nullptr;
+    DsStorageSingle* storageBufferStorage = nullptr;
+    Demo::BodyVisualBuilder bodyVisuals;
+    Demo::Scene* scene = nullptr;
+    Demo::RenderManager* renderManager = nullptr;
+    Demo::AstroSystem* astroSystem = nullptr;
+    ScreenshotCapture* screenshot = nullptr;
+    UserInterface* userInterface = nullptr;
+
+    void updateUserInterface();
+
+    Demo::InputState appKeys; // the keys as pressed, for Escape, U and F12; the scene sees them unless the UI has them
+    bool uiWantsInput = false;
+    std::vector<Demo::PassTiming> passTimings; // refreshed twice a second for the debug window
+    uint64_t passTimingsFrame = 0;
+    ScriptedMouse scriptedMouse;
+    Demo::FrameInput frameInput;
+    uint64_t frameNumber = 0;
+    bool quit = false;
+    bool screenshotFailed = false;
+    bool shutDown = false;
+    std::optional<std::pair<float, float>> scriptCursor;
+};

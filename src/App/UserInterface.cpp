@@ -1,0 +1,64 @@
+#include "App/UserInterface.h"
+
+#include <imgui.h>
+
+#include <cstring>
+
+void sceneKeySnapshot(const uint8_t raw[256], bool uiWantsInput, uint8_t scene[256]) {
+    if (uiWantsInput)
+        std::memset(scene, 0, 256);
+    else
+        std::memcpy(scene, raw, 256);
+}
+
+UserInterface::UserInterface(GraphicsDevice* device, DescriptorPool* pool, GLFWwindow* window, VkFormat colorFormat,
+                             VkFormat depthFormat, const std::string& fontFile)
+    : renderer(device, pool, window, colorFormat, depthFormat) {
+    defaultFont = renderer.addFont(16.0f, fontFile);
+    mediumFont = renderer.addFont(20.0f, fontFile);
+    largeFont = renderer.addFont(24.0f, fontFile);
+    renderer.uploadFontAtlas();
+    settings.mediumFont = mediumFont;
+    settings.largeFont = largeFont;
+}
+
+bool UserInterface::update(const UiFrame& frame) {
+    ImGui::SetCurrentContext(renderer.imguiContext);
+    ImGuiIO& io = ImGui::GetIO();
+    // Hidden windows must not take clicks, and the camera's captured cursor is not a pointer.
+    if (!frame.visible || frame.cursorCaptured)
+        io.ConfigFlags |= ImGuiConfigFlags_NoMouse;
+    else
+        io.ConfigFlags &= ~ImGuiConfigFlags_NoMouse;
+    renderer.beginFrame(frame.scriptedMouse);
+    if (!frame.visible)
+        return false;
+
+    DebugWindowInput debugInput;
+    debugInput.frameTime = frame.frameTime;
+    debugInput.drawCount = frame.drawCount;
+    debugInput.passes = frame.passTimings;
+    if (drawDebugWindow(debug, debugInput))
+        settings.closed = false;
+    SettingsWindowInput settingsInput = frame.settings;
+    settingsInput.debug = &debug;
+    settings.draw(settingsInput);
+
+    if (frame.cursorCaptured)
+        return false;
+    return ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
+           ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
+}
+
+bool UserInterface::editingText() const {
+    ImGui::SetCurrentContext(renderer.imguiContext);
+    return ImGui::GetIO().WantTextInput;
+}
+
+void UserInterface::record(CommandContext* context, VkImage image, VkImageView view, uint32_t width, uint32_t height,
+                           bool visible) {
+    if (visible)
+        renderer.recordPass(context, image, view, width, height);
+    else
+        renderer.endFrame();
+}

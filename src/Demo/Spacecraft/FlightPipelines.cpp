@@ -1,0 +1,54 @@
+#include "Demo/Spacecraft/FlightPipelines.h"
+
+#include "Demo/Scene/ScenePipelines.h"
+#include "Engine/Buffers/VertexLayout.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+namespace Demo {
+namespace {
+
+PipelineGraphics* orbitLine = nullptr;
+PipelineGraphics* predictionLine = nullptr;
+PipelineGraphics* maneuverMarker = nullptr;
+
+PipelineGraphics* create(GraphicsDevice* device, PipelineGraphics*& handle, const char* name, const char* notation,
+                         const VertexLayout& layout, uint32_t topology, uint32_t blendMode) {
+    ScenePipelineInfo info;
+    info.shader = name;
+    info.layoutNotation = notation;
+    info.vertexLayout = &layout;
+    info.options.cullMode = VK_CULL_MODE_NONE;
+    info.options.topology = topology;
+    info.options.blendMode = blendMode;
+    return sharedScenePipeline(device, handle, info);
+}
+
+} // namespace
+
+PipelineGraphics* orbitLinePipeline(GraphicsDevice* device) {
+    return create(device, orbitLine, "orbit_line", "UBD_0 UBD_1+UBD_2", positionLayout,
+                  VK_PRIMITIVE_TOPOLOGY_LINE_STRIP, BlendAlpha);
+}
+
+PipelineGraphics* predictionLinePipeline(GraphicsDevice* device) {
+    return create(device, predictionLine, "spacecraft_line", "UBD_0 UBD_1", positionLayout,
+                  VK_PRIMITIVE_TOPOLOGY_LINE_STRIP, BlendAlpha);
+}
+
+PipelineGraphics* maneuverMarkerPipeline(GraphicsDevice* device) {
+    return create(device, maneuverMarker, "spacecraft_maneuver", "UBD_0 UBD_1", standardLayout,
+                  VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, BlendNone);
+}
+
+void bindFlightPipeline(CommandContext* context, PipelineGraphics* pipeline, DataSet* cameraSet, DataSet* objectSet) {
+    pipeline->bind(context);
+    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
+    context->bindDataSet(cameraSet);
+    context->bindDataSet(objectSet);
+    pipeline->bindDataSets(context);
+}
+
+} // namespace Demo

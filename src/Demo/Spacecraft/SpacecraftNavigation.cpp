@@ -1,0 +1,404 @@
+#include "Demo/Spacecraft/SpacecraftNavigation.h"
+
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/FlightPipelines.h"
+#include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/PredictionLine.h"
+#include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Spacecraft/SpacecraftPrediction.h"
+#include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataBinding.h"
+#include "Engine/Data/DataSet.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Meshes/Mesh.h"
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace Demo {
+
+void collectMarkers(const std::vector<Maneuver>& maneuvers, uint64_t now, std::vector<MarkerRequest>& out,
+                    bool& dropped) {
+    out.clear();
+    dropped = false;
+    for (const Maneuver& m : maneuvers) {
+        if (m.end() <= now)
+            continue;
+        if (m.time > now)
+            out.push_back({m.time, true});
+        out.push_back({m.end(), false});
+    }
+    if (out.size() > MaxMarkers) {
+        std::stable_sort(out.begin(), out.end(),
+                         [](const MarkerRequest& a, const MarkerRequest& b) { return a.step < b.step; });
+        out.resize(MaxMarkers);
+        dropped = true;
+    }
+}
+
+SpacecraftNavigation::SpacecraftNavigation(Spacecraft* craft_) : SceneComponent(craft_), craft(craft_) {
+    markers.reserve(MaxMarkers);
+    markerRequests.reserve(2 * MaxMarkers);
+}
+
+SpacecraftNavigation::~SpacecraftNavigation() {
+    if (device) {
+        if (markerMesh)
+            unregisterResource(device, markerMesh);
+        if (dataSet)
+            unregisterResource(device, dataSet);
+    }
+    delete markerUniform;
+}
+
+void SpacecraftNavigation::CreateUniform() {
+    if (owner && owner->scene)
+        createGpu(owner->scene->services);
+}
+
+void SpacecraftNavigation::createGpu(const Services& services) {
+    if (!services.device || !services.uniformStorage || !services.meshStorage)
+        return;
+    device = services.device;
+    markerMesh = new IcoSphere(device, services.meshStorage, 1, 1.0f);
+    markerUniform = new StorageBinding(services.uniformStorage, sizeof(markerBlock));
+    dataSet = new DataSet(device, services.descriptorPool,
+                          {{1, DATA_STORAGE, services.uniformStorage->descriptorType(), markerUniform}});
+    maneuverMarkerPipeline(device);
+}
+
+void SpacecraftNavigation::start() {
+    system = craft ? craft->system : nullptr;
+    gravityBodies.assign(system ? system->objects.size() : 0, GravityBody{});
+}
+
+void SpacecraftNavigation::Update(const FrameContext& frame) {
+    system = craft ? craft->system : nullptr;
+    if (!system)
+        return;
+    const InputState* input = frame.keys();
+    auto pressed = [input](char key) { return input && input->pressed(VirtualKey::letter(key)); };
+    auto held = [input](char key) { return input && input->down(VirtualKey::letter(key)); };
+    const bool demoRunning = craft->missionPlan && craft->missionPlan->demoActive;
+
+    craft->thrustAcceleration = {};
+    craft->followsOrbit = mode == NavOrbit;
+
+    if (pressed('G')) {
+        if (mode == NavOrbit) {
+            mode = NavFree;
+            restartPrediction();
+        } else {
+            mode = NavOrbit;
+            refreshTimer = 100000.0;
+        }
+    }
+
+    if (mode == NavOrbit) {
+        craft->simPosition = system->computeObjectPos(craft, system->timeStep);
+        craft->simVelocity = system->computeObjectVel(craft, system->timeStep);
+        // Drawn where the system places it; the lines follow the drawn craft as in free flight.
+        craft->renderPosition = system->computeObjectPos(craft, system->timeStep, system->stepFraction);
+        craft->renderVelocity = system->computeObjectVel(craft, system->timeStep, system->stepFraction);
+        spacecraftRenderOffset = craft->renderPosition - craft->simPosition;
+        refreshTimer += double(frame.frame.frameTime);
+        if (refreshTimer > 250.0) {
+            restartPrediction();
+            refreshTimer = 0.0;
+        }
+    } else if (mode == NavFree) {
+        integrate();
+    }
+
+    if (!demoRunning) {
+        if (pressed('H'))
+            orientation = OrientPrograde;
+        if (pressed('J'))
+            orientation = OrientNormal;
+        if (pressed('K'))
+            orientation = OrientRadialIn;
+        int s = (held('M') ? 1 : 0) - (held('N') ? 1 : 0);
+        if (mode == NavFree && s != 0) {
+            double delta = double(frame.frame.frameTime) * 1e-7 * double(s);
+            Vec3d f = normalize(craft->transform->rotation.rotate({0.0, 0.0, 1.0}));
+            // The nose is −Z: M pushes along it.
+            craft->thrustAcceleration -= f * delta;
+            craft->simVelocity -= f * delta;
+            restartPrediction();
+        }
+    }
+
+    if (autoNav) {
+        AstroObject* dominant = system->getDominantObject(craft);
+        reference = dominant ? dominant : system;
+    }
+    attitudeControl(demoRunning);
+    updateMarkers();
+}
+
+void SpacecraftNavigation::restartPrediction() {
+    if (!craft || !craft->prediction || !system)
+        return;
+    craft->prediction->worker.setReadStep(system->timeStep);
+    craft->prediction->restart({craft->simPosition, craft->simVelocity, system->timeStep});
+}
+
+void SpacecraftNavigation::fillBodies(uint64_t step) {
+    const CachedPosition* slot = BodyCacheView::of(*system).slot(step);
+    for (size_t i = 0; i < gravity.count; ++i) {
+        gravityBodies[i].position = {slot[i].x, slot[i].y, slot[i].z};
+        gravity.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
+    }
+}
+
+Vec3d SpacecraftNavigation::cachedBody(uint64_t step, int32_t index) const {
+    if (!system || !system->stateCache || index < 0 || uint64_t(index) >= system->cacheObjectCount)
+        return {};
+    return BodyCacheView::of(*system).position(step, uint32_t(index));
+}
+
+Vec3d SpacecraftNavigation::cachedBodyVelocityAt(uint64_t step, int32_t index) const {
+    return cachedBodyVelocity(cachedBody(step, index), cachedBody(step + 4, index), system->timeStepLength);
+}
+
+Vec3d SpacecraftNavigation::burnThrust(const Maneuver& m, uint64_t step, const Vec3d& position, const Vec3d& velocity,
+                                       int32_t bodyIndex) const {
+    int32_t b = std::max(bodyIndex, 0);
+    ThrustInput in;
+    in.position = position;
+    in.velocity = velocity;
+    in.bodyPosition = cachedBody(step, b);
+    in.bodyVelocity = cachedBodyVelocityAt(step, b);
+    in.fallbackNose = normalize(craft->transform->rotation.rotate({0.0, 0.0, -1.0}));
+    return thrustFor(m, in);
+}
+
+void SpacecraftNavigation::integrate() {
+    const uint64_t s0 = system->previousTimeStep.load(std::memory_order_relaxed);
+    const uint64_t n = system->timeStep > s0 ? system->timeStep - s0 : 0;
+    const double h = system->timeStepLength;
+    if (gravityBodies.size() != system->objects.size())
+        gravityBodies.resize(system->objects.size());
+    for (size_t i = 0; i < gravityBodies.size(); ++i) {
+        const AstroObject* o = system->objects[i];
+        gravityBodies[i].mu = o->gravitationalParameter();
+        gravityBodies[i].radiusSquared = double(o->radius) * double(o->radius);
+    }
+    gravity.assign(gravityBodies.data(), std::min<size_t>(gravityBodies.size(), system->cacheObjectCount));
+    if (craft->prediction)
+        craft->prediction->worker.setReadStep(s0);
+
+    const std::vector<Maneuver>* plan = craft->missionPlan ? &craft->missionPlan->maneuvers : nullptr;
+    const bool haveCache = system->stateCache != nullptr;
+    Vec3d p = craft->simPosition, v = craft->simVelocity;
+    for (uint64_t j = 0; j < n; ++j) {
+        const uint64_t s = s0 + j;
+        GravityResult g;
+        if (haveCache) {
+            if (j == 0 || (s & 3) == 0)
+                fillBodies(s);
+            g = gravitySum(p, gravity, craft->index);
+        }
+        Vec3d thrust;
+        int32_t active = plan ? activeManeuver(*plan, s) : -1;
+        if (active >= 0) {
+            const Maneuver& m = (*plan)[size_t(active)];
+            if (m.continuous) {
+                thrust = burnThrust(m, s, p, v, m.dominantObject);
+            } else {
+                // The whole burn keeps the frame of its first step (or of the first step flown, after a restart
+                // inside it).
+                if (s == m.time || burnStartFor != m.time) {
+                    burnStartPosition = p;
+                    burnStartVelocity = v;
+                    burnStartFor = m.time;
+                }
+                thrust = burnThrust(m, burnStartFor, burnStartPosition, burnStartVelocity, m.dominantObject);
+            }
+        }
+        eulerStep(p, v, thrust + g.acceleration, h);
+        if (n >= 2 && j == n - 2) {
+            craft->previousSimPosition = p;
+            craft->previousSimVelocity = v;
+        }
+    }
+    if (n == 1) {
+        craft->previousSimPosition = craft->simPosition;
+        craft->previousSimVelocity = craft->simVelocity;
+    }
+    craft->simPosition = p;
+    craft->simVelocity = v;
+
+    const double alpha = system->stepFraction;
+    craft->renderPosition = interpolate(craft->previousSimPosition, craft->simPosition, alpha);
+    craft->renderVelocity = interpolate(craft->previousSimVelocity, craft->simVelocity, alpha);
+    spacecraftRenderOffset = craft->renderPosition - craft->simPosition;
+    craft->transform->position = craft->renderPosition;
+    craft->transform->markDirty();
+    craft->transform->updateMatrix();
+}
+
+Quatd SpacecraftNavigation::burnAttitudeAt(const Maneuver& m, uint64_t step, int32_t bodyIndex,
+                                           const Quatd& fallback) const {
+    PredictedState state;
+    if (!craft->prediction || !craft->prediction->worker.stateAt(step, state))
+        return fallback;
+    Vec3d p{state.position[0], state.position[1], state.position[2]};
+    Vec3d v{state.velocity[0], state.velocity[1], state.velocity[2]};
+    Vec3d thrust = burnThrust(m, step, p, v, bodyIndex);
+    Vec3d bodyPosition = cachedBody(step, std::max(bodyIndex, 0));
+    return length(thrust) > 0.0 ? lookRotation(thrust, normalize(p - bodyPosition)) : fallback;
+}
+
+void SpacecraftNavigation::attitudeControl(bool demoRunning) {
+    if (orientation == OrientNone)
+        return;
+    AstroObject* body = nullptr;
+    DemoCamera* camera = craft->scene ? craft->scene->mainCamera : nullptr;
+    if (demoRunning && camera && camera->dominantObject >= 0 && size_t(camera->dominantObject) < system->objects.size())
+        body = system->objects[size_t(camera->dominantObject)];
+    else
+        body = system->getDominantObject(craft);
+    if (!body)
+        return;
+
+    const uint64_t now = system->timeStep;
+    uint64_t previous = system->previousTimeStep.load(std::memory_order_relaxed);
+    slewSteps += now > previous ? int64_t(now - previous) : 0;
+    if (body != slewReference) {
+        slewReference = body;
+        slewSteps = 0;
+    }
+
+    craft->transform->updateMatrix();
+    Quatd rotation = craft->transform->rotation.normalized();
+    Vec3d bodyPosition = body->transform->worldPosition();
+    Vec3d bodyVelocity =
+        orientation == OrientTarget ? Vec3d{} : system->computeObjectVel(body, now, system->stepFraction);
+    Vec3d orbitNormal = orbitPlaneNormal(craft->orbit);
+    PnrFrame frame = pnrFrame(craft->renderPosition, craft->renderVelocity, bodyPosition, bodyVelocity,
+                              mode == NavOrbit ? &orbitNormal : nullptr);
+    Quatd target = frameAttitude(frame, orientation, rotation);
+
+    // The current attitude re-derived from the craft's axis, with the frame's up hint.
+    Vec3d nose = -rotation.rotate({0.0, 0.0, 1.0});
+    Quatd current = lookRotation(nose, frame.defined ? frame.radialOut : Vec3d{0.0, 1.0, 0.0});
+    attitude = slerpAttitude(current, target, slewEase(slewSteps)).normalized();
+
+    craft->rcsActive = false;
+    Quatd applied = attitude;
+    const std::vector<Maneuver>* plan = craft->missionPlan ? &craft->missionPlan->maneuvers : nullptr;
+    int32_t active = plan ? activeManeuver(*plan, now) : -1;
+    if (active >= 0) {
+        const Maneuver& m = (*plan)[size_t(active)];
+        uint64_t step = m.continuous ? now : m.time;
+        PredictedState state;
+        Vec3d p = craft->simPosition, v = craft->simVelocity;
+        if (craft->prediction && craft->prediction->worker.stateAt(step, state)) {
+            p = {state.position[0], state.position[1], state.position[2]};
+            v = {state.velocity[0], state.velocity[1], state.velocity[2]};
+        }
+        Vec3d thrust = burnThrust(m, step, p, v, body->index);
+        craft->thrustAcceleration = thrust;
+        if (length(thrust) > 0.0)
+            applied = lookRotation(thrust, normalize(p - cachedBody(step, body->index)));
+    } else if (plan) {
+        BurnWindows w = burnWindows(*plan, now);
+        if (w.previousWeight > 1e-7) {
+            const Maneuver& m = (*plan)[size_t(w.previous)];
+            Quatd B = burnAttitudeAt(m, m.continuous ? m.end() : m.time, body->index, attitude);
+            craft->rcsActive = true;
+            if (!craft->rcsActivePrevious) {
+                burnAttitude = B;
+                smoothedBurnAttitude = {0.9 * B.x + 0.1 * attitude.x, 0.9 * B.y + 0.1 * attitude.y,
+                                        0.9 * B.z + 0.1 * attitude.z, 0.9 * B.w + 0.1 * attitude.w};
+            }
+            burnBlend = float(1.0 - w.previousWeight);
+            applied = slerpAttitude(attitude, B, (1.0 - std::cos(w.previousWeight * Pi)) / 2.0).normalized();
+        }
+        if (w.nextWeight > 1e-7) {
+            const Maneuver& m = (*plan)[size_t(w.next)];
+            Quatd B = burnAttitudeAt(m, m.time, body->index, attitude);
+            craft->rcsActive = true;
+            if (!craft->rcsActivePrevious) {
+                burnAttitude = applied;
+                smoothedBurnAttitude = {0.9 * applied.x + 0.1 * B.x, 0.9 * applied.y + 0.1 * B.y,
+                                        0.9 * applied.z + 0.1 * B.z, 0.9 * applied.w + 0.1 * B.w};
+            }
+            burnBlend = float(w.nextWeight);
+            applied = slerpAttitude(attitude, B, (1.0 - std::cos(w.nextWeight * Pi)) / 2.0).normalized();
+        }
+    }
+    craft->transform->rotation = applied;
+    craft->transform->markDirty();
+    craft->transform->updateMatrix();
+    craft->rcsActivePrevious = craft->rcsActive;
+}
+
+void SpacecraftNavigation::updateMarkers() {
+    markers.clear();
+    SpacecraftPrediction* prediction = craft->prediction;
+    if (!prediction || !craft->missionPlan)
+        return;
+    bool dropped = false;
+    collectMarkers(craft->missionPlan->maneuvers, system->timeStep, markerRequests, dropped);
+    if (dropped && !markerOverflowReported) {
+        std::cout << "SpacecraftNavigation: more than " << MaxMarkers
+                  << " burn markers; only the nearest in time are shown" << std::endl;
+        markerOverflowReported = true;
+    }
+    if (!markerRequests.empty() && prediction->worker.running()) {
+        prediction->refreshBodyNow();
+        std::lock_guard<std::mutex> lock(prediction->worker.bufferMutex);
+        PredictionWorker::RingView view =
+            mode == NavFree ? prediction->worker.currentLocked() : prediction->worker.previousLocked();
+        PredictionLineInput in = prediction->lineInput(view);
+        for (const MarkerRequest& r : markerRequests) {
+            if (!prediction->worker.isValid(view, r.step))
+                continue;
+            float p[3];
+            shiftIntoSpace(in, view.ring[r.step % in.ringSize], r.step, p);
+            MarkerInstance m{};
+            m.model[0] = m.model[5] = m.model[10] = markerScale;
+            m.model[15] = 1.0f;
+            m.model[12] = p[0], m.model[13] = p[1], m.model[14] = p[2];
+            if (r.start)
+                m.color[0] = 0.1f, m.color[1] = 1.0f, m.color[2] = 0.1f, m.color[3] = 0.5f;
+            else
+                m.color[0] = 1.0f, m.color[1] = 0.1f, m.color[2] = 0.1f, m.color[3] = 0.5f;
+            markers.push_back(m);
+        }
+    }
+    if (markerUniform) {
+        std::copy(markers.begin(), markers.end(), markerBlock);
+        markerUniform->write(markerBlock);
+    }
+}
+
+void SpacecraftNavigation::RecordMain(const FrameContext&, CommandContext* context) {
+    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
+    record(context, camera ? camera->dataSet : nullptr);
+}
+
+void SpacecraftNavigation::record(CommandContext* context, DataSet* cameraSet) {
+    bool lineVisible = craft && craft->prediction && craft->prediction->visible;
+    if (!lineVisible || markers.empty() || !markerMesh || !dataSet || !cameraSet)
+        return;
+    PipelineGraphics* pipeline = maneuverMarkerPipeline(device);
+    bindFlightPipeline(context, pipeline, cameraSet, dataSet);
+    markerMesh->bind(context, *pipeline);
+    uint32_t instances = uint32_t(markers.size());
+    if (markerMesh->indexBuffer)
+        vkCmdDrawIndexed(context->commandBuffer, markerMesh->indexBuffer->indexCount, instances, 0, 0, 0);
+    else
+        vkCmdDraw(context->commandBuffer, markerMesh->vertexBuffer->vertexCount, instances, 0, 0);
+    context->device->drawCount += instances;
+}
+
+} // namespace Demo

@@ -1,0 +1,118 @@
+#pragma once
+// Moves and turns the spacecraft. Each frame it advances the craft through the time steps the system advanced:
+// integrated under the gravity of all bodies and the thrust of the scheduled burns (Free), placed on its Kepler
+// orbit (Orbit) or left where it is (Hold). It then points the craft along the chosen orientation, slewing into
+// and out of burns, and places marker spheres at the start and end of every coming burn on the prediction.
+#include "Demo/Scene/SceneComponent.h"
+#include "Demo/Spacecraft/FlightMath.h"
+
+#include <cstdint>
+#include <vector>
+
+class DataSet;
+class GraphicsDevice;
+class IcoSphere;
+struct StorageBinding;
+
+namespace Demo {
+
+class AstroObject;
+class AstroSystem;
+class Spacecraft;
+struct FrameContext;
+struct PredictedState;
+struct Services;
+
+enum NavigationMode : uint32_t { NavFree = 0, NavOrbit = 1, NavHold = 2 };
+inline constexpr const char* NavigationModeNames[3] = {"Free", "Orbit", "Hold"};
+
+// The drawn craft's position minus its simulated position (world units): the orbit lines, the prediction line
+// and the markers, computed at whole time steps, are shifted by it so that they meet the drawn craft.
+inline Vec3d spacecraftRenderOffset;
+
+// One marker sphere as the "spacecraft_maneuver" shaders read it (80 bytes, std140 array element).
+struct MarkerInstance {
+    float model[16]; // translation to the marker times the uniform marker scale, column-major
+    float color[4];
+};
+static_assert(sizeof(MarkerInstance) == 80);
+static_assert(offsetof(MarkerInstance, color) == 64);
+constexpr uint32_t MaxMarkers = 64;
+
+// A marker before it is placed: the step on the prediction and its colour (green: burn start, red: burn end).
+struct MarkerRequest {
+    uint64_t step = 0;
+    bool start = false;
+};
+// The markers of the burns that have not ended at `now`, in list order: the start of a burn not yet begun, then
+// its end. When there are more than MaxMarkers, the MaxMarkers nearest in time are kept (stable); `dropped` tells.
+void collectMarkers(const std::vector<Maneuver>& maneuvers, uint64_t now, std::vector<MarkerRequest>& out,
+                    bool& dropped);
+
+class SpacecraftNavigation : public SceneComponent {
+public:
+    explicit SpacecraftNavigation(Spacecraft* craft);
+    ~SpacecraftNavigation() override;
+
+    void CreateUniform() override;
+    void Start() override { start(); }
+    // The frame: mode key, motion by mode, manual keys, reference body, attitude, markers.
+    void Update(const FrameContext& frame) override;
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+
+    // Marker sphere, marker block, data set and the shared pipeline. Nothing without a device.
+    void createGpu(const Services& services);
+    // Sizes the gravity bodies for the system's body list.
+    void start();
+    void record(CommandContext* context, DataSet* cameraSet);
+
+    // Free flight over the steps from the system's previous to its current time step; then the interpolation for
+    // drawing. A frame without steps only re-interpolates.
+    void integrate();
+    // Restarts the prediction from the craft's simulated state at the system's current time step.
+    void restartPrediction();
+    // Attitude along `orientation`, the slews into and out of burns, the thrust shown during a burn.
+    void attitudeControl(bool demoRunning);
+    void updateMarkers();
+
+    // Thrust and the attitude along it ("Target" along the thrust vector) of a burn flown at `step` from `state`
+    // in the frame of body `bodyIndex` (the cached body position and velocity at that step).
+    Vec3d burnThrust(const Maneuver& m, uint64_t step, const Vec3d& position, const Vec3d& velocity,
+                     int32_t bodyIndex) const;
+    Quatd burnAttitudeAt(const Maneuver& m, uint64_t step, int32_t bodyIndex, const Quatd& fallback) const;
+
+    uint32_t mode = NavFree;
+    AstroObject* reference = nullptr; // the system itself or a body; followed by autoNav
+    uint32_t orientation = OrientPrograde;
+    bool autoNav = true;
+    Spacecraft* craft = nullptr;
+    Quatd burnAttitude, smoothedBurnAttitude; // where the current slew started, and a tenth of the way on
+    float burnBlend = 0.0f;                   // progress of the current slew
+    std::vector<GravityBody> gravityBodies;
+    double refreshTimer = 10000.0; // milliseconds since the last prediction restart in Orbit mode
+    Vec3d burnStartPosition, burnStartVelocity;
+    Quatd attitude;
+    int64_t slewSteps = 0; // time steps since the attitude's reference body last changed
+    AstroObject* slewReference = nullptr;
+    float markerScale = 0.4f;
+    IcoSphere* markerMesh = nullptr;
+    std::vector<MarkerInstance> markers;
+    StorageBinding* markerUniform = nullptr; // MaxMarkers instances
+    DataSet* dataSet = nullptr;
+    bool markerOverflowReported = false;
+
+private:
+    // Gravity bodies' positions for step s from the system's cache.
+    void fillBodies(uint64_t step);
+    Vec3d cachedBody(uint64_t step, int32_t index) const;
+    Vec3d cachedBodyVelocityAt(uint64_t step, int32_t index) const;
+
+    GraphicsDevice* device = nullptr;
+    AstroSystem* system = nullptr;
+    GravityField gravity;               // gravityBodies as the gravity sum reads them
+    uint64_t burnStartFor = UINT64_MAX; // the first step of the burn whose start state is saved
+    std::vector<MarkerRequest> markerRequests;
+    MarkerInstance markerBlock[MaxMarkers] = {};
+};
+
+} // namespace Demo

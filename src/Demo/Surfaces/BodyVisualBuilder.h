@@ -1,0 +1,15 @@
+#pragma once
+// The one place that knows which components make each kind of body visible: stars get an atmosphere (their
+// glow) and the star surface, solid planets an atmosphere and the generated terrain, gas planets an atmosphere.
+// A new kind of body adds its case here.
+#include "Demo/Astro/BodyVisuals.h"
+
+namespace Demo {
+
+class BodyVisualBuilder : public BodyVisuals {
+public:
+    void attach(AstroObject* body) override;
+    void apply(AstroObject* body) override;
+};
+
+} // namespace Demo

@@ -1,0 +1,249 @@
+// The flight display drawn offscreen with the real pipelines and shaders: an orbit line through its renderer,
+// the prediction line and the burn markers through their pipelines and blocks.
+#include "GpuFixture.h"
+
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/CameraMath.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/FlightPipelines.h"
+#include "Demo/Spacecraft/OrbitRenderer.h"
+#include "Demo/Spacecraft/SpacecraftNavigation.h"
+#include "Engine/Data/DataSet.h"
+#include "Engine/Data/DataStorage.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Images/Image.h"
+#include "Engine/Meshes/Mesh.h"
+#include "Engine/Pipelines/PipelineGraphics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+using namespace Demo;
+
+namespace {
+
+constexpr uint32_t W = 128, H = 128;
+
+class FlightDrawingGpuTest : public GpuTest {
+protected:
+    void SetUp() override {
+        scene.services.device = device;
+        scene.services.descriptorPool = descriptorPool;
+        scene.services.meshStorage = meshStorage;
+        scene.services.uniformStorage = uniformStorage;
+        scene.services.storageBufferStorage = storageBufferStorage;
+        scene.services.scene = &scene;
+        color = new Image2D(device, W, H, VkFormat(device->hdrColorFormat),
+                            VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
+                            VK_IMAGE_ASPECT_COLOR_BIT, 1);
+        depthFormat = Helper::findDepthFormat(device->physicalDevice);
+        depth = new Image2D(device, W, H, depthFormat, VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT,
+                            VK_IMAGE_ASPECT_DEPTH_BIT, 1);
+        cameraBlock = new StorageBinding(uniformStorage, sizeof(CameraBlock));
+        cameraSet =
+            new DataSet(device, descriptorPool, {{0, DATA_STORAGE, uniformStorage->descriptorType(), cameraBlock}});
+    }
+    void TearDown() override {
+        unregisterResource(device, cameraSet);
+        delete cameraBlock;
+        device->registry.frameSubmitted();
+        device->registry.allFramesCompleted();
+    }
+    // Looks straight down the world y axis at the origin from `height`.
+    void writeCamera(float height) {
+        Vec3f eye{0.0f, height, 0.0f}, direction{0.0f, -1.0f, 0.0f};
+        Mat4f viewProjection = perspective(60.0f, 1.0f, 0.1f, 200000.0f) * lookAt(eye, {}, viewUpFor(direction));
+        CameraBlock block{};
+        std::memcpy(block.viewProjection, viewProjection.m, sizeof block.viewProjection);
+        block.eye[1] = height;
+        block.direction[1] = -1.0f;
+        block.nearPlane = 0.1f;
+        block.farPlane = 200000.0f;
+        cameraBlock->write(&block);
+    }
+    // Clears both targets, records `draw` inside one rendering, and reads the colour target back.
+    std::vector<float> render(const std::function<void(CommandContext*)>& draw) {
+        runOnce([&](CommandContext* c) {
+            uploadPass(c);
+            VkImageSubresourceRange colorRange{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
+            VkImageSubresourceRange depthRange{VK_IMAGE_ASPECT_DEPTH_BIT, 0, 1, 0, 1};
+            imageBarrier(c, color->image, colorRange, VK_IMAGE_LAYOUT_UNDEFINED,
+                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
+                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+            imageBarrier(c, depth->image, depthRange, VK_IMAGE_LAYOUT_UNDEFINED,
+                         VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
+                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+            VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            colorAttachment.imageView = color->imageView.view;
+            colorAttachment.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+            colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+            colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+            VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            depthAttachment.imageView = depth->imageView.view;
+            depthAttachment.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
+            depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+            depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
+            depthAttachment.clearValue.depthStencil = {1.0f, 0};
+            VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
+            info.renderArea = {{0, 0}, {W, H}};
+            info.layerCount = 1;
+            info.colorAttachmentCount = 1;
+            info.pColorAttachments = &colorAttachment;
+            info.pDepthAttachment = &depthAttachment;
+            vkCmdBeginRendering(c->commandBuffer, &info);
+            c->renderWidth = W;
+            c->renderHeight = H;
+            draw(c);
+            vkCmdEndRendering(c->commandBuffer);
+        });
+        std::vector<uint8_t> bytes = readImage(color->image, W, H, 16, 0, 0, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL);
+        std::vector<float> pixels(W * H * 4);
+        std::memcpy(pixels.data(), bytes.data(), bytes.size());
+        return pixels;
+    }
+
+    Scene scene;
+    Image2D* color = nullptr;
+    Image2D* depth = nullptr;
+    VkFormat depthFormat = VK_FORMAT_UNDEFINED;
+    StorageBinding* cameraBlock = nullptr;
+    DataSet* cameraSet = nullptr;
+};
+
+} // namespace
+
+// A planet's orbit line, shown by O, drawn as a thin ring of the orbit's colour around the star.
+TEST_F(FlightDrawingGpuTest, OrbitLineDrawsTheOrbitInItsColour) {
+    AstroSystem system("AstroSystem", &scene);
+    AstroObject star("Star", &scene), planet("Planet", &scene);
+    star.radius = 100.0f;
+    star.system = &system;
+    planet.Create(); // object blocks and the orbit renderer with its storage
+    planet.parent = &star;
+    planet.system = &system;
+    planet.orbit.a = 2500.0;
+    planet.orbit.e = 0.2;
+    planet.orbit.color[0] = 0.2f, planet.orbit.color[1] = 0.8f, planet.orbit.color[2] = 0.4f;
+    OrbitRenderer* line = planet.orbitRenderer;
+    ASSERT_NE(line, nullptr);
+    ASSERT_NE(line->line, nullptr);
+
+    uniformStorage->beginSlot();
+    InputState input;
+    input.current[VirtualKey::letter('O')] = 0x80;
+    FrameInput frameInput;
+    frameInput.input = &input;
+    FrameContext frame{scene.services, frameInput};
+    planet.Update(frame);         // O: visible, the colour block written
+    planet.UpdateUniforms(frame); // the line rebuilt into the next region, the model block
+    writeCamera(6000.0f);
+    ASSERT_TRUE(line->visible);
+    std::vector<float> pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
+
+    int lit = 0, minX = W, maxX = 0;
+    for (uint32_t y = 0; y < H; ++y)
+        for (uint32_t x = 0; x < W; ++x) {
+            const float* p = &pixels[(y * W + x) * 4];
+            if (p[0] == 0.0f && p[1] == 0.0f && p[2] == 0.0f)
+                continue;
+            ++lit;
+            minX = std::min<int>(minX, int(x));
+            maxX = std::max<int>(maxX, int(x));
+            EXPECT_NEAR(p[0], 0.6f, 1e-3) << x << " " << y; // the orbit colour, lifted three times
+            EXPECT_NEAR(p[1], 2.4f, 1e-3) << x << " " << y;
+            EXPECT_NEAR(p[2], 1.2f, 1e-3) << x << " " << y;
+        }
+    // An ellipse of a = 2500 seen from 6000 above spans about 2 · 2500 / (6000 · tan 30°) of the view.
+    EXPECT_GT(lit, 150);
+    EXPECT_GT(maxX - minX, int(0.6 * W));
+    const float* centre = &pixels[((H / 2) * W + W / 2) * 4];
+    EXPECT_EQ(centre[1], 0.0f); // a ring, not a disc
+
+    // Hidden again by O: nothing is drawn.
+    uint8_t none[256] = {};
+    input.advanceKeys(none);
+    input.advanceKeys(none);
+    input.current[VirtualKey::letter('O')] = 0x80;
+    planet.Update(frame);
+    EXPECT_FALSE(line->visible);
+    uniformStorage->beginSlot();
+    planet.UpdateUniforms(frame);
+    writeCamera(6000.0f);
+    pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
+    for (size_t k = 0; k < pixels.size(); k += 4)
+        ASSERT_EQ(pixels[k + 1], 0.0f);
+}
+
+// The prediction line's segments and two instanced marker spheres through their pipelines and blocks.
+TEST_F(FlightDrawingGpuTest, PredictionLineAndMarkersDraw) {
+    PipelineGraphics* linePipeline = predictionLinePipeline(device);
+    PipelineGraphics* markerPipeline = maneuverMarkerPipeline(device);
+    ASSERT_NE(linePipeline->pipeline, VkPipeline(VK_NULL_HANDLE));
+    ASSERT_NE(markerPipeline->pipeline, VkPipeline(VK_NULL_HANDLE));
+
+    auto* lineStorage = new DsDeviceMeshSingle(device, 100000, "test line storage");
+    auto* line = new Line(device, lineStorage);
+    // Two segments along x at z = −1500 and z = +1500; the lines do not join.
+    const float points[] = {-2000.0f, 0.0f,     -1500.0f, 0.0f,    0.0f,    -1500.0f, 2000.0f, 0.0f,
+                            -1500.0f, -2000.0f, 0.0f,     1500.0f, 2000.0f, 0.0f,     1500.0f};
+    lineStorage->beginSlot();
+    line->setPoints(points, 5);
+    lineStorage->registerFlush();
+    StorageBinding model(uniformStorage, 64);
+    auto* lineSet = new DataSet(device, descriptorPool, {{1, DATA_STORAGE, uniformStorage->descriptorType(), &model}});
+
+    auto* sphere = new IcoSphere(device, meshStorage, 1, 1.0f);
+    meshStorage->registerFlush();
+    StorageBinding markerBlock(uniformStorage, sizeof(MarkerInstance) * MaxMarkers);
+    auto* markerSet =
+        new DataSet(device, descriptorPool, {{1, DATA_STORAGE, uniformStorage->descriptorType(), &markerBlock}});
+    MarkerInstance markers[MaxMarkers] = {};
+    for (int k = 0; k < 2; ++k) {
+        MarkerInstance& m = markers[k];
+        m.model[0] = m.model[5] = m.model[10] = 200.0f;
+        m.model[15] = 1.0f;
+        m.model[12] = k == 0 ? -1500.0f : 1500.0f;
+        m.color[0] = k == 0 ? 0.1f : 1.0f, m.color[1] = k == 0 ? 1.0f : 0.1f, m.color[2] = 0.1f, m.color[3] = 0.5f;
+    }
+
+    uniformStorage->beginSlot();
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    model.write(identity);
+    markerBlock.write(markers);
+    writeCamera(6000.0f);
+    std::vector<float> pixels = render([&](CommandContext* c) {
+        bindFlightPipeline(c, linePipeline, cameraSet, lineSet);
+        line->bind(c, *linePipeline);
+        vkCmdDraw(c->commandBuffer, 3, 1, 0, 0);
+        vkCmdDraw(c->commandBuffer, 2, 1, 3, 0);
+        bindFlightPipeline(c, markerPipeline, cameraSet, markerSet);
+        sphere->bind(c, *markerPipeline);
+        vkCmdDrawIndexed(c->commandBuffer, sphere->indexBuffer->indexCount, 2, 0, 0, 0);
+    });
+
+    // World (x, z) seen from above: the view's up is −z... find where each drawn thing landed by its colour.
+    int cyan = 0, green = 0, red = 0;
+    float markerAlpha = 0.0f;
+    for (size_t k = 0; k < pixels.size(); k += 4) {
+        float r = pixels[k], g = pixels[k + 1], b = pixels[k + 2];
+        if (b > 2.0f && g > 2.0f && r < 1.5f)
+            ++cyan;
+        else if (g > 1.0f && r < 0.5f)
+            ++green, markerAlpha = pixels[k + 3];
+        else if (r > 1.0f && g < 0.5f)
+            ++red;
+    }
+    EXPECT_GT(cyan, 2 * 60); // two lines across most of the view
+    EXPECT_GT(green, 20);    // spheres of radius 200 seen from 6000: about 5 pixels across
+    EXPECT_GT(red, 20);
+    EXPECT_NEAR(markerAlpha, 6000.0f, 250.0f); // opaque surfaces keep their eye distance in alpha
+
+    unregisterResource(device, lineSet);
+    unregisterResource(device, markerSet);
+    unregisterResource(device, line);
+    unregisterResource(device, sphere);
+}
