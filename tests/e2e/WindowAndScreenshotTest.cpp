@@ -1,7 +1,5 @@
 #include "E2eSupport.h"
 
-#include "ConfigFileBytes.h"
-
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -36,18 +34,16 @@ TEST(WindowAndScreenshots, StoredPositionOffTheScreenOpensTheWindowOnIt) {
     for (const Case& c : {Case{10000, -9000, "Window position 10000, -9000 is off every monitor; placed at "},
                           Case{2000000000, -2000000000, "window position (2000000000, -2000000000) is off every"}}) {
         std::string dir = makeWorkDir("position");
-        ConfigFileFields fields = windowedConfigAt(c.x, c.y);
-        fields.width = 800;
-        fields.height = 600;
-        writeConfigFileBytes(dir + "/config.gcfg", configFileBytes(fields));
+        writeConfig(dir, 0, c.x, c.y);
         RunResult r = runProgram(dir, "SKIP_DEMO --frames 2");
         EXPECT_EQ(r.exitCode, 0) << r.output;
         EXPECT_NE(r.output.find(c.note), std::string::npos) << r.output;
         std::smatch m;
-        ASSERT_TRUE(std::regex_search(r.output, m, std::regex(R"(Window: windowed 800 x 600 at \((-?\d+), (-?\d+)\))")))
+        ASSERT_TRUE(std::regex_search(r.output, m, std::regex(R"(Window: windowed \d+ x \d+ at \((-?\d+), (-?\d+)\))")))
             << r.output;
+        // The title bar's corner lies on the 1920 x 1080 screen.
         int x = std::stoi(m[1]), y = std::stoi(m[2]);
-        EXPECT_TRUE(x >= 0 && x + 800 <= 1920 && y >= 0 && y + 600 <= 1080) << x << ", " << y;
+        EXPECT_TRUE(x >= 0 && x + 100 <= 1920 && y >= 0 && y + 50 <= 1080) << x << ", " << y;
         EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     }
 }
@@ -57,6 +53,7 @@ TEST(WindowAndScreenshots, StoredPositionOffTheScreenOpensTheWindowOnIt) {
 // window is hidden in frame 5, 6 after it is shown again in frame 35.
 TEST(WindowAndScreenshots, UnmappedWindowIsNotRenderedAndItsShotWaitsForTheWindow) {
     std::string dir = makeWorkDir("unmapped");
+    writeConfig(dir, 0, 50, 50); // windowed: without a window manager only a windowed window can be hidden
     RunResult r = runProgram(dir, "SKIP_DEMO --profile", R"(
 5 minimize
 10 screenshot hidden.png
@@ -129,6 +126,7 @@ TEST(WindowAndScreenshots, ScreenshotThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(r.output.find("GLFW error"), std::string::npos) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
 
+    writeConfig(dir, 0, 50, 50);
     r = runProgram(dir, "SKIP_DEMO", "3 minimize\n5 screenshot never.png\n8 quit\n");
     EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_NE(r.output.find("Unable to write screenshot never.png: no frame was rendered"), std::string::npos)
