@@ -6,6 +6,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 
+#include <cstdlib>
 #include <string>
 
 VulkanInstance* GpuTest::instance = nullptr;
@@ -44,6 +45,9 @@ bool debugUtilsAvailable() {
 } // namespace
 
 void GpuTest::SetUpTestSuite() {
+    // The tier's layer settings also when the binary is started by hand (ctest sets them); a path given by the
+    // caller is kept.
+    setenv("VK_LAYER_SETTINGS_PATH", KESTRUNE_LAYER_SETTINGS, 0);
     instance = new VulkanInstance();
     bool debugUtils = debugUtilsAvailable();
     if (debugUtils)
