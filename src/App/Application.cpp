@@ -169,7 +169,9 @@ void Application::focusCameraOn(const std::string& name) {
     std::cout << "--target: no body named \"" << name << "\"; the camera keeps its start view" << std::endl;
 }
 
-void Application::requestScreenshot(const std::string& path) { screenshot->request(path, ScreenshotNaming::Exact); }
+void Application::requestScreenshot(const std::string& path) {
+    screenshot->request(path, ScreenshotNaming::Exact);
+}
 
 void Application::applyScript(uint8_t snapshot[256]) {
     const ScriptFrame& s = script->advance(frameNumber);
