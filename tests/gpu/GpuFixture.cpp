@@ -125,6 +125,29 @@ void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
     commands.submitAndWait();
 }
 
+void GpuTest::beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth, VkImageLayout depthLayout,
+                                    uint32_t width, uint32_t height, VkClearColorValue clear) {
+    VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    colorAttachment.imageView = color;
+    colorAttachment.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    colorAttachment.clearValue.color = clear;
+    VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    depthAttachment.imageView = depth;
+    depthAttachment.imageLayout = depthLayout;
+    depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
+    depthAttachment.clearValue.depthStencil = {1.0f, 0};
+    VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    info.renderArea = {{0, 0}, {width, height}};
+    info.layerCount = 1;
+    info.colorAttachmentCount = 1;
+    info.pColorAttachments = &colorAttachment;
+    info.pDepthAttachment = depth != VK_NULL_HANDLE ? &depthAttachment : nullptr;
+    vkCmdBeginRendering(c->commandBuffer, &info);
+}
+
 // Records `copy` into a one-shot submission that fills a host-visible buffer of `size` bytes, then returns them.
 static std::vector<uint8_t> readBack(GraphicsDevice* device, VkDeviceSize size,
                                      const std::function<void(CommandContext*, VkBuffer)>& copy) {

@@ -34,6 +34,12 @@ protected:
                                           uint32_t layer = 0, uint32_t mip = 0,
                                           VkImageLayout layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
 
+    // Begins dynamic rendering of a width x height area into `color` (cleared to `clear`) and, when given, `depth`
+    // (in `depthLayout`, cleared to 1); the images must already be in attachment layouts.
+    static void beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth,
+                                      VkImageLayout depthLayout, uint32_t width, uint32_t height,
+                                      VkClearColorValue clear = {});
+
     static VulkanInstance* instance;
     static GraphicsDevice* device;
     // The program's global storages and descriptor pool, sized as at engine start.

@@ -77,24 +77,8 @@ protected:
                          VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
                          VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
                          VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
-            VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-            colorAttachment.imageView = color->imageView.view;
-            colorAttachment.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-            colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-            colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-            VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-            depthAttachment.imageView = depth->imageView.view;
-            depthAttachment.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
-            depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-            depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
-            depthAttachment.clearValue.depthStencil = {1.0f, 0};
-            VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
-            info.renderArea = {{0, 0}, {W, H}};
-            info.layerCount = 1;
-            info.colorAttachmentCount = 1;
-            info.pColorAttachments = &colorAttachment;
-            info.pDepthAttachment = &depthAttachment;
-            vkCmdBeginRendering(c->commandBuffer, &info);
+            beginClearedRendering(c, color->imageView.view, depth->imageView.view,
+                                  VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, W, H);
             c->renderWidth = W;
             c->renderHeight = H;
             draw(c);
