@@ -218,7 +218,9 @@ void Application::focusCameraOn(const std::string& name) {
     std::cout << "--target: no body named \"" << name << "\"; the camera keeps its start view" << std::endl;
 }
 
-void Application::requestScreenshot(const std::string& path) { screenshotRequest = path; }
+void Application::requestScreenshot(const std::string& path) {
+    screenshot->request(path, ScreenshotNaming::Exact);
+}
 
 void Application::applyScript(uint8_t snapshot[256]) {
     const ScriptFrame& s = script->advance(frameNumber);
@@ -260,6 +262,9 @@ void Application::update() {
     readKeyboardSnapshot(window->window, snapshot);
     if (script)
         applyScript(snapshot);
+    // GLFW reports no event when the window is unmapped: its state is read once a frame, after a script's minimise
+    // or restore.
+    window->refreshRenderable();
     appKeys.advanceKeys(snapshot);
     // While the user interface had the input last frame, the scene sees no key and no button.
     uint8_t sceneKeys[256];
@@ -279,7 +284,7 @@ void Application::update() {
         if (appKeys.pressed(Demo::VirtualKey::letter('U')))
             frameInput.uiVisible = !frameInput.uiVisible;
         if (appKeys.pressed(Demo::VirtualKey::F12))
-            requestScreenshot(timestampedScreenshotName());
+            screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
     }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
         quit = true;
@@ -340,10 +345,10 @@ void Application::render() {
     uint32_t s = device->frameIndex;
     FrameSync& sync = swapChain->renderSet[s];
     vkWaitForFences(device->device, 1, &sync.fence, VK_TRUE, UINT64_MAX);
-    // Slot s's last submission is finished: its screenshot can be written and what it used released.
-    if (screenshot->pending() && !screenshot->writePending())
-        screenshotFailed = true;
+    // Slot s's last submission is finished: what it used can be released, and the screenshots of every frame up
+    // to it written.
     device->registry.framesCompleted(swapChain->renderSerials[s]);
+    screenshot->writeCompleted();
     vkResetFences(device->device, 1, &sync.fence);
 
     VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
@@ -385,11 +390,9 @@ void Application::render() {
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
     Demo::FrameContext frame{scene->services, frameInput};
     renderManager->record(frame, context);
-    if (!screenshotRequest.empty()) {
+    if (screenshot->requested())
         screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
-                               swapChain->height, screenshotRequest);
-        screenshotRequest.clear();
-    }
+                               swapChain->height);
     imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
@@ -426,9 +429,7 @@ int Application::run() {
         auto t0 = std::chrono::steady_clock::now();
         update();
         // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
-        bool renderable = window->renderable && glfwGetWindowAttrib(w, GLFW_VISIBLE) &&
-                          !glfwGetWindowAttrib(w, GLFW_ICONIFIED);
-        if (renderable)
+        if (window->renderable)
             render();
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -460,8 +461,10 @@ void Application::shutdown() {
         astroSystem->shutdownWorker();
     if (device) {
         vkDeviceWaitIdle(device->device);
-        if (screenshot && screenshot->pending() && !screenshot->writePending())
-            screenshotFailed = true;
+        if (screenshot) {
+            screenshot->finish();
+            screenshotFailed = screenshot->failed();
+        }
     }
     delete screenshot;
     screenshot = nullptr;

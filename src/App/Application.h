@@ -103,7 +103,6 @@ private:
     bool quit = false;
     bool screenshotFailed = false;
     bool shutDown = false;
-    std::string screenshotRequest;
     std::optional<std::pair<float, float>> scriptCursor;
     double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too
 };

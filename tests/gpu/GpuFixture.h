@@ -14,6 +14,7 @@ class DsUniformSingle;
 class DsStorageSingle;
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 class GpuTest : public ::testing::Test {
@@ -21,6 +22,9 @@ protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
 
+    // The validation messages so far, which then no longer fail the suite: for tests that feed the driver a
+    // damaged module on purpose.
+    static std::vector<std::string> takeValidationMessages();
     // Records with `record` into a one-shot command buffer, submits it and waits.
     static void runOnce(const std::function<void(CommandContext*)>& record);
     // Copies `size` bytes of a buffer back to the host.
