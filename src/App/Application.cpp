@@ -101,12 +101,12 @@ void Application::start() {
 
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
-    renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
-                                                                uint32_t) {
-                                Image2D* image = swapChain->images[swapChain->imageIndex];
-                                userInterface->record(c, image->image, image->imageView.view, swapChain->width,
-                                                      swapChain->height, frame.frame.uiVisible);
-                            }});
+    renderManager->addPass(
+        {"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c, uint32_t) {
+             Image2D* image = swapChain->images[swapChain->imageIndex];
+             userInterface->record(c, image->image, image->imageView.view, swapChain->width, swapChain->height,
+                                   frame.frame.uiVisible);
+         }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -159,8 +159,7 @@ void Application::focusCameraOn(const std::string& name) {
         camera->setMode(Demo::TARGET_FOCUS);
         camera->setTarget(object);
         if (Demo::primaryStar && Demo::primaryStar != object) {
-            Demo::Vec3d toStar =
-                Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
+            Demo::Vec3d toStar = Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
             Demo::Vec3d forward = Demo::litSideViewDirection(toStar, Demo::LitSideAngle, Demo::LitSideElevation);
             Demo::yawPitchFromDirection(forward, camera->yaw, camera->pitch);
         }
@@ -169,7 +168,9 @@ void Application::focusCameraOn(const std::string& name) {
     std::cout << "--target: no body named \"" << name << "\"; the camera keeps its start view" << std::endl;
 }
 
-void Application::requestScreenshot(const std::string& path) { screenshotRequest = path; }
+void Application::requestScreenshot(const std::string& path) {
+    screenshotRequest = path;
+}
 
 void Application::applyScript(uint8_t snapshot[256]) {
     const ScriptFrame& s = script->advance(frameNumber);
@@ -192,7 +193,7 @@ void Application::applyScript(uint8_t snapshot[256]) {
     for (const std::string& path : s.screenshots)
         requestScreenshot(path);
     if (s.timestep && astroSystem)
-        astroSystem->setTimeStep(*s.timestep);
+        astroSystem->jumpToTimeStep(*s.timestep);
     if (s.quit)
         quit = true;
 }
@@ -289,9 +290,9 @@ void Application::render() {
     device->registry.framesCompleted(swapChain->renderSerials[s]);
     vkResetFences(device->device, 1, &sync.fence);
 
-    VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
-                                             swapChain->acquireSet[s].semaphore, VK_NULL_HANDLE,
-                                             &swapChain->imageIndex);
+    VkResult acquire =
+        vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX, swapChain->acquireSet[s].semaphore,
+                              VK_NULL_HANDLE, &swapChain->imageIndex);
     if (acquire != VK_SUCCESS || window->width != swapChain->width || window->height != swapChain->height ||
         swapChain->recreateRequested) {
         std::cout << "Recreating swapchain!\n";
@@ -304,8 +305,8 @@ void Application::render() {
             consume.pWaitDstStageMask = &stage;
             vkQueueSubmit(device->queue, 1, &consume, sync.fence);
         } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
-            throw std::runtime_error("failed to acquire swap chain image! (VkResult " +
-                                     std::to_string(int(acquire)) + ")");
+            throw std::runtime_error("failed to acquire swap chain image! (VkResult " + std::to_string(int(acquire)) +
+                                     ")");
         }
         swapChain->build();
         swapChain->recreateRequested = 0;
@@ -352,8 +353,8 @@ void Application::render() {
     VkResult presented = vkQueuePresentKHR(device->queue, &present);
     if (presented != VK_SUCCESS) {
         if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
-            throw std::runtime_error("failed to present swap chain image! (VkResult " +
-                                     std::to_string(int(presented)) + ")");
+            throw std::runtime_error("failed to present swap chain image! (VkResult " + std::to_string(int(presented)) +
+                                     ")");
         std::cout << "Recreating swapchain!\n";
         swapChain->build();
         return;
@@ -369,8 +370,8 @@ int Application::run() {
         auto t0 = std::chrono::steady_clock::now();
         update();
         // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
-        bool renderable = window->renderable && glfwGetWindowAttrib(w, GLFW_VISIBLE) &&
-                          !glfwGetWindowAttrib(w, GLFW_ICONIFIED);
+        bool renderable =
+            window->renderable && glfwGetWindowAttrib(w, GLFW_VISIBLE) && !glfwGetWindowAttrib(w, GLFW_ICONIFIED);
         if (renderable)
             render();
         else

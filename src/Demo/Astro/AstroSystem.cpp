@@ -1,9 +1,8 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "Demo/Scene/FrameContext.h"
-#include "Demo/Scene/InputState.h"
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 
 #include <algorithm>
@@ -169,6 +168,12 @@ void AstroSystem::setTimeStep(uint64_t step) {
     previousTimeStep.store(step, std::memory_order_relaxed);
     cachedUpTo.store(step & ~uint64_t(3), std::memory_order_release);
     cacheResetPending = true;
+}
+
+void AstroSystem::jumpToTimeStep(uint64_t step) {
+    setTimeStep(step);
+    for (AstroObject* object : objects)
+        object->timeJumped(step);
 }
 
 Vec3d AstroSystem::cachedPosition(uint64_t step, uint32_t index) const {

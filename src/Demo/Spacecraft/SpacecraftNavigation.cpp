@@ -149,6 +149,45 @@ void SpacecraftNavigation::restartPrediction() {
     craft->prediction->restart({craft->simPosition, craft->simVelocity, system->timeStep});
 }
 
+void SpacecraftNavigation::timeJumped(uint64_t step) {
+    system = craft ? craft->system : nullptr;
+    if (!system)
+        return;
+    if (mode == NavOrbit) {
+        refreshTimer = 100000.0; // placed on its orbit anyway; the next update restarts the prediction
+        return;
+    }
+    // Integrating from the old state over the new step's bodies would tear the craft out of its orbit, and a
+    // prediction continued across the skipped steps would read cache slots that were never filled.
+    bool predicted = false;
+    if (mode == NavFree) {
+        PredictedState state;
+        // The state at step s is the one reached by integrating step s − 1: exactly where flying there leads.
+        predicted = step > 0 && craft->prediction && craft->prediction->worker.stateAt(step - 1, state);
+        if (predicted) {
+            craft->simPosition = {state.position[0], state.position[1], state.position[2]};
+            craft->simVelocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
+        } else {
+            craft->simPosition = system->computeObjectPos(craft, step);
+            craft->simVelocity = system->computeObjectVel(craft, step);
+        }
+    }
+    craft->previousSimPosition = craft->renderPosition = craft->simPosition;
+    craft->previousSimVelocity = craft->renderVelocity = craft->simVelocity;
+    spacecraftRenderOffset = {};
+    craft->transform->position = craft->renderPosition;
+    craft->transform->markDirty();
+    craft->transform->updateMatrix();
+    burnStartFor = UINT64_MAX;
+    if (predicted) {
+        // The prediction from here on stays what it was.
+        if (craft->prediction)
+            craft->prediction->worker.setReadStep(step);
+    } else {
+        restartPrediction();
+    }
+}
+
 void SpacecraftNavigation::fillBodies(uint64_t step) {
     const CachedPosition* slot = BodyCacheView::of(*system).slot(step);
     for (size_t i = 0; i < gravity.count; ++i) {

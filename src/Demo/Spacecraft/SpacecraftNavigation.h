@@ -71,6 +71,9 @@ public:
     void integrate();
     // Restarts the prediction from the craft's simulated state at the system's current time step.
     void restartPrediction();
+    // Simulated time jumped to `step`: in free flight the craft takes the state the prediction flew to that step,
+    // or, where nothing was predicted, its Kepler orbit's state there (and the prediction restarts from it).
+    void timeJumped(uint64_t step);
     // Attitude along `orientation`, the slews into and out of burns, the thrust shown during a burn.
     void attitudeControl(bool demoRunning);
     void updateMarkers();
