@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 namespace Demo {
 
@@ -236,6 +238,8 @@ void SpacecraftNavigation::integrate() {
     const std::vector<Maneuver>* plan = craft->missionPlan ? &craft->missionPlan->maneuvers : nullptr;
     const bool haveCache = system->stateCache != nullptr;
     Vec3d p = craft->simPosition, v = craft->simVelocity;
+    if (n > 0 && s0 != flownUpTo)
+        flownBurn = -1; // a reset, a jump or a spell in another mode: not the flight the burn lines followed
     for (uint64_t j = 0; j < n; ++j) {
         const uint64_t s = s0 + j;
         GravityResult g;
@@ -246,6 +250,14 @@ void SpacecraftNavigation::integrate() {
         }
         Vec3d thrust;
         int32_t active = plan ? activeManeuver(*plan, s) : -1;
+        if (active != flownBurn) {
+            if (flownBurn >= 0)
+                reportBurn(flownBurn, false, s, p, v);
+            if (active >= 0)
+                reportBurn(active, true, s, p, v);
+            flownBurn = active;
+            flownBurnDeltaV = 0.0;
+        }
         if (active >= 0) {
             const Maneuver& m = (*plan)[size_t(active)];
             if (m.continuous) {
@@ -262,6 +274,7 @@ void SpacecraftNavigation::integrate() {
             }
         }
         eulerStep(p, v, thrust + g.acceleration, h);
+        flownBurnDeltaV += length(thrust) * h;
         if (n >= 2 && j == n - 2) {
             craft->previousSimPosition = p;
             craft->previousSimVelocity = v;
@@ -273,6 +286,8 @@ void SpacecraftNavigation::integrate() {
     }
     craft->simPosition = p;
     craft->simVelocity = v;
+    if (n > 0)
+        flownUpTo = s0 + n;
 
     const double alpha = system->stepFraction;
     craft->renderPosition = interpolate(craft->previousSimPosition, craft->simPosition, alpha);
@@ -281,6 +296,23 @@ void SpacecraftNavigation::integrate() {
     craft->transform->position = craft->renderPosition;
     craft->transform->markDirty();
     craft->transform->updateMatrix();
+}
+
+void SpacecraftNavigation::reportBurn(int32_t burn, bool started, uint64_t step, const Vec3d& position,
+                                      const Vec3d& velocity) {
+    const Maneuver& m = craft->missionPlan->maneuvers[size_t(burn)];
+    const int32_t b = std::max(m.dominantObject, 0);
+    std::ostringstream line;
+    line << "Burn " << burn + 1 << (started ? " started" : " ended") << " at time step " << step;
+    if (!started)
+        line << ": delta-v " << std::scientific << std::setprecision(4) << flownBurnDeltaV << std::defaultfloat;
+    if (size_t(b) < system->objects.size()) {
+        Vec3d relative = velocity - cachedBodyVelocityAt(step, b);
+        line << " (" << system->objects[size_t(b)]->name << ": distance " << std::fixed << std::setprecision(3)
+             << length(position - cachedBody(step, b)) << ", speed " << std::scientific << std::setprecision(4)
+             << length(relative) << ")";
+    }
+    std::cout << line.str() << std::endl;
 }
 
 Quatd SpacecraftNavigation::burnAttitudeAt(const Maneuver& m, uint64_t step, int32_t bodyIndex,
