@@ -253,8 +253,8 @@ void Application::update() {
 }
 
 void Application::updateUserInterface() {
-    // Medians over thousands of frames are not worth sorting every frame.
-    if (passTimings.empty() || frameNumber - passTimingsFrame >= 30) {
+    // Medians over thousands of frames are not worth sorting every frame; while few frames are held, they are cheap.
+    if (passTimings.empty() || renderManager->profiler.sampledFrames() < 30 || frameNumber - passTimingsFrame >= 30) {
         passTimings = renderManager->profiler.timings(renderManager->passNames());
         passTimingsFrame = frameNumber;
     }

@@ -49,8 +49,8 @@ int colourClass(const unsigned char* p) {
 
 } // namespace
 
-// --target Earth frames the day side: the centre of the picture is lit ground with several biomes, far brighter
-// than the night side's crescent; the map was generated in the first frames, validation-clean.
+// --target Earth frames the day side: most of the disc is lit ground, the centre far brighter than the sky, with
+// several biomes; the map was generated in the first frames, validation-clean.
 TEST(PlanetEarth, TargetEarthShowsItsLitSideWithBiomes) {
     std::string dir = makeWorkDir("planet-earth-lit");
     RunResult r = runProgram(dir, "SKIP_DEMO --target Earth --frames 10 --screenshot earth.png");
@@ -60,13 +60,15 @@ TEST(PlanetEarth, TargetEarthShowsItsLitSideWithBiomes) {
     ASSERT_TRUE(picture.load((fs::path(dir) / "earth.png").string())) << r.output;
 
     double centre = picture.meanLuma(CenterX - 120, CenterY - 120, CenterX + 120, CenterY + 120);
-    double night = 1e9;
-    for (int s = 0; s < 10; ++s) { // the darkest vertical strip across the disc's middle
-        int x = CenterX - DiscRadius + s * DiscRadius / 5;
-        night = std::min(night, picture.meanLuma(x, CenterY - 60, x + DiscRadius / 5, CenterY + 60));
-    }
+    double sky = picture.meanLuma(40, 40, 240, 240);
     EXPECT_GT(centre, 40.0) << "the centre is lit";
-    EXPECT_GT(centre, 3.0 * night) << "centre " << centre << ", night side " << night;
+    EXPECT_GT(centre, 3.0 * sky) << "centre " << centre << ", sky " << sky;
+    size_t litCount = 0, discCount = 0;
+    for (const DiscPixel& p : discPixels(picture)) {
+        ++discCount;
+        litCount += luma(p.rgb) > 40.0;
+    }
+    EXPECT_GT(litCount, discCount * 3 / 5) << "lit pixels of the disc (a night-side view leaves only a rim)";
 
     std::vector<DiscPixel> lit;
     for (const DiscPixel& p : discPixels(picture))
@@ -117,12 +119,13 @@ TEST(PlanetEarth, ReliefThenWireframeAfterTThenTurnedByADrag) {
     ASSERT_GT(lit.size(), discPixels(filled).size() / 3) << "lit pixels of the disc";
 
     // Relief: shading from the height map makes neighbouring lit pixels differ far more than on a smooth ball
-    // (about 7 luma levels against 3 from the biome borders and albedo grain alone).
+    // (on land well above the 3 luma levels that biome borders and albedo grain give alone).
+    // Measured over land: the ocean is smooth by design, and how much of it faces the camera depends on the day.
     double steps = 0.0;
     long pairs = 0;
     for (const DiscPixel& p : lit) {
         const unsigned char* right = p.rgb + 3;
-        if (luma(right) > 40.0) {
+        if (luma(right) > 40.0 && colourClass(p.rgb) != 0 && colourClass(right) != 0) {
             steps += std::fabs(luma(right) - luma(p.rgb));
             ++pairs;
         }
