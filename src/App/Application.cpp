@@ -208,8 +208,7 @@ void Application::focusCameraOn(const std::string& name) {
         camera->setMode(Demo::TARGET_FOCUS);
         camera->setTarget(object);
         if (Demo::primaryStar && Demo::primaryStar != object) {
-            Demo::Vec3d toStar =
-                Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
+            Demo::Vec3d toStar = Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
             Demo::Vec3d forward = Demo::litSideViewDirection(toStar, Demo::LitSideAngle, Demo::LitSideElevation);
             Demo::yawPitchFromDirection(forward, camera->yaw, camera->pitch);
         }
@@ -245,7 +244,7 @@ void Application::applyScript(uint8_t snapshot[256]) {
     for (const std::string& path : s.screenshots)
         requestScreenshot(path);
     if (s.timestep && astroSystem)
-        astroSystem->setTimeStep(*s.timestep);
+        astroSystem->jumpToTimeStep(*s.timestep);
     if (s.status)
         printStatus();
     if (s.quit)
@@ -351,9 +350,9 @@ void Application::render() {
     screenshot->writeCompleted();
     vkResetFences(device->device, 1, &sync.fence);
 
-    VkResult acquire = vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX,
-                                             swapChain->acquireSet[s].semaphore, VK_NULL_HANDLE,
-                                             &swapChain->imageIndex);
+    VkResult acquire =
+        vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX, swapChain->acquireSet[s].semaphore,
+                              VK_NULL_HANDLE, &swapChain->imageIndex);
     if (acquire != VK_SUCCESS || window->width != swapChain->width || window->height != swapChain->height ||
         swapChain->recreateRequested) {
         std::cout << "Recreating swapchain!\n";
@@ -366,8 +365,8 @@ void Application::render() {
             consume.pWaitDstStageMask = &stage;
             vkQueueSubmit(device->queue, 1, &consume, sync.fence);
         } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
-            throw std::runtime_error("failed to acquire swap chain image! (VkResult " +
-                                     std::to_string(int(acquire)) + ")");
+            throw std::runtime_error("failed to acquire swap chain image! (VkResult " + std::to_string(int(acquire)) +
+                                     ")");
         }
         swapChain->build();
         swapChain->recreateRequested = 0;
@@ -412,8 +411,8 @@ void Application::render() {
     VkResult presented = vkQueuePresentKHR(device->queue, &present);
     if (presented != VK_SUCCESS) {
         if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
-            throw std::runtime_error("failed to present swap chain image! (VkResult " +
-                                     std::to_string(int(presented)) + ")");
+            throw std::runtime_error("failed to present swap chain image! (VkResult " + std::to_string(int(presented)) +
+                                     ")");
         std::cout << "Recreating swapchain!\n";
         swapChain->build();
         return;

@@ -180,6 +180,22 @@ void AstroSystem::setTimeStep(uint64_t step) {
     cacheResetPending = true;
 }
 
+void AstroSystem::jumpToTimeStep(uint64_t step) {
+    setTimeStep(step);
+    // The cache starts over at the new step. Left empty, the next advance would take it for a worker that cannot
+    // keep up and quarter the time factor until it caught up, which outside the demo nothing restores. Wait
+    // (bounded) for the reach of a frame of a full second at the current factor, as the advance demands.
+    if (workerRunning()) {
+        uint64_t frameSteps = computeTimeAdvance(1.0, 0.0, timeFactor, timeStepLength).steps;
+        uint64_t needed = step + 4096 + 2 * frameSteps + 4;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (cachedUpTo.load(std::memory_order_acquire) <= needed && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (AstroObject* object : objects)
+        object->timeJumped(step);
+}
+
 Vec3d AstroSystem::cachedPosition(uint64_t step, uint32_t index) const {
     uint64_t upTo = cachedUpTo.load(std::memory_order_acquire);
     if (!stateCache || index >= cacheObjectCount || upTo == 0)

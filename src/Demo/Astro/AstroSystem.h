@@ -65,6 +65,8 @@ public:
     AstroObject* getDominantObject(AstroObject* object) const;
     // Jumps simulated time to `step`; the worker restarts at step rounded down to a multiple of 4.
     void setTimeStep(uint64_t step);
+    // A jump of simulated time from outside (a script): setTimeStep, then every body is told (timeJumped).
+    void jumpToTimeStep(uint64_t step);
 
     // One frame of time stepping with explicit inputs (Update reads the frame time and keys and calls it).
     void advanceTime(float frameMilliseconds, bool periodPressed, bool commaPressed);

@@ -172,7 +172,7 @@ void GasFluid::recordCommands(CommandContext* context, const std::vector<FluidCo
             // Every texel is rewritten: the old contents go. The previous frame's draws sampled the image.
             imageBarrier(context, image->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
                          VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_NONE,
-                         VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE);
+                         VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
             break;
         case FluidCommand::ImageToShaderRead:
             imageBarrier(context, image->image, range, VK_IMAGE_LAYOUT_GENERAL,
