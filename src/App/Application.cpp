@@ -5,6 +5,7 @@
 #include "App/Screenshot.h"
 #include "App/UserInterface.h"
 #include "App/Window.h"
+#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Bloom.h"
@@ -13,6 +14,9 @@
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Spacecraft/MissionEditing.h"
+#include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -26,7 +30,9 @@
 #include <GLFW/glfw3.h>
 
 #include <chrono>
+#include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
@@ -96,6 +102,11 @@ void Application::start() {
     services.captureCursor = [glfwWindow](bool captured) {
         glfwSetInputMode(glfwWindow, GLFW_CURSOR, captured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
     };
+    services.setClipboard = [glfwWindow](const std::string& text) { glfwSetClipboardString(glfwWindow, text.c_str()); };
+    services.getClipboard = [glfwWindow]() {
+        const char* text = glfwGetClipboardString(glfwWindow);
+        return std::string(text ? text : "");
+    };
     renderManager = new Demo::RenderManager(services);
     services.renderManager = renderManager;
 
@@ -117,12 +128,13 @@ void Application::start() {
 
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
-    renderManager->addPass(
-        {"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c, uint32_t) {
-             Image2D* image = swapChain->images[swapChain->imageIndex];
-             userInterface->record(c, image->image, image->imageView.view, swapChain->width, swapChain->height,
-                                   frame.frame.uiVisible);
-         }});
+    services.uiSampler = userInterface->renderer.sampler;
+    renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
+                                                                uint32_t) {
+                                Image2D* image = swapChain->images[swapChain->imageIndex];
+                                userInterface->record(c, image->image, image->imageView.view, swapChain->width,
+                                                      swapChain->height, frame.frame.uiVisible);
+                            }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -130,8 +142,45 @@ void Application::start() {
 
     // Every object is started once, after everything exists (the astro system launches its cache worker here).
     scene->start();
+    if (commandLine.missionPath)
+        loadMissionAtStart(*commandLine.missionPath);
     if (commandLine.target)
         focusCameraOn(*commandLine.target);
+}
+
+void Application::loadMissionAtStart(const std::string& path) {
+    Demo::MissionPlan* plan = Demo::activeMissionPlan;
+    if (!plan || !astroSystem)
+        throw std::runtime_error("--mission: there is no mission plan to load the file into");
+    std::string text, error;
+    if (!Demo::readMissionFile(path, text, error)) {
+        std::cout << "Mission \"" << path << "\" " << error << std::endl;
+        throw std::runtime_error("the mission file could not be read");
+    }
+    Demo::MissionParse parse = Demo::parseMission(text, Demo::missionDataOf(*plan), astroSystem->objects.size());
+    if (!parse.ok()) {
+        std::cout << "Mission \"" << path << "\", " << parse.error << std::endl;
+        throw std::runtime_error("the mission file was refused");
+    }
+    Demo::replaceMission(*plan, parse.mission);
+    std::cout << "Mission \"" << path << "\": " << parse.mission.maneuvers.size() << " manoeuvres and "
+              << parse.mission.settings.size() << " timestep settings" << std::endl;
+}
+
+void Application::printStatus() {
+    const Demo::Spacecraft* craft = Demo::activeMissionPlan ? Demo::activeMissionPlan->craft : nullptr;
+    char line[320];
+    if (!astroSystem || !craft) {
+        std::snprintf(line, sizeof line, "status: frame %" PRIu64 ", no spacecraft", frameNumber);
+    } else {
+        const Demo::Vec3d& p = craft->simPosition;
+        const Demo::Vec3d& v = craft->simVelocity;
+        std::snprintf(line, sizeof line,
+                      "status: frame %" PRIu64 ", time step %" PRIu64
+                      ", spacecraft position (%.9g, %.9g, %.9g), velocity (%.9g, %.9g, %.9g), speed %.9g",
+                      frameNumber, astroSystem->timeStep, p.x, p.y, p.z, v.x, v.y, v.z, Demo::length(v));
+    }
+    std::cout << line << std::endl;
 }
 
 void Application::createStorages() {
@@ -185,7 +234,7 @@ void Application::focusCameraOn(const std::string& name) {
 }
 
 void Application::requestScreenshot(const std::string& path) {
-    screenshotRequest = path;
+    screenshot->request(path, ScreenshotNaming::Exact);
 }
 
 void Application::applyScript(uint8_t snapshot[256]) {
@@ -193,8 +242,10 @@ void Application::applyScript(uint8_t snapshot[256]) {
     mergeKeyStates(snapshot, s.keysDown);
     if (s.cursor[0] && s.cursor[1])
         scriptCursor = std::make_pair(*s.cursor[0], *s.cursor[1]);
-    if (s.hasScroll)
+    if (s.hasScroll) {
         window->scrollValue = s.scroll;
+        scriptScroll = s.scroll;
+    }
     if (s.resize)
         glfwSetWindowSize(window->window, s.resize->first, s.resize->second);
     // Without a window manager an iconify request does nothing: hiding the window unmaps it either way.
@@ -209,7 +260,9 @@ void Application::applyScript(uint8_t snapshot[256]) {
     for (const std::string& path : s.screenshots)
         requestScreenshot(path);
     if (s.timestep && astroSystem)
-        astroSystem->setTimeStep(*s.timestep);
+        astroSystem->jumpToTimeStep(*s.timestep);
+    if (s.status)
+        printStatus();
     if (s.quit)
         quit = true;
 }
@@ -217,12 +270,16 @@ void Application::applyScript(uint8_t snapshot[256]) {
 void Application::update() {
     ++frameNumber;
     window->scrollValue = 0.0;
+    scriptScroll = 0.0;
     glfwPollEvents();
 
     uint8_t snapshot[256];
     readKeyboardSnapshot(window->window, snapshot);
     if (script)
         applyScript(snapshot);
+    // GLFW reports no event when the window is unmapped: its state is read once a frame, after a script's minimise
+    // or restore.
+    window->refreshRenderable();
     appKeys.advanceKeys(snapshot);
     // While the user interface had the input last frame, the scene sees no key and no button.
     uint8_t sceneKeys[256];
@@ -242,7 +299,7 @@ void Application::update() {
         if (appKeys.pressed(Demo::VirtualKey::letter('U')))
             frameInput.uiVisible = !frameInput.uiVisible;
         if (appKeys.pressed(Demo::VirtualKey::F12))
-            requestScreenshot(timestampedScreenshotName());
+            screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
     }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
         quit = true;
@@ -285,9 +342,12 @@ void Application::updateUserInterface() {
     ui.settings.windowHeight = window->height;
     ui.settings.scene = scene;
     ui.settings.exposure = &renderManager->postProcessBlock[0];
+    if (astroSystem && astroSystem->settingsWindow)
+        ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
     if (scriptCursor) {
         scriptedMouse.x = scriptCursor->first;
         scriptedMouse.y = scriptCursor->second;
+        scriptedMouse.wheel = float(scriptScroll);
         scriptedMouse.left = appKeys.down(Demo::VirtualKey::LeftButton);
         scriptedMouse.right = appKeys.down(Demo::VirtualKey::RightButton);
         ui.scriptedMouse = &scriptedMouse;
@@ -300,10 +360,10 @@ void Application::render() {
     uint32_t s = device->frameIndex;
     FrameSync& sync = swapChain->renderSet[s];
     vkWaitForFences(device->device, 1, &sync.fence, VK_TRUE, UINT64_MAX);
-    // Slot s's last submission is finished: its screenshot can be written and what it used released.
-    if (screenshot->pending() && !screenshot->writePending())
-        screenshotFailed = true;
+    // Slot s's last submission is finished: what it used can be released, and the screenshots of every frame up
+    // to it written.
     device->registry.framesCompleted(swapChain->renderSerials[s]);
+    screenshot->writeCompleted();
     vkResetFences(device->device, 1, &sync.fence);
 
     VkResult acquire =
@@ -345,11 +405,9 @@ void Application::render() {
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
     Demo::FrameContext frame{scene->services, frameInput};
     renderManager->record(frame, context);
-    if (!screenshotRequest.empty()) {
+    if (screenshot->requested())
         screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
-                               swapChain->height, screenshotRequest);
-        screenshotRequest.clear();
-    }
+                               swapChain->height);
     imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
@@ -386,9 +444,7 @@ int Application::run() {
         auto t0 = std::chrono::steady_clock::now();
         update();
         // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
-        bool renderable =
-            window->renderable && glfwGetWindowAttrib(w, GLFW_VISIBLE) && !glfwGetWindowAttrib(w, GLFW_ICONIFIED);
-        if (renderable)
+        if (window->renderable)
             render();
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -420,8 +476,10 @@ void Application::shutdown() {
         astroSystem->shutdownWorker();
     if (device) {
         vkDeviceWaitIdle(device->device);
-        if (screenshot && screenshot->pending() && !screenshot->writePending())
-            screenshotFailed = true;
+        if (screenshot) {
+            screenshot->finish();
+            screenshotFailed = screenshot->failed();
+        }
     }
     delete screenshot;
     screenshot = nullptr;

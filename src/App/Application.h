@@ -63,6 +63,10 @@ private:
     void createStorages();
     void setUpScene();
     void focusCameraOn(const std::string& name);
+    // --mission FILE: replaces the built-in plan; a refused file ends the start with its line and reason.
+    void loadMissionAtStart(const std::string& path);
+    // The script's "status": time step and the spacecraft's state on one line.
+    void printStatus();
     void update();
     void applyScript(uint8_t snapshot[256]);
     void render();
@@ -101,6 +105,6 @@ private:
     bool quit = false;
     bool screenshotFailed = false;
     bool shutDown = false;
-    std::string screenshotRequest;
     std::optional<std::pair<float, float>> scriptCursor;
+    double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too
 };

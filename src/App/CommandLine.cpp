@@ -62,6 +62,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--script") {
             if (const char* v = value("a script file"))
                 cl.scriptPath = v;
+        } else if (option == "--mission") {
+            if (const char* v = value("a mission file"))
+                cl.missionPath = v;
         } else if (option.rfind("-", 0) == 0) {
             cl.errors.push_back("unknown option \"" + option + "\"");
         } else {
@@ -78,6 +81,7 @@ std::string usageText() {
            "  --screenshot PATH    save the last frame as a PNG\n"
            "  --target NAME        focus the camera on the named body, lit side in view\n"
            "  --script FILE        drive the program from a script of input commands\n"
+           "  --mission FILE       fly the mission of a mission file instead of the built-in one\n"
            "  --profile            print per-pass GPU and CPU milliseconds at exit\n"
            "  --help               show this text\n";
 }

@@ -13,6 +13,7 @@ struct CommandLine {
     std::optional<std::string> screenshotPath; // --screenshot PATH: PNG of the last presented frame
     std::optional<std::string> target;         // --target NAME: the body the main camera focuses at start
     std::optional<std::string> scriptPath;     // --script FILE: scripted input, one command a line
+    std::optional<std::string> missionPath;    // --mission FILE: a mission file that replaces the built-in plan
     std::vector<std::string> errors;           // what is wrong; the program prints them with the usage
 };
 

@@ -26,6 +26,14 @@ bool drawDebugWindow(DebugWindowState& state, const DebugWindowInput& input) {
             state.smoothedFrameTime = smoothFrameTime(state.smoothedFrameTime, input.frameTime);
             ImGui::Text("Framerate: %d", frameRateFromSmoothed(state.smoothedFrameTime));
             ImGui::Text("Rendered Objects: %d", int(input.drawCount));
+            // The buttons stay in place however many passes the table lists.
+            if (ImGui::Button("Settings"))
+                openSettings = true;
+            if (input.astroSettingsHidden) {
+                ImGui::SameLine();
+                if (ImGui::Button("Astro settings"))
+                    *input.astroSettingsHidden = false;
+            }
             if (input.passes && !input.passes->empty() &&
                 ImGui::BeginTable("Passes", 3, ImGuiTableFlags_BordersInnerH | ImGuiTableFlags_SizingFixedFit)) {
                 ImGui::TableSetupColumn("Pass");
@@ -43,8 +51,6 @@ bool drawDebugWindow(DebugWindowState& state, const DebugWindowInput& input) {
                 }
                 ImGui::EndTable();
             }
-            if (ImGui::Button("Settings"))
-                openSettings = true;
         }
     }
     ImGui::End();

@@ -24,6 +24,7 @@ struct DebugWindowInput {
     float frameTime = 0.0f;                          // milliseconds of the last frame
     uint32_t drawCount = 0;                          // draws of the last frame
     const std::vector<PassTiming>* passes = nullptr; // none when no profiler feeds them
+    bool* astroSettingsHidden = nullptr;             // the astro settings window's flag: "Astro settings" clears it
 };
 
 // Builds the window while it is open; true when "Settings" was clicked.

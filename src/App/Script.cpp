@@ -170,10 +170,11 @@ ScriptParse parseScript(const std::string& text) {
                 c.action = ScriptAction::Resize;
                 c.x = integer(2, "width", 1, 16384);
                 c.y = integer(3, "height", 1, 16384);
-            } else if (command == "minimize" || command == "restore" || command == "quit") {
+            } else if (command == "minimize" || command == "restore" || command == "quit" || command == "status") {
                 expectCount(2, "no arguments");
                 c.action = command == "minimize"  ? ScriptAction::Minimize
                            : command == "restore" ? ScriptAction::Restore
+                           : command == "status"  ? ScriptAction::Status
                                                   : ScriptAction::Quit;
             } else if (command == "screenshot") {
                 expectCount(3, "a file path");
@@ -211,7 +212,7 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
     current.hasScroll = false;
     current.scroll = 0.0;
     current.resize.reset();
-    current.minimize = current.restore = current.quit = false;
+    current.minimize = current.restore = current.quit = current.status = false;
     current.screenshots.clear();
     current.timestep.reset();
 
@@ -262,6 +263,9 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
             break;
         case ScriptAction::Timestep:
             current.timestep = c.timestep;
+            break;
+        case ScriptAction::Status:
+            current.status = true;
             break;
         case ScriptAction::Quit:
             current.quit = true;

@@ -19,6 +19,7 @@ enum class ScriptAction {
     Restore,
     Screenshot, // PNG of this frame
     Timestep,   // jump simulated time to step n
+    Status,     // print the time step and the spacecraft's state
     Quit,
 };
 
@@ -55,6 +56,7 @@ struct ScriptFrame {
     bool minimize = false, restore = false, quit = false;
     std::vector<std::string> screenshots;
     std::optional<uint64_t> timestep;
+    bool status = false;
 };
 
 // Plays a parsed script frame by frame.

@@ -7,6 +7,7 @@
 #include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/Descriptors/DescriptorSet.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
 
@@ -117,7 +118,9 @@ UIRenderer::UIRenderer(GraphicsDevice* device_, DescriptorPool* pool_, GLFWwindo
 UIRenderer::~UIRenderer() {
     ImGui::SetCurrentContext(imguiContext);
     endFrame();
-    if (window)
+    // After a reported error GLFW is terminated: the binding's clean-up (callbacks, cursors) would only call into a
+    // library that is gone, and the cursors went with it.
+    if (window && !glfwTerminatedByError())
         ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext(imguiContext);
     imguiContext = nullptr;
@@ -193,6 +196,7 @@ void UIRenderer::beginFrame(const ScriptedMouse* mouse) {
         io.MousePos = ImVec2(mouse->x, mouse->y);
         io.MouseDown[0] = mouse->left;
         io.MouseDown[1] = mouse->right;
+        io.MouseWheel += mouse->wheel;
     }
     ImGui::NewFrame();
     open = true;

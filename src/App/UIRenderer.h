@@ -45,6 +45,7 @@ bool isSrgbFormat(VkFormat format);
 struct ScriptedMouse {
     float x = 0.0f, y = 0.0f;
     bool left = false, right = false;
+    float wheel = 0.0f; // wheel steps of this frame (positive: away from the user)
 };
 
 class UIRenderer {

@@ -38,6 +38,7 @@ bool UserInterface::update(const UiFrame& frame) {
     debugInput.frameTime = frame.frameTime;
     debugInput.drawCount = frame.drawCount;
     debugInput.passes = frame.passTimings;
+    debugInput.astroSettingsHidden = frame.astroSettingsHidden;
     if (drawDebugWindow(debug, debugInput))
         settings.closed = false;
     SettingsWindowInput settingsInput = frame.settings;

@@ -23,6 +23,7 @@ struct UiFrame {
     const std::vector<PassTiming>* passTimings = nullptr;
     SettingsWindowInput settings; // its `debug` is filled in here
     const ScriptedMouse* scriptedMouse = nullptr; // a script's mouse instead of the platform's
+    bool* astroSettingsHidden = nullptr;          // shown again by the debug window's "Astro settings"
 };
 
 class UserInterface {

@@ -28,6 +28,26 @@ uint32_t presentModeForRefreshMode(int32_t refreshMode, uint32_t previous) {
     return previous;
 }
 
+std::pair<int32_t, int32_t> placeOnMonitors(int64_t x, int64_t y, int32_t width, int32_t height,
+                                            const std::vector<ScreenRect>& workAreas, const ScreenRect& home) {
+    const int64_t w = std::max(width, 1), h = std::max(height, 1);
+    const int64_t grabW = std::min<int64_t>(w, 100), grabH = std::min<int64_t>(h, 50);
+    for (const ScreenRect& a : workAreas) {
+        int64_t overlapW = std::min<int64_t>(x + w, int64_t(a.x) + a.width) - std::max<int64_t>(x, a.x);
+        int64_t overlapH = std::min<int64_t>(y + h, int64_t(a.y) + a.height) - std::max<int64_t>(y, a.y);
+        if (overlapW >= grabW && overlapH >= grabH)
+            return {int32_t(x), int32_t(y)};
+    }
+    // A window larger than the area keeps its top-left corner (with the title bar) on it.
+    int64_t placedX = std::clamp<int64_t>(x, home.x, std::max<int64_t>(home.x, int64_t(home.x) + home.width - w));
+    int64_t placedY = std::clamp<int64_t>(y, home.y, std::max<int64_t>(home.y, int64_t(home.y) + home.height - h));
+    return {int32_t(placedX), int32_t(placedY)};
+}
+
+bool windowRenderable(int framebufferWidth, int framebufferHeight, bool visible, bool iconified) {
+    return visible && !iconified && !(framebufferWidth == 0 && framebufferHeight == 0);
+}
+
 static Window* windowOf(GLFWwindow* w) { return static_cast<Window*>(glfwGetWindowUserPointer(w)); }
 
 Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : instance(instance_) {
@@ -48,8 +68,28 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
     window = glfwCreateWindow(settings.width, settings.height, "Kestrune", monitor, nullptr);
     if (!window)
         ENGINE_ERROR("Failed to create the window");
-    if (!settings.fullscreen && !settings.maximized)
-        glfwSetWindowPos(window, settings.positionX, settings.positionY);
+    if (!settings.fullscreen && !settings.maximized) {
+        int count = 0;
+        GLFWmonitor** monitors = glfwGetMonitors(&count);
+        std::vector<ScreenRect> areas;
+        for (int i = 0; i < count; ++i) {
+            ScreenRect a;
+            glfwGetMonitorWorkarea(monitors[i], &a.x, &a.y, &a.width, &a.height);
+            areas.push_back(a);
+        }
+        GLFWmonitor* homeMonitor = settings.monitor ? settings.monitor : glfwGetPrimaryMonitor();
+        ScreenRect home;
+        for (int i = 0; i < count; ++i)
+            if (monitors[i] == homeMonitor)
+                home = areas[size_t(i)];
+        auto [x, y] = areas.empty() ? std::pair<int32_t, int32_t>{settings.positionX, settings.positionY}
+                                    : placeOnMonitors(settings.positionX, settings.positionY, settings.width,
+                                                      settings.height, areas, home);
+        if (x != settings.positionX || y != settings.positionY)
+            std::cout << "Window position " << settings.positionX << ", " << settings.positionY
+                      << " is off every monitor; placed at " << x << ", " << y << std::endl;
+        glfwSetWindowPos(window, x, y);
+    }
 
     VkResult result = glfwCreateWindowSurface(instance->instance, window, nullptr, &surface);
     std::cout << "glfwCreateWindowSurface: " << int(result) << std::endl;
@@ -71,7 +111,12 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
     glfwSetFramebufferSizeCallback(window, [](GLFWwindow* w, int fw, int fh) {
         windowOf(w)->renderable = !(fw == 0 && fh == 0);
     });
-    glfwSetWindowFocusCallback(window, [](GLFWwindow*, int) { std::cout << "focus\n"; });
+    // Printed when the window gains focus; losing it is not worth a line.
+    glfwSetWindowFocusCallback(window, [](GLFWwindow*, int focused) {
+        if (focused)
+            std::cout << "focus\n";
+    });
+    glfwSetWindowIconifyCallback(window, [](GLFWwindow* w, int) { windowOf(w)->refreshRenderable(); });
     glfwSetWindowMaximizeCallback(window, [](GLFWwindow* w, int) {
         windowOf(w)->renderable = 1;
         std::cout << "maximize\n";
@@ -89,8 +134,16 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
 Window::~Window() {
     if (surface != VK_NULL_HANDLE && instance && instance->instance != VK_NULL_HANDLE)
         vkDestroySurfaceKHR(instance->instance, surface, nullptr);
-    if (window)
+    // After a reported error GLFW is terminated and the window went with it.
+    if (window && !glfwTerminatedByError())
         glfwDestroyWindow(window);
+}
+
+void Window::refreshRenderable() {
+    int w = 0, h = 0;
+    glfwGetFramebufferSize(window, &w, &h);
+    renderable = windowRenderable(w, h, glfwGetWindowAttrib(window, GLFW_VISIBLE) != 0,
+                                  glfwGetWindowAttrib(window, GLFW_ICONIFIED) != 0);
 }
 
 void Window::captureDesktopResolutions() {

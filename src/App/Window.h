@@ -53,6 +53,20 @@ std::vector<ResolutionEntry> groupVideoModes(const std::vector<VideoModeInfo>& m
 // Refresh mode 0 -> immediate, 1 or 2 -> FIFO, anything else keeps the previous mode.
 uint32_t presentModeForRefreshMode(int32_t refreshMode, uint32_t previous);
 
+// A rectangle of the desktop in screen coordinates (a monitor's work area).
+struct ScreenRect {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+};
+// Where a windowed window of `width` x `height` asked to open at (x, y) goes: where asked while a part of it big
+// enough to grab (100 x 50, or all of a smaller window) lies on one of `workAreas`; otherwise onto `home` (the work
+// area of the monitor it belongs on), as near the asked position as it fits. A stored position can come from
+// another monitor set-up, or be nonsense.
+std::pair<int32_t, int32_t> placeOnMonitors(int64_t x, int64_t y, int32_t width, int32_t height,
+                                            const std::vector<ScreenRect>& workAreas, const ScreenRect& home);
+// A window is rendered while it is mapped, not iconified and its framebuffer is not 0 x 0. Window managers differ
+// in which of these they change when a window is minimised; an unmapped window changes only the first.
+bool windowRenderable(int framebufferWidth, int framebufferHeight, bool visible, bool iconified);
+
 // The one GLFW window with its Vulkan surface.
 class Window : public WindowSurface {
 public:
@@ -66,6 +80,9 @@ public:
     double scrollValue = 0.0; // vertical offset of this frame's last scroll event
 
     void captureDesktopResolutions();
+    // Sets renderable from the window's state now (windowRenderable); once a frame, after polling events, since
+    // GLFW reports no event when the window is unmapped.
+    void refreshRenderable();
 };
 
 inline WindowSettings windowSettings;

@@ -1,6 +1,7 @@
 #include "App/Application.h"
 #include "App/CommandLine.h"
 #include "App/Script.h"
+#include "Demo/Spacecraft/MissionText.h"
 
 #include <fstream>
 #include <iostream>
@@ -35,6 +36,21 @@ int main(int argc, char** argv) {
             return 1;
         }
         script.emplace(std::move(parsed.commands));
+    }
+
+    // A mission file that cannot be read or parsed stops the program before a window opens; its body indices
+    // are checked once the system exists.
+    if (commandLine.missionPath) {
+        std::string text, error;
+        if (!Demo::readMissionFile(*commandLine.missionPath, text, error)) {
+            std::cout << "Mission \"" << *commandLine.missionPath << "\" " << error << std::endl;
+            return 1;
+        }
+        Demo::MissionParse parsed = Demo::parseMissionText(text, Demo::MissionData{});
+        if (!parsed.ok()) {
+            std::cout << "Mission \"" << *commandLine.missionPath << "\", " << parsed.error << std::endl;
+            return 1;
+        }
     }
 
     Application application(std::move(commandLine), std::move(script));

@@ -39,9 +39,11 @@ std::string xvfbRun(int timeoutSeconds) {
     return "timeout " + std::to_string(timeoutSeconds) + " xvfb-run -a -s '-screen 0 1920x1080x24 -noreset' ";
 }
 
+// The layer settings file makes the layer report warnings, performance warnings and synchronization hazards too.
 std::string commonEnvironment(const std::string& workDir) {
     return "XDG_RUNTIME_DIR='" + runtimeDirectory(workDir) +
            "' VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation "
+           "VK_LAYER_SETTINGS_PATH='" KESTRUNE_LAYER_SETTINGS "' "
            "VK_ICD_FILENAMES=/usr/share/vulkan/icd.d/lvp_icd.x86_64.json ";
 }
 
@@ -95,8 +97,9 @@ int countOccurrences(const std::string& text, const std::string& needle) {
 }
 
 int validationMessageCount(const std::string& output) {
+    // Synchronization hazards are reported as errors.
     return countOccurrences(output, "Validation Error") + countOccurrences(output, "Validation Warning") +
-           countOccurrences(output, "VUID-");
+           countOccurrences(output, "Validation Performance Warning") + countOccurrences(output, "VUID-");
 }
 
 bool Picture::load(const std::string& path) {

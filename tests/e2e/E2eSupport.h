@@ -10,7 +10,8 @@ struct RunResult {
 
 // Makes a private working directory that links the run directory's shaders and assets.
 std::string makeWorkDir(const std::string& name);
-// Runs the program with `arguments` from `workDir` under Xvfb with the validation layer and waits for it to end.
+// Runs the program with `arguments` from `workDir` under Xvfb with the validation layer (and the tier's layer
+// settings file) and waits for it to end.
 // A non-empty `script` is written to run.script and passed with --script. `environment` is prefixed to the
 // command (e.g. "VK_ICD_FILENAMES=/nonexistent").
 RunResult runProgram(const std::string& workDir, const std::string& arguments, const std::string& script = {},
@@ -22,7 +23,7 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& scenario, 
 void writeConfig(const std::string& workDir, int windowMode, int x, int y);
 
 int countOccurrences(const std::string& text, const std::string& needle);
-// Validation layer messages in the output (errors and warnings).
+// Validation layer messages in the output (errors, synchronization hazards, warnings, performance warnings).
 int validationMessageCount(const std::string& output);
 
 struct Picture {

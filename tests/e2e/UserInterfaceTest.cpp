@@ -41,7 +41,7 @@ TEST(UserInterface, DebugWindowSettingsPanelAndApplyAndSave) {
 # a right-button drag over the debug window belongs to the window, not to the camera
 10 drag right 120 90 120 0 4
 17 screenshot dragged.png
-18 click left 97 310      # "Settings" in the debug window, below the pass table
+18 click left 97 166      # "Settings" in the debug window, above the pass table
 20 move 1800 1000
 22 screenshot settings.png
 23 click left 846 438     # the "Fullscreen Mode" combo
@@ -73,13 +73,13 @@ TEST(UserInterface, DebugWindowSettingsPanelAndApplyAndSave) {
                                       dragged.rgb[(size_t(y) * dragged.width + x) * 3 + c]);
     EXPECT_LT(skyChange / (200.0 * 250.0 * 3.0), 2.0) << "mean channel change of the sky";
 
-    // Debug window at (60, 60): the "Settings" button below the pass table in the theme's button grey (0.39, 99
+    // Debug window at (60, 60): the "Settings" button above the pass table in the theme's button grey (0.39, 99
     // of 255) and white text at the top ("Framerate", "Rendered Objects"); none of it before U or after the second U.
-    const int buttonGrey = countGrey(debug, 68, 300, 127, 322, 99, 3);
+    const int buttonGrey = countGrey(debug, 68, 156, 127, 178, 99, 3);
     EXPECT_GT(buttonGrey, 400) << "Settings button";
     EXPECT_GT(debug.countBrighterThan(64, 114, 260, 154, 200), 150) << "white text";
     for (const Picture* p : {&hidden, &hiddenAgain}) {
-        EXPECT_LT(countGrey(*p, 68, 300, 127, 322, 99, 3), 40);
+        EXPECT_LT(countGrey(*p, 68, 156, 127, 178, 99, 3), 40);
         EXPECT_LT(p->countBrighterThan(64, 114, 260, 154, 200), 40);
     }
 

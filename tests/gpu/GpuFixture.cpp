@@ -6,6 +6,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 
+#include <cstdlib>
 #include <string>
 
 VulkanInstance* GpuTest::instance = nullptr;
@@ -19,7 +20,8 @@ Demo::RandomSource GpuTest::random;
 Demo::BodyVisualBuilder GpuTest::bodyVisuals;
 
 namespace {
-// Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it).
+// Validation messages seen while the suite ran (the layer is on when VK_INSTANCE_LAYERS names it; the tier's
+// layer settings file, tests/vk_layer_settings.txt, adds warnings, performance warnings and synchronization hazards).
 std::vector<std::string> validationMessages;
 VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
 
@@ -43,6 +45,9 @@ bool debugUtilsAvailable() {
 } // namespace
 
 void GpuTest::SetUpTestSuite() {
+    // The tier's layer settings also when the binary is started by hand (ctest sets them); a path given by the
+    // caller is kept.
+    setenv("VK_LAYER_SETTINGS_PATH", KESTRUNE_LAYER_SETTINGS, 0);
     instance = new VulkanInstance();
     bool debugUtils = debugUtilsAvailable();
     if (debugUtils)
@@ -56,7 +61,8 @@ void GpuTest::SetUpTestSuite() {
         VkDebugUtilsMessengerCreateInfoEXT info{VK_STRUCTURE_TYPE_DEBUG_UTILS_MESSENGER_CREATE_INFO_EXT};
         info.messageSeverity =
             VK_DEBUG_UTILS_MESSAGE_SEVERITY_WARNING_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_SEVERITY_ERROR_BIT_EXT;
-        info.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT;
+        info.messageType =
+            VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
         info.pfnUserCallback = onValidationMessage;
         if (create)
             create(instance->instance, &info, nullptr, &messenger);
@@ -107,10 +113,39 @@ void GpuTest::TearDownTestSuite() {
     validationMessages.clear();
 }
 
+std::vector<std::string> GpuTest::takeValidationMessages() {
+    std::vector<std::string> taken;
+    taken.swap(validationMessages);
+    return taken;
+}
+
 void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
     OneShotCommands commands(device);
     record(commands.begin());
     commands.submitAndWait();
+}
+
+void GpuTest::beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth, VkImageLayout depthLayout,
+                                    uint32_t width, uint32_t height, VkClearColorValue clear) {
+    VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    colorAttachment.imageView = color;
+    colorAttachment.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    colorAttachment.clearValue.color = clear;
+    VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    depthAttachment.imageView = depth;
+    depthAttachment.imageLayout = depthLayout;
+    depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
+    depthAttachment.clearValue.depthStencil = {1.0f, 0};
+    VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    info.renderArea = {{0, 0}, {width, height}};
+    info.layerCount = 1;
+    info.colorAttachmentCount = 1;
+    info.pColorAttachments = &colorAttachment;
+    info.pDepthAttachment = depth != VK_NULL_HANDLE ? &depthAttachment : nullptr;
+    vkCmdBeginRendering(c->commandBuffer, &info);
 }
 
 // Records `copy` into a one-shot submission that fills a host-visible buffer of `size` bytes, then returns them.

@@ -14,6 +14,7 @@ class DsUniformSingle;
 class DsStorageSingle;
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 class GpuTest : public ::testing::Test {
@@ -21,6 +22,9 @@ protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
 
+    // The validation messages so far, which then no longer fail the suite: for tests that feed the driver a
+    // damaged module on purpose.
+    static std::vector<std::string> takeValidationMessages();
     // Records with `record` into a one-shot command buffer, submits it and waits.
     static void runOnce(const std::function<void(CommandContext*)>& record);
     // Copies `size` bytes of a buffer back to the host.
@@ -29,6 +33,12 @@ protected:
     static std::vector<uint8_t> readImage(VkImage image, uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                                           uint32_t layer = 0, uint32_t mip = 0,
                                           VkImageLayout layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
+
+    // Begins dynamic rendering of a width x height area into `color` (cleared to `clear`) and, when given, `depth`
+    // (in `depthLayout`, cleared to 1); the images must already be in attachment layouts.
+    static void beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth,
+                                      VkImageLayout depthLayout, uint32_t width, uint32_t height,
+                                      VkClearColorValue clear = {});
 
     static VulkanInstance* instance;
     static GraphicsDevice* device;

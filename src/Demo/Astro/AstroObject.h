@@ -53,6 +53,9 @@ public:
     virtual bool movesFreely() const { return false; }
     // Stops threads of the body that read the system's position cache (called before the cache goes away).
     virtual void stopWorkers() {}
+    // Simulated time was set to `step` from outside the time advance (a jump): a body with a state of its own
+    // (the spacecraft) takes up its state at that step.
+    virtual void timeJumped(uint64_t step) { (void)step; }
 
     // μ = G·(4/3)π r³ ρ of this body, world units³/s².
     double gravitationalParameter() const { return Demo::gravitationalParameter(radius, density); }

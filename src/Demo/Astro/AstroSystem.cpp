@@ -1,9 +1,10 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "Demo/Scene/FrameContext.h"
-#include "Demo/Scene/InputState.h"
+#include "Demo/Astro/AstroSettingsWindow.h"
+
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 
 #include <algorithm>
@@ -36,7 +37,15 @@ AstroSystem::~AstroSystem() {
 
 void AstroSystem::Create() {
     AstroObject::Create();
+    settingsWindow = std::make_unique<AstroSettingsWindow>(this);
     buildSolarSystem(this);
+    settingsWindow->setTarget(focusTarget);
+}
+
+void AstroSystem::RecordMain(const FrameContext& frame, CommandContext* context) {
+    AstroObject::RecordMain(frame, context);
+    if (settingsWindow && frame.frame.uiVisible)
+        settingsWindow->draw(frame.services);
 }
 
 void AstroSystem::Start() {
@@ -171,6 +180,22 @@ void AstroSystem::setTimeStep(uint64_t step) {
     cacheResetPending = true;
 }
 
+void AstroSystem::jumpToTimeStep(uint64_t step) {
+    setTimeStep(step);
+    // The cache starts over at the new step. Left empty, the next advance would take it for a worker that cannot
+    // keep up and quarter the time factor until it caught up, which outside the demo nothing restores. Wait
+    // (bounded) for the reach of a frame of a full second at the current factor, as the advance demands.
+    if (workerRunning()) {
+        uint64_t frameSteps = computeTimeAdvance(1.0, 0.0, timeFactor, timeStepLength).steps;
+        uint64_t needed = step + 4096 + 2 * frameSteps + 4;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (cachedUpTo.load(std::memory_order_acquire) <= needed && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (AstroObject* object : objects)
+        object->timeJumped(step);
+}
+
 Vec3d AstroSystem::cachedPosition(uint64_t step, uint32_t index) const {
     uint64_t upTo = cachedUpTo.load(std::memory_order_acquire);
     if (!stateCache || index >= cacheObjectCount || upTo == 0)
@@ -183,9 +208,13 @@ Vec3d AstroSystem::cachedPosition(uint64_t step, uint32_t index) const {
 uint64_t AstroSystem::fillSlots(const std::vector<CacheBody>& bodies, std::vector<OrbitKernel>& kernels, uint64_t t,
                                 uint64_t slots, double stepLength) {
     const size_t count = bodies.size();
-    // Orbits may be edited between batches; an edit shows from the next batch on.
-    for (size_t k = 0; k < count; ++k)
-        kernels[k] = OrbitKernel(bodies[k].body->orbit, bodies[k].body->parentGravitationalParameter());
+    {
+        // The settings window edits orbits, radii and densities under the cache lock; an edit shows from the
+        // next batch on.
+        std::lock_guard<std::mutex> lock(cacheMutex);
+        for (size_t k = 0; k < count; ++k)
+            kernels[k] = OrbitKernel(bodies[k].body->orbit, bodies[k].body->parentGravitationalParameter());
+    }
     const double L = stepLength;
     for (uint64_t s = 0; s < slots; ++s, t += 4) {
         CachedPosition* slot = &stateCache[((t / 4) % cacheSlotCount) * count];

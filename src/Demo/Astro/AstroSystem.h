@@ -49,6 +49,8 @@ public:
     // Time factor keys, time advance (with the stall rule), placement of every body.
     void Update(const FrameContext& frame) override;
     AstroSystem* getSystem() override { return this; }
+    // The object's recording, then the settings window while the user interface is shown.
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     // Adds a body built by the factory: the parent (default: the system) must already be listed, and the worker
     // must not have started (its cache layout is fixed then). Keeps the list stable-sorted by depth and every
@@ -63,6 +65,8 @@ public:
     AstroObject* getDominantObject(AstroObject* object) const;
     // Jumps simulated time to `step`; the worker restarts at step rounded down to a multiple of 4.
     void setTimeStep(uint64_t step);
+    // A jump of simulated time from outside (a script): setTimeStep, then every body is told (timeJumped).
+    void jumpToTimeStep(uint64_t step);
 
     // One frame of time stepping with explicit inputs (Update reads the frame time and keys and calls it).
     void advanceTime(float frameMilliseconds, bool periodPressed, bool commaPressed);
@@ -93,7 +97,7 @@ public:
     double timeStepLength = 100.0; // simulated seconds per step
     std::thread worker;
     std::atomic<bool> stopWorker{false}; // set by the stopping thread, cleared by the worker as its last act
-    AstroSettingsWindow* settingsWindow = nullptr;
+    std::unique_ptr<AstroSettingsWindow> settingsWindow; // created with the system, no target at first
     std::vector<AstroObject*> objects; // sorted by depth; the scene owns the bodies
     // The body the camera and the settings window start on (the spacecraft of the solar system definition).
     AstroObject* focusTarget = nullptr;

@@ -21,8 +21,12 @@ static Vec3f normalizeF(Vec3f v) {
     float l = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
     return l > 0.0f ? Vec3f{v.x / l, v.y / l, v.z / l} : v;
 }
-static Vec3f crossF(Vec3f a, Vec3f b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-static float dotF(Vec3f a, Vec3f b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+static Vec3f crossF(Vec3f a, Vec3f b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+static float dotF(Vec3f a, Vec3f b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 Vec3f forwardFromYawPitch(float yaw, float pitch) {
     return normalizeF({std::sin(yaw) * std::cos(pitch), -std::sin(pitch), std::cos(yaw) * std::cos(pitch)});
@@ -33,7 +37,9 @@ void yawPitchFromDirection(const Vec3d& d, float& yaw, float& pitch) {
     pitch = float(-std::asin(std::clamp(d.y, -1.0, 1.0)));
 }
 
-float clampPitch(float pitch) { return std::clamp(pitch, -PitchLimit, PitchLimit); }
+float clampPitch(float pitch) {
+    return std::clamp(pitch, -PitchLimit, PitchLimit);
+}
 
 Vec3f viewUpFor(const Vec3f& direction) {
     Vec3f up{0.0f, -1.0f, 0.0f};
@@ -87,7 +93,9 @@ double orbitMinimum(bool hasTarget, float targetRadius) {
     return hasTarget ? std::max(double(1.2f * targetRadius), 0.1) : 10.0;
 }
 
-double orbitDistanceFor(float targetRadius) { return std::max(double(3.0f * targetRadius), 1.0); }
+double orbitDistanceFor(float targetRadius) {
+    return std::max(double(3.0f * targetRadius), 1.0);
+}
 
 Vec3d demoDirection(const Vec3d& pnr, const Vec3d& velocity, const Vec3d& position) {
     Vec3d w = length(pnr) > 1e-9 ? normalize(pnr) : Vec3d{0.0, 1.0, 0.0};
@@ -103,19 +111,7 @@ Quatd demoGoalRotation(const Vec3d& dir) {
 }
 
 Quatd slerpCamera(const Quatd& from, const Quatd& to, double t) {
-    Quatd goal = to;
-    double d = from.x * to.x + from.y * to.y + from.z * to.z + from.w * to.w;
-    if (d < 0.0) {
-        goal = {-to.x, -to.y, -to.z, -to.w};
-        d = -d;
-    }
-    if (d > 0.9999999999999998)
-        return {from.x + (goal.x - from.x) * t, from.y + (goal.y - from.y) * t, from.z + (goal.z - from.z) * t,
-                from.w + (goal.w - from.w) * t};
-    double theta = std::acos(d);
-    double s = std::sin(theta);
-    double a = std::sin((1.0 - t) * theta) / s, b = std::sin(t * theta) / s;
-    return {from.x * a + goal.x * b, from.y * a + goal.y * b, from.z * a + goal.z * b, from.w * a + goal.w * b};
+    return slerp(from, to, t, 0.9999999999999998);
 }
 
 void yawPitchFromRotation(const Quatd& q, float& yaw, float& pitch) {

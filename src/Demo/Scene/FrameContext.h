@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
 
 class GraphicsDevice;
 class SwapChain;
@@ -14,6 +15,7 @@ class DescriptorPool;
 class DsDeviceMeshSingle;
 class DsUniformSingle;
 class DsStorageSingle;
+class Sampler;
 
 namespace Demo {
 
@@ -46,6 +48,11 @@ struct Services {
     bool demoEnabled = true; // false with SKIP_DEMO
     // Hides and captures the cursor while the camera looks around (the platform layer owns the window).
     std::function<void(bool captured)> captureCursor;
+    // The platform's text clipboard (empty in headless runs): the mission editor copies and pastes missions.
+    std::function<void(const std::string& text)> setClipboard;
+    std::function<std::string()> getClipboard;
+    // The user interface's sampler, for images that panels show (set once the interface exists).
+    Sampler* uiSampler = nullptr;
 };
 
 // The inputs of one frame, filled by the application before the scene's Update pass.

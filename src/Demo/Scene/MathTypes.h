@@ -88,6 +88,24 @@ struct Quatd {
     }
 };
 
+// Shorter-arc spherical interpolation; when the rotations' dot product is above `linearAbove` the blend is linear
+// (not renormalised), where sin(theta) would divide by almost nothing.
+inline Quatd slerp(const Quatd& from, const Quatd& to, double t, double linearAbove) {
+    Quatd goal = to;
+    double d = from.x * to.x + from.y * to.y + from.z * to.z + from.w * to.w;
+    if (d < 0.0) {
+        goal = {-to.x, -to.y, -to.z, -to.w};
+        d = -d;
+    }
+    if (d > linearAbove)
+        return {from.x + (goal.x - from.x) * t, from.y + (goal.y - from.y) * t, from.z + (goal.z - from.z) * t,
+                from.w + (goal.w - from.w) * t};
+    double theta = std::acos(d);
+    double s = std::sin(theta);
+    double a = std::sin((1.0 - t) * theta) / s, b = std::sin(t * theta) / s;
+    return {from.x * a + goal.x * b, from.y * a + goal.y * b, from.z * a + goal.z * b, from.w * a + goal.w * b};
+}
+
 struct Mat4d {
     double m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 

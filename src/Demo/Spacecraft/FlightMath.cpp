@@ -215,19 +215,7 @@ Vec3d maneuverThrust(const Maneuver& m, const PnrFrame& frame, const Vec3d& fall
 }
 
 Quatd slerpAttitude(const Quatd& from, const Quatd& to, double t) {
-    Quatd goal = to;
-    double d = from.x * to.x + from.y * to.y + from.z * to.z + from.w * to.w;
-    if (d < 0.0) {
-        goal = {-to.x, -to.y, -to.z, -to.w};
-        d = -d;
-    }
-    if (d > 0.9999999)
-        return {from.x + (goal.x - from.x) * t, from.y + (goal.y - from.y) * t, from.z + (goal.z - from.z) * t,
-                from.w + (goal.w - from.w) * t};
-    double theta = std::acos(d);
-    double s = std::sin(theta);
-    double a = std::sin((1.0 - t) * theta) / s, b = std::sin(t * theta) / s;
-    return {from.x * a + goal.x * b, from.y * a + goal.y * b, from.z * a + goal.z * b, from.w * a + goal.w * b};
+    return slerp(from, to, t, 0.9999999);
 }
 
 double slewEase(int64_t slewSteps) {

@@ -58,11 +58,12 @@ public:
     uint64_t applyFrom = NothingToApply; // earliest step touched by an edit since the last apply
     uint64_t startTimeStep = 0;          // the step resets start from
 
+    // Camera to DEMO with the craft as its target (the F5, demo-start and "Enable Demo" steps).
+    void enterDemoCamera(bool distanceFromCurrentTarget);
+
 private:
     AstroSystem* system() const;
     DemoCamera* camera() const;
-    // Camera to DEMO with the craft as its target (the F5 and demo-start steps).
-    void enterDemoCamera(bool distanceFromCurrentTarget);
 };
 
 // The first mission plan ever constructed; the navigation, the orbit panel and the editor read it.

@@ -50,7 +50,8 @@ void OrbitRenderer::createGpu(const Services& services) {
 void OrbitRenderer::Update(const FrameContext& frame) {
     if (frame.keys() && frame.keys()->pressed(VirtualKey::letter('O')))
         visible = !visible;
-    if (!visible || !orbit)
+    // Written while hidden too: the settings window can show the line later in this frame, after the updates.
+    if (!orbit)
         return;
     color[0] = orbit->color[0], color[1] = orbit->color[1], color[2] = orbit->color[2], color[3] = 1.0f;
     if (colorUniform)

@@ -26,7 +26,7 @@ public:
 
     void CreateUniform() override;
     void Start() override { rebuild(); }
-    // O toggles the line; while visible the colour (orbit colour, opaque) is uploaded.
+    // O toggles the line; the colour (orbit colour, opaque) is uploaded every frame.
     void Update(const FrameContext& frame) override;
     void UpdateUniforms(const FrameContext&) override { rebuild(); }
     void RecordMain(const FrameContext& frame, CommandContext* context) override;

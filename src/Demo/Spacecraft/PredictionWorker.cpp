@@ -114,6 +114,11 @@ void PredictionWorker::restart(const PredictionRestart& r) {
     restartPending = true;
 }
 
+PredictionWorker::RestartInfo PredictionWorker::lastRestart() {
+    std::lock_guard<std::mutex> lock(restartMutex);
+    return {restartPending, request.start.timeStep, headBeforeRestart};
+}
+
 // Called with restartMutex held.
 void PredictionWorker::applyRestartLocked() {
     std::lock_guard<std::mutex> bufferLock(bufferMutex);

@@ -116,6 +116,15 @@ public:
     bool isValid(const RingView& view, uint64_t step) const;
 
     uint64_t headStep() const { return head.load(std::memory_order_acquire); }
+    uint64_t readStepNow() const { return readStep.load(std::memory_order_relaxed); }
+    // The last restart as the horizon display reads it (takes restartMutex): whether the worker has yet to take
+    // it up, its start step and how far the prediction reached when it was asked for.
+    struct RestartInfo {
+        bool pending = false;
+        uint64_t step = 0;
+        uint64_t headBefore = 0;
+    };
+    RestartInfo lastRestart();
     uint64_t ringSize() const { return size; }
     // Before the first start only (the rings are allocated once): a smaller ring for tests and tools; rounded up
     // to a multiple of 32.

@@ -1,15 +1,15 @@
 #include "Demo/Spacecraft/Spacecraft.h"
 
-#include "Demo/Spacecraft/MissionPlan.h"
-#include "Demo/Spacecraft/SpacecraftNavigation.h"
-#include "Demo/Spacecraft/SpacecraftPrediction.h"
-#include "Demo/Spacecraft/SpacecraftVisual.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/SpacecraftNavigation.h"
+#include "Demo/Spacecraft/SpacecraftPrediction.h"
+#include "Demo/Spacecraft/SpacecraftVisual.h"
 #include "Demo/Surfaces/ParticleSystem.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -54,10 +54,10 @@ void Spacecraft::Create() {
     visual = new SpacecraftVisual({services.device, services.descriptorPool, services.uniformStorage,
                                    services.meshStorage, "assets", modelName, uniformBinding, objectUniform});
     RenderManager* renderManager = services.renderManager;
-    auto* exhaust = new ParticleSystem(this, {services.device, services.descriptorPool, services.uniformStorage,
-                                              services.meshStorage, renderManager->layerBlockBinding,
-                                              &renderManager->layerBlock, visual->lightsUniform,
-                                              visual->shadowUniform});
+    auto* exhaust =
+        new ParticleSystem(this, {services.device, services.descriptorPool, services.uniformStorage,
+                                  services.meshStorage, renderManager->layerBlockBinding, &renderManager->layerBlock,
+                                  visual->lightsUniform, visual->shadowUniform});
     exhaust->CreateUniform();
     addComponent(exhaust);
     particles = exhaust;
@@ -96,9 +96,8 @@ void Spacecraft::UpdateUniforms(const FrameContext& frame) {
             in.attractorMu = dominant->gravitationalParameter();
         }
         RandomSource* random = frame.services.random;
-        visual->updateUniforms(in, particles, [random] {
-            return random ? uint32_t(random->engine() % 2147483648u) : 0u;
-        });
+        visual->updateUniforms(in, particles,
+                               [random] { return random ? uint32_t(random->engine() % 2147483648u) : 0u; });
     }
     AstroObject::UpdateUniforms(frame);
 }
@@ -117,6 +116,13 @@ bool Spacecraft::movesFreely() const {
 void Spacecraft::stopWorkers() {
     if (prediction)
         prediction->stopWorker();
+}
+
+void Spacecraft::timeJumped(uint64_t step) {
+    if (navigation)
+        navigation->timeJumped(step);
+    if (particles)
+        particles->clear();
 }
 
 } // namespace Demo

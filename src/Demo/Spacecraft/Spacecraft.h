@@ -32,6 +32,8 @@ public:
     bool movesFreely() const override;
     // Stops the prediction worker (before the system releases the position cache it reads).
     void stopWorkers() override;
+    // The navigation takes up the state at the new step; the exhaust of the old place is cleared.
+    void timeJumped(uint64_t step) override;
 
     MissionPlan* missionPlan = nullptr;
     SpacecraftNavigation* navigation = nullptr;
@@ -44,8 +46,8 @@ public:
     Vec3d thrustAcceleration; // world units per second², this frame
     bool rcsActive = false;
     bool rcsActivePrevious = false;
-    std::string modelName; // asset name under assets/
-    SpacecraftVisual* visual = nullptr; // owned; null without a device
+    std::string modelName;               // asset name under assets/
+    SpacecraftVisual* visual = nullptr;  // owned; null without a device
     ParticleSystem* particles = nullptr; // a component: the exhaust
 
 private:

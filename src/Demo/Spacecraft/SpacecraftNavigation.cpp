@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 namespace Demo {
 
@@ -149,6 +151,45 @@ void SpacecraftNavigation::restartPrediction() {
     craft->prediction->restart({craft->simPosition, craft->simVelocity, system->timeStep});
 }
 
+void SpacecraftNavigation::timeJumped(uint64_t step) {
+    system = craft ? craft->system : nullptr;
+    if (!system)
+        return;
+    if (mode == NavOrbit) {
+        refreshTimer = 100000.0; // placed on its orbit anyway; the next update restarts the prediction
+        return;
+    }
+    // Integrating from the old state over the new step's bodies would tear the craft out of its orbit, and a
+    // prediction continued across the skipped steps would read cache slots that were never filled.
+    bool predicted = false;
+    if (mode == NavFree) {
+        PredictedState state;
+        // The state at step s is the one reached by integrating step s − 1: exactly where flying there leads.
+        predicted = step > 0 && craft->prediction && craft->prediction->worker.stateAt(step - 1, state);
+        if (predicted) {
+            craft->simPosition = {state.position[0], state.position[1], state.position[2]};
+            craft->simVelocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
+        } else {
+            craft->simPosition = system->computeObjectPos(craft, step);
+            craft->simVelocity = system->computeObjectVel(craft, step);
+        }
+    }
+    craft->previousSimPosition = craft->renderPosition = craft->simPosition;
+    craft->previousSimVelocity = craft->renderVelocity = craft->simVelocity;
+    spacecraftRenderOffset = {};
+    craft->transform->position = craft->renderPosition;
+    craft->transform->markDirty();
+    craft->transform->updateMatrix();
+    burnStartFor = UINT64_MAX;
+    if (predicted) {
+        // The prediction from here on stays what it was.
+        if (craft->prediction)
+            craft->prediction->worker.setReadStep(step);
+    } else {
+        restartPrediction();
+    }
+}
+
 void SpacecraftNavigation::fillBodies(uint64_t step) {
     const CachedPosition* slot = BodyCacheView::of(*system).slot(step);
     for (size_t i = 0; i < gravity.count; ++i) {
@@ -197,6 +238,8 @@ void SpacecraftNavigation::integrate() {
     const std::vector<Maneuver>* plan = craft->missionPlan ? &craft->missionPlan->maneuvers : nullptr;
     const bool haveCache = system->stateCache != nullptr;
     Vec3d p = craft->simPosition, v = craft->simVelocity;
+    if (n > 0 && s0 != flownUpTo)
+        flownBurn = -1; // a reset, a jump or a spell in another mode: not the flight the burn lines followed
     for (uint64_t j = 0; j < n; ++j) {
         const uint64_t s = s0 + j;
         GravityResult g;
@@ -207,6 +250,14 @@ void SpacecraftNavigation::integrate() {
         }
         Vec3d thrust;
         int32_t active = plan ? activeManeuver(*plan, s) : -1;
+        if (active != flownBurn) {
+            if (flownBurn >= 0)
+                reportBurn(flownBurn, false, s, p, v);
+            if (active >= 0)
+                reportBurn(active, true, s, p, v);
+            flownBurn = active;
+            flownBurnDeltaV = 0.0;
+        }
         if (active >= 0) {
             const Maneuver& m = (*plan)[size_t(active)];
             if (m.continuous) {
@@ -223,6 +274,7 @@ void SpacecraftNavigation::integrate() {
             }
         }
         eulerStep(p, v, thrust + g.acceleration, h);
+        flownBurnDeltaV += length(thrust) * h;
         if (n >= 2 && j == n - 2) {
             craft->previousSimPosition = p;
             craft->previousSimVelocity = v;
@@ -234,6 +286,8 @@ void SpacecraftNavigation::integrate() {
     }
     craft->simPosition = p;
     craft->simVelocity = v;
+    if (n > 0)
+        flownUpTo = s0 + n;
 
     const double alpha = system->stepFraction;
     craft->renderPosition = interpolate(craft->previousSimPosition, craft->simPosition, alpha);
@@ -242,6 +296,23 @@ void SpacecraftNavigation::integrate() {
     craft->transform->position = craft->renderPosition;
     craft->transform->markDirty();
     craft->transform->updateMatrix();
+}
+
+void SpacecraftNavigation::reportBurn(int32_t burn, bool started, uint64_t step, const Vec3d& position,
+                                      const Vec3d& velocity) {
+    const Maneuver& m = craft->missionPlan->maneuvers[size_t(burn)];
+    const int32_t b = std::max(m.dominantObject, 0);
+    std::ostringstream line;
+    line << "Burn " << burn + 1 << (started ? " started" : " ended") << " at time step " << step;
+    if (!started)
+        line << ": delta-v " << std::scientific << std::setprecision(4) << flownBurnDeltaV << std::defaultfloat;
+    if (size_t(b) < system->objects.size()) {
+        Vec3d relative = velocity - cachedBodyVelocityAt(step, b);
+        line << " (" << system->objects[size_t(b)]->name << ": distance " << std::fixed << std::setprecision(3)
+             << length(position - cachedBody(step, b)) << ", speed " << std::scientific << std::setprecision(4)
+             << length(relative) << ")";
+    }
+    std::cout << line.str() << std::endl;
 }
 
 Quatd SpacecraftNavigation::burnAttitudeAt(const Maneuver& m, uint64_t step, int32_t bodyIndex,

@@ -71,6 +71,9 @@ public:
     void integrate();
     // Restarts the prediction from the craft's simulated state at the system's current time step.
     void restartPrediction();
+    // Simulated time jumped to `step`: in free flight the craft takes the state the prediction flew to that step,
+    // or, where nothing was predicted, its Kepler orbit's state there (and the prediction restarts from it).
+    void timeJumped(uint64_t step);
     // Attitude along `orientation`, the slews into and out of burns, the thrust shown during a burn.
     void attitudeControl(bool demoRunning);
     void updateMarkers();
@@ -104,6 +107,9 @@ public:
 private:
     // Gravity bodies' positions for step s from the system's cache.
     void fillBodies(uint64_t step);
+    // One stdout line when a burn starts being flown and one when it ends: the step, the velocity change the
+    // thrust gave, and the craft's distance and speed relative to the burn's body (world units, per second).
+    void reportBurn(int32_t burn, bool started, uint64_t step, const Vec3d& position, const Vec3d& velocity);
     Vec3d cachedBody(uint64_t step, int32_t index) const;
     Vec3d cachedBodyVelocityAt(uint64_t step, int32_t index) const;
 
@@ -111,6 +117,9 @@ private:
     AstroSystem* system = nullptr;
     GravityField gravity;               // gravityBodies as the gravity sum reads them
     uint64_t burnStartFor = UINT64_MAX; // the first step of the burn whose start state is saved
+    uint64_t flownUpTo = UINT64_MAX;    // the step the last integration reached
+    int32_t flownBurn = -1;             // the burn flown at that step, for the burn lines
+    double flownBurnDeltaV = 0.0;       // world units per second the thrust gave since that burn started
     std::vector<MarkerRequest> markerRequests;
     MarkerInstance markerBlock[MaxMarkers] = {};
 };

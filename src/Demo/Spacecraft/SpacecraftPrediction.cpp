@@ -6,6 +6,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
 #include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/PredictionHorizon.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Engine/Commands/CommandContext.h"
@@ -141,9 +142,11 @@ void SpacecraftPrediction::rebuildLine() {
     }
 }
 
-void SpacecraftPrediction::RecordMain(const FrameContext&, CommandContext* context) {
+void SpacecraftPrediction::RecordMain(const FrameContext& frame, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
+    if (frame.frame.uiVisible && craft)
+        drawHorizonOverlay(*craft);
 }
 
 void SpacecraftPrediction::record(CommandContext* context, DataSet* cameraSet) {

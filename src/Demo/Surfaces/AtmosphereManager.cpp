@@ -7,6 +7,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/ScenePipelines.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -146,6 +147,18 @@ void AtmosphereManager::setFluidImage(AstroObject* gasPlanet, TextureBinding* fl
         // A frame in flight may still bind the old set: it is released after those frames.
         unregisterResource(services.device, e.fluidSet);
         e.fluidSet = createFluidSet(fluidImage);
+        e.fluidBound = true;
+    }
+}
+
+void AtmosphereManager::bindReadyFluids() {
+    for (Entry& e : entries) {
+        if (!e.fluidSet || e.fluidBound)
+            continue;
+        // The image holds nothing until the first step has been recorded: the placeholder deck stands in.
+        auto* gas = dynamic_cast<PlanetSurfaceGas*>(e.atmosphere->body->getSurface());
+        if (gas && gas->fluidReady() && gas->fluidImageBinding())
+            setFluidImage(e.atmosphere->body, gas->fluidImageBinding());
     }
 }
 
@@ -165,6 +178,7 @@ void AtmosphereManager::update(const FrameContext&) {
 
     if (!recordSet)
         return;
+    bindReadyFluids();
     Star* star = primaryStar;
     for (Entry& e : entries) {
         AstroObject* body = e.atmosphere->body;

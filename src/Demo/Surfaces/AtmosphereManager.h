@@ -29,6 +29,7 @@ public:
     struct Entry {
         Atmosphere* atmosphere = nullptr;
         DataSet* fluidSet = nullptr; // set 3 of a gas planet's draw: its fluid image; null for other bodies
+        bool fluidBound = false;     // the set holds the planet's fluid image rather than the placeholder
         // This frame's dynamic offsets of the entry's blocks in the shared records.
         uint32_t modelOffset = StorageBinding::NoOffset;
         uint32_t atmosphereOffset = StorageBinding::NoOffset;
@@ -68,6 +69,8 @@ public:
     // equirectangular map of the planet's own frame: u = 0.5 + atan(z, x) / 2π, v = acos(y) / π (row 0 at the
     // +y pole, the spin axis).
     void setFluidImage(AstroObject* gasPlanet, TextureBinding* fluidImage);
+    // Hands every gas planet's fluid image to its entry once the planet's surface has stepped its fluid once.
+    void bindReadyFluids();
 
     // The data sets the draw of entry `index` binds, in set order: camera, shared records, targets and, for a
     // gas planet, its fluid image. Returns how many.

@@ -3,6 +3,7 @@
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
 
@@ -39,6 +40,7 @@ void BodyVisualBuilder::attach(AstroObject* body) {
         break;
     case ASTRO_PLANET_GAS:
         attachComponent(body, new Atmosphere(body));
+        attachComponent(body, new PlanetSurfaceGas(body));
         break;
     default:
         break; // the system and the spacecraft bring their own components

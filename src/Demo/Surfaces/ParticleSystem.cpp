@@ -307,8 +307,9 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     vkCmdDispatch(cmd, layerGroupCount(layerCount), 1, 1);
 
     timestamp(4);
-    // 7. Render records into their layer's region.
+    // 7. Render records into their layer's region, from the positions the simulation wrote.
     computeBarrier(context, counterBuffer);
+    computeBarrier(context, particleBuffer);
     bindCompute(context, pipelines.sort, cameraSet);
     vkCmdDispatchIndirect(cmd, indirectBuffer->buffer, 0);
 

@@ -10,6 +10,7 @@
 namespace Demo {
 
 uint32_t PlanetSurface::bandsPerFrame = 2;
+bool PlanetSurface::autoUpdate = true;
 
 std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget) {
     std::stable_sort(requests.begin(), requests.end(),
@@ -79,7 +80,7 @@ void PlanetSurface::Update(const FrameContext& frame) {
         return;
     generator->uploadSettings();
     bool changed = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
-    if (changed && bandsLeft() == 0)
+    if (changed && bandsLeft() == 0 && autoUpdate)
         regenerate = 1;
     else if (changed && bandsDone > 0)
         bandsDone = 0; // the layers changed under a generation into a new map: start it again

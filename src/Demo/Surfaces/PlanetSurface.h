@@ -43,6 +43,9 @@ public:
     // frame: one face, a quarter to a third of a second for the system's planets on lavapipe with two cores.
     static constexpr uint32_t BandsPerFace = 2;
     static uint32_t bandsPerFrame;
+    // The settings window's "Auto-Update": while off, a changed layer waits for "Regenerate" (which sets the
+    // regenerate flag) instead of regenerating the map at once. One switch for every planet.
+    static bool autoUpdate;
 
     explicit PlanetSurface(SceneObject* owner);
     ~PlanetSurface() override;

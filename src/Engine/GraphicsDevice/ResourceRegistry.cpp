@@ -1,5 +1,7 @@
 #include "Engine/GraphicsDevice/ResourceRegistry.h"
 
+#include <algorithm>
+
 void ResourceRegistry::add(GraphicsResource* resource) {
     if (resource->tier >= tiers.size())
         tiers.resize(resource->tier + 1);
@@ -31,6 +33,7 @@ void ResourceRegistry::remove(GraphicsResource* resource) {
 }
 
 void ResourceRegistry::framesCompleted(uint64_t serial) {
+    completed = std::max(completed, serial);
     size_t kept = 0;
     // Deleting may unregister further resources (owners releasing children), so index rather than iterate.
     for (size_t i = 0; i < deferred.size(); ++i) {

@@ -19,7 +19,8 @@ public:
 
     // Frame serials: the frame being recorded is submittedSerial + 1.
     void frameSubmitted() { ++submittedSerial; }
-    // Every frame up to `serial` has completed on the GPU; deletes the deferred releases it covers.
+    // Every frame up to `serial` has completed on the GPU; deletes the deferred releases it covers. (A fence of a
+    // queue submission also covers every earlier submission to that queue.)
     void framesCompleted(uint64_t serial);
     // The GPU is idle: every deferred release can go.
     void allFramesCompleted() { framesCompleted(submittedSerial); }
@@ -31,6 +32,8 @@ public:
     const std::vector<std::vector<GraphicsResource*>>& tierLists() const { return tiers; }
     size_t deferredCount() const { return deferred.size(); }
     uint64_t currentSerial() const { return submittedSerial + 1; }
+    // The newest frame known to have completed on the GPU (0: none yet).
+    uint64_t completedSerial() const { return completed; }
 
 private:
     struct Deferred {
@@ -40,5 +43,6 @@ private:
     std::vector<std::vector<GraphicsResource*>> tiers;
     std::vector<Deferred> deferred;
     uint64_t submittedSerial = 0;
+    uint64_t completed = 0;
     bool shuttingDown = false;
 };

@@ -2,6 +2,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <atomic>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -15,9 +16,18 @@ const char* sourceFileName(const char* path) {
     return name;
 }
 
+namespace {
+std::atomic<bool> glfwTerminatedFlag{false};
+}
+
+bool glfwTerminatedByError() {
+    return glfwTerminatedFlag.load(std::memory_order_relaxed);
+}
+
 void reportError(const std::string& message, const char* file, int line) {
     std::cout << "ERROR: " << message << " (in " << sourceFileName(file) << " at line #" << line << ")" << std::endl;
     glfwTerminate();
+    glfwTerminatedFlag.store(true, std::memory_order_relaxed);
     throw std::runtime_error(message);
 }
 

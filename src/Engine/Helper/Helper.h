@@ -12,6 +12,9 @@
 
 // Prints "ERROR: msg (in file at line #n)", terminates GLFW and throws std::runtime_error(msg).
 [[noreturn]] void reportError(const std::string& message, const char* file, int line);
+// True once reportError has terminated GLFW. glfwTerminate destroys every window with it, so their owners must
+// not call GLFW for them again (each call would only print "The GLFW library is not initialized").
+bool glfwTerminatedByError();
 // The file name after the last '/' or '\\'.
 const char* sourceFileName(const char* path);
 

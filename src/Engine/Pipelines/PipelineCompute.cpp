@@ -6,6 +6,7 @@
 #include "Engine/Pipelines/PipelineGraphics.h"
 #include "Engine/Pipelines/ShaderFiles.h"
 
+#include <stdexcept>
 #include <string>
 
 PipelineCompute::PipelineCompute(GraphicsDevice* d) : owner(d) {
@@ -26,21 +27,33 @@ PipelineCompute::~PipelineCompute() {
 }
 
 void PipelineCompute::load(const std::string& pipelineName, const std::string& entryPoint_) {
+    load(pipelineName, entryPoint_, "shaders");
+}
+
+void PipelineCompute::load(const std::string& pipelineName, const std::string& entryPoint_,
+                           const std::filesystem::path& directory) {
     name = pipelineName;
     entryPoint = entryPoint_;
+    file = (directory / (pipelineName + "_" + entryPoint_ + ".spv")).string();
     ShaderModule created;
-    if (!createShaderModule(owner->device, "./shaders/" + pipelineName + "_" + entryPoint_ + ".spv",
-                            VK_SHADER_STAGE_COMPUTE_BIT, created))
-        return;
+    try {
+        created = createShaderModule(owner->device, file, VK_SHADER_STAGE_COMPUTE_BIT);
+    } catch (const std::runtime_error& e) {
+        ENGINE_ERROR(description() + ": " + e.what());
+    }
     if (module != VK_NULL_HANDLE)
         vkDestroyShaderModule(owner->device, module, nullptr);
     module = created.module;
     moduleEntryPoint = created.moduleEntryPoint;
 }
 
+std::string PipelineCompute::description() const {
+    return "compute pipeline \"" + name + "\" (" + entryPoint + ")";
+}
+
 void PipelineCompute::create() {
-    const std::string what = "compute pipeline \"" + name + "_" + entryPoint + "\"";
-    ENGINE_CHECK(module != VK_NULL_HANDLE, what + ": no shader module");
+    const std::string what = description();
+    ENGINE_CHECK(module != VK_NULL_HANDLE, what + ": no shader module loaded" + (file.empty() ? "" : " from " + file));
     if (layout != VK_NULL_HANDLE)
         vkDestroyPipelineLayout(owner->device, layout, nullptr);
     layout = createPipelineLayout(owner, layoutNotation, pushConstantRanges, setLayouts);
@@ -66,7 +79,8 @@ void PipelineCompute::create() {
     VkResult result = vkCreateComputePipelines(owner->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
     destroySetLayouts(owner, setLayouts);
     if (result != VK_SUCCESS)
-        ENGINE_ERROR(what + ": vkCreateComputePipelines failed (VkResult " + std::to_string(int(result)) + ")");
+        ENGINE_ERROR(what + ": vkCreateComputePipelines failed (VkResult " + std::to_string(int(result)) + ") with " +
+                     file);
 }
 
 void PipelineCompute::bind(CommandContext* context) {

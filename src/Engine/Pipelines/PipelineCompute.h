@@ -3,20 +3,23 @@
 
 #include <vulkan/vulkan.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 class GraphicsDevice;
 class CommandContext;
 
-// A compute pipeline from "./shaders/" + name + "_" + entry point + ".spv".
+// A compute pipeline from "shaders/" + name + "_" + entry point + ".spv".
 class PipelineCompute : public GraphicsResource {
 public:
     explicit PipelineCompute(GraphicsDevice* device);
     ~PipelineCompute() override;
 
-    // Creates the module; "failed to open file!" when the file cannot be opened.
+    // Creates the module. Every failure (the file cannot be opened: "failed to open file!", is not SPIR-V, is damaged,
+    // is refused) stops with an error naming the pipeline and the file.
     void load(const std::string& pipelineName, const std::string& entryPoint);
+    void load(const std::string& pipelineName, const std::string& entryPoint, const std::filesystem::path& directory);
     void create();
 
     // vkCmdBindPipeline unless the context has this pipeline bound already.
@@ -31,6 +34,7 @@ public:
     std::string entryPoint;       // from the file name ("CS_init")
     std::string moduleEntryPoint; // inside the module
     std::string name;
+    std::string file; // the shader file, for messages
     std::string layoutNotation;
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
@@ -39,4 +43,7 @@ public:
     std::vector<VkSpecializationMapEntry> specializationEntries;
     std::vector<uint8_t> specializationData;
     VkPipelineCreateFlags createFlags = 0; // e.g. VK_PIPELINE_CREATE_DISPATCH_BASE_BIT for vkCmdDispatchBase
+
+private:
+    std::string description() const; // compute pipeline "name" (entry point)
 };

@@ -5,6 +5,8 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
 
+#include <array>
+#include <stdexcept>
 #include <string>
 
 VkPipelineLayout createPipelineLayout(GraphicsDevice* device, const std::string& notation,
@@ -61,27 +63,45 @@ PipelineGraphics::~PipelineGraphics() {
 }
 
 void PipelineGraphics::loadShaders(const std::string& pipelineName) {
-    loadShaders(pipelineName, std::filesystem::current_path() / "shaders");
+    loadShaders(pipelineName, "shaders");
 }
 
 void PipelineGraphics::loadShaders(const std::string& pipelineName, const std::filesystem::path& directory) {
     name = pipelineName;
-    GraphicsShaderFiles files = findGraphicsShaders(directory, pipelineName);
+    shaderDirectory = directory;
+    const std::string what = "pipeline \"" + name + "\"";
+    try {
+        files = findGraphicsShaders(directory, pipelineName);
+    } catch (const std::filesystem::filesystem_error& e) {
+        ENGINE_ERROR(what + ": cannot read the shader directory " + directory.string() + " (" + e.code().message() +
+                     ")");
+    }
+    vertexInputLocations.reset();
     for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
+        if (modules[stage] != VK_NULL_HANDLE)
+            vkDestroyShaderModule(owner->device, modules[stage], nullptr);
+        modules[stage] = VK_NULL_HANDLE;
+        entryPoints[stage].clear();
+        moduleEntryPoints[stage].clear();
         if (files.entryPoints[stage].empty())
             continue;
         ShaderModule module;
-        if (!createShaderModule(owner->device, files.paths[stage].string(), stageBit(stage), module))
-            continue;
-        if (modules[stage] != VK_NULL_HANDLE)
-            vkDestroyShaderModule(owner->device, modules[stage], nullptr);
+        try {
+            module = createShaderModule(owner->device, files.paths[stage].string(), stageBit(stage));
+        } catch (const std::runtime_error& e) {
+            ENGINE_ERROR(what + ": " + e.what());
+        }
         modules[stage] = module.module;
         entryPoints[stage] = files.entryPoints[stage];
         moduleEntryPoints[stage] = module.moduleEntryPoint;
+        if (stage == StageVertex)
+            vertexInputLocations = module.inputLocations;
     }
 }
 
 void PipelineGraphics::setVertexLayout(const VertexLayout& layout_, bool interleaved) {
+    declaredVertexLayout = layout_;
+    interleavedVertices = interleaved;
     vertexLayout = layout_;
     VertexInputDescription input = vertexInputFor(layout_, interleaved);
     vertexBindings = std::move(input.bindings);
@@ -90,11 +110,36 @@ void PipelineGraphics::setVertexLayout(const VertexLayout& layout_, bool interle
 
 void PipelineGraphics::create(const AttachmentFormats& formats) {
     const std::string what = "pipeline \"" + name + "\"";
-    ENGINE_CHECK(modules[StageVertex] != VK_NULL_HANDLE, what + ": no vertex shader (shaders/" + name + "_VS_*.spv)");
     bool tessellated = options.tessellationEnable != 0;
-    ENGINE_CHECK(!tessellated || (modules[StageTessControl] && modules[StageTessEvaluation]),
-                 what + ": tessellation needs both tessellation shaders");
+    // Every stage the pipeline cannot work without must have its file: a pipeline built without its fragment
+    // shader would run and show nothing.
+    std::array<bool, GraphicsStageCount> required =
+        requiredGraphicsStages(!formats.color.empty(), formats.depth != VK_FORMAT_UNDEFINED, tessellated);
+    std::string missing;
+    for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage)
+        if (required[stage] && modules[stage] == VK_NULL_HANDLE)
+            missing += std::string(missing.empty() ? "" : ", ") + stageName(stage) + " shader " +
+                       expectedStageFile(shaderDirectory, name, stage, files);
+    ENGINE_CHECK(missing.empty(), what + ": missing " + missing);
     ENGINE_CHECK(!tessellated || options.patchControlPoints > 0, what + ": tessellation needs patch control points");
+
+    // The vertex input is what the vertex shader reads of the declared layout. Interleaved vertices keep every
+    // attribute: their offsets depend on the attributes before them.
+    if (vertexInputLocations) {
+        for (uint32_t location : *vertexInputLocations) {
+            bool provided = false;
+            for (uint32_t i = 0; i < declaredVertexLayout.count; ++i)
+                provided = provided || declaredVertexLayout.attributes[i].location == location;
+            ENGINE_CHECK(provided, what + ": " + files.paths[StageVertex].string() + " reads vertex input location " +
+                                       std::to_string(location) + ", which the vertex layout does not provide");
+        }
+        if (!interleavedVertices) {
+            vertexLayout = consumedVertexLayout(declaredVertexLayout, *vertexInputLocations);
+            VertexInputDescription input = vertexInputFor(vertexLayout, false);
+            vertexBindings = std::move(input.bindings);
+            vertexAttributes = std::move(input.attributes);
+        }
+    }
 
     VkSpecializationInfo specialization{};
     specialization.mapEntryCount = uint32_t(specializationEntries.size());
@@ -102,6 +147,7 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
     specialization.dataSize = specializationData.size();
     specialization.pData = specializationData.data();
     std::vector<VkPipelineShaderStageCreateInfo> stages;
+    std::string stageFiles; // for messages
     for (uint32_t stage = 0; stage < GraphicsStageCount; ++stage) {
         if (modules[stage] == VK_NULL_HANDLE)
             continue;
@@ -114,6 +160,7 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
         if (!specializationEntries.empty())
             info.pSpecializationInfo = &specialization;
         stages.push_back(info);
+        stageFiles += (stageFiles.empty() ? "" : ", ") + files.paths[stage].string();
     }
 
     VkPipelineVertexInputStateCreateInfo vertexInput{VK_STRUCTURE_TYPE_PIPELINE_VERTEX_INPUT_STATE_CREATE_INFO};
@@ -159,7 +206,8 @@ void PipelineGraphics::create(const AttachmentFormats& formats) {
     VkResult result = vkCreateGraphicsPipelines(owner->device, VK_NULL_HANDLE, 1, &info, nullptr, &pipeline);
     destroySetLayouts(owner, setLayouts);
     if (result != VK_SUCCESS)
-        ENGINE_ERROR(what + ": vkCreateGraphicsPipelines failed (VkResult " + std::to_string(int(result)) + ")");
+        ENGINE_ERROR(what + ": vkCreateGraphicsPipelines failed (VkResult " + std::to_string(int(result)) + ") with " +
+                     stageFiles);
 }
 
 void PipelineGraphics::bind(CommandContext* context) {

@@ -31,11 +31,13 @@ public:
     explicit PipelineGraphics(GraphicsDevice* device);
     ~PipelineGraphics() override;
 
-    // Finds the pipeline's stage files in ./shaders and creates their modules.
+    // Finds the pipeline's stage files in shaders/ (or `directory`) and creates their modules. A stage file that
+    // cannot be read or is refused stops with an error naming the file and the pipeline.
     void loadShaders(const std::string& pipelineName);
     void loadShaders(const std::string& pipelineName, const std::filesystem::path& directory);
     void setVertexLayout(const VertexLayout& layout, bool interleaved);
-    // Builds the layout from the notation and the pipeline; throws naming the pipeline when Vulkan refuses.
+    // Builds the layout from the notation and the pipeline. Stops naming the pipeline and the files when a stage
+    // it needs has no file (requiredGraphicsStages) or when Vulkan refuses the pipeline.
     void create(const AttachmentFormats& formats);
 
     // vkCmdBindPipeline unless the context has this pipeline bound already.
@@ -45,7 +47,11 @@ public:
 
     PipelineOptions options;
     VkPipeline pipeline = VK_NULL_HANDLE;
+    // What meshes bind for this pipeline: the attributes of the declared layout that the vertex shader reads.
     VertexLayout vertexLayout;
+    VertexLayout declaredVertexLayout;
+    bool interleavedVertices = false;
+    std::optional<std::vector<uint32_t>> vertexInputLocations; // of the vertex module, when known
     VkPipelineLayout layout = VK_NULL_HANDLE;
     GraphicsDevice* owner = nullptr;
     std::string name;
@@ -57,6 +63,8 @@ public:
     std::vector<VkVertexInputAttributeDescription> vertexAttributes;
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
+    std::filesystem::path shaderDirectory = "shaders";
+    GraphicsShaderFiles files; // what the last scan found, for messages
     // Specialization constants given to every stage (none when empty).
     std::vector<VkSpecializationMapEntry> specializationEntries;
     std::vector<uint8_t> specializationData;

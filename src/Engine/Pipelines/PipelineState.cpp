@@ -1,5 +1,7 @@
 #include "Engine/Pipelines/PipelineState.h"
 
+#include <algorithm>
+
 std::vector<VkDynamicState> standardDynamicStates() {
     return {VK_DYNAMIC_STATE_SCISSOR_WITH_COUNT, VK_DYNAMIC_STATE_VIEWPORT_WITH_COUNT};
 }
@@ -48,6 +50,18 @@ VertexInputDescription vertexInputFor(const VertexLayout& layout, bool interleav
         }
     }
     return d;
+}
+
+VertexLayout consumedVertexLayout(const VertexLayout& layout, const std::vector<uint32_t>& locations) {
+    VertexLayout consumed;
+    for (uint32_t i = 0; i < layout.count; ++i) {
+        const VertexAttribute& a = layout.attributes[i];
+        if (std::find(locations.begin(), locations.end(), a.location) == locations.end())
+            continue;
+        consumed.attributes[consumed.count++] = a;
+        consumed.stride += a.size;
+    }
+    return consumed;
 }
 
 void buildFixedFunctionState(const PipelineOptions& o, uint32_t colorAttachmentCount, FixedFunctionState& s) {

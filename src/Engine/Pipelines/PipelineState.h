@@ -47,6 +47,10 @@ struct VertexInputDescription {
 };
 VertexInputDescription vertexInputFor(const VertexLayout& layout, bool interleaved);
 
+// The attributes of `layout` at the locations a vertex shader reads, in layout order (strides follow). Feeding an
+// attribute the shader never reads costs a fetch per vertex for nothing.
+VertexLayout consumedVertexLayout(const VertexLayout& layout, const std::vector<uint32_t>& locations);
+
 // Everything fixed-function a graphics pipeline create info points to. The create info's pointers refer into
 // this struct, so it must outlive the vkCreateGraphicsPipelines call.
 struct FixedFunctionState {

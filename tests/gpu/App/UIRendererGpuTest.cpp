@@ -45,18 +45,8 @@ protected:
                          VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
                          VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                          VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-            VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-            color.imageView = target->imageView.view;
-            color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-            color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-            color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-            color.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
-            VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
-            info.renderArea = {{0, 0}, {Width, Height}};
-            info.layerCount = 1;
-            info.colorAttachmentCount = 1;
-            info.pColorAttachments = &color;
-            vkCmdBeginRendering(c->commandBuffer, &info);
+            beginClearedRendering(c, target->imageView.view, VK_NULL_HANDLE, VK_IMAGE_LAYOUT_UNDEFINED, Width, Height,
+                                  {{0.0f, 0.0f, 0.0f, 1.0f}});
             vkCmdEndRendering(c->commandBuffer);
             ui->recordPass(c, target->image, target->imageView.view, Width, Height);
         });

@@ -77,24 +77,8 @@ protected:
                          VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
                          VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
                          VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
-            VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-            colorAttachment.imageView = color->imageView.view;
-            colorAttachment.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-            colorAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-            colorAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-            VkRenderingAttachmentInfo depthAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-            depthAttachment.imageView = depth->imageView.view;
-            depthAttachment.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
-            depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-            depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
-            depthAttachment.clearValue.depthStencil = {1.0f, 0};
-            VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
-            info.renderArea = {{0, 0}, {W, H}};
-            info.layerCount = 1;
-            info.colorAttachmentCount = 1;
-            info.pColorAttachments = &colorAttachment;
-            info.pDepthAttachment = &depthAttachment;
-            vkCmdBeginRendering(c->commandBuffer, &info);
+            beginClearedRendering(c, color->imageView.view, depth->imageView.view,
+                                  VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, W, H);
             c->renderWidth = W;
             c->renderHeight = H;
             draw(c);
@@ -176,6 +160,38 @@ TEST_F(FlightDrawingGpuTest, OrbitLineDrawsTheOrbitInItsColour) {
     pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
     for (size_t k = 0; k < pixels.size(); k += 4)
         ASSERT_EQ(pixels[k + 1], 0.0f);
+}
+
+// A line never shown before, shown by the settings window's "Visible" after this frame's updates ran with it
+// hidden: drawn in its colour in the same frame.
+TEST_F(FlightDrawingGpuTest, OrbitLineShownAfterTheUpdatesDrawsInTheSameFrame) {
+    AstroSystem system("AstroSystem", &scene);
+    AstroObject star("Star", &scene), planet("Planet", &scene);
+    star.radius = 100.0f;
+    star.system = &system;
+    planet.Create();
+    planet.parent = &star;
+    planet.system = &system;
+    planet.orbit.a = 2500.0;
+    planet.orbit.color[0] = 0.2f, planet.orbit.color[1] = 0.8f, planet.orbit.color[2] = 0.4f;
+    OrbitRenderer* line = planet.orbitRenderer;
+    ASSERT_NE(line, nullptr);
+
+    uniformStorage->beginSlot();
+    InputState input;
+    FrameInput frameInput;
+    frameInput.input = &input;
+    FrameContext frame{scene.services, frameInput};
+    planet.Update(frame);
+    planet.UpdateUniforms(frame);
+    writeCamera(6000.0f);
+    ASSERT_FALSE(line->visible);
+    line->visible = true;
+    std::vector<float> pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
+    int shown = 0;
+    for (size_t k = 0; k < pixels.size(); k += 4)
+        shown += std::abs(pixels[k + 1] - 2.4f) < 1e-3f;
+    EXPECT_GT(shown, 150);
 }
 
 // The prediction line's segments and two instanced marker spheres through their pipelines and blocks.

@@ -55,3 +55,17 @@ TEST(FrameTime, ClampedToOneSecond) {
     EXPECT_FLOAT_EQ(frameTimeFromNanoseconds(1'000'000'000LL), 1000.0f);
     EXPECT_NEAR(frameTimeFromNanoseconds(500LL), 0.0005f, 1e-9f);
 }
+
+TEST(CommandLine, MissionFileOption) {
+    const char* ok[] = {"kestrune", "--mission", "two-burns.txt", "SKIP_DEMO"};
+    CommandLine cl = parseCommandLine(4, ok);
+    EXPECT_TRUE(cl.errors.empty());
+    ASSERT_TRUE(cl.missionPath);
+    EXPECT_EQ(*cl.missionPath, "two-burns.txt");
+    EXPECT_FALSE(cl.demo);
+    const char* missing[] = {"kestrune", "--mission"};
+    cl = parseCommandLine(2, missing);
+    ASSERT_EQ(cl.errors.size(), 1u);
+    EXPECT_EQ(cl.errors[0], "--mission needs a mission file");
+    EXPECT_NE(usageText().find("--mission FILE"), std::string::npos);
+}

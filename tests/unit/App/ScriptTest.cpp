@@ -17,10 +17,11 @@ TEST(Script, ParsesEveryCommandWithCommentsAndBlankLines) {
 8 restore
 9 screenshot out/shot.png
 9 timestep 123456
+9 status
 10 quit
 )");
     ASSERT_TRUE(p.error.empty()) << p.error;
-    ASSERT_EQ(p.commands.size(), 12u);
+    ASSERT_EQ(p.commands.size(), 13u);
     EXPECT_EQ(p.commands[0].action, ScriptAction::Key);
     EXPECT_EQ(p.commands[0].key, VirtualKey::F12);
     EXPECT_EQ(p.commands[1].line, 4u);
@@ -31,7 +32,11 @@ TEST(Script, ParsesEveryCommandWithCommentsAndBlankLines) {
     EXPECT_EQ(p.commands[5].steps, -2.0);
     EXPECT_EQ(p.commands[9].path, "out/shot.png");
     EXPECT_EQ(p.commands[10].timestep, 123456u);
-    EXPECT_EQ(p.commands[11].action, ScriptAction::Quit);
+    EXPECT_EQ(p.commands[11].action, ScriptAction::Status);
+    EXPECT_EQ(p.commands[12].action, ScriptAction::Quit);
+    ScriptPlayer player(p.commands);
+    for (uint64_t frame = 1; frame <= 10; ++frame)
+        EXPECT_EQ(player.advance(frame).status, frame == 9) << frame;
 }
 
 TEST(Script, MalformedLinesRefuseTheWholeScriptNamingTheLine) {
@@ -47,6 +52,7 @@ TEST(Script, MalformedLinesRefuseTheWholeScriptNamingTheLine) {
         {"1 click middle 1 2\n", "line 1: the mouse button must be left or right"},
         {"1 scroll nan\n", "line 1: steps must be a number"},
         {"1 quit now\n", "line 1: \"quit\" takes no arguments"},
+        {"1 status all\n", "line 1: \"status\" takes no arguments"},
         {"1\n", "line 1: missing command"},
         {"1 move 3\n", "line 1: \"move\" takes X Y"},
     };

@@ -193,3 +193,29 @@ TEST(UiInputRouting, SceneSeesNoKeyWhileTheUiHasTheInput) {
     EXPECT_TRUE(input.down(Demo::VirtualKey::letter('W')));
     EXPECT_TRUE(input.pressed(Demo::VirtualKey::RightButton));
 }
+
+TEST_F(HeadlessUi, AstroSettingsButtonShowsTheHiddenAstroWindowAgain) {
+    DebugWindowState state;
+    DebugWindowInput input;
+    bool hidden = true;
+    input.astroSettingsHidden = &hidden;
+    frame([&] { drawDebugWindow(state, input); });
+    ImGuiWindow* debug = ImGui::FindWindowByName("Debug");
+    ASSERT_NE(debug, nullptr);
+    // The button's rectangle, as the navigation records it for its item.
+    frame([&] {
+        ImGui::FocusWindow(debug);
+        ImGui::SetFocusID(ImHashStr("Astro settings", 0, debug->ID), debug);
+        drawDebugWindow(state, input);
+    });
+    frame([&] { drawDebugWindow(state, input); });
+    ASSERT_TRUE(ImGui::GetCurrentContext()->NavIdIsAlive);
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = ImGui::WindowRectRelToAbs(debug, debug->NavRectRel[0]).GetCenter();
+    frame([&] { drawDebugWindow(state, input); });
+    io.MouseDown[0] = true;
+    frame([&] { drawDebugWindow(state, input); });
+    io.MouseDown[0] = false;
+    frame([&] { EXPECT_FALSE(drawDebugWindow(state, input)); }); // not the settings
+    EXPECT_FALSE(hidden);
+}

@@ -96,6 +96,21 @@ TEST_F(RunningSystem, WorkerStallSlowsTimeInsteadOfOutrunningTheCache) {
     EXPECT_TRUE(system->shutdownWorker());
 }
 
+// A jump empties the cache; the frame after it must not take that for a slow worker and cut the time factor.
+TEST_F(RunningSystem, JumpWaitsForTheRefilledCacheAndKeepsTheTimeFactor) {
+    system->Start();
+    system->advanceTime(16.0f, false, false);
+    system->timeFactor = 2560.0;
+    system->jumpToTimeStep(500001);
+    EXPECT_EQ(system->timeStep, 500001u);
+    system->advanceTime(1000.0f, false, false); // 2560 s and what was left of the first frame: 25 or 26 steps
+    EXPECT_EQ(system->timeFactor, 2560.0);
+    EXPECT_GE(system->timeStep, 500001u + 25u);
+    EXPECT_LE(system->timeStep, 500001u + 26u);
+    expectCacheMatchesDirectPositions(500000 + 4 * 16);
+    EXPECT_TRUE(system->shutdownWorker());
+}
+
 TEST_F(RunningSystem, WorkerStopsWhenAskedAndStartsOnlyOnce) {
     system->Start();
     EXPECT_TRUE(system->workerRunning());

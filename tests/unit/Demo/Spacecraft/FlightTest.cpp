@@ -192,6 +192,51 @@ TEST(Flight, NavigationFliesThePredictedTrajectoryBitForBit) {
     EXPECT_GT(length(f.craft->simPosition - earth), 100.0);
 }
 
+// A jump of simulated time (the script's `timestep`) puts the craft where the predicted flight is at that step
+// and it flies on bit for bit; beyond the prediction it starts from its Kepler orbit there, and the prediction
+// restarts at the new step instead of integrating across steps the body cache never held.
+TEST(Flight, TimeJumpTakesUpThePredictedStateOrTheOrbitBeyondIt) {
+    Flight f;
+    testing::internal::CaptureStdout();
+    f.start();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(f.waitForPrediction(20000));
+    PredictionWorker& worker = f.craft->prediction->worker;
+    f.advanceTo(300);
+
+    // Into the first burn (3900 to 4399).
+    f.system->jumpToTimeStep(4000);
+    PredictedState state;
+    ASSERT_TRUE(worker.stateAt(3999, state));
+    EXPECT_EQ(f.craft->simPosition, positionOf(state));
+    EXPECT_EQ(f.craft->simVelocity, velocityOf(state));
+    EXPECT_EQ(f.craft->transform->position, f.craft->simPosition);
+    EXPECT_GE(worker.headStep(), 20000u) << "the prediction was not thrown away";
+    ASSERT_TRUE(f.waitForPrediction(20000));
+    f.advanceTo(4250);
+    ASSERT_TRUE(worker.stateAt(4249, state));
+    EXPECT_EQ(f.craft->simPosition, positionOf(state));
+    EXPECT_EQ(f.craft->simVelocity, velocityOf(state));
+
+    // Back before the burn, still inside the prediction.
+    f.system->jumpToTimeStep(2000);
+    ASSERT_TRUE(worker.stateAt(1999, state));
+    EXPECT_EQ(f.craft->simPosition, positionOf(state));
+
+    // Far beyond what was predicted: the Kepler orbit at that step, and a prediction from there on.
+    const uint64_t far = worker.headStep() + 300000;
+    f.system->jumpToTimeStep(far);
+    EXPECT_EQ(f.craft->simPosition, f.system->computeObjectPos(f.craft, far));
+    EXPECT_EQ(f.craft->simVelocity, f.system->computeObjectVel(f.craft, far));
+    ASSERT_TRUE(f.waitForPrediction(far + 2000));
+    EXPECT_FALSE(worker.stateAt(far - 1, state)) << "nothing is predicted across the skipped steps";
+    f.advanceTo(far + 700);
+    ASSERT_TRUE(worker.stateAt(far + 699, state));
+    EXPECT_EQ(f.craft->simPosition, positionOf(state));
+    Vec3d earth = f.system->computeObjectPos(f.system->objects[3], far + 700);
+    EXPECT_LT(length(f.craft->simPosition - earth), 100.0) << "still in orbit around Earth";
+}
+
 // A non-continuous burn keeps the direction of its first step; a continuous one turns with the orbit. The thrust
 // of every step is read back from the prediction (velocity change minus gravity), and the navigation flies the
 // same states.

@@ -1,17 +1,19 @@
-#include "Demo/Scene/InputState.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,42 @@ TEST_F(SolarSurfaces, TheStarHasItsAtmosphereAndSurfaceAndGasPlanetsTheirAtmosph
     EXPECT_FLOAT_EQ(jupiter->getAtmosphere()->block.rayleighFactor, 10.0f);
 
     EXPECT_EQ(solidSurfaces().size(), 24u);
+}
+
+// Gas planets get their cloud surface after their atmosphere, its bands and storms drawn in creation order from
+// the process-wide generator, which moves on past them.
+TEST(GasSurfaces, GasPlanetsDrawTheirCloudTablesFromTheProcessWideGenerator) {
+    RandomSource random;
+    RandomSource replay = random;
+    BodyVisualBuilder visuals;
+    Scene scene;
+    scene.services.bodyVisuals = &visuals;
+    scene.services.random = &random;
+    auto* system = new AstroSystem("AstroSystem", &scene);
+    scene.add(system);
+    system->Create();
+
+    std::vector<PlanetGas*> gas;
+    for (AstroObject* o : system->objects)
+        if (auto* g = dynamic_cast<PlanetGas*>(o))
+            gas.push_back(g);
+    ASSERT_EQ(gas.size(), 3u); // Jupiter, Saturn, Uranus
+    for (PlanetGas* planet : gas) {
+        auto* surface = dynamic_cast<PlanetSurfaceGas*>(planet->getSurface());
+        ASSERT_NE(surface, nullptr) << planet->name;
+        auto atmosphereAt = std::find(planet->components.begin(), planet->components.end(), planet->getAtmosphere());
+        auto surfaceAt = std::find(planet->components.begin(), planet->components.end(), planet->getSurface());
+        EXPECT_LT(atmosphereAt, surfaceAt);
+        EXPECT_EQ(surface->planet, planet);
+        EXPECT_FLOAT_EQ(surface->surfaceBlock.elevationScale, 0.1f);
+        EXPECT_EQ(surface->fluid, nullptr); // no device: nothing to simulate
+        EXPECT_EQ(surface->generator, nullptr);
+        EXPECT_EQ(surface->fluidImageBinding(), nullptr);
+
+        FluidSimulationBlock expected = makeFluidSimulationBlock(replay);
+        EXPECT_EQ(std::memcmp(&surface->simulationBlock, &expected, sizeof(expected)), 0) << planet->name;
+    }
+    EXPECT_EQ(random.engine(), replay.engine()) << "the process-wide generator moved on past the three planets";
 }
 
 TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWireframe) {

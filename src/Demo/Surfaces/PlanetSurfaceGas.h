@@ -1,0 +1,76 @@
+#pragma once
+// A gas planet's surface: its clouds are a live fluid simulation (GasFluid) stepped in the compute recording,
+// and its disc is drawn in the main pass from the fluid image (limb darkening, the star's terminator, eclipse
+// shadows). Planets far off screen step less often (fluidStepInterval).
+#include "Demo/Surfaces/GasFluidTables.h"
+#include "Demo/Surfaces/PlanetSurface.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
+
+#include <cstdint>
+
+class DataSet;
+class Mesh;
+class PipelineGraphics;
+struct TextureBinding;
+
+namespace Demo {
+
+struct FrameContext;
+class DemoCamera;
+class GasFluid;
+
+class PlanetSurfaceGas : public PlanetSurface {
+public:
+    // The owner's services give the device objects and the process-wide random generator the bands and storms
+    // are drawn from in CreateUniform. Without a device the surface is headless: blocks only, nothing recorded.
+    // Tests pass a smaller grid.
+    explicit PlanetSurfaceGas(SceneObject* owner, uint32_t gridWidth = FluidGridWidth,
+                              uint32_t gridHeight = FluidGridHeight);
+    ~PlanetSurfaceGas() override;
+
+    // Surface and shadow records; the simulation block with its random tables; the fluid, the disc's data set
+    // and (once per device) the disc pipeline and sphere.
+    void CreateUniform() override;
+    // As PlanetSurface, then the simulation block into this frame's uniform slot.
+    void Update(const FrameContext& frame) override;
+    // The fluid step of this frame, if it is one of the planet's steps (stepFluid), unless the render manager's
+    // "fluid" pass steps the planet (steppedByPass).
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override;
+    // The disc (drawDisc).
+    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+
+    // Records a fluid step when this frame is one of the planet's steps: every frame while the planet is in the
+    // view of `camera` and a few pixels across, rarely otherwise (fluidStepInterval); always the first.
+    void stepFluid(CommandContext* context, const DemoCamera* camera);
+    // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
+    void drawDisc(CommandContext* context, const DemoCamera* camera);
+
+    // What the gas planet's atmosphere draw binds to shade the disc: the fluid image's view with the shared fluid
+    // sampler, in shader-read-only layout once fluidReady(). Null without a device.
+    TextureBinding* fluidImageBinding() const;
+    // True once the first step has been recorded (before it the image holds nothing and must not be sampled).
+    bool fluidReady() const;
+
+    FluidSimulationBlock simulationBlock;
+    GasFluid* fluid = nullptr; // owned
+    DataSet* dataSet = nullptr;
+    uint32_t frames = 0; // RecordCompute calls so far
+    // Frames between steps chosen in the last RecordCompute (1 while the planet is in view and large enough).
+    uint32_t stepInterval = 1;
+    // True when the render manager's "fluid" pass (before "compute") records the steps, as in the program; without
+    // a render manager RecordCompute does.
+    bool steppedByPass = false;
+
+    static PipelineGraphics* pipeline;
+    // The unit sphere of every gas planet's disc, one per device (the shaders scale it by the radius).
+    static Mesh* sphere;
+
+private:
+    DemoCamera* mainCamera() const;
+    ScreenFootprint footprint(const DemoCamera& camera, float viewportHeight) const;
+
+    bool tablesDrawn = false;
+    uint32_t gridWidth, gridHeight;
+};
+
+} // namespace Demo

@@ -1,0 +1,262 @@
+// The astro settings window on the headless solar system, built in an ImGui context without renderer: the
+// target list, the orbit section's invariants, the time entry, and edits made with the mouse and keyboard that
+// reset the mission plan; every tab of every kind of target is built with all sections open.
+#include "Demo/Astro/AstroPanels.h"
+#include "Demo/Astro/AstroSettingsWindow.h"
+#include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/MissionEditing.h"
+#include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/MissionText.h"
+#include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Spacecraft/SpacecraftPrediction.h"
+#include "Demo/Surfaces/BodyVisualBuilder.h"
+
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+using namespace Demo;
+
+namespace {
+
+struct AstroWindowUi : ::testing::Test {
+    AstroWindowUi() {
+        context = ImGui::CreateContext();
+        ImGui::SetCurrentContext(context);
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.DisplaySize = ImVec2(1920, 1080);
+        io.DeltaTime = 1.0f / 60.0f;
+        unsigned char* pixels;
+        int w, h;
+        io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+
+        scene.services.demoEnabled = false;
+        scene.services.bodyVisuals = &visuals; // surfaces and atmospheres, without their GPU parts
+        camera = new DemoCamera("MainCamera", &scene);
+        scene.add(camera);
+        system = new AstroSystem("AstroSystem", &scene);
+        scene.add(system);
+        system->Create();
+        system->cacheSlotCount = 131072;
+        craft = dynamic_cast<Spacecraft*>(system->objects.back());
+        craft->prediction->worker.setRingSize(262144);
+        window = system->settingsWindow.get();
+    }
+    ~AstroWindowUi() override { ImGui::DestroyContext(context); }
+
+    AstroObject* find(const char* name) const {
+        for (AstroObject* o : system->objects)
+            if (o->name == name)
+                return o;
+        return nullptr;
+    }
+    template <class F> void frame(F&& extra) {
+        ImGui::NewFrame();
+        extra();
+        window->draw(scene.services);
+        ImGui::EndFrame();
+    }
+    void frame() {
+        frame([] {});
+    }
+    ImGuiWindow* imguiWindow() const { return ImGui::FindWindowByName("Astro Object Settings (AstroSystem)"); }
+    // Selects the tab `name` of every tab bar that has one, from the next frame on.
+    static void selectTab(const char* name) {
+        ImGuiContext& g = *ImGui::GetCurrentContext();
+        for (int n = 0; n < g.TabBars.GetMapSize(); ++n)
+            if (ImGuiTabBar* bar = g.TabBars.TryGetMapData(n))
+                for (ImGuiTabItem& tab : bar->Tabs)
+                    if (std::strcmp(bar->GetTabName(&tab), name) == 0)
+                        bar->NextSelectedTabId = tab.ID;
+    }
+    // The screen rectangle of item `id` of the window: made the navigation's item for a frame, whose rectangle
+    // ImGui records while the item is built.
+    ImRect itemRect(ImGuiID id) {
+        ImGuiWindow* w = imguiWindow();
+        frame([&] {
+            ImGui::FocusWindow(w);
+            ImGui::SetFocusID(id, w);
+        });
+        frame();
+        return ImGui::WindowRectRelToAbs(w, w->NavRectRel[0]);
+    }
+    // A left click in the middle of a rectangle, then the characters typed one frame each.
+    void clickAndType(const ImRect& r, const std::string& text) {
+        ImGuiIO& io = ImGui::GetIO();
+        io.MousePos = r.GetCenter();
+        frame();
+        io.MouseDown[0] = true;
+        frame();
+        io.MouseDown[0] = false;
+        frame();
+        for (char c : text) {
+            io.AddInputCharacter(c);
+            frame();
+        }
+    }
+
+    BodyVisualBuilder visuals;
+    Scene scene;
+    ImGuiContext* context;
+    DemoCamera* camera;
+    AstroSystem* system;
+    Spacecraft* craft;
+    AstroSettingsWindow* window;
+};
+
+} // namespace
+
+TEST_F(AstroWindowUi, StartsOnTheSpacecraftAndBuildsEveryTabOfEveryKindOfTarget) {
+    EXPECT_EQ(window->target, craft);
+    EXPECT_FALSE(window->hidden);
+    EXPECT_EQ(window->selectedManeuver, -1);
+    // Outside a frame nothing is built.
+    window->draw(scene.services);
+    EXPECT_EQ(imguiWindow(), nullptr);
+
+    window->expandAll = true;
+    const char* tabs[] = {"System",  "Planet",     "Star",    "Spacecraft", "Navigation",
+                          "Mission", "Surface",    "Atmosphere", "Transit", "Orbit"};
+    for (AstroObject* target : {static_cast<AstroObject*>(system), find("Sun"), find("Earth"), find("Jupiter"),
+                                static_cast<AstroObject*>(craft)}) {
+        ASSERT_NE(target, nullptr);
+        window->setTarget(target);
+        for (const char* tab : tabs) {
+            selectTab(tab);
+            frame();
+            frame();
+        }
+    }
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->Active);
+    // The close button hides the window; hidden, it is not built.
+    window->hidden = true;
+    frame();
+    EXPECT_FALSE(w->Active);
+}
+
+TEST_F(AstroWindowUi, OrbitSectionKeepsTheInvariantsWhileShown) {
+    AstroObject* mars = find("Mars");
+    window->setTarget(mars);
+    frame();
+    selectTab("Orbit");
+    mars->orbit.e = 1.5;
+    mars->orbit.a = 500.0;
+    mars->orbit.i = -0.5;
+    mars->orbit.ascendingNode = -1.0;
+    mars->orbit.argPeriapsis = std::nan("");
+    frame();
+    EXPECT_EQ(mars->orbit.a, -500.0);
+    EXPECT_EQ(classifyOrbit(mars->orbit), OrbitType::Hyperbolic);
+    EXPECT_EQ(mars->orbit.i, 0.0);
+    EXPECT_NEAR(mars->orbit.ascendingNode, TwoPi - 1.0, 1e-12);
+    EXPECT_EQ(mars->orbit.argPeriapsis, 0.0);
+    mars->orbit.e = 0.5;
+    frame();
+    EXPECT_EQ(mars->orbit.a, 500.0);
+
+    // Another tab does not show the section: nothing is enforced there.
+    selectTab("Planet");
+    frame();
+    mars->orbit.i = -0.5;
+    frame();
+    EXPECT_EQ(mars->orbit.i, -0.5);
+}
+
+TEST_F(AstroWindowUi, TimeEntryJumpsTheSystemAndTheCraftsPrediction) {
+    EXPECT_EQ(timeStepFromSeconds(1e6, 100.0, 5), 10000u);
+    EXPECT_EQ(timeStepFromSeconds(1e6 + 99.9, 100.0, 5), 10000u); // truncated
+    EXPECT_EQ(timeStepFromSeconds(-1.0, 100.0, 5), 5u);
+    EXPECT_EQ(timeStepFromSeconds(std::nan(""), 100.0, 5), 5u);
+    EXPECT_EQ(timeStepFromSeconds(1e6, 0.0, 5), 5u);
+    EXPECT_EQ(timeStepFromSeconds(1e30, 100.0, 5), UINT64_MAX);
+
+    scene.start();
+    jumpToTimeStep(*system, 10000);
+    EXPECT_EQ(system->timeStep, 10000u);
+    EXPECT_EQ(system->previousTimeStep.load(), 10000u);
+    // The prediction starts again at the new step (it never computes behind it).
+    EXPECT_GE(craft->prediction->worker.headStep(), 10000u);
+    EXPECT_EQ(craft->prediction->worker.lastRestart().step, 10000u);
+}
+
+TEST_F(AstroWindowUi, TypedSunDensityChangesTheMassAndResetsThePlan) {
+    scene.start();
+    MissionPlan* plan = craft->missionPlan;
+    ASSERT_NE(plan, nullptr);
+    AstroObject* sun = find("Sun");
+    window->setTarget(sun);
+    frame();
+    frame();
+    system->timeStep = 5000; // the mission has run a while
+    system->previousTimeStep.store(5000);
+
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    ImGuiID tabs = ImHashStr("StarTabs", 0, w->ID);
+    ImGuiID starTab = ImHashStr("Star", 0, tabs);
+    ImRect density = itemRect(ImHashStr("Density", 0, starTab));
+    ASSERT_GT(density.GetWidth(), 20.0f);
+    clickAndType(density, "2");
+    EXPECT_EQ(sun->density, 2.0);
+    EXPECT_NEAR(sun->gravitationalParameter(), 2.0 * gravitationalParameter(100.0f, 1.0), 1e-18);
+    EXPECT_EQ(system->timeStep, plan->startTimeStep) << "the plan was reset";
+
+    // A negative radius would be a negative mass: it stops at 0.
+    system->timeStep = 6000;
+    ImRect radius = itemRect(ImHashStr("Radius", 0, starTab));
+    clickAndType(radius, "-4");
+    EXPECT_EQ(sun->radius, 0.0f);
+    EXPECT_EQ(sun->gravitationalParameter(), 0.0);
+    EXPECT_EQ(system->timeStep, plan->startTimeStep);
+}
+
+TEST_F(AstroWindowUi, MissionTabCopiesAndPastesThroughTheServicesClipboard) {
+    scene.start();
+    std::string clipboard;
+    scene.services.setClipboard = [&](const std::string& text) { clipboard = text; };
+    scene.services.getClipboard = [&]() { return clipboard; };
+    MissionPlan* plan = craft->missionPlan;
+    frame();
+    selectTab("Mission");
+    // Tall enough for the lists.
+    frame([] {
+        ImGui::SetWindowPos("Astro Object Settings (AstroSystem)", ImVec2(10, 4));
+        ImGui::SetWindowSize("Astro Object Settings (AstroSystem)", ImVec2(700, 1070));
+    });
+    frame();
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    const ImGuiID missionTab = ImHashStr("Mission", 0, ImHashStr("SpacecraftTabs", 0, w->ID));
+    auto click = [&](const char* label) { clickAndType(itemRect(ImHashStr(label, 0, missionTab)), ""); };
+
+    click("Copy to clipboard");
+    EXPECT_EQ(clipboard, missionClipboardText(missionDataOf(*plan)));
+
+    // A pasted mission replaces the plan; a malformed one is refused and shown with its line.
+    clipboard = "scheduleManouver(100, 50, { 1, 0, 0 }, 30, 1, 3, 0);\nscheduleManouver(900, 50, { 0, 1, 0 }, 30, 1, 3, 0);";
+    click("Paste from clipboard");
+    ASSERT_EQ(plan->maneuvers.size(), 2u);
+    EXPECT_EQ(plan->maneuvers[1].time, 900u);
+    EXPECT_TRUE(plan->settings.empty());
+    clipboard = "scheduleManouver(100, 50, { 1, 0, 0 }, 30, 1, 3, 0);\nscheduleManouver(1, 2, 3);";
+    click("Paste from clipboard");
+    EXPECT_EQ(plan->maneuvers.size(), 2u);
+    EXPECT_TRUE(window->missionFile.messageIsError);
+    EXPECT_NE(window->missionFile.message.find("line 2:"), std::string::npos) << window->missionFile.message;
+
+    // "New Last" appends after the last burn and, with "Auto apply", applies at once.
+    const ImGuiID table = ImHashStr("##maneuverTable", 0, missionTab);
+    clickAndType(itemRect(ImHashStr("New Last", 0, table)), "");
+    ASSERT_EQ(plan->maneuvers.size(), 3u);
+    EXPECT_EQ(plan->maneuvers[2].time, 950u);
+    EXPECT_EQ(plan->applyFrom, NothingToApply);
+}
