@@ -13,10 +13,10 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/AtmosphereManager.h"
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Surfaces/AtmosphereManager.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -129,12 +129,12 @@ void Application::start() {
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
     services.uiSampler = userInterface->renderer.sampler;
-    renderManager->addPass({"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c,
-                                                                uint32_t) {
-                                Image2D* image = swapChain->images[swapChain->imageIndex];
-                                userInterface->record(c, image->image, image->imageView.view, swapChain->width,
-                                                      swapChain->height, frame.frame.uiVisible);
-                            }});
+    renderManager->addPass(
+        {"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c, uint32_t) {
+             Image2D* image = swapChain->images[swapChain->imageIndex];
+             userInterface->record(c, image->image, image->imageView.view, swapChain->width, swapChain->height,
+                                   frame.frame.uiVisible);
+         }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
