@@ -126,7 +126,7 @@ float columnTowards(Shell s, vec3 p, vec3 l) {
     vec3 rel = p - s.centre;
     float r = length(rel);
     float cosChi = dot(rel, l) / max(r, 1e-6);
-    if (s.falloff >= 2.0) {
+    if (opaqueBool(s.falloff >= 2.0, r)) {
         // A thin exponential layer: analytic, whatever the path's length.
         float scaleHeight = s.height / s.falloff;
         return densityAt(s, r - s.ground) * scaleHeight * chapman(r / scaleHeight, cosChi);

@@ -39,7 +39,7 @@ void main() {
     ivec2 pixel = ivec2(gl_FragCoord.xy);
     vec3 eye = camera.eye;
     vec3 rd = normalize(inWorldPosition - eye);
-    bool isStar = distance(star.light.position, body.position) < 0.5 * body.radius;
+    bool isStar = opaqueBool(distance(star.light.position, body.position) < 0.5 * body.radius, gl_FragCoord.x);
     Shell s = currentShell(1.0, isStar ? CoronaSharpness : Sharpness);
     vec2 hit = raySphere(eye - s.centre, rd, s.top);
     if (hit.x > hit.y || hit.y <= 0.0)

@@ -5,10 +5,13 @@
 #ifndef ECLIPSE_GLSL
 #define ECLIPSE_GLSL
 
+#include "opaque.glsl"
+
 // Fraction of the star's disc visible from `p`, with every occluder as a disc of its own angular size.
 // Overlap of two discs is approximated by a smooth function of their separation.
 float starVisibility(vec3 p) {
-    if (eclipse.shadow.occluderCount == 0u)
+    uint count = opaqueUint(min(eclipse.shadow.occluderCount, 16u), p.x);
+    if (count == 0u)
         return 1.0;
     vec3 toStar = eclipse.shadow.starPosition - p;
     float starDist = length(toStar);
@@ -17,7 +20,6 @@ float starVisibility(vec3 p) {
     vec3 s = toStar / starDist;
     float aStar = asin(clamp(eclipse.shadow.starRadius / starDist, 0.0, 1.0));
     float visible = 1.0;
-    uint count = min(eclipse.shadow.occluderCount, 16u);
     for (uint i = 0u; i < count; ++i) {
         vec4 occluder = eclipse.shadow.occluders[i];
         vec3 toOcc = occluder.xyz - p;

@@ -15,7 +15,7 @@ layout(push_constant) uniform Request {
 
 void main() {
     uint i = gl_GlobalInvocationID.x;
-    if (i >= request.count || request.emitter >= settings.emitterCount)
+    if (i >= request.count || opaqueBool(request.emitter >= settings.emitterCount, i))
         return;
 
     uint index;

@@ -26,7 +26,7 @@ void main() {
     } else if (alive) {
         float mu = settings.attractorStrength;
         int steps = 1;
-        if (mu > 0.0) {
+        if (opaqueBool(mu > 0.0, p.age)) {
             vec3 d = settings.attractorPosition - p.position;
             float r2 = dot(d, d) + SOFTENING2;
             // Dynamical time sqrt(r³/μ); a fiftieth of it per substep keeps close passes bound.

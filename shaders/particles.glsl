@@ -3,6 +3,7 @@
 #ifndef PARTICLES_GLSL
 #define PARTICLES_GLSL
 #include "scene.glsl"
+#include "opaque.glsl"
 
 // Settings block (1564 bytes): 16 emitters of 24 floats (six vec4 each), the attractor, counts, time step.
 layout(std140, set = 1, binding = 1) uniform ParticleSettings {
@@ -106,7 +107,7 @@ vec2 layerBounds(int i) {
 
 // The layer whose squared-distance interval holds d2; beyond the last bound, the last layer.
 uint layerOf(float d2) {
-    int n = layerCount();
+    int n = opaqueInt(layerCount(), d2);
     for (int i = 0; i < n - 1; ++i)
         if (d2 < layerBounds(i).y)
             return uint(i);

@@ -33,7 +33,7 @@ void main() {
     float below = -1e9; // top of the biomes before this one
     for (int i = 0; i < 8; ++i) {
         Biome bio = biomeAt(i);
-        if (bio.heightRange.y <= bio.heightRange.x)
+        if (opaqueBool(bio.heightRange.y <= bio.heightRange.x, h))
             continue;
         // Wide bands fade into the next over a wider border than narrow ones (a beach stays a thin strip).
         float width = bio.heightRange.y - max(bio.heightRange.x, below);

@@ -6,6 +6,7 @@
 // amplitude, and adds weight x value where the height accumulated by the layers before it lies inside its mask
 // elevation band (soft borders). Unused layers (type NONE or weight 0) add nothing.
 #include "noise.glsl"
+#include "opaque.glsl"
 
 layout(local_size_x = 8, local_size_y = 8, local_size_z = 1) in;
 
@@ -104,7 +105,7 @@ float ridge(vec3 q, inout float ridgeWeight) {
 // Normalised octave sum of a layer's noise at p. Octaves finer than two texels of the map are skipped: they
 // cost as much as the others and only alias.
 float layerNoise(NoiseLayer layer, uint type, vec3 p, float maxFrequency) {
-    int octaves = clamp(layer.octaves, 1, MAX_OCTAVES);
+    int octaves = opaqueInt(clamp(layer.octaves, 1, MAX_OCTAVES), p.x);
     float lacunarity = layer.lacunarity > 0.0 ? layer.lacunarity : 2.0;
     float persistence = layer.persistence;
     if (type == NOISE_CURL)
@@ -140,8 +141,8 @@ float layerNoise(NoiseLayer layer, uint type, vec3 p, float maxFrequency) {
 // Adds layer `layer` of type `type` (a specialization constant, or TYPE_FROM_BLOCK) to the height so far.
 float applyLayer(NoiseLayer layer, uint type, vec3 dir, float height, float texelAngle) {
     if (type == TYPE_FROM_BLOCK)
-        type = layer.noiseType;
-    if (type == NOISE_NONE || type > NOISE_WORLEY || layer.weight == 0.0)
+        type = opaqueUint(layer.noiseType, dir.x);
+    if (type == NOISE_NONE || type > NOISE_WORLEY || opaqueBool(layer.weight == 0.0, dir.x))
         return height;
     float lo = min(layer.maskElevation.x, layer.maskElevation.y);
     float hi = max(layer.maskElevation.x, layer.maskElevation.y);

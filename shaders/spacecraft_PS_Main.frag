@@ -68,7 +68,8 @@ void main() {
     // Engine and thruster lights fall off with the square of the distance in the model's units, softened within
     // one unit of the light.
     float modelScale = max(length(object.model[0].xyz), 1e-6);
-    for (uint i = 0u; i < min(craftLights.lightCount, 16u); ++i) {
+    uint lightCount = opaqueUint(min(craftLights.lightCount, 16u), gl_FragCoord.x);
+    for (uint i = 0u; i < lightCount; ++i) {
         CraftLight light = craftLights.lights[i];
         vec3 d = light.position - p;
         float dist = length(d);
