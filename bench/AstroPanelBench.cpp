@@ -3,6 +3,8 @@
 // descriptor set, the biome table): ImGui's new frame, the window, and ImGui's render into draw lists (the UI
 // pass's recording is the UI benchmark's). Target: at most 0.5 ms per frame (median). Run from the run directory
 // (the generator loads its compute shader).
+#include "HeadlessImGui.h"
+
 #include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/Scene.h"
@@ -14,7 +16,9 @@
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Images/Image.h"
 
+#include "HeadlessImGui.h"
 #include <benchmark/benchmark.h>
+
 #include <imgui.h>
 #include <imgui_internal.h>
 
@@ -38,15 +42,7 @@ void BM_AstroSettingsWindowSolidEditorExpanded(benchmark::State& state) {
     auto* pool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
     auto* uniforms = new DsUniformSingle(device, 100000);
     auto* sampler = new Sampler(device, Sampler::defaultInfo());
-    ImGuiContext* context = ImGui::CreateContext();
-    ImGui::SetCurrentContext(context);
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.DisplaySize = ImVec2(1920, 1080);
-    io.DeltaTime = 1.0f / 60.0f;
-    unsigned char* pixels;
-    int w, h;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+    ImGuiContext* context = createHeadlessImGuiContext();
     {
         // The solar system without its GPU parts, its surfaces attached; Earth's surface gets a generator (a small
         // map: the panel does not depend on its size) that has generated once.

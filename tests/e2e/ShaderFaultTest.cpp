@@ -1,4 +1,5 @@
 #include "E2eSupport.h"
+#include "SpirvWords.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +11,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::vector<uint32_t> readWords(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    std::vector<uint32_t> words(size_t(file.tellg()) / 4);
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(words.data()), std::streamsize(words.size() * 4));
-    return words;
-}
-
-void writeWords(const fs::path& path, const std::vector<uint32_t>& words) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
-}
-
-} // namespace
 
 // A damaged installation: each case removes or damages one shader file of a private copy of the shader directory.
 // The program must stop before showing anything, with exit code 1 and one message naming the file and the

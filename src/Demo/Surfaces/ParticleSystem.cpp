@@ -216,7 +216,9 @@ void ParticleSystem::clear() {
     recordedLayers = 0;
 }
 
-void ParticleSystem::Update(const FrameContext& frame) { update(frame.frame.frameTime, ownerTimeFactor()); }
+void ParticleSystem::Update(const FrameContext& frame) {
+    update(frame.frame.frameTime, ownerTimeFactor());
+}
 
 void ParticleSystem::RecordCompute(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
@@ -249,24 +251,24 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     };
     timestamp(0);
 
+    // The previous frame's passes wrote every buffer, and its draws read the commands and sort buffer B, which
+    // this frame rewrites (or clears): one memory barrier over all of them.
+    VkMemoryBarrier barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
+    barrier.srcAccessMask = VK_ACCESS_SHADER_WRITE_BIT;
+    barrier.dstAccessMask = ShaderReadWrite | VK_ACCESS_TRANSFER_WRITE_BIT;
+    vkCmdPipelineBarrier(cmd,
+                         VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_DRAW_INDIRECT_BIT |
+                             VK_PIPELINE_STAGE_VERTEX_SHADER_BIT,
+                         VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 1, &barrier, 0,
+                         nullptr, 0, nullptr);
     if (!buffersCleared) {
-        // Fresh buffers hold garbage: no particle alive, none free, no draw.
+        // Fresh or cleared buffers: no particle alive, none free, no draw.
         for (StructuredBuffer* b : {infoBuffer, counterBuffer, indirectBuffer})
             vkCmdFillBuffer(cmd, b->buffer, 0, VK_WHOLE_SIZE, 0);
         for (StructuredBuffer* b : {infoBuffer, counterBuffer, indirectBuffer})
             bufferBarrier(context, b->buffer, VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT,
                           VK_ACCESS_TRANSFER_WRITE_BIT, ShaderReadWrite);
         buffersCleared = true;
-    } else {
-        // The previous frame's passes wrote every buffer, and its draws read the commands and sort buffer B,
-        // which this frame rewrites: one memory barrier over all of them.
-        VkMemoryBarrier barrier{VK_STRUCTURE_TYPE_MEMORY_BARRIER};
-        barrier.srcAccessMask = VK_ACCESS_SHADER_WRITE_BIT;
-        barrier.dstAccessMask = ShaderReadWrite;
-        vkCmdPipelineBarrier(cmd,
-                             VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT | VK_PIPELINE_STAGE_DRAW_INDIRECT_BIT |
-                                 VK_PIPELINE_STAGE_VERTEX_SHADER_BIT,
-                             VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 1, &barrier, 0, nullptr, 0, nullptr);
     }
 
     // 1. Emission, one dispatch per request.

@@ -1,4 +1,5 @@
 #include "GpuFixture.h"
+#include "SpirvWords.h"
 
 #include "Engine/Buffers/StructuredBuffer.h"
 #include "Engine/Data/DataSet.h"
@@ -258,19 +259,6 @@ void buildPlanetGenerator(GraphicsDevice* device, const fs::path& directory) {
     pipeline->load("planetgen_solid", "CS_Main", directory);
     pipeline->layoutNotation = "SI_0+UBD_1";
     pipeline->create();
-}
-
-std::vector<uint32_t> readWords(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    std::vector<uint32_t> words(size_t(file.tellg()) / 4);
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(words.data()), std::streamsize(words.size() * 4));
-    return words;
-}
-
-void writeWords(const fs::path& path, const std::vector<uint32_t>& words) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(words.data()), std::streamsize(words.size() * 4));
 }
 
 // A module whose structure is intact but whose first OpLoad reads an id the module never defines: only the

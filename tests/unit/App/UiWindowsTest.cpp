@@ -6,7 +6,9 @@
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
 
+#include "HeadlessImGui.h"
 #include <gtest/gtest.h>
+
 #include <imgui.h>
 #include <imgui_internal.h>
 
@@ -17,15 +19,7 @@ namespace {
 // An ImGui context without renderer or window: frames are built and ended, nothing is drawn.
 struct HeadlessUi : ::testing::Test {
     HeadlessUi() {
-        context = ImGui::CreateContext();
-        ImGui::SetCurrentContext(context);
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(1920, 1080);
-        io.DeltaTime = 1.0f / 60.0f;
-        unsigned char* pixels;
-        int w, h;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+        context = createHeadlessImGuiContext();
         savedDisplay = displaySettings;
     }
     ~HeadlessUi() override {

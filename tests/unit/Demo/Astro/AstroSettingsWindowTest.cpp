@@ -1,8 +1,8 @@
 // The astro settings window on the headless solar system, built in an ImGui context without renderer: the
 // target list, the orbit section's invariants, the time entry, and edits made with the mouse and keyboard that
 // reset the mission plan; every tab of every kind of target is built with all sections open.
-#include "Demo/Astro/AstroPanels.h"
 #include "Demo/Astro/AstroSettingsWindow.h"
+#include "Demo/Astro/AstroPanels.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -13,7 +13,9 @@
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
 #include "Demo/Surfaces/BodyVisualBuilder.h"
 
+#include "HeadlessImGui.h"
 #include <gtest/gtest.h>
+
 #include <imgui.h>
 #include <imgui_internal.h>
 
@@ -27,15 +29,7 @@ namespace {
 
 struct AstroWindowUi : ::testing::Test {
     AstroWindowUi() {
-        context = ImGui::CreateContext();
-        ImGui::SetCurrentContext(context);
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(1920, 1080);
-        io.DeltaTime = 1.0f / 60.0f;
-        unsigned char* pixels;
-        int w, h;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
+        context = createHeadlessImGuiContext();
 
         scene.services.demoEnabled = false;
         scene.services.bodyVisuals = &visuals; // surfaces and atmospheres, without their GPU parts
@@ -122,8 +116,8 @@ TEST_F(AstroWindowUi, StartsOnTheSpacecraftAndBuildsEveryTabOfEveryKindOfTarget)
     EXPECT_EQ(imguiWindow(), nullptr);
 
     window->expandAll = true;
-    const char* tabs[] = {"System",  "Planet",     "Star",    "Spacecraft", "Navigation",
-                          "Mission", "Surface",    "Atmosphere", "Transit", "Orbit"};
+    const char* tabs[] = {"System",  "Planet",  "Star",       "Spacecraft", "Navigation",
+                          "Mission", "Surface", "Atmosphere", "Transit",    "Orbit"};
     for (AstroObject* target : {static_cast<AstroObject*>(system), find("Sun"), find("Earth"), find("Jupiter"),
                                 static_cast<AstroObject*>(craft)}) {
         ASSERT_NE(target, nullptr);
@@ -242,7 +236,8 @@ TEST_F(AstroWindowUi, MissionTabCopiesAndPastesThroughTheServicesClipboard) {
     EXPECT_EQ(clipboard, missionClipboardText(missionDataOf(*plan)));
 
     // A pasted mission replaces the plan; a malformed one is refused and shown with its line.
-    clipboard = "scheduleManouver(100, 50, { 1, 0, 0 }, 30, 1, 3, 0);\nscheduleManouver(900, 50, { 0, 1, 0 }, 30, 1, 3, 0);";
+    clipboard =
+        "scheduleManouver(100, 50, { 1, 0, 0 }, 30, 1, 3, 0);\nscheduleManouver(900, 50, { 0, 1, 0 }, 30, 1, 3, 0);";
     click("Paste from clipboard");
     ASSERT_EQ(plan->maneuvers.size(), 2u);
     EXPECT_EQ(plan->maneuvers[1].time, 900u);
