@@ -50,11 +50,13 @@ void main() {
     if (sceneT <= t0)
         return; // something stands in front of the shell: untouched
     float t1 = min(hit.y, sceneT);
-    // The ray ends on the ground too, in case the surface has not been drawn (its relief not generated yet);
-    // valleys reach at most a tenth of the radius below it.
-    vec2 core = raySphere(eye - s.centre, rd, s.ground * 0.9);
-    if (core.x <= core.y && core.x > 0.0)
-        t1 = min(t1, core.x);
+    // Where no surface was drawn (its relief not generated yet, or the gaps of a wireframe) the ray ends on the
+    // ground sphere: the air in front of the ground, not a column through the planet.
+    if (sceneT >= Far) {
+        vec2 core = raySphere(eye - s.centre, rd, s.ground);
+        if (core.x <= core.y && core.x > 0.0)
+            t1 = min(t1, core.x);
+    }
     if (t1 <= t0)
         return;
 
