@@ -61,8 +61,12 @@ float sceneDistance(ivec2 pixel, vec3 rd, float a) {
         return Far;
     float n = camera.nearPlane, f = camera.farPlane;
     float viewDepth = n * f / (f - d * (f - n));
-    float t = viewDepth / max(dot(rd, camera.viewDirection), 1e-4);
-    return abs(a - t) < 0.01 * t + 0.01 ? a : t;
+    float cosine = max(dot(rd, camera.viewDirection), 1e-4);
+    float t = viewDepth / cosine;
+    // A step of the depth's float near 1 (2^-23) spans viewDepth^2 (f - n) / (n f) of it: hundreds of units away
+    // that is tens of units, so the alpha is taken within a few such steps.
+    float depthStep = viewDepth * viewDepth * (f - n) / (n * f) * 1.2e-7 / cosine;
+    return abs(a - t) < 0.01 * t + 0.01 + 8.0 * depthStep ? a : t;
 }
 
 float rayleighPhase(float mu) { return 3.0 / (16.0 * PI) * (1.0 + mu * mu); }

@@ -57,9 +57,9 @@ void main() {
     float sceneT = sceneDistance(pixel, rd, behind.a);
     if (sceneT <= t0)
         return; // in front of the shell: untouched
-    // A disc drawn in an earlier pass lies on the deck or just inside it (a polygon sphere): it counts as the deck,
-    // so that every pixel of the disc is shaded here alike.
-    bool deckVisible = onDeck && deck.x <= sceneT + 0.002 * s.height + 1e-4 * deck.x;
+    // The planet's own disc, drawn in the main pass, already is the lit deck: the haze goes over it. The deck is
+    // shaded here only where nothing was drawn (the clouds' first step not recorded yet).
+    bool deckVisible = onDeck && sceneT >= Far;
     float t1 = deckVisible ? min(hit.y, deck.x) : min(hit.y, sceneT);
     if (t1 <= t0)
         return;

@@ -49,4 +49,8 @@ void main() {
     vec3 color = albedo / PI * radiance * lit * visibility;
     color += albedo * 0.004; // faint starlight on the night side
     outColor = vec4(color, t);
+    // The depth of the true sphere, not of the enclosing faces a percent above it: the atmosphere pass compares
+    // the two to find what stands in front of its air.
+    vec4 clip = camera.viewProjection * vec4(hit, 1.0);
+    gl_FragDepth = clip.z / clip.w;
 }

@@ -41,4 +41,7 @@ void main() {
     // it as glare, yet short of the tone curve's white so that the limb and the granulation stay visible.
     vec3 base = star.light.color * max(star.light.intensity, 1.0) * 0.45;
     outColor = vec4(base * tint * limb * texture, t);
+    // The depth of the true sphere, not of the enclosing faces above it (the corona's pass compares the two).
+    vec4 clip = camera.viewProjection * vec4(hit, 1.0);
+    gl_FragDepth = clip.z / clip.w;
 }
