@@ -137,9 +137,9 @@ TEST_F(FlightDrawingGpuTest, OrbitLineDrawsTheOrbitInItsColour) {
             ++lit;
             minX = std::min<int>(minX, int(x));
             maxX = std::max<int>(maxX, int(x));
-            EXPECT_NEAR(p[0], 0.6f, 1e-3) << x << " " << y; // the orbit colour, lifted three times
-            EXPECT_NEAR(p[1], 2.4f, 1e-3) << x << " " << y;
-            EXPECT_NEAR(p[2], 1.2f, 1e-3) << x << " " << y;
+            EXPECT_NEAR(p[0], 0.2f, 1e-3) << x << " " << y; // the orbit colour as it is (under the bloom)
+            EXPECT_NEAR(p[1], 0.8f, 1e-3) << x << " " << y;
+            EXPECT_NEAR(p[2], 0.4f, 1e-3) << x << " " << y;
         }
     // An ellipse of a = 2500 seen from 6000 above spans about 2 · 2500 / (6000 · tan 30°) of the view.
     EXPECT_GT(lit, 150);
@@ -190,7 +190,7 @@ TEST_F(FlightDrawingGpuTest, OrbitLineShownAfterTheUpdatesDrawsInTheSameFrame) {
     std::vector<float> pixels = render([&](CommandContext* c) { line->record(c, cameraSet); });
     int shown = 0;
     for (size_t k = 0; k < pixels.size(); k += 4)
-        shown += std::abs(pixels[k + 1] - 2.4f) < 1e-3f;
+        shown += std::abs(pixels[k + 1] - 0.8f) < 1e-3f;
     EXPECT_GT(shown, 150);
 }
 
@@ -246,7 +246,7 @@ TEST_F(FlightDrawingGpuTest, PredictionLineAndMarkersDraw) {
     float markerAlpha = 0.0f;
     for (size_t k = 0; k < pixels.size(); k += 4) {
         float r = pixels[k], g = pixels[k + 1], b = pixels[k + 2];
-        if (b > 2.0f && g > 2.0f && r < 1.5f)
+        if (b > 1.0f && g > 1.0f && r < 0.6f)
             ++cyan;
         else if (g > 1.0f && r < 0.5f)
             ++green, markerAlpha = pixels[k + 3];
