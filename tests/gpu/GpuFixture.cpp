@@ -125,6 +125,17 @@ void GpuTest::runOnce(const std::function<void(CommandContext*)>& record) {
     commands.submitAndWait();
 }
 
+void GpuTest::toAttachmentLayouts(CommandContext* c, Image2D* color, Image2D* depth) {
+    imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                 VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
+                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+    if (depth)
+        imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_UNDEFINED,
+                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
+                     VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
+                     VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+}
+
 void GpuTest::beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth, VkImageLayout depthLayout,
                                     uint32_t width, uint32_t height, VkClearColorValue clear) {
     VkRenderingAttachmentInfo colorAttachment{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
@@ -137,7 +148,7 @@ void GpuTest::beginClearedRendering(CommandContext* c, VkImageView color, VkImag
     depthAttachment.imageView = depth;
     depthAttachment.imageLayout = depthLayout;
     depthAttachment.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_DONT_CARE;
+    depthAttachment.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
     depthAttachment.clearValue.depthStencil = {1.0f, 0};
     VkRenderingInfo info{VK_STRUCTURE_TYPE_RENDERING_INFO};
     info.renderArea = {{0, 0}, {width, height}};

@@ -12,6 +12,7 @@ class DescriptorPool;
 class DsDeviceMeshSingle;
 class DsUniformSingle;
 class DsStorageSingle;
+class Image2D;
 
 #include <cstring>
 #include <string>
@@ -34,8 +35,11 @@ protected:
                                           uint32_t layer = 0, uint32_t mip = 0,
                                           VkImageLayout layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
 
+    // Moves fresh `color` and (when given) `depth` images into the attachment layouts for beginClearedRendering.
+    static void toAttachmentLayouts(CommandContext* c, Image2D* color, Image2D* depth);
+
     // Begins dynamic rendering of a width x height area into `color` (cleared to `clear`) and, when given, `depth`
-    // (in `depthLayout`, cleared to 1); the images must already be in attachment layouts.
+    // (in `depthLayout`, cleared to 1, kept for later reads); the images must already be in attachment layouts.
     static void beginClearedRendering(CommandContext* c, VkImageView color, VkImageView depth,
                                       VkImageLayout depthLayout, uint32_t width, uint32_t height,
                                       VkClearColorValue clear = {});

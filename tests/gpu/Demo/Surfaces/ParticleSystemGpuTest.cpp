@@ -106,14 +106,7 @@ protected:
             uint32_t count = uint32_t(layerBlock.layerCount);
             runOnce([&](CommandContext* c) {
                 system->recordCompute(c, cameraSet, count);
-                imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_UNDEFINED,
-                             VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
-                             VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                             VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-                imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_UNDEFINED,
-                             VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
-                             VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
-                             VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+                toAttachmentLayouts(c, color, depth);
                 beginClearedRendering(c, color->imageView.view, depth->imageView.view,
                                       VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, size, size,
                                       {{0.0f, 0.0f, 0.0f, 123.0f}});
