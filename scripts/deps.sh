@@ -6,6 +6,7 @@ KESTRUNE_PACKAGES=(
     libglfw3-dev libassimp-dev libimgui-dev libstb-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils fonts-roboto-unhinted
+    ffmpeg
 )
 
 kestrune_install_deps() {

@@ -2,6 +2,7 @@
 
 #include "App/Config.h"
 #include "App/Keyboard.h"
+#include "App/Recorder.h"
 #include "App/Screenshot.h"
 #include "App/UserInterface.h"
 #include "App/Window.h"
@@ -31,11 +32,25 @@
 
 #include <chrono>
 #include <cinttypes>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Ctrl-C ends the run as Escape does (a recording is finished, not cut off); a second one ends the process.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void onInterrupt(int) { interrupted.store(true, std::memory_order_relaxed); }
+
+} // namespace
 
 float frameTimeFromNanoseconds(long long nanoseconds) {
     float ms = float(double(nanoseconds) / 1000000.0);
@@ -43,7 +58,14 @@ float frameTimeFromNanoseconds(long long nanoseconds) {
 }
 
 Application::Application(CommandLine commandLine_, std::optional<ScriptPlayer> script_)
-    : commandLine(std::move(commandLine_)), script(std::move(script_)) {}
+    : commandLine(std::move(commandLine_)), script(std::move(script_)) {
+    bool records = commandLine.recordPath || (script && !script->recordPaths().empty());
+    fixedFps = commandLine.fps ? *commandLine.fps : records ? DefaultRecordFps : 0;
+    if (fixedFps > 0) {
+        frameInput.fixedFrameSeconds = 1.0 / double(fixedFps);
+        frameInput.frameTime = float(1000.0 / double(fixedFps));
+    }
+}
 
 Application::~Application() {
     try {
@@ -135,6 +157,13 @@ void Application::start() {
              userInterface->record(c, image->image, image->imageView.view, swapChain->width, swapChain->height,
                                    frame.frame.uiVisible);
          }});
+    // Screenshots and recordings copy the finished image, user interface included.
+    renderManager->addPass({"readBack", Demo::PassScope::Frame, [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
+                                if (screenshot->requested())
+                                    screenshot->recordCopy(c, swapChain->images[swapChain->imageIndex]->image,
+                                                           swapChain->surfaceFormat.format, swapChain->width,
+                                                           swapChain->height);
+                            }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -237,6 +266,76 @@ void Application::requestScreenshot(const std::string& path) {
     screenshot->request(path, ScreenshotNaming::Exact);
 }
 
+void Application::startRecording(const std::string& path) {
+    stopRecording();
+    const char* searchPath = std::getenv("PATH");
+    RecordTarget target = planRecordTarget(path, searchPath ? searchPath : "");
+    if (!target.ok()) {
+        std::cout << target.error << std::endl;
+        recordFailed = true;
+        return;
+    }
+    recorder = std::make_shared<Recorder>(std::move(target), fixedFps);
+    std::cout << "Recording " << path << " from frame " << frameNumber << " at " << fixedFps << " frames/s"
+              << std::endl;
+    // The end is known when the command line or the script sets it: quitting ends with a recorded frame, a stop
+    // or another recording before the frame it is given in.
+    std::optional<uint64_t> total;
+    auto shorten = [&](std::optional<uint64_t> frames) {
+        if (frames && (!total || *frames < *total))
+            total = frames;
+    };
+    if (commandLine.frames)
+        shorten(uint64_t(*commandLine.frames) - frameNumber + 1);
+    if (script) {
+        if (auto q = script->nextFrameOf(ScriptAction::Quit, frameNumber))
+            shorten(*q - frameNumber + 1);
+        for (ScriptAction a : {ScriptAction::RecordStop, ScriptAction::Record})
+            if (auto e = script->nextFrameOf(a, frameNumber + 1))
+                shorten(*e - frameNumber);
+    }
+    recordProgress = {};
+    recordProgress.started = std::chrono::steady_clock::now();
+    recordProgress.total = total;
+}
+
+void Application::stopRecording() {
+    if (!recorder)
+        return;
+    showRecordProgress(true);
+    stoppedRecorders.push_back(std::move(recorder));
+    recorder.reset();
+}
+
+void Application::finishStoppedRecordings(bool all) {
+    for (auto it = stoppedRecorders.begin(); it != stoppedRecorders.end();) {
+        // A capture of a frame still in flight holds the recorder; it is finished once that frame is handed over.
+        if (!all && it->use_count() > 1) {
+            ++it;
+            continue;
+        }
+        recordFailed = !(*it)->finish() || recordFailed;
+        it = stoppedRecorders.erase(it);
+    }
+}
+
+void Application::showRecordProgress(bool last) {
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    if (!recorder || !terminal)
+        return;
+    auto now = std::chrono::steady_clock::now();
+    if (!last && recordProgress.shown && now - recordProgress.printed < std::chrono::milliseconds(250))
+        return;
+    double seconds = std::chrono::duration<double>(now - recordProgress.started).count();
+    uint64_t done = recorder->framesTaken();
+    std::cerr << "\r"
+              << recordProgressText(recorder->target().path, done, recordProgress.total,
+                                    seconds > 0.0 ? double(done) / seconds : 0.0)
+              << "\033[K" << (last ? "\n" : "") << std::flush;
+    recordProgress.shown = !last;
+    recordProgress.printed = now;
+}
+
 void Application::applyScript(uint8_t snapshot[256]) {
     const ScriptFrame& s = script->advance(frameNumber);
     mergeKeyStates(snapshot, s.keysDown);
@@ -263,6 +362,10 @@ void Application::applyScript(uint8_t snapshot[256]) {
         astroSystem->jumpToTimeStep(*s.timestep);
     if (s.status)
         printStatus();
+    if (s.recordStop)
+        stopRecording();
+    if (s.record)
+        startRecording(*s.record);
     if (s.quit)
         quit = true;
 }
@@ -272,6 +375,8 @@ void Application::update() {
     window->scrollValue = 0.0;
     scriptScroll = 0.0;
     glfwPollEvents();
+    if (frameNumber == 1 && commandLine.recordPath)
+        startRecording(*commandLine.recordPath);
 
     uint8_t snapshot[256];
     readKeyboardSnapshot(window->window, snapshot);
@@ -303,6 +408,12 @@ void Application::update() {
     }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
         quit = true;
+    if (interrupted.load(std::memory_order_relaxed) && !quit) {
+        std::cout << "Interrupted: ending the run" << std::endl;
+        quit = true;
+    }
+    if (recorder)
+        screenshot->requestFrame(recorder);
     // --screenshot is the last frame: the one rendered after quitting was decided.
     if (quit && commandLine.screenshotPath)
         requestScreenshot(*commandLine.screenshotPath);
@@ -364,6 +475,11 @@ void Application::render() {
     // to it written.
     device->registry.framesCompleted(swapChain->renderSerials[s]);
     screenshot->writeCompleted();
+    if (recorder || !stoppedRecorders.empty()) {
+        handOverMs.push(float(screenshot->lastHandOverMs()));
+        finishStoppedRecordings(false);
+        showRecordProgress(false);
+    }
     vkResetFences(device->device, 1, &sync.fence);
 
     VkResult acquire =
@@ -405,9 +521,6 @@ void Application::render() {
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
     Demo::FrameContext frame{scene->services, frameInput};
     renderManager->record(frame, context);
-    if (screenshot->requested())
-        screenshot->recordCopy(context, target->image, swapChain->surfaceFormat.format, swapChain->width,
-                               swapChain->height);
     imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
@@ -437,6 +550,11 @@ void Application::render() {
 }
 
 int Application::run() {
+    struct sigaction interrupt {};
+    interrupt.sa_handler = onInterrupt;
+    interrupt.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigemptyset(&interrupt.sa_mask);
+    sigaction(SIGINT, &interrupt, nullptr);
     GLFWwindow* w = window->window;
     while (!glfwWindowShouldClose(w)) {
         if (quit)
@@ -449,19 +567,26 @@ int Application::run() {
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         auto t1 = std::chrono::steady_clock::now();
-        frameInput.frameTime =
-            frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+        if (fixedFps == 0)
+            frameInput.frameTime =
+                frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
     }
-    if (commandLine.profile)
+    if (commandLine.profile) {
+        std::vector<Demo::PassTiming> timings = renderManager->profiler.timings(renderManager->passNames());
+        if (handOverMs.size() > 0)
+            timings.push_back({"handOver", 0.0f, handOverMs.median()});
         std::cout << "Per-pass timings (medians over the last " << renderManager->profiler.sampledFrames()
                   << " frames):\n"
-                  << Demo::formatPassTable(renderManager->profiler.timings(renderManager->passNames()),
-                                           renderManager->profiler.gpuTimes())
-                  << std::flush;
+                  << Demo::formatPassTable(timings, renderManager->profiler.gpuTimes()) << std::flush;
+    }
     // The last frame's screenshot is written after its fence, in shutdown.
     shutdown();
     if (screenshotFailed) {
         std::cout << "A requested screenshot could not be written" << std::endl;
+        return 1;
+    }
+    if (recordFailed) {
+        std::cout << "A recording could not be completed" << std::endl;
         return 1;
     }
     return 0;
@@ -477,8 +602,10 @@ void Application::shutdown() {
     if (device) {
         vkDeviceWaitIdle(device->device);
         if (screenshot) {
+            stopRecording();
             screenshot->finish();
             screenshotFailed = screenshot->failed();
+            finishStoppedRecordings(true);
         }
     }
     delete screenshot;

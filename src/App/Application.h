@@ -9,6 +9,7 @@
 #include "Demo/Scene/PassProfiler.h"
 #include "Demo/Surfaces/BodyVisualBuilder.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@ class Window;
 class GraphicsDevice;
 class SwapChain;
 class ScreenshotCapture;
+class Recorder;
 class UserInterface;
 class DescriptorPool;
 class DsDeviceMeshSingle;
@@ -71,6 +73,13 @@ private:
     void applyScript(uint8_t snapshot[256]);
     void render();
     void requestScreenshot(const std::string& path);
+    // Recording: starts (or replaces) the recording of every frame from this one; a refused target is reported
+    // and fails the run.
+    void startRecording(const std::string& path);
+    void stopRecording();
+    // Finishes stopped recordings whose last frame has been handed over (all of them once the device is idle).
+    void finishStoppedRecordings(bool all);
+    void showRecordProgress(bool last);
 
     CommandLine commandLine;
     std::optional<ScriptPlayer> script;
@@ -104,6 +113,17 @@ private:
     uint64_t frameNumber = 0;
     bool quit = false;
     bool screenshotFailed = false;
+    // Fixed-step runs: frames a second of simulated real time (1/fps s a frame); 0 in real-time runs.
+    long fixedFps = 0;
+    std::shared_ptr<Recorder> recorder;                   // taking every frame
+    std::vector<std::shared_ptr<Recorder>> stoppedRecorders; // frames still in flight for them
+    bool recordFailed = false;
+    struct RecordProgress {
+        std::chrono::steady_clock::time_point started, printed;
+        std::optional<uint64_t> total; // frames, when the end is known
+        bool shown = false;            // a progress line is on the terminal
+    } recordProgress;
+    Demo::SampleRing handOverMs; // the recorder's CPU share of each frame, for --profile
     bool shutDown = false;
     std::optional<std::pair<float, float>> scriptCursor;
     double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too

@@ -65,6 +65,18 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         } else if (option == "--mission") {
             if (const char* v = value("a mission file"))
                 cl.missionPath = v;
+        } else if (option == "--record") {
+            if (const char* v = value("a video file or a directory"))
+                cl.recordPath = v;
+        } else if (option == "--fps") {
+            if (const char* v = value("a number of frames a second")) {
+                auto n = positiveNumber(v);
+                if (n && *n <= MaxFps)
+                    cl.fps = *n;
+                else
+                    cl.errors.push_back("--fps needs a whole number of frames a second from 1 to " +
+                                        std::to_string(MaxFps) + ", not \"" + std::string(v) + "\"");
+            }
         } else if (option.rfind("-", 0) == 0) {
             cl.errors.push_back("unknown option \"" + option + "\"");
         } else {
@@ -82,6 +94,9 @@ std::string usageText() {
            "  --target NAME        focus the camera on the named body, lit side in view\n"
            "  --script FILE        drive the program from a script of input commands\n"
            "  --mission FILE       fly the mission of a mission file instead of the built-in one\n"
+           "  --record FILE        record every frame: FILE.mp4 or FILE.webm (through ffmpeg) or a directory of PNGs\n"
+           "  --fps N              fixed time steps of 1/N s a frame, however long frames take (default 30 when\n"
+           "                       recording)\n"
            "  --profile            print per-pass GPU and CPU milliseconds at exit\n"
            "  --help               show this text\n";
 }

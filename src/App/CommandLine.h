@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+// --fps range: a frame of 1 ms is as fine as the frame time's resolution goes.
+inline constexpr long MaxFps = 1000;
+// Frames a second of a recording without --fps.
+inline constexpr long DefaultRecordFps = 30;
+
 struct CommandLine {
     bool demo = true;                          // false when any argument is exactly "SKIP_DEMO"
     bool help = false;                         // --help / -h: print the usage and stop
@@ -14,6 +19,8 @@ struct CommandLine {
     std::optional<std::string> target;         // --target NAME: the body the main camera focuses at start
     std::optional<std::string> scriptPath;     // --script FILE: scripted input, one command a line
     std::optional<std::string> missionPath;    // --mission FILE: a mission file that replaces the built-in plan
+    std::optional<std::string> recordPath;     // --record FILE: every frame into a video or a directory of PNGs
+    std::optional<long> fps;                   // --fps N: fixed steps of 1/N s of real time per frame
     std::vector<std::string> errors;           // what is wrong; the program prints them with the usage
 };
 

@@ -8,7 +8,9 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -106,16 +108,32 @@ ScreenshotWrite writeScreenshotPng(const std::string& path, ScreenshotNaming nam
 
 ScreenshotCapture::~ScreenshotCapture() {
     for (Capture& c : captures)
-        release(c);
+        destroy(c);
+    for (Capture& c : spare)
+        destroy(c);
 }
 
-void ScreenshotCapture::release(Capture& capture) {
+void ScreenshotCapture::destroy(Capture& capture) {
+    if (capture.mapped)
+        vkUnmapMemory(device->device, capture.memory);
     if (capture.buffer != VK_NULL_HANDLE)
         vkDestroyBuffer(device->device, capture.buffer, nullptr);
     if (capture.memory != VK_NULL_HANDLE)
         vkFreeMemory(device->device, capture.memory, nullptr);
+    capture.mapped = nullptr;
     capture.buffer = VK_NULL_HANDLE;
     capture.memory = VK_NULL_HANDLE;
+}
+
+void ScreenshotCapture::release(Capture& capture) {
+    capture.requests.clear();
+    capture.sink.reset();
+    if (capture.mapped && spare.size() < SpareBuffers) {
+        spare.push_back(std::move(capture));
+        capture = Capture{};
+        return;
+    }
+    destroy(capture);
 }
 
 void ScreenshotCapture::request(const std::string& path, ScreenshotNaming naming) {
@@ -123,19 +141,30 @@ void ScreenshotCapture::request(const std::string& path, ScreenshotNaming naming
 }
 
 void ScreenshotCapture::recordCopy(CommandContext* context, VkImage image, VkFormat format, uint32_t w, uint32_t h) {
-    if (requests.empty())
+    if (!requested())
         return;
+    const VkDeviceSize size = VkDeviceSize(w) * h * 4;
     Capture capture;
-    auto [b, m] = Helper::createBuffer(device->physicalDevice, device->device, VkDeviceSize(w) * h * 4,
-                                       VK_BUFFER_USAGE_TRANSFER_DST_BIT,
-                                       VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
-    capture.buffer = b;
-    capture.memory = m;
+    auto fits = std::find_if(spare.begin(), spare.end(), [&](const Capture& c) { return c.size == size; });
+    if (fits != spare.end()) {
+        capture = std::move(*fits);
+        spare.erase(fits);
+    } else {
+        auto [b, m] = Helper::createBuffer(device->physicalDevice, device->device, size,
+                                           VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                                           VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
+        capture.buffer = b;
+        capture.memory = m;
+        capture.size = size;
+        if (vkMapMemory(device->device, m, 0, VK_WHOLE_SIZE, 0, &capture.mapped) != VK_SUCCESS)
+            capture.mapped = nullptr;
+    }
     capture.width = w;
     capture.height = h;
     capture.format = format;
     capture.serial = device->registry.currentSerial();
     capture.requests.swap(requests);
+    capture.sink = std::move(frameSink);
 
     VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
     imageBarrier(context, image, range, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
@@ -167,12 +196,15 @@ void ScreenshotCapture::recordCopy(CommandContext* context, VkImage image, VkFor
 }
 
 void ScreenshotCapture::write(Capture& capture) {
-    void* mapped = nullptr;
-    std::vector<uint8_t> rgba;
-    if (vkMapMemory(device->device, capture.memory, 0, VK_WHOLE_SIZE, 0, &mapped) == VK_SUCCESS) {
-        rgba = toRgba8(static_cast<const uint8_t*>(mapped), capture.width, capture.height, capture.format);
-        vkUnmapMemory(device->device, capture.memory);
+    const auto* pixels = static_cast<const uint8_t*>(capture.mapped);
+    if (capture.sink && pixels) {
+        auto t0 = std::chrono::steady_clock::now();
+        capture.sink->take(pixels, capture.width, capture.height, capture.format);
+        handOverMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     }
+    std::vector<uint8_t> rgba;
+    if (pixels && !capture.requests.empty())
+        rgba = toRgba8(pixels, capture.width, capture.height, capture.format);
     for (const Request& r : capture.requests) {
         ScreenshotWrite written = rgba.empty()
                                       ? ScreenshotWrite{false, r.path, "could not map the copy"}

@@ -2,11 +2,20 @@
 #include <vulkan/vulkan.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class GraphicsDevice;
 class CommandContext;
+
+// Receives the pixels of every frame it asked for, once that frame has completed on the GPU (a recording).
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    // Tightly packed 4-byte texels of `format`; valid only during the call.
+    virtual void take(const uint8_t* pixels, uint32_t width, uint32_t height, VkFormat format) = 0;
+};
 
 // How a requested file is named.
 enum class ScreenshotNaming {
@@ -37,7 +46,10 @@ public:
 
     // Queues a shot of the next rendered frame.
     void request(const std::string& path, ScreenshotNaming naming);
-    bool requested() const { return !requests.empty(); }
+    // The next rendered frame goes to `sink` as well (through the same copy as a shot of that frame); the capture
+    // keeps the sink alive until it has been handed the pixels.
+    void requestFrame(std::shared_ptr<FrameSink> sink) { frameSink = std::move(sink); }
+    bool requested() const { return !requests.empty() || frameSink; }
     // Recorded after the frame's last pass, with the image in colour-attachment layout; leaves it there. The copy
     // belongs to the frame being recorded (the device registry's current serial) and serves every queued request.
     void recordCopy(CommandContext* context, VkImage image, VkFormat format, uint32_t width, uint32_t height);
@@ -48,6 +60,8 @@ public:
     void finish();
     // A shot requested with an exact path (the command line's) could not be written.
     bool failed() const { return exactFailed; }
+    // Milliseconds the last completed frame's hand-over to a sink took (0 when no sink took a frame).
+    double lastHandOverMs() const { return handOverMs; }
 
 private:
     struct Request {
@@ -57,17 +71,26 @@ private:
     struct Capture {
         VkBuffer buffer = VK_NULL_HANDLE;
         VkDeviceMemory memory = VK_NULL_HANDLE;
+        void* mapped = nullptr; // for the buffer's lifetime
+        VkDeviceSize size = 0;
         uint32_t width = 0, height = 0;
         VkFormat format = VK_FORMAT_UNDEFINED;
         uint64_t serial = 0; // the frame whose copy fills the buffer
         std::vector<Request> requests;
+        std::shared_ptr<FrameSink> sink;
     };
+    // Buffers of this many frames are kept for reuse, so recording every frame allocates nothing per frame.
+    static constexpr size_t SpareBuffers = 4;
     void write(Capture& capture);
     void release(Capture& capture);
+    void destroy(Capture& capture);
     GraphicsDevice* device;
     std::vector<Request> requests; // waiting for a rendered frame
+    std::shared_ptr<FrameSink> frameSink;
     std::vector<Capture> captures; // copied, waiting for their frame to complete
+    std::vector<Capture> spare;    // buffers back from written captures
     bool exactFailed = false;
+    double handOverMs = 0.0;
 };
 
 // "screenshot-YYYYMMDD-HHMMSS.png" for the local time now.

@@ -180,6 +180,14 @@ ScriptParse parseScript(const std::string& text) {
                 expectCount(3, "a file path");
                 c.action = ScriptAction::Screenshot;
                 c.path = w[2];
+            } else if (command == "record") {
+                expectCount(3, "a video file, a directory or \"stop\"");
+                if (lower(w[2]) == "stop") {
+                    c.action = ScriptAction::RecordStop;
+                } else {
+                    c.action = ScriptAction::Record;
+                    c.path = w[2];
+                }
             } else if (command == "timestep") {
                 expectCount(3, "a time step");
                 c.action = ScriptAction::Timestep;
@@ -194,6 +202,21 @@ ScriptParse parseScript(const std::string& text) {
         result.error = "line " + std::to_string(lineNumber) + ": " + refusal.reason;
     }
     return result;
+}
+
+std::optional<uint64_t> ScriptPlayer::nextFrameOf(ScriptAction action, uint64_t from) const {
+    for (const ScriptCommand& c : commands)
+        if (c.action == action && c.frame >= from)
+            return c.frame;
+    return std::nullopt;
+}
+
+std::vector<std::string> ScriptPlayer::recordPaths() const {
+    std::vector<std::string> paths;
+    for (const ScriptCommand& c : commands)
+        if (c.action == ScriptAction::Record)
+            paths.push_back(c.path);
+    return paths;
 }
 
 ScriptPlayer::ScriptPlayer(std::vector<ScriptCommand> commands_) : commands(std::move(commands_)) {}
@@ -215,6 +238,8 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
     current.minimize = current.restore = current.quit = current.status = false;
     current.screenshots.clear();
     current.timestep.reset();
+    current.record.reset();
+    current.recordStop = false;
 
     auto press = [&](uint8_t vk, uint64_t frames) {
         keyReleaseFrame[vk] = std::max(keyReleaseFrame[vk], frame + uint64_t(frames));
@@ -269,6 +294,14 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
             break;
         case ScriptAction::Quit:
             current.quit = true;
+            break;
+        case ScriptAction::Record:
+            current.record = c.path;
+            current.recordStop = false;
+            break;
+        case ScriptAction::RecordStop:
+            current.record.reset();
+            current.recordStop = true;
             break;
         }
     }

@@ -21,6 +21,8 @@ enum class ScriptAction {
     Timestep,   // jump simulated time to step n
     Status,     // print the time step and the spacecraft's state
     Quit,
+    Record,     // start recording every frame into `path`
+    RecordStop, // stop the recording
 };
 
 struct ScriptCommand {
@@ -33,7 +35,7 @@ struct ScriptCommand {
     int64_t frames = 0;    // Hold and Drag
     double steps = 0.0;    // Scroll
     uint64_t timestep = 0; // Timestep
-    std::string path;      // Screenshot
+    std::string path;      // Screenshot, Record
 };
 
 struct ScriptParse {
@@ -57,6 +59,8 @@ struct ScriptFrame {
     std::vector<std::string> screenshots;
     std::optional<uint64_t> timestep;
     bool status = false;
+    std::optional<std::string> record; // recording starts this frame
+    bool recordStop = false;
 };
 
 // Plays a parsed script frame by frame.
@@ -68,6 +72,10 @@ public:
     bool finished() const;
     // The cursor position the script last set, if any (it stays until the script moves it again).
     bool controlsCursor() const { return hasCursor; }
+    // The first frame at or after `from` with a command of kind `action`, if the script has one.
+    std::optional<uint64_t> nextFrameOf(ScriptAction action, uint64_t from) const;
+    // Every path the script records into, to be checked before the program starts.
+    std::vector<std::string> recordPaths() const;
 
 private:
     std::vector<ScriptCommand> commands;

@@ -1,8 +1,10 @@
 #include "App/Application.h"
 #include "App/CommandLine.h"
+#include "App/Recorder.h"
 #include "App/Script.h"
 #include "Demo/Spacecraft/MissionText.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -50,6 +52,25 @@ int main(int argc, char** argv) {
         if (!parsed.ok()) {
             std::cout << "Mission \"" << *commandLine.missionPath << "\", " << parsed.error << std::endl;
             return 1;
+        }
+    }
+
+    // Recording targets are checked before a window opens: a missing encoder, an unknown extension or a place
+    // that cannot be written stops the program here.
+    {
+        std::vector<std::string> targets;
+        if (commandLine.recordPath)
+            targets.push_back(*commandLine.recordPath);
+        if (script)
+            for (const std::string& path : script->recordPaths())
+                targets.push_back(path);
+        const char* searchPath = std::getenv("PATH");
+        for (const std::string& path : targets) {
+            RecordTarget target = planRecordTarget(path, searchPath ? searchPath : "");
+            if (!target.ok()) {
+                std::cout << target.error << std::endl;
+                return 1;
+            }
         }
     }
 

@@ -58,11 +58,18 @@ void AstroSystem::Update(const FrameContext& frame) {
     const InputState* input = frame.keys();
     bool period = input && input->pressed(VirtualKey::Period);
     bool comma = input && input->pressed(VirtualKey::Comma);
-    advanceTime(frame.frame.frameTime, period, comma);
+    if (frame.frame.fixedFrameSeconds > 0.0)
+        advanceTimeSeconds(frame.frame.fixedFrameSeconds, period, comma, true);
+    else
+        advanceTime(frame.frame.frameTime, period, comma);
     placeBodies();
 }
 
 void AstroSystem::advanceTime(float frameMilliseconds, bool periodPressed, bool commaPressed) {
+    advanceTimeSeconds(double(frameMilliseconds) * 0.001, periodPressed, commaPressed, false);
+}
+
+void AstroSystem::advanceTimeSeconds(double frameSeconds, bool periodPressed, bool commaPressed, bool waitForCache) {
     // "." and "," scale the factor by 4; the remainder (real seconds) is rescaled so the simulated remainder stays.
     if (periodPressed) {
         timeFactor *= 4.0;
@@ -74,13 +81,26 @@ void AstroSystem::advanceTime(float frameMilliseconds, bool periodPressed, bool 
     }
     timeFactor = timeFactor >= 0.0 ? std::min(timeFactor, 1e9) : 0.0; // NaN becomes 0 as well
 
-    double frameSeconds = double(frameMilliseconds) * 0.001;
     TimeAdvance advance = computeTimeAdvance(frameSeconds, timeRemainder, timeFactor, timeStepLength);
     // Stall: never run past what the worker has cached; slow time down instead (not below ~0.1) and give the
-    // worker time. Without a running worker there is nothing to wait for.
+    // worker time. Without a running worker there is nothing to wait for. A fixed-step frame waits for the worker
+    // with the factor kept, unless the worker stops making progress for CacheWaitLimit (then the rule above).
     if (workerRunning()) {
+        auto lastProgress = std::chrono::steady_clock::now();
+        uint64_t seen = cachedUpTo.load(std::memory_order_acquire);
         while (previousTimeStep.load(std::memory_order_relaxed) + 4096 + 2 * advance.steps >=
                cachedUpTo.load(std::memory_order_acquire)) {
+            if (waitForCache) {
+                uint64_t now = cachedUpTo.load(std::memory_order_acquire);
+                if (now != seen) {
+                    seen = now;
+                    lastProgress = std::chrono::steady_clock::now();
+                }
+                if (std::chrono::steady_clock::now() - lastProgress < CacheWaitLimit) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    continue;
+                }
+            }
             if (timeFactor > double(0.1f))
                 timeFactor *= 0.25;
             advance = computeTimeAdvance(frameSeconds, timeRemainder, timeFactor, timeStepLength);

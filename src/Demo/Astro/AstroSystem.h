@@ -5,6 +5,7 @@
 #include "Demo/Astro/AstroObject.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,8 @@ public:
     static constexpr uint64_t StartTimeStep = 8192;
     static constexpr uint64_t CacheHistorySteps = 262144; // kept behind the main thread's previous step
     static constexpr uint64_t BatchSlots = 128;
+    // How long a fixed-step frame waits for a worker that publishes nothing before time is slowed after all.
+    static constexpr std::chrono::seconds CacheWaitLimit{20};
 
     AstroSystem(std::string name, Scene* scene);
     // Stops the worker (bounded wait) and releases the cache. The bodies belong to the scene.
@@ -70,6 +73,9 @@ public:
 
     // One frame of time stepping with explicit inputs (Update reads the frame time and keys and calls it).
     void advanceTime(float frameMilliseconds, bool periodPressed, bool commaPressed);
+    // The same in exact seconds. With `waitForCache` (fixed-step runs) a frame whose steps the worker has not
+    // cached yet waits for it instead of slowing time, so every frame advances exactly frameSeconds · factor.
+    void advanceTimeSeconds(double frameSeconds, bool periodPressed, bool commaPressed, bool waitForCache);
     // Places every orbit-following body at timeStep + stepFraction and copies the world positions.
     void placeBodies();
 

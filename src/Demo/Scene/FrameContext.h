@@ -59,6 +59,9 @@ struct Services {
 struct FrameInput {
     InputState* input = nullptr; // keyboard snapshots and cursor; the camera sets `cursorCaptured`
     float frameTime = 0.0f;      // milliseconds of the previous frame, at most 1000
+    // Fixed-step runs (--fps N, recordings): every frame is exactly 1/N s of real time, however long it took; the
+    // clock takes it in double precision so N frames advance exactly one second. 0 in real-time runs.
+    double fixedFrameSeconds = 0.0;
     double scroll = 0.0;         // vertical offset of this frame's last scroll event, 0 without one
     bool uiWantsInput = false;   // the user interface has the mouse: the camera ignores it
     bool uiWantsKeyboard = false; // a text field has the keyboard: the simulation's keys are ignored

@@ -271,3 +271,23 @@ TEST_F(EmptySystem, CreateInfoScaleAndAtmosphereAreAppliedOnlyWhenGiven) {
     EXPECT_EQ(s->atmosphereSettings.radius, 2.5f);
     EXPECT_EQ(s->atmosphereSettings.densityFalloff, 9.0f);
 }
+
+// Fixed-step frames: N frames at N frames a second advance exactly one second at the factor, whatever the
+// factor and frame rate.
+TEST_F(EmptySystem, FixedStepFramesAdvanceExactlyTheirSecondsAtTheFactor) {
+    struct Case {
+        int fps;
+        double factor;
+        int frames;
+    };
+    for (const Case& c : {Case{30, 10000.0, 60}, Case{24, 10.0, 2400}, Case{60, 1e6, 7}, Case{1, 250.0, 3}}) {
+        system->timeStep = 0;
+        system->timeRemainder = 0.0;
+        system->timeFactor = c.factor;
+        for (int k = 0; k < c.frames; ++k)
+            system->advanceTimeSeconds(1.0 / c.fps, false, false, true);
+        double simulated = (double(system->timeStep) + system->stepFraction) * system->timeStepLength;
+        EXPECT_NEAR(simulated, double(c.frames) / c.fps * c.factor, 1e-6 * c.factor) << c.fps << " " << c.factor;
+        EXPECT_EQ(system->timeFactor, c.factor);
+    }
+}

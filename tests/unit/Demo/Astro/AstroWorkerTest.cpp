@@ -148,3 +148,15 @@ TEST_F(RunningSystem, WorkerLayoutIsFixedOnceStarted) {
         EXPECT_EQ(system->objects[k]->index, int(k));
     EXPECT_TRUE(system->shutdownWorker());
 }
+
+// A fixed-step frame ahead of the cache waits for the worker instead of slowing time.
+TEST_F(RunningSystem, FixedStepFrameWaitsForTheCacheWithTheFactorKept) {
+    system->Start();
+    system->timeFactor = 1e9;
+    const uint64_t start = system->timeStep;
+    system->advanceTimeSeconds(1.0 / 30.0, false, false, true);
+    EXPECT_EQ(system->timeFactor, 1e9);
+    EXPECT_NEAR(double(system->timeStep - start) + system->stepFraction, 1e9 / 30.0 / 100.0, 1e-6);
+    EXPECT_GT(system->cachedUpTo.load(), system->timeStep); // the frame shows cached steps
+    EXPECT_TRUE(system->shutdownWorker());
+}
