@@ -409,6 +409,9 @@ void Application::update() {
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
         quit = true;
     if (interrupted.load(std::memory_order_relaxed) && !quit) {
+        if (recordProgress.shown)
+            std::cerr << "\n";
+        recordProgress.shown = false;
         std::cout << "Interrupted: ending the run" << std::endl;
         quit = true;
     }
@@ -476,7 +479,8 @@ void Application::render() {
     device->registry.framesCompleted(swapChain->renderSerials[s]);
     screenshot->writeCompleted();
     if (recorder || !stoppedRecorders.empty()) {
-        handOverMs.push(float(screenshot->lastHandOverMs()));
+        if (screenshot->lastHandOverMs() >= 0.0)
+            handOverMs.push(float(screenshot->lastHandOverMs()));
         finishStoppedRecordings(false);
         showRecordProgress(false);
     }

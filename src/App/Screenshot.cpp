@@ -200,7 +200,8 @@ void ScreenshotCapture::write(Capture& capture) {
     if (capture.sink && pixels) {
         auto t0 = std::chrono::steady_clock::now();
         capture.sink->take(pixels, capture.width, capture.height, capture.format);
-        handOverMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        handOverMs = std::max(handOverMs, 0.0) +
+                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     }
     std::vector<uint8_t> rgba;
     if (pixels && !capture.requests.empty())
@@ -221,6 +222,7 @@ void ScreenshotCapture::write(Capture& capture) {
 int ScreenshotCapture::writeCompleted() {
     const uint64_t completed = device->registry.completedSerial();
     int attempted = 0;
+    handOverMs = -1.0;
     size_t kept = 0;
     for (size_t i = 0; i < captures.size(); ++i) {
         if (captures[i].serial <= completed) {

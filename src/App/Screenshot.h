@@ -60,7 +60,7 @@ public:
     void finish();
     // A shot requested with an exact path (the command line's) could not be written.
     bool failed() const { return exactFailed; }
-    // Milliseconds the last completed frame's hand-over to a sink took (0 when no sink took a frame).
+    // Milliseconds the hand-over to a sink took in the last writeCompleted, or -1 when no frame went to one.
     double lastHandOverMs() const { return handOverMs; }
 
 private:
@@ -90,7 +90,7 @@ private:
     std::vector<Capture> captures; // copied, waiting for their frame to complete
     std::vector<Capture> spare;    // buffers back from written captures
     bool exactFailed = false;
-    double handOverMs = 0.0;
+    double handOverMs = -1.0;
 };
 
 // "screenshot-YYYYMMDD-HHMMSS.png" for the local time now.

@@ -109,7 +109,8 @@ TEST_F(RecordFiles, TargetsAreCheckedBeforeRecording) {
             EXPECT_EQ(t.kind, c.kind) << c.path;
         } else {
             EXPECT_NE(t.error.find(c.error), std::string::npos) << c.path << ": " << t.error;
-            EXPECT_NE(t.error.find("\"" + c.path.string() + "\""), std::string::npos) << t.error;
+            const std::string named = std::string("\"").append(c.path.string()).append("\"");
+            EXPECT_NE(t.error.find(named), std::string::npos) << t.error;
         }
     }
     EXPECT_EQ(planRecordTarget((dir / "x.mp4").string(), withEncoder).ffmpeg, (dir / "bin" / "ffmpeg").string());
