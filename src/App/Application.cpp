@@ -30,9 +30,9 @@
 
 #include <GLFW/glfw3.h>
 
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
-#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -48,7 +48,9 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-void onInterrupt(int) { interrupted.store(true, std::memory_order_relaxed); }
+void onInterrupt(int) {
+    interrupted.store(true, std::memory_order_relaxed);
+}
 
 } // namespace
 
@@ -158,12 +160,12 @@ void Application::start() {
                                    frame.frame.uiVisible);
          }});
     // Screenshots and recordings copy the finished image, user interface included.
-    renderManager->addPass({"readBack", Demo::PassScope::Frame, [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
-                                if (screenshot->requested())
-                                    screenshot->recordCopy(c, swapChain->images[swapChain->imageIndex]->image,
-                                                           swapChain->surfaceFormat.format, swapChain->width,
-                                                           swapChain->height);
-                            }});
+    renderManager->addPass(
+        {"readBack", Demo::PassScope::Frame, [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
+             if (screenshot->requested())
+                 screenshot->recordCopy(c, swapChain->images[swapChain->imageIndex]->image,
+                                        swapChain->surfaceFormat.format, swapChain->width, swapChain->height);
+         }});
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.

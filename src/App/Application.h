@@ -115,7 +115,7 @@ private:
     bool screenshotFailed = false;
     // Fixed-step runs: frames a second of simulated real time (1/fps s a frame); 0 in real-time runs.
     long fixedFps = 0;
-    std::shared_ptr<Recorder> recorder;                   // taking every frame
+    std::shared_ptr<Recorder> recorder;                      // taking every frame
     std::vector<std::shared_ptr<Recorder>> stoppedRecorders; // frames still in flight for them
     bool recordFailed = false;
     struct RecordProgress {

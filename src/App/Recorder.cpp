@@ -105,10 +105,22 @@ RecordTarget planRecordTarget(const std::string& path, const std::string& search
 
 std::vector<std::string> ffmpegArguments(const RecordTarget& target, uint32_t width, uint32_t height, long fps,
                                          const std::string& output) {
-    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-                                  "-f", "rawvideo", "-pix_fmt", "rgba", "-s",
-                                  std::to_string(width) + "x" + std::to_string(height), "-r", std::to_string(fps),
-                                  "-i", "-", "-an"};
+    std::vector<std::string> a = {"ffmpeg",
+                                  "-hide_banner",
+                                  "-loglevel",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "rawvideo",
+                                  "-pix_fmt",
+                                  "rgba",
+                                  "-s",
+                                  std::to_string(width) + "x" + std::to_string(height),
+                                  "-r",
+                                  std::to_string(fps),
+                                  "-i",
+                                  "-",
+                                  "-an"};
     if (width % 2 || height % 2)
         a.insert(a.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2"});
     if (target.container == "webm")

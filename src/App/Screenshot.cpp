@@ -150,9 +150,9 @@ void ScreenshotCapture::recordCopy(CommandContext* context, VkImage image, VkFor
         capture = std::move(*fits);
         spare.erase(fits);
     } else {
-        auto [b, m] = Helper::createBuffer(device->physicalDevice, device->device, size,
-                                           VK_BUFFER_USAGE_TRANSFER_DST_BIT,
-                                           VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
+        auto [b, m] =
+            Helper::createBuffer(device->physicalDevice, device->device, size, VK_BUFFER_USAGE_TRANSFER_DST_BIT,
+                                 VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT);
         capture.buffer = b;
         capture.memory = m;
         capture.size = size;

@@ -62,8 +62,8 @@ TEST(Recording, VideoLastsItsFramesAtItsRateAndBadTargetsStopTheStart) {
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     EXPECT_FALSE(fs::exists(fs::path(dir) / "tour.mp4.part"));
-    std::string duration = commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + dir +
-                                         "/tour.mp4'");
+    std::string duration =
+        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + dir + "/tour.mp4'");
     EXPECT_NEAR(std::atof(duration.c_str()), 2.0, 1e-3) << duration;
 
     RunResult bad = runProgram(dir, "SKIP_DEMO --record tour.avi");

@@ -1,5 +1,5 @@
-#include "App/CommandLine.h"
 #include "App/Recorder.h"
+#include "App/CommandLine.h"
 #include "App/Screenshot.h"
 #include "App/Script.h"
 
