@@ -20,7 +20,7 @@ std::string contents(const fs::path& path) {
 }
 
 // A scratch directory with a "bin" holding stand-ins for ffmpeg.
-class RecordFiles : public ::testing::Test {
+class RecordWriterThread : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("kestrune-record-" + std::to_string(getpid()));
@@ -75,7 +75,7 @@ TEST(RecordOptions, CommandLineAndScriptCommands) {
 }
 
 // Every refused target is named with its reason, before anything is rendered.
-TEST_F(RecordFiles, TargetsAreCheckedBeforeRecording) {
+TEST_F(RecordWriterThread, TargetsAreCheckedBeforeRecording) {
     const std::string withEncoder = fakeEncoder("exit 0");
     const std::string noEncoder = (dir / "empty").string() + ":" + (dir / "nowhere").string();
     std::ofstream(dir / "file") << "x";
@@ -121,7 +121,7 @@ TEST_F(RecordFiles, TargetsAreCheckedBeforeRecording) {
 }
 
 // A PNG recording's frames are the very files a screenshot of the same pixels gives, numbered from 1.
-TEST_F(RecordFiles, PngFramesAreScreenshotsOfTheSamePixels) {
+TEST_F(RecordWriterThread, PngFramesAreScreenshotsOfTheSamePixels) {
     const uint32_t w = 5, h = 3;
     std::vector<uint8_t> bgra(w * h * 4);
     {
@@ -142,7 +142,7 @@ TEST_F(RecordFiles, PngFramesAreScreenshotsOfTheSamePixels) {
 }
 
 // A video appears under its name only when the encoder has finished it; a failed encoder leaves nothing behind.
-TEST_F(RecordFiles, VideoIsPutInPlaceOnlyWhenComplete) {
+TEST_F(RecordWriterThread, VideoIsPutInPlaceOnlyWhenComplete) {
     const uint32_t w = 4, h = 2;
     std::vector<uint8_t> rgba(w * h * 4, 9);
     const fs::path video = dir / "tour.mp4";

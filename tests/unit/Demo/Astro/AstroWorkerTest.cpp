@@ -150,7 +150,7 @@ TEST_F(RunningSystem, WorkerLayoutIsFixedOnceStarted) {
 }
 
 // A fixed-step frame ahead of the cache waits for the worker instead of slowing time.
-TEST_F(RunningSystem, FixedStepFrameWaitsForTheCacheWithTheFactorKept) {
+TEST_F(RunningSystem, FixedStepFrameWaitsForTheWorkerWithTheFactorKept) {
     system->Start();
     system->timeFactor = 1e9;
     const uint64_t start = system->timeStep;
