@@ -149,7 +149,8 @@ TEST_F(RecordWriterThread, VideoIsPutInPlaceOnlyWhenComplete) {
     {
         Recorder recorder(planRecordTarget(video.string(), fakeEncoder("cat > \"$out\"")), 30);
         recorder.take(rgba.data(), w, h, VK_FORMAT_R8G8B8A8_UNORM);
-        recorder.take(rgba.data(), w + 2, h, VK_FORMAT_R8G8B8A8_UNORM); // resized: fitted to the first size
+        std::vector<uint8_t> wider((w + 2) * h * 4, 7);
+        recorder.take(wider.data(), w + 2, h, VK_FORMAT_R8G8B8A8_UNORM); // resized: fitted to the first size
         EXPECT_TRUE(recorder.finish());
     }
     EXPECT_EQ(contents(video).size(), 2u * w * h * 4);
