@@ -278,6 +278,8 @@ void Application::startRecording(const std::string& path) {
         return;
     }
     recorder = std::make_shared<Recorder>(std::move(target), fixedFps);
+    if (recordProgress.shown)
+        std::cerr << "\n";
     std::cout << "Recording " << path << " from frame " << frameNumber << " at " << fixedFps << " frames/s"
               << std::endl;
     // The end is known when the command line or the script sets it: quitting ends with a recorded frame, a stop
@@ -304,7 +306,6 @@ void Application::startRecording(const std::string& path) {
 void Application::stopRecording() {
     if (!recorder)
         return;
-    showRecordProgress(true);
     stoppedRecorders.push_back(std::move(recorder));
     recorder.reset();
 }
@@ -316,22 +317,30 @@ void Application::finishStoppedRecordings(bool all) {
             ++it;
             continue;
         }
+        // Its last line counts the frames still in flight when it stopped; the next recording's line makes way for
+        // its outcome.
+        if (recordProgress.shown && !recorder) {
+            showRecordProgress(**it, true);
+        } else if (recordProgress.shown) {
+            std::cerr << "\n";
+            recordProgress.shown = false;
+        }
         recordFailed = !(*it)->finish() || recordFailed;
         it = stoppedRecorders.erase(it);
     }
 }
 
-void Application::showRecordProgress(bool last) {
+void Application::showRecordProgress(const Recorder& shown, bool last) {
     static const bool terminal = isatty(STDERR_FILENO) != 0;
-    if (!recorder || !terminal)
+    if (!terminal)
         return;
     auto now = std::chrono::steady_clock::now();
     if (!last && recordProgress.shown && now - recordProgress.printed < std::chrono::milliseconds(250))
         return;
     double seconds = std::chrono::duration<double>(now - recordProgress.started).count();
-    uint64_t done = recorder->framesTaken();
+    uint64_t done = shown.framesTaken();
     std::cerr << "\r"
-              << recordProgressText(recorder->target().path, done, recordProgress.total,
+              << recordProgressText(shown.target().path, done, recordProgress.total,
                                     seconds > 0.0 ? double(done) / seconds : 0.0)
               << "\033[K" << (last ? "\n" : "") << std::flush;
     recordProgress.shown = !last;
@@ -450,7 +459,7 @@ void Application::updateUserInterface() {
     UiFrame ui;
     ui.visible = frameInput.uiVisible;
     ui.cursorCaptured = input.cursorCaptured != 0;
-    ui.frameTime = frameInput.frameTime;
+    ui.frameTime = realFrameTime;
     ui.drawCount = device->lastDrawCount;
     ui.passTimings = &passTimings;
     ui.settings.window = window;
@@ -484,7 +493,8 @@ void Application::render() {
         if (screenshot->lastHandOverMs() >= 0.0)
             handOverMs.push(float(screenshot->lastHandOverMs()));
         finishStoppedRecordings(false);
-        showRecordProgress(false);
+        if (recorder)
+            showRecordProgress(*recorder, false);
     }
     vkResetFences(device->device, 1, &sync.fence);
 
@@ -573,9 +583,9 @@ int Application::run() {
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         auto t1 = std::chrono::steady_clock::now();
+        realFrameTime = frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
         if (fixedFps == 0)
-            frameInput.frameTime =
-                frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
+            frameInput.frameTime = realFrameTime;
     }
     if (commandLine.profile) {
         std::vector<Demo::PassTiming> timings = renderManager->profiler.timings(renderManager->passNames());

@@ -79,7 +79,7 @@ private:
     void stopRecording();
     // Finishes stopped recordings whose last frame has been handed over (all of them once the device is idle).
     void finishStoppedRecordings(bool all);
-    void showRecordProgress(bool last);
+    void showRecordProgress(const Recorder& shown, bool last);
 
     CommandLine commandLine;
     std::optional<ScriptPlayer> script;
@@ -115,7 +115,8 @@ private:
     bool screenshotFailed = false;
     // Fixed-step runs: frames a second of simulated real time (1/fps s a frame); 0 in real-time runs.
     long fixedFps = 0;
-    std::shared_ptr<Recorder> recorder;                      // taking every frame
+    float realFrameTime = 0.0f;         // milliseconds the last frame took, for the debug window whatever the step
+    std::shared_ptr<Recorder> recorder; // taking every frame
     std::vector<std::shared_ptr<Recorder>> stoppedRecorders; // frames still in flight for them
     bool recordFailed = false;
     struct RecordProgress {
