@@ -24,5 +24,6 @@ awk '
     $1 == "handOver"    { hand = $3 }
     END {
         printf "postProcess GPU %.3f ms (F)\nread-back GPU %.3f ms, hand-over CPU %.3f ms\n", post, copy, hand
-        printf "recorder %.3f ms a frame = %.2f F\n", copy + hand, post > 0 ? (copy + hand) / post : 0
+        ratio = post > 0 ? (copy + hand) / post : 0
+        printf "recorder %.3f ms a frame = %.2f F\n", copy + hand, ratio
     }' "$WORK/log"
