@@ -208,7 +208,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
             }
         }
     }
-    widgets::dragFloatN("Speed", &plan.speed, 1, 0.1f, 1.0f, 20.0f, "%.1f", ImGuiSliderFlags_Logarithmic);
+    widgets::dragFloatN("Speed", &plan.speed, 1, 0.1f, 1.0f, 20.0f, "%.1f", ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
     if (camera) {
         int mode = std::clamp(int(camera->mode), 0, 7);
         if (ImGui::Combo("Camera Mode", &mode, CameraModeLabels, 8) && mode != camera->mode)
@@ -216,7 +216,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
         if (camera->mode == DEMO)
             widgets::sliderFloat("Lerp Speed", &camera->lerpSpeed, 0.1f, 10.0f);
         widgets::dragDouble("Orbit Distance", &camera->orbitDistance, 10.0f, 1.0, 100000.0, "%.1f",
-                            ImGuiSliderFlags_Logarithmic);
+                            ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
     }
     ImGui::TextUnformatted("Default Demo Settings:");
     uint64_t start = plan.startTimeStep;
@@ -224,7 +224,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
         plan.chooseStartTimeStep(start);
     dragDirection("Default Cam Dir (PNR)", plan.defaultCamDir, 0.01f);
     widgets::dragDouble("Default Cam Distance", &plan.defaultCamDistance, 10.0f, 1.0, 10000.0, "%.1f",
-                        ImGuiSliderFlags_Logarithmic);
+                        ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
 }
 
 PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
@@ -269,11 +269,15 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
         dragStep("Time", m.time, 10.0f);
         dragStep("Burn", m.burn, 1.0f);
         dragDirection("P N R", m.direction, 0.001f);
-        widgets::dragDouble("Thrust", &m.thrust, 0.2f, 0.0, 0.0, "%.3f"); // unbounded
+        widgets::dragDouble("Thrust", &m.thrust, 0.2f, -MissionRange::Thrust, MissionRange::Thrust, "%.3f",
+                            ImGuiSliderFlags_AlwaysClamp);
         ImGui::Checkbox("Continuous", &m.continuous);
         bodyCombo("Dominant Object", m.dominantObject, system);
         float rotation = m.rotationSpeed;
-        if (ImGui::DragFloat("Rotation speed", &rotation, 1.0f) && std::isfinite(rotation))
+        const float window = float(MissionRange::RotationSpeed);
+        if (ImGui::DragFloat("Rotation speed", &rotation, 1.0f, -window, window, "%.3f",
+                             ImGuiSliderFlags_AlwaysClamp) &&
+            std::isfinite(rotation))
             m.rotationSpeed = rotation;
         edits += maneuverFieldEdit(list[size_t(selected)], m);
         list[size_t(selected)] = m;
@@ -328,7 +332,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
         bool changed = dragStep("Timestep##ts", s.timestep, 10.0f);
         float factor = timeFactorField(s.timeFactor);
         if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f",
-                                ImGuiSliderFlags_Logarithmic)) {
+                                ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp)) {
             s.timeFactor = timeFactorFromField(factor);
             changed = true;
         }
@@ -338,7 +342,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
             ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "Normalized: (%.2f, %.2f, %.2f)", n.x, n.y, n.z);
         }
         changed |= widgets::dragDouble("Cam Distance##ts", &s.camDistance, 10.0f, 1.0, 10000.0, "%.1f",
-                                       ImGuiSliderFlags_Logarithmic);
+                                       ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
         changed |= bodyCombo("Target Object", s.targetObject, system);
         changed |= bodyCombo("Dominant Object", s.dominantObject, system);
         ImGui::TextUnformatted("Presets:");
