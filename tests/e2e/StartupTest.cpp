@@ -86,7 +86,7 @@ TEST(Startup, RealXKeyTapsDuringASlowFrameAreEachSeen) {
     writeConfig(dir, 0, 50, 50);
     {
         std::ofstream script(dir + "/slow.script");
-        script << "5 stall 5000\n40 quit\n";
+        script << "5 stall 5000\n20 quit\n";
     }
     RunResult r = runUnderXvfb(dir, R"(
 "$KESTRUNE" SKIP_DEMO --script slow.script > run.log 2>&1 &
