@@ -208,7 +208,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
             }
         }
     }
-    widgets::dragFloatN("Speed", &plan.speed, 1, 0.1f, 1.0f, 20.0f, "%.1f", ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
+    widgets::dragFloatN("Speed", &plan.speed, 1, 0.1f, 1.0f, 20.0f, "%.1f", ImGuiSliderFlags_Logarithmic);
     if (camera) {
         int mode = std::clamp(int(camera->mode), 0, 7);
         if (ImGui::Combo("Camera Mode", &mode, CameraModeLabels, 8) && mode != camera->mode)
@@ -216,7 +216,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
         if (camera->mode == DEMO)
             widgets::sliderFloat("Lerp Speed", &camera->lerpSpeed, 0.1f, 10.0f);
         widgets::dragDouble("Orbit Distance", &camera->orbitDistance, 10.0f, 1.0, 100000.0, "%.1f",
-                            ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
+                            ImGuiSliderFlags_Logarithmic);
     }
     ImGui::TextUnformatted("Default Demo Settings:");
     uint64_t start = plan.startTimeStep;
@@ -224,7 +224,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
         plan.chooseStartTimeStep(start);
     dragDirection("Default Cam Dir (PNR)", plan.defaultCamDir, 0.01f);
     widgets::dragDouble("Default Cam Distance", &plan.defaultCamDistance, 10.0f, 1.0, 10000.0, "%.1f",
-                        ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
+                        ImGuiSliderFlags_Logarithmic);
 }
 
 PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
@@ -269,8 +269,7 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
         dragStep("Time", m.time, 10.0f);
         dragStep("Burn", m.burn, 1.0f);
         dragDirection("P N R", m.direction, 0.001f);
-        widgets::dragDouble("Thrust", &m.thrust, 0.2f, -MissionRange::Thrust, MissionRange::Thrust, "%.3f",
-                            ImGuiSliderFlags_AlwaysClamp);
+        widgets::dragDouble("Thrust", &m.thrust, 0.2f, -MissionRange::Thrust, MissionRange::Thrust, "%.3f");
         ImGui::Checkbox("Continuous", &m.continuous);
         bodyCombo("Dominant Object", m.dominantObject, system);
         float rotation = m.rotationSpeed;
@@ -332,7 +331,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
         bool changed = dragStep("Timestep##ts", s.timestep, 10.0f);
         float factor = timeFactorField(s.timeFactor);
         if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f",
-                                ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp)) {
+                                ImGuiSliderFlags_Logarithmic)) {
             s.timeFactor = timeFactorFromField(factor);
             changed = true;
         }
@@ -342,7 +341,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
             ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "Normalized: (%.2f, %.2f, %.2f)", n.x, n.y, n.z);
         }
         changed |= widgets::dragDouble("Cam Distance##ts", &s.camDistance, 10.0f, 1.0, 10000.0, "%.1f",
-                                       ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
+                                       ImGuiSliderFlags_Logarithmic);
         changed |= bodyCombo("Target Object", s.targetObject, system);
         changed |= bodyCombo("Dominant Object", s.dominantObject, system);
         ImGui::TextUnformatted("Presets:");
