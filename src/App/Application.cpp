@@ -379,6 +379,11 @@ void Application::applyScript(uint8_t snapshot[256]) {
         startRecording(*s.record);
     if (s.quit)
         quit = true;
+    if (s.stallMilliseconds) {
+        // Input that arrives meanwhile is polled at the next frame, as after a frame that took this long.
+        std::cout << "Script: frame " << frameNumber << " stalls for " << s.stallMilliseconds << " ms" << std::endl;
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.stallMilliseconds));
+    }
 }
 
 void Application::update() {
@@ -391,6 +396,7 @@ void Application::update() {
 
     uint8_t snapshot[256];
     readKeyboardSnapshot(window->window, snapshot);
+    window->taps.apply(snapshot);
     if (script)
         applyScript(snapshot);
     // GLFW reports no event when the window is unmapped: its state is read once a frame, after a script's minimise

@@ -19,6 +19,17 @@ std::optional<long> positiveNumber(const char* text) {
     return n;
 }
 
+// Digits only with one that is not 0: a whole number that positiveNumber refused for its size.
+bool tooLargeNumber(const char* text) {
+    bool nonZero = false;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+        nonZero |= *c != '0';
+    }
+    return nonZero;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
@@ -49,6 +60,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             if (const char* v = value("a number of frames")) {
                 if (auto n = positiveNumber(v))
                     cl.frames = *n;
+                else if (tooLargeNumber(v))
+                    cl.errors.push_back("--frames " + std::string(v) + " is too large (at most " +
+                                        std::to_string(LONG_MAX) + ")");
                 else
                     cl.errors.push_back("--frames needs a whole number of frames of at least 1, not \"" +
                                         std::string(v) + "\"");

@@ -1,5 +1,7 @@
 #include "App/Config.h"
 
+#include "Engine/Files/UserFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -24,20 +26,6 @@ std::string formatFloat(float v) {
     std::ostringstream s;
     s << v;
     return s.str();
-}
-
-const char* fileKind(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a directory";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
 }
 
 } // namespace
@@ -125,6 +113,11 @@ std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& r)
              " is not a window size; using 1920 x 1080");
         r.window.width = defaults.window.width;
         r.window.height = defaults.window.height;
+    } else if (r.window.width != defaults.window.width || r.window.height != defaults.window.height) {
+        // The size is stored but not restored: the program always opens at its start size.
+        note("window size " + std::to_string(r.window.width) + " x " + std::to_string(r.window.height) +
+             " is not restored; the window opens at " + std::to_string(defaults.window.width) + " x " +
+             std::to_string(defaults.window.height) + " (fullscreen: the monitor's mode)");
     }
     if (r.window.refreshRate < -1 || r.window.refreshRate > MaxRefreshRate) {
         note("refresh rate " + std::to_string(r.window.refreshRate) + " Hz is out of range; using any rate");
@@ -135,64 +128,31 @@ std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& r)
 
 ConfigFileRead readConfigFile(const std::string& path) {
     ConfigFileRead result;
-    auto cannotRead = [&](const std::string& why) {
-        result.notes.push_back(path + " cannot be read (" + why + "); using the default settings");
-    };
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT) {
-            // A dangling symbolic link is something at the path that is not a settings file.
-            struct stat link {};
-            if (lstat(path.c_str(), &link) == 0) {
-                result.found = true;
-                cannotRead("a symbolic link to nothing");
-            }
-            return result;
-        }
-        result.found = true;
-        cannotRead(std::strerror(errno));
+    UserFile file = readUserFile(path, ConfigLayout::Size, Oversize::ReadPrefix);
+    result.found = file.fault != FileFault::Missing;
+    switch (file.fault) {
+    case FileFault::None: break;
+    case FileFault::Missing: return result;
+    case FileFault::NotRegular:
+        result.notes.push_back(path + " is " + file.detail + ", not a settings file; using the default settings");
+        return result;
+    case FileFault::DanglingLink:
+    case FileFault::TooLarge: // not with a prefix read
+    case FileFault::CannotOpen:
+    case FileFault::CannotRead:
+        result.notes.push_back(path + " cannot be read (" +
+                               (file.fault == FileFault::DanglingLink ? std::string("a symbolic link to nothing")
+                                                                      : file.detail) +
+                               "); using the default settings");
         return result;
     }
-    result.found = true;
-    // Checked before opening: opening a FIFO or a device could block or have side effects.
-    if (!S_ISREG(info.st_mode)) {
-        result.notes.push_back(path + " is " + fileKind(info.st_mode) +
-                               ", not a settings file; using the default settings");
-        return result;
-    }
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        cannotRead(std::strerror(errno));
-        return result;
-    }
-    // The path may have been replaced between the two looks.
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        cannotRead("it is not a regular file");
-        return result;
-    }
-    char buffer[ConfigLayout::Size];
-    size_t got = 0;
-    while (got < sizeof buffer) {
-        ssize_t n = read(fd, buffer + got, sizeof buffer - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            close(fd);
-            cannotRead(std::strerror(errno));
-            return result;
-        }
-        if (n == 0)
-            break;
-        got += size_t(n);
-    }
-    close(fd);
-    result.bytes.assign(buffer, got);
+    const size_t got = file.bytes.size();
+    result.bytes = std::move(file.bytes);
     if (got < ConfigLayout::Size)
         result.notes.push_back(path + " has " + std::to_string(got) + " bytes instead of " +
                                std::to_string(ConfigLayout::Size) + "; the missing settings keep their defaults");
-    else if (info.st_size > off_t(ConfigLayout::Size))
-        result.notes.push_back(path + " has " + std::to_string(info.st_size) + " bytes instead of " +
+    else if (file.size > ConfigLayout::Size)
+        result.notes.push_back(path + " has " + std::to_string(file.size) + " bytes instead of " +
                                std::to_string(ConfigLayout::Size) + "; only the first " +
                                std::to_string(ConfigLayout::Size) + " are read");
     return result;

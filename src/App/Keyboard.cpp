@@ -92,3 +92,28 @@ void mergeKeyStates(uint8_t snapshot[256], const uint8_t added[256]) {
     either(VirtualKey::Control, VirtualKey::LeftControl, VirtualKey::RightControl);
     either(VirtualKey::Menu, VirtualKey::LeftMenu, VirtualKey::RightMenu);
 }
+
+void KeyTapLatch::press(uint8_t vk) {
+    if (vk && pending[vk] < MaxPending)
+        ++pending[vk];
+}
+
+void KeyTapLatch::apply(uint8_t snapshot[256]) {
+    for (int vk = 1; vk < 256; ++vk) {
+        bool down = (snapshot[vk] & 0x80) != 0;
+        if (pending[vk]) {
+            // A press while the key was shown down needs an up frame first, or it would be no edge.
+            down = !deliveredDown[vk];
+            if (down)
+                --pending[vk];
+        }
+        snapshot[vk] = down ? 0x80 : 0;
+        deliveredDown[vk] = down;
+    }
+    auto either = [&](uint8_t generic, uint8_t left, uint8_t right) {
+        snapshot[generic] = (snapshot[left] | snapshot[right]) & 0x80;
+    };
+    either(VirtualKey::Shift, VirtualKey::LeftShift, VirtualKey::RightShift);
+    either(VirtualKey::Control, VirtualKey::LeftControl, VirtualKey::RightControl);
+    either(VirtualKey::Menu, VirtualKey::LeftMenu, VirtualKey::RightMenu);
+}

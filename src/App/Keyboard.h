@@ -25,5 +25,22 @@ struct RawInputState {
 void buildKeyboardSnapshot(const RawInputState& raw, uint8_t snapshot[256]);
 // Adds keys held by another source (a script) to a snapshot, generic Shift/Control/Alt included.
 void mergeKeyStates(uint8_t snapshot[256], const uint8_t added[256]);
+// Presses reported by GLFW's key and mouse button callbacks between two snapshots. Sampling the state once a
+// frame loses a tap that starts and ends inside one slow frame (a second or more on a CPU-only device), and merges
+// several taps into one; here every press is delivered as down for one frame, with an up frame between two of
+// them, so each tap reaches the program as its own press.
+class KeyTapLatch {
+public:
+    void press(uint8_t vk);
+    // Applies the pending presses to a snapshot read from GLFW, then recomputes generic Shift/Control/Alt.
+    void apply(uint8_t snapshot[256]);
+
+    static constexpr uint8_t MaxPending = 16; // beyond this, a burst of taps is not replayed frame by frame
+
+private:
+    uint8_t pending[256] = {};
+    bool deliveredDown[256] = {};
+};
+
 // Reads the window's key and button state and builds the snapshot.
 void readKeyboardSnapshot(GLFWwindow* window, uint8_t snapshot[256]);

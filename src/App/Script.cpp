@@ -27,6 +27,23 @@ bool parseNumber(const std::string& text, double& out) {
     return ec == std::errc() && ptr == end && std::isfinite(out);
 }
 
+// Control bytes of a damaged script are shown as \xNN rather than written raw into the message.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 struct Refusal {
     std::string reason;
 };
@@ -192,6 +209,10 @@ ScriptParse parseScript(const std::string& text) {
                 expectCount(3, "a time step");
                 c.action = ScriptAction::Timestep;
                 c.timestep = uint64_t(integer(2, "time step", 0, int64_t(1) << 62));
+            } else if (command == "stall") {
+                expectCount(3, "a number of milliseconds");
+                c.action = ScriptAction::Stall;
+                c.milliseconds = uint32_t(integer(2, "milliseconds", 1, 60000));
             } else {
                 throw Refusal{"unknown command \"" + w[1] + "\""};
             }
@@ -199,7 +220,7 @@ ScriptParse parseScript(const std::string& text) {
         }
     } catch (const Refusal& refusal) {
         result.commands.clear();
-        result.error = "line " + std::to_string(lineNumber) + ": " + refusal.reason;
+        result.error = "line " + std::to_string(lineNumber) + ": " + printable(refusal.reason);
     }
     return result;
 }
@@ -240,6 +261,7 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
     current.timestep.reset();
     current.record.reset();
     current.recordStop = false;
+    current.stallMilliseconds = 0;
 
     auto press = [&](uint8_t vk, uint64_t frames) {
         keyReleaseFrame[vk] = std::max(keyReleaseFrame[vk], frame + uint64_t(frames));
@@ -302,6 +324,9 @@ const ScriptFrame& ScriptPlayer::advance(uint64_t frame) {
         case ScriptAction::RecordStop:
             current.record.reset();
             current.recordStop = true;
+            break;
+        case ScriptAction::Stall:
+            current.stallMilliseconds += c.milliseconds;
             break;
         }
     }

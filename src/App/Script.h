@@ -2,6 +2,7 @@
 // Scripted runs: a plain text file, one command a line, "<frame> <command> [arguments]". Frames count from 1
 // (the first frame's update) and never decrease; '#' starts a comment. Scripted input goes through the same
 // keyboard snapshot and mouse state as real input, so a script exercises the program as a user would.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ enum class ScriptAction {
     Screenshot, // PNG of this frame
     Timestep,   // jump simulated time to step n
     Status,     // print the time step and the spacecraft's state
+    Stall,      // hold this frame's update for `milliseconds` (a slow frame on demand)
     Quit,
     Record,     // start recording every frame into `path`
     RecordStop, // stop the recording
@@ -36,6 +38,7 @@ struct ScriptCommand {
     double steps = 0.0;    // Scroll
     uint64_t timestep = 0; // Timestep
     std::string path;      // Screenshot, Record
+    uint32_t milliseconds = 0; // Stall
 };
 
 struct ScriptParse {
@@ -45,6 +48,8 @@ struct ScriptParse {
 
 // Parses a whole script; the first bad line refuses the script.
 ScriptParse parseScript(const std::string& text);
+// Scripts are lines typed by hand or written by a test; a larger file is refused unread.
+constexpr size_t MaxScriptFileBytes = size_t(4) << 20;
 // The virtual-key code of a key name ("F12", "U", "period", "Escape"...; letters and names in any case), or 0.
 uint8_t virtualKeyFromName(const std::string& name);
 
@@ -61,6 +66,7 @@ struct ScriptFrame {
     bool status = false;
     std::optional<std::string> record; // recording starts this frame
     bool recordStop = false;
+    uint32_t stallMilliseconds = 0;
 };
 
 // Plays a parsed script frame by frame.

@@ -1,11 +1,13 @@
 #include "App/UIRenderer.h"
 
+#include "App/FontFile.h"
 #include "App/UIDrawPlan.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Files/UserFile.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
@@ -14,8 +16,8 @@
 #include <imgui.h>
 #include <imgui_impl_glfw.h>
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 void applyUiStyle() {
@@ -133,30 +135,25 @@ UIRenderer::~UIRenderer() {
     descriptorSets.clear();
 }
 
-// The first bytes of the font formats the atlas builder reads: TrueType, OpenType (CFF) and collections.
-static bool looksLikeFont(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return false;
-    std::ifstream file(path, std::ios::binary);
-    unsigned char tag[4] = {};
-    if (!file.read(reinterpret_cast<char*>(tag), 4))
-        return false;
-    static const unsigned char tags[4][4] = {
-        {0, 1, 0, 0}, {'t', 'r', 'u', 'e'}, {'O', 'T', 'T', 'O'}, {'t', 't', 'c', 'f'}};
-    for (const auto& t : tags)
-        if (std::memcmp(tag, t, 4) == 0)
-            return true;
-    return false;
-}
-
 ImFont* UIRenderer::addFont(float sizePixels, const std::string& path) {
     ImGui::SetCurrentContext(imguiContext);
-    if (!looksLikeFont(path))
-        throw std::runtime_error("UI font \"" + path + "\" is missing or is not a TrueType font");
-    ImFont* font = ImGui::GetIO().Fonts->AddFontFromFileTTF(path.c_str(), sizePixels);
+    const std::string name = "UI font \"" + path + "\"";
+    UserFile file = readUserFile(path, MaxFontFileBytes);
+    if (file.fault == FileFault::Missing)
+        throw std::runtime_error(name + " is missing");
+    if (!file.ok())
+        throw std::runtime_error(name + " " + file.reason());
+    if (std::string problem = fontFileProblem(file.bytes); !problem.empty())
+        throw std::runtime_error(name + " cannot be used: " + problem);
+    // The atlas keeps the bytes and frees them with its own allocator.
+    void* data = IM_ALLOC(file.bytes.size());
+    std::memcpy(data, file.bytes.data(), file.bytes.size());
+    ImFontConfig config;
+    std::snprintf(config.Name, sizeof config.Name, "%s, %.0fpx",
+                  std::filesystem::path(path).filename().string().c_str(), double(sizePixels));
+    ImFont* font = ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, int(file.bytes.size()), sizePixels, &config);
     if (!font)
-        throw std::runtime_error("UI font \"" + path + "\" could not be read");
+        throw std::runtime_error(name + " could not be read");
     return font;
 }
 

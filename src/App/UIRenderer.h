@@ -67,6 +67,7 @@ public:
     // Adds the TrueType font at `sizePixels` to the atlas; the first font added is the default one. A missing,
     // unreadable or non-TrueType file throws std::runtime_error naming it.
     ImFont* addFont(float sizePixels, const std::string& path = FontFile);
+    static constexpr uint64_t MaxFontFileBytes = uint64_t(64) << 20;
     // Builds the atlas, queues its upload for the next upload pass and creates the font set.
     void uploadFontAtlas();
 

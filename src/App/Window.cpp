@@ -121,6 +121,15 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
         windowOf(w)->renderable = 1;
         std::cout << "maximize\n";
     });
+    // Installed before the user interface's binding, which chains to these.
+    glfwSetKeyCallback(window, [](GLFWwindow* w, int key, int, int action, int) {
+        if (action == GLFW_PRESS)
+            windowOf(w)->taps.press(virtualKeyFromGlfwKey(key));
+    });
+    glfwSetMouseButtonCallback(window, [](GLFWwindow* w, int button, int action, int) {
+        if (action == GLFW_PRESS)
+            windowOf(w)->taps.press(virtualKeyFromGlfwMouseButton(button));
+    });
     glfwSetWindowSizeCallback(window, [](GLFWwindow* w, int ww, int wh) {
         Window* self = windowOf(w);
         self->width = uint32_t(std::max(ww, 0));

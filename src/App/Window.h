@@ -1,4 +1,5 @@
 #pragma once
+#include "App/Keyboard.h"
 #include "Engine/SwapChain/WindowSurface.h"
 
 #include <vulkan/vulkan.h>
@@ -78,6 +79,7 @@ public:
     VulkanInstance* instance = nullptr;
     SwapChain* swapChain = nullptr;
     double scrollValue = 0.0; // vertical offset of this frame's last scroll event
+    KeyTapLatch taps;         // presses between two keyboard snapshots
 
     void captureDesktopResolutions();
     // Sets renderable from the window's state now (windowRenderable); once a frame, after polling events, since

@@ -3,11 +3,11 @@
 #include "App/Recorder.h"
 #include "App/Script.h"
 #include "Demo/Spacecraft/MissionText.h"
+#include "Engine/Files/UserFile.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 int main(int argc, char** argv) {
     CommandLine commandLine = parseCommandLine(argc, argv);
@@ -24,15 +24,13 @@ int main(int argc, char** argv) {
 
     std::optional<ScriptPlayer> script;
     if (commandLine.scriptPath) {
-        std::ifstream file(*commandLine.scriptPath, std::ios::binary);
-        std::stringstream text;
-        if (file)
-            text << file.rdbuf();
-        if (!file || file.bad()) {
-            std::cout << "Unable to read the script file \"" << *commandLine.scriptPath << "\"" << std::endl;
+        UserFile file = readUserFile(*commandLine.scriptPath, MaxScriptFileBytes);
+        if (!file.ok()) {
+            std::cout << "Unable to read the script file \"" << *commandLine.scriptPath << "\": " << file.reason()
+                      << std::endl;
             return 1;
         }
-        ScriptParse parsed = parseScript(text.str());
+        ScriptParse parsed = parseScript(file.bytes);
         if (!parsed.error.empty()) {
             std::cout << "Script \"" << *commandLine.scriptPath << "\", " << parsed.error << std::endl;
             return 1;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 TEST(Startup, RunsThirtyFramesValidationCleanAndExitsZero) {
     std::string dir = makeWorkDir("startup");
     RunResult r = runProgram(dir, "SKIP_DEMO --frames 30 --profile", {}, "VK_LOADER_DEBUG=layer");
@@ -74,4 +77,37 @@ exit $code
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_GE(countOccurrences(r.output, "Recreating swapchain!"), 1) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+}
+
+// Taps of a key while a frame takes seconds (a CPU-only device under load): each tap counts. The script holds
+// frame 5 for a few seconds; three F12 taps sent by X meanwhile save three screenshots.
+TEST(Startup, RealXKeyTapsDuringASlowFrameAreEachSeen) {
+    std::string dir = makeWorkDir("xinput-slow-frame");
+    writeConfig(dir, 0, 50, 50);
+    {
+        std::ofstream script(dir + "/slow.script");
+        script << "5 stall 5000\n20 quit\n";
+    }
+    RunResult r = runUnderXvfb(dir, R"(
+"$KESTRUNE" SKIP_DEMO --script slow.script > run.log 2>&1 &
+pid=$!
+wid=$(xdotool search --sync --name '^Kestrune$' | head -n 1)
+while kill -0 $pid 2>/dev/null && ! grep -q "stalls for" run.log; do sleep 0.05; done
+xdotool key --window "$wid" F12 F12 F12
+wait $pid
+code=$?
+cat run.log
+exit $code
+)");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(countOccurrences(r.output, "Screenshot saved: screenshot-"), 3) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("screenshot-", 0) == 0) {
+            Picture p;
+            EXPECT_TRUE(p.load(entry.path().string())) << entry.path();
+            ++pictures;
+        }
+    EXPECT_EQ(pictures, 3);
 }

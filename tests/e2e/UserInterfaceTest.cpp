@@ -100,19 +100,38 @@ TEST(UserInterface, DebugWindowSettingsPanelAndApplyAndSave) {
     EXPECT_EQ(bytes.substr(20, 8), want.substr(20, 8)) << "position";
 }
 
-// The UI font is part of the installation: without it the program stops with a message naming the file and exit
-// code 1, not with an assertion of the UI library.
-TEST(UserInterface, MissingFontStopsWithExitCodeOneNamingTheFile) {
-    std::string dir = makeWorkDir("no-font");
+// A work directory whose assets are the run directory's but for the UI font.
+static std::string workDirWithoutFont(const std::string& name) {
+    std::string dir = makeWorkDir(name);
     fs::path assets = fs::path(dir) / "assets";
     fs::remove(assets);
     fs::create_directory(assets);
     for (const auto& entry : fs::directory_iterator(fs::path(KESTRUNE_RUN_DIR) / "assets"))
         if (entry.path().filename() != "Roboto-Medium.ttf")
             fs::create_symlink(entry.path(), assets / entry.path().filename());
-    RunResult r = runProgram(dir, "SKIP_DEMO --frames 5");
+    return dir;
+}
+
+// The UI font is part of the installation: without it the program stops with a message naming the file and exit
+// code 1, not with an assertion of the UI library.
+TEST(UserInterface, MissingFontStopsWithExitCodeOneNamingTheFile) {
+    RunResult r = runProgram(workDirWithoutFont("no-font"), "SKIP_DEMO --frames 5");
     EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_NE(r.output.find("UI font \"assets/Roboto-Medium.ttf\" is missing"), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("Assertion"), std::string::npos) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+}
+
+// A font cut to half its size is refused naming it, before the UI library reads past its end.
+TEST(UserInterface, DamagedFontStopsWithExitCodeOneNamingTheFile) {
+    std::string dir = workDirWithoutFont("cut-font");
+    fs::path font = fs::path(KESTRUNE_RUN_DIR) / "assets" / "Roboto-Medium.ttf";
+    fs::path cut = fs::path(dir) / "assets" / "Roboto-Medium.ttf";
+    fs::copy_file(font, cut);
+    fs::resize_file(cut, fs::file_size(font) / 2);
+    RunResult r = runProgram(dir, "SKIP_DEMO --frames 5");
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("UI font \"assets/Roboto-Medium.ttf\" cannot be used: table"), std::string::npos)
+        << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
 }

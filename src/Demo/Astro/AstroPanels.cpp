@@ -48,6 +48,10 @@ template <class T, class W> bool finiteEdit(T* v, int count, W&& widget) {
     return false;
 }
 
+// A value typed into a slider or drag (Ctrl+click) stays within the widget's range like a dragged one; a drag
+// without a range (min = max) is not clamped.
+constexpr int AlwaysClamp = ImGuiSliderFlags_AlwaysClamp;
+
 } // namespace
 
 bool inputFloat(const char* label, float* v, const char* format) {
@@ -66,28 +70,31 @@ bool inputDouble(const char* label, double* v, const char* format, double step, 
 }
 
 bool sliderFloat(const char* label, float* v, float min, float max, const char* format) {
-    return finiteEdit(v, 1, [&] { return ImGui::SliderFloat(label, v, min, max, format); });
+    return finiteEdit(v, 1, [&] { return ImGui::SliderFloat(label, v, min, max, format, AlwaysClamp); });
 }
 
 bool sliderFloatN(const char* label, float* v, int count, float min, float max, const char* format) {
-    return finiteEdit(v, count,
-                      [&] { return ImGui::SliderScalarN(label, ImGuiDataType_Float, v, count, &min, &max, format); });
+    return finiteEdit(v, count, [&] {
+        return ImGui::SliderScalarN(label, ImGuiDataType_Float, v, count, &min, &max, format, AlwaysClamp);
+    });
 }
 
 bool sliderDouble(const char* label, double* v, double min, double max, const char* format) {
-    return finiteEdit(v, 1, [&] { return ImGui::SliderScalar(label, ImGuiDataType_Double, v, &min, &max, format); });
+    return finiteEdit(
+        v, 1, [&] { return ImGui::SliderScalar(label, ImGuiDataType_Double, v, &min, &max, format, AlwaysClamp); });
 }
 
 bool dragFloatN(const char* label, float* v, int count, float speed, float min, float max, const char* format,
                 int flags) {
     return finiteEdit(v, count, [&] {
-        return ImGui::DragScalarN(label, ImGuiDataType_Float, v, count, speed, &min, &max, format, flags);
+        return ImGui::DragScalarN(label, ImGuiDataType_Float, v, count, speed, &min, &max, format, flags | AlwaysClamp);
     });
 }
 
 bool dragDouble(const char* label, double* v, float speed, double min, double max, const char* format, int flags) {
-    return finiteEdit(
-        v, 1, [&] { return ImGui::DragScalar(label, ImGuiDataType_Double, v, speed, &min, &max, format, flags); });
+    return finiteEdit(v, 1, [&] {
+        return ImGui::DragScalar(label, ImGuiDataType_Double, v, speed, &min, &max, format, flags | AlwaysClamp);
+    });
 }
 
 } // namespace widgets

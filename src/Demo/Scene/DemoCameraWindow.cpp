@@ -6,9 +6,23 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <string>
 
 namespace Demo {
+
+namespace {
+
+// A typed value is taken only when finite, and clamped to what the camera can use.
+void inputWithin(const char* label, double& value, double low, double high) {
+    double typed = value;
+    if (ImGui::InputDouble(label, &typed, 0.0, 0.0, "%.6f") && std::isfinite(typed))
+        value = std::clamp(typed, low, high);
+}
+
+} // namespace
 
 void drawDemoCameraWindow(DemoCamera& camera, const Scene& scene) {
     DemoCamera::SettingsWindow& state = camera.settingsWindow;
@@ -46,15 +60,16 @@ void drawDemoCameraWindow(DemoCamera& camera, const Scene& scene) {
         ProjectionParams& projection = camera.view.projectionParams;
         float nearFar[2] = {projection.nearPlane, projection.farPlane};
         // Up to twice the default far distance; the projection takes the planes at its next refresh.
-        if (ImGui::DragFloat2("Near Far", nearFar, 0.01f, 0.1f, 400000.0f, "%.3f")) {
-            projection.nearPlane = nearFar[0];
+        if (ImGui::DragFloat2("Near Far", nearFar, 0.01f, 0.1f, 400000.0f, "%.3f", ImGuiSliderFlags_AlwaysClamp)) {
+            // The near plane stays in front of the far one, or the projection would have no depth range.
             projection.farPlane = nearFar[1];
+            projection.nearPlane = std::min(nearFar[0], 0.5f * nearFar[1]);
             camera.uploadView();
         }
-        ImGui::InputDouble("Move Speed", &camera.moveSpeed, 0.0, 0.0, "%.6f");
-        ImGui::InputDouble("Sprint Multiplier", &camera.sprintMultiplier, 0.0, 0.0, "%.6f");
-        ImGui::InputDouble("Mouse Sensitivity", &camera.mouseSensitivity, 0.0, 0.0, "%.6f");
-        ImGui::InputDouble("Orbit Distance", &camera.orbitDistance, 0.0, 0.0, "%.6f");
+        inputWithin("Move Speed", camera.moveSpeed, 0.0, 1e6);
+        inputWithin("Sprint Multiplier", camera.sprintMultiplier, 0.0, 1e3);
+        inputWithin("Mouse Sensitivity", camera.mouseSensitivity, 0.0, 100.0);
+        inputWithin("Orbit Distance", camera.orbitDistance, 0.0, 0.75 * double(projection.farPlane));
     }
     ImGui::End();
     if (!open)

@@ -269,11 +269,14 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
         dragStep("Time", m.time, 10.0f);
         dragStep("Burn", m.burn, 1.0f);
         dragDirection("P N R", m.direction, 0.001f);
-        widgets::dragDouble("Thrust", &m.thrust, 0.2f, 0.0, 0.0, "%.3f"); // unbounded
+        widgets::dragDouble("Thrust", &m.thrust, 0.2f, -MissionRange::Thrust, MissionRange::Thrust, "%.3f");
         ImGui::Checkbox("Continuous", &m.continuous);
         bodyCombo("Dominant Object", m.dominantObject, system);
         float rotation = m.rotationSpeed;
-        if (ImGui::DragFloat("Rotation speed", &rotation, 1.0f) && std::isfinite(rotation))
+        const float window = float(MissionRange::RotationSpeed);
+        if (ImGui::DragFloat("Rotation speed", &rotation, 1.0f, -window, window, "%.3f",
+                             ImGuiSliderFlags_AlwaysClamp) &&
+            std::isfinite(rotation))
             m.rotationSpeed = rotation;
         edits += maneuverFieldEdit(list[size_t(selected)], m);
         list[size_t(selected)] = m;

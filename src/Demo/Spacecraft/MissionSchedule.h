@@ -18,6 +18,18 @@ struct TimestepSetting {
     int32_t targetObject = -1;   // body the camera looks at; negative: the spacecraft
 };
 
+// The values a mission accepts, loaded or edited. Beyond them the craft or the camera leaves the range where the
+// flight's doubles and the renderer's floats stay meaningful (a thrust of 1e39 sends the craft where every frame
+// is black), so a text outside them is refused and the panels stop at them.
+namespace MissionRange {
+constexpr double Thrust = 1e4;            // |thrust|; the built-in burns stay below 100
+constexpr double Weight = 1e3;            // |P|, |N|, |R| of a burn or camera direction (only the direction counts)
+constexpr double RotationSpeed = 1e7;     // |time steps| of the attitude blend (≤ 0: none)
+constexpr double TimeFactor = 1e8;        // simulated seconds per real second, 0 up to this
+constexpr double CamDistance = 150000.0;  // world units, 0 up to three quarters of the camera's far plane
+constexpr double Speed = 100.0;           // the demo's time factor multiplier, 0 up to this
+} // namespace MissionRange
+
 // The 16 manoeuvres and 67 settings of the built-in mission, in list order (two settings are out of time order,
 // as the mission was written).
 std::vector<Maneuver> builtInManeuvers();

@@ -1,10 +1,11 @@
 #include "Demo/Spacecraft/MissionText.h"
 
+#include "Engine/Files/UserFile.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <locale>
@@ -120,6 +121,12 @@ std::vector<Token> tokenize(const std::string& text) {
     return tokens;
 }
 
+std::string shortNumber(double v) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", v);
+    return buffer;
+}
+
 std::string describe(const Token& t) {
     return t.kind == Kind::End ? std::string("the end of the text") : "\"" + t.text + "\"";
 }
@@ -192,14 +199,20 @@ public:
         return v;
     }
 
-    float single(const std::string& what) {
-        uint32_t line = peek().line;
+    // A number within [low, high], refused naming the range.
+    double ranged(const std::string& what, double low, double high) {
+        const Token& t = peek();
+        uint32_t line = t.line;
+        std::string text = t.text;
         double v = number(what);
-        float f = float(v);
-        if (!std::isfinite(f))
-            throw Refusal{line, what + " is too large for a 32-bit float"};
-        return f;
+        if (v < low || v > high)
+            throw Refusal{line, what + " " + text + " is out of range [" + shortNumber(low) + ", " +
+                                    shortNumber(high) + "]"};
+        return v;
     }
+
+    // The ranges of 32-bit fields lie well inside a float's.
+    float single(const std::string& what, double low, double high) { return float(ranged(what, low, high)); }
 
     bool flag(const std::string& what) {
         const Token& t = take();
@@ -211,13 +224,14 @@ public:
     }
 
     Vec3d triple(const std::string& what) {
+        const double w = MissionRange::Weight;
         expect("{", "to open " + what);
         Vec3d v;
-        v.x = number(what + " (first value)");
+        v.x = ranged(what + " (first value)", -w, w);
         expect(",", "after the first value of " + what);
-        v.y = number(what + " (second value)");
+        v.y = ranged(what + " (second value)", -w, w);
         expect(",", "after the second value of " + what);
-        v.z = number(what + " (third value)");
+        v.z = ranged(what + " (third value)", -w, w);
         expect("}", "to close " + what);
         return v;
     }
@@ -273,13 +287,13 @@ void parseStatements(Parser& p, MissionParse& out) {
             p.expect(",", "after the burn length");
             b.direction = p.triple("the burn direction { P, N, R }");
             p.expect(",", "after the burn direction");
-            b.thrust = p.number("the thrust");
+            b.thrust = p.ranged("the thrust", -MissionRange::Thrust, MissionRange::Thrust);
             p.expect(",", "after the thrust");
             b.continuous = p.flag("continuous");
             p.expect(",", "after continuous");
             b.dominantObject = p.index("the dominant body index");
             p.expect(",", "after the dominant body index");
-            b.rotationSpeed = p.single("the rotation speed");
+            b.rotationSpeed = p.single("the rotation speed", -MissionRange::RotationSpeed, MissionRange::RotationSpeed);
             p.expect(")", "after the rotation speed");
             p.expect(";", "after scheduleManouver(...)");
             if (b.burn > std::numeric_limits<uint64_t>::max() - b.time)
@@ -293,13 +307,13 @@ void parseStatements(Parser& p, MissionParse& out) {
             p.expect("(", "after scheduleSetting");
             s.timestep = p.whole("the setting's time step");
             p.expect(",", "after the setting's time step");
-            s.timeFactor = p.number("the time factor");
+            s.timeFactor = p.ranged("the time factor", 0.0, MissionRange::TimeFactor);
             p.expect(",", "after the time factor");
             p.flag("the third argument");
             p.expect(",", "after the third argument");
             s.camDir = p.triple("the camera direction { P, N, R }");
             p.expect(",", "after the camera direction");
-            s.camDistance = p.number("the camera distance");
+            s.camDistance = p.ranged("the camera distance", 0.0, MissionRange::CamDistance);
             p.expect(",", "after the camera distance");
             s.targetObject = p.index("the target body index");
             p.expect(",", "after the target body index");
@@ -314,11 +328,11 @@ void parseStatements(Parser& p, MissionParse& out) {
             (name == "speed" ? speed : name == "defaultTimeFactor" ? factor : distance).mark(head.line);
             p.expect("=", "after " + name);
             if (name == "speed")
-                m.speed = p.single("speed");
+                m.speed = p.single("speed", 0.0, MissionRange::Speed);
             else if (name == "defaultTimeFactor")
-                m.defaultTimeFactor = p.number(name);
+                m.defaultTimeFactor = p.ranged(name, 0.0, MissionRange::TimeFactor);
             else
-                m.defaultCamDistance = p.number(name);
+                m.defaultCamDistance = p.ranged(name, 0.0, MissionRange::CamDistance);
             p.expect(";", "after the value of " + name);
         } else if (name == "defaultCamDir") {
             dir.mark(head.line);
@@ -382,36 +396,12 @@ std::string checkMissionBodies(const MissionParse& parse, size_t bodyCount) {
 }
 
 bool readMissionFile(const std::string& path, std::string& text, std::string& error) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        error = "does not exist";
+    UserFile file = readUserFile(path, MaxMissionFileBytes);
+    if (!file.ok()) {
+        error = file.reason();
         return false;
     }
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        error = "is not a file";
-        return false;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot be opened";
-        return false;
-    }
-    file.seekg(0, std::ios::end);
-    std::streamoff size = file.tellg();
-    if (size < 0) {
-        error = "cannot be read (not a regular file?)";
-        return false;
-    }
-    if (uint64_t(size) > MaxMissionFileBytes) {
-        error = "is larger than " + std::to_string(MaxMissionFileBytes >> 20) + " MB";
-        return false;
-    }
-    file.seekg(0, std::ios::beg);
-    text.assign(size_t(size), '\0');
-    if (size > 0 && !file.read(text.data(), size)) {
-        error = "cannot be read";
-        return false;
-    }
+    text = std::move(file.bytes);
     return true;
 }
 

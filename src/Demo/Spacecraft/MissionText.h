@@ -50,7 +50,7 @@ struct MissionParse {
 // Parses a mission text. The lists are replaced by those of the text (empty when it has none); the start step,
 // the demo defaults and the speed keep the values of `base` unless the text sets them. Refused as a whole: a
 // statement that is not one of the above, a malformed one, a value given twice, a negative or fractional step or
-// burn, a burn that ends past the last time step, a number that is not finite (also after narrowing to 32 bits),
+// burn, a burn that ends past the last time step, a number that is not finite or lies outside its MissionRange,
 // more than MaxMissionEntries entries in a list.
 MissionParse parseMissionText(const std::string& text, const MissionData& base);
 // The body indices of a parsed mission against a system of `bodyCount` bodies: -1 (none; the spacecraft for a

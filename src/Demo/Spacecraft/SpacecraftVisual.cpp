@@ -16,7 +16,6 @@
 
 #include <cmath>
 #include <exception>
-#include <fstream>
 
 namespace Demo {
 
@@ -67,8 +66,6 @@ ScenePipelineInfo spacecraftPipelineInfo() {
 } // namespace
 
 GeometryData importSpacecraftModel(const std::string& path) {
-    if (!std::ifstream(path, std::ios::binary).good())
-        ENGINE_ERROR("Unable to load model file [" + path + "]: the file cannot be opened");
     std::vector<GeometryData> meshes;
     try {
         meshes = importModel(path);

@@ -11,7 +11,7 @@ void ResourceRegistry::add(GraphicsResource* resource) {
 }
 
 void ResourceRegistry::forget(GraphicsResource* resource) {
-    if (shuttingDown || resource->tier >= tiers.size())
+    if (!resource || shuttingDown || resource->tier >= tiers.size())
         return;
     std::vector<GraphicsResource*>& list = tiers[resource->tier];
     uint32_t slot = resource->slot;
@@ -23,7 +23,8 @@ void ResourceRegistry::forget(GraphicsResource* resource) {
 }
 
 void ResourceRegistry::remove(GraphicsResource* resource) {
-    if (shuttingDown)
+    // Clean-up after a failed start hands over what was never created.
+    if (!resource || shuttingDown)
         return;
     forget(resource);
     if (resource->deferredRelease)

@@ -1,9 +1,9 @@
 #include "Engine/Images/Dds.h"
 
+#include "Engine/Files/UserFile.h"
 #include "Engine/Helper/Helper.h"
 
-#include <filesystem>
-#include <fstream>
+#include <iostream>
 
 namespace Dds {
 
@@ -330,19 +330,14 @@ std::string loadErrorMessage(const std::string& path) {
 }
 
 DdsImage load(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    UserFile file = readUserFile(path, MaxFileSize);
+    if (!file.ok()) {
+        // The error line itself has a fixed form; the reason goes beside it.
+        std::cerr << "DDS file " << path << " " << file.reason() << std::endl;
         ENGINE_ERROR(loadErrorMessage(path));
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
-        ENGINE_ERROR(loadErrorMessage(path));
-    std::streamoff end = file.tellg();
-    if (end < 0 || uint64_t(end) > MaxFileSize)
-        ENGINE_ERROR(loadErrorMessage(path));
-    std::vector<uint8_t> bytes(static_cast<size_t>(end));
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), end))
-        ENGINE_ERROR(loadErrorMessage(path));
+    }
+    std::vector<uint8_t> bytes(file.bytes.begin(), file.bytes.end());
+    file.bytes = {};
     DdsImage image;
     std::string reason;
     if (!parse(std::move(bytes), image, reason))

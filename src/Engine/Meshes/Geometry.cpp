@@ -1,5 +1,7 @@
 #include "Engine/Meshes/Geometry.h"
 
+#include "Engine/Files/UserFile.h"
+
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/mesh.h>
@@ -7,6 +9,7 @@
 #include <assimp/scene.h>
 
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 GeometryData makeCube(float sizeX, float sizeY, float sizeZ) {
@@ -111,7 +114,14 @@ std::vector<GeometryData> importModel(const std::string& path) {
     importer.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, 25.0f);
     const unsigned flags = aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | aiProcess_Triangulate |
                            aiProcess_GenSmoothNormals | aiProcess_SortByPType | aiProcess_FlipWindingOrder;
-    const aiScene* scene = importer.ReadFile(path, flags);
+    UserFile file = readUserFile(path, MaxModelFileBytes);
+    if (!file.ok())
+        throw std::runtime_error("Unable to load model file [" + path + "]: the file " + file.reason());
+    // From memory, so the importer reads exactly the bytes checked above; the extension tells it the format.
+    std::string hint = std::filesystem::path(path).extension().string();
+    if (!hint.empty())
+        hint.erase(0, 1);
+    const aiScene* scene = importer.ReadFileFromMemory(file.bytes.data(), file.bytes.size(), flags, hint.c_str());
     if (!scene)
         throw std::runtime_error("Unable to load model file [" + path + "]: " + importer.GetErrorString());
     std::vector<GeometryData> meshes;

@@ -40,3 +40,4 @@ private:
 // (x, y, z) -> (-z, y, -x) for positions, normals and tangents, (u, v) -> (u, 1 - v).
 // Meshes without triangles are skipped. Throws std::runtime_error when the file cannot be read.
 std::vector<GeometryData> importModel(const std::string& path);
+constexpr uint64_t MaxModelFileBytes = uint64_t(256) << 20;

@@ -1,7 +1,9 @@
 #include "Engine/Pipelines/ShaderFiles.h"
 
+#include "Engine/Files/UserFile.h"
+
 #include <algorithm>
-#include <fstream>
+#include <cstring>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -9,7 +11,7 @@
 namespace {
 constexpr uint32_t SpirvMagic = 0x07230203u;
 // Far above any shader of the program (the largest is a few hundred kilobytes).
-constexpr std::streamoff MaxModuleBytes = 64 << 20;
+constexpr uint64_t MaxModuleBytes = 64 << 20;
 constexpr uint32_t OpEntryPoint = 15;
 constexpr uint32_t OpTypeInt = 21;
 constexpr uint32_t OpTypeFloat = 22;
@@ -90,24 +92,23 @@ GraphicsShaderFiles findGraphicsShaders(const std::filesystem::path& directory, 
 }
 
 std::vector<uint32_t> readSpirv(const std::string& path) {
-    std::ifstream file(path, std::ios::ate | std::ios::binary);
-    if (!file.is_open())
-        throw std::runtime_error(path + ": failed to open file!");
-    // A directory or a device opens too; its "size" would be meaningless or endless.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        throw std::runtime_error(path + ": not a regular file");
-    std::streamoff size = file.tellg();
-    if (size > MaxModuleBytes)
-        throw std::runtime_error(path + ": not a SPIR-V module (" + std::to_string(size) + " bytes, more than " +
+    UserFile file = readUserFile(path, MaxModuleBytes);
+    switch (file.fault) {
+    case FileFault::None: break;
+    case FileFault::Missing:
+    case FileFault::DanglingLink:
+    case FileFault::CannotOpen: throw std::runtime_error(path + ": failed to open file! (" + file.reason() + ")");
+    case FileFault::NotRegular: throw std::runtime_error(path + ": not a regular file (" + file.detail + ")");
+    case FileFault::TooLarge:
+        throw std::runtime_error(path + ": not a SPIR-V module (" + std::to_string(file.size) + " bytes, more than " +
                                  std::to_string(MaxModuleBytes) + ")");
+    case FileFault::CannotRead: throw std::runtime_error(path + ": read failed (" + file.detail + ")");
+    }
+    const size_t size = file.bytes.size();
     if (size < 20 || size % 4 != 0)
         throw std::runtime_error(path + ": not a SPIR-V module (" + std::to_string(size) + " bytes)");
-    std::vector<uint32_t> words(size_t(size) / 4);
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(words.data()), size);
-    if (!file)
-        throw std::runtime_error(path + ": read failed");
+    std::vector<uint32_t> words(size / 4);
+    std::memcpy(words.data(), file.bytes.data(), size);
     if (words[0] != SpirvMagic)
         throw std::runtime_error(path + ": not a SPIR-V module (wrong magic number)");
     return words;

@@ -37,6 +37,10 @@ TEST(CommandLine, MalformedOptionsAreErrors) {
         EXPECT_FALSE(b.frames.has_value()) << bad;
         EXPECT_EQ(b.errors.size(), 1u) << bad;
     }
+    // The size of a number is what is wrong with it, not its sign.
+    EXPECT_EQ(parse({"kestrune", "--frames", "18446744073709551621"}).errors.at(0),
+              "--frames 18446744073709551621 is too large (at most 9223372036854775807)");
+    EXPECT_NE(parse({"kestrune", "--frames", "000"}).errors.at(0).find("at least 1"), std::string::npos);
     EXPECT_EQ(parse({"kestrune", "--frames"}).errors.size(), 1u);
     EXPECT_EQ(parse({"kestrune", "--screenshot"}).errors.size(), 1u);
     EXPECT_EQ(parse({"kestrune", "--target", ""}).errors.size(), 1u);

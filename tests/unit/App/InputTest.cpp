@@ -4,6 +4,8 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 TEST(Keyboard, VirtualKeyMappingCoversEveryKeyTheProgramReads) {
     EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_ESCAPE), 0x1B);
     EXPECT_EQ(virtualKeyFromGlfwKey(GLFW_KEY_SPACE), 0x20);
@@ -65,6 +67,53 @@ TEST(Keyboard, PressCountsOnceWhileHeldAndUTogglesTwiceInTwoPresses) {
     frame(up);
     frame(uDown);
     EXPECT_FALSE(uiVisible);
+}
+
+// Presses reported between two snapshots of a slow frame: each one reaches the program as its own press.
+TEST(Keyboard, TapsWithinOneFrameAreEachDeliveredAsAPress) {
+    constexpr uint8_t F12 = 0x7B, LeftShift = 0xA0, Shift = 0x10;
+    struct Frame {
+        int presses;  // of F12 reported by the callback since the last snapshot
+        bool polled;  // F12 down in the polled state (sticky: a tap of this frame reads down once)
+        bool down;    // F12 in the delivered snapshot
+    };
+    struct Case {
+        const char* what;
+        std::vector<Frame> frames;
+        int pressEdges;
+    } cases[] = {
+        {"tap inside one frame", {{1, false, true}, {0, false, false}}, 1},
+        {"tap inside one frame, read down once", {{1, true, true}, {0, false, false}}, 1},
+        {"three taps inside one frame",
+         {{3, true, true}, {0, false, false}, {0, false, true}, {0, false, false}, {0, false, true}, {0, false, false}},
+         3},
+        {"held over frames", {{1, true, true}, {0, true, true}, {0, true, true}, {0, false, false}}, 1},
+        {"released and pressed again between frames", {{1, true, true}, {1, true, false}, {0, true, true}}, 2},
+        {"no callback: polled state as it is", {{0, true, true}, {0, false, false}}, 1},
+    };
+    for (const Case& c : cases) {
+        KeyTapLatch latch;
+        InputState input;
+        int edges = 0;
+        for (size_t k = 0; k < c.frames.size(); ++k) {
+            const Frame& f = c.frames[k];
+            for (int p = 0; p < f.presses; ++p)
+                latch.press(F12);
+            uint8_t snapshot[256] = {};
+            snapshot[F12] = f.polled ? 0x80 : 0;
+            latch.apply(snapshot);
+            EXPECT_EQ(snapshot[F12] == 0x80, f.down) << c.what << ", frame " << k;
+            input.advanceKeys(snapshot);
+            edges += input.pressed(F12);
+        }
+        EXPECT_EQ(edges, c.pressEdges) << c.what;
+    }
+    // A latched modifier sets the generic one too.
+    KeyTapLatch latch;
+    latch.press(LeftShift);
+    uint8_t snapshot[256] = {};
+    latch.apply(snapshot);
+    EXPECT_EQ(snapshot[Shift], 0x80);
 }
 
 TEST(Keyboard, AnchorFollowsCursorOnlyWhileNotCaptured) {

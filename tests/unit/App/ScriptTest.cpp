@@ -18,10 +18,11 @@ TEST(Script, ParsesEveryCommandWithCommentsAndBlankLines) {
 9 screenshot out/shot.png
 9 timestep 123456
 9 status
+10 stall 2500
 10 quit
 )");
     ASSERT_TRUE(p.error.empty()) << p.error;
-    ASSERT_EQ(p.commands.size(), 13u);
+    ASSERT_EQ(p.commands.size(), 14u);
     EXPECT_EQ(p.commands[0].action, ScriptAction::Key);
     EXPECT_EQ(p.commands[0].key, VirtualKey::F12);
     EXPECT_EQ(p.commands[1].line, 4u);
@@ -33,10 +34,14 @@ TEST(Script, ParsesEveryCommandWithCommentsAndBlankLines) {
     EXPECT_EQ(p.commands[9].path, "out/shot.png");
     EXPECT_EQ(p.commands[10].timestep, 123456u);
     EXPECT_EQ(p.commands[11].action, ScriptAction::Status);
-    EXPECT_EQ(p.commands[12].action, ScriptAction::Quit);
+    EXPECT_EQ(p.commands[12].milliseconds, 2500u);
+    EXPECT_EQ(p.commands[13].action, ScriptAction::Quit);
     ScriptPlayer player(p.commands);
-    for (uint64_t frame = 1; frame <= 10; ++frame)
-        EXPECT_EQ(player.advance(frame).status, frame == 9) << frame;
+    for (uint64_t frame = 1; frame <= 10; ++frame) {
+        const ScriptFrame& f = player.advance(frame);
+        EXPECT_EQ(f.status, frame == 9) << frame;
+        EXPECT_EQ(f.stallMilliseconds, frame == 10 ? 2500u : 0u) << frame;
+    }
 }
 
 TEST(Script, MalformedLinesRefuseTheWholeScriptNamingTheLine) {
@@ -55,6 +60,9 @@ TEST(Script, MalformedLinesRefuseTheWholeScriptNamingTheLine) {
         {"1 status all\n", "line 1: \"status\" takes no arguments"},
         {"1\n", "line 1: missing command"},
         {"1 move 3\n", "line 1: \"move\" takes X Y"},
+        {"1 stall 60001\n", "line 1: milliseconds 60001 is out of range [1, 60000]"},
+        // Control bytes of a damaged line are shown, not written raw into the message.
+        {"1 ke\x01y\x7f U\n", "line 1: unknown command \"ke\\x01y\\x7F\""},
     };
     for (const auto& [text, message] : cases) {
         ScriptParse p = parseScript(text);

@@ -32,6 +32,10 @@ TEST(ResourceRegistry, RemoveSwapsLastIntoSlot) {
     registry.remove(b);
     EXPECT_TRUE(registry.tierLists()[3].empty());
     EXPECT_EQ(deleted, 3);
+    // Clean-up after a failed start hands over resources that were never created.
+    registry.remove(nullptr);
+    registry.forget(nullptr);
+    EXPECT_EQ(deleted, 3);
 }
 
 TEST(ResourceRegistry, TiersGrowAndTeardownGoesHighestFirst) {

@@ -115,7 +115,7 @@ TEST(MissionText, SavedMissionLoadsBackBitForBit) {
     m.maneuvers[4].direction = {0.0, 0.0, 0.0}; // an editor can hold a burn without direction
     m.maneuvers[5].time = std::numeric_limits<uint64_t>::max() - 10;
     m.maneuvers[5].burn = 10;
-    m.settings[0].timeFactor = 1e300;
+    m.settings[0].timeFactor = 98765432.101234567;
     m.settings[1].camDistance = 4.9406564584124654e-324; // the smallest subnormal
     m.defaultTimeFactor = 12345.678901234567;
     m.defaultCamDir = {0.1, -0.7, std::nextafter(1.0, 2.0)};
@@ -163,7 +163,16 @@ TEST(MissionTextMalformed, RefusedAsAWholeNamingTheLine) {
         {good + "scheduleManouver(10, 5, { 1, 0, 0 }, inf, 1, 3, 0);\n", 2, "the thrust is not a finite number"},
         {good + "scheduleManouver(10, 5, { nan, 0, 0 }, 1, 1, 3, 0);\n", 2, "not a finite number"},
         {good + "scheduleSetting(0, 1e999, false, { 0, 1, 0 }, 9, -1, 0);\n", 2, "out of the range of a double"},
-        {good + "scheduleManouver(10, 5, { 1, 0, 0 }, 1, 1, 3, 1e39);\n", 2, "too large for a 32-bit float"},
+        // Finite but beyond what the flight and the picture can hold.
+        {good + "scheduleManouver(10, 5, { 1, 0, 0 }, 1e39, 1, 3, 0);\n", 2,
+         "the thrust 1e39 is out of range [-10000, 10000]"},
+        {good + "scheduleManouver(10, 5, { 1, 0, 0 }, 1, 1, 3, 1e39);\n", 2, "the rotation speed 1e39 is out of range"},
+        {good + "scheduleManouver(10, 5, { 1e300, 0, 0 }, 1, 1, 3, 0);\n", 2, "(first value) 1e300 is out of range"},
+        {good + "defaultCamDistance = 1e12;\n", 2, "defaultCamDistance 1e12 is out of range [0, 150000]"},
+        {good + "scheduleSetting(0, 1, false, { 0, 1, 0 }, -9, -1, 0);\n", 2, "the camera distance -9 is out of range"},
+        {good + "scheduleSetting(0, -1, false, { 0, 1, 0 }, 9, -1, 0);\n", 2, "the time factor -1 is out of range"},
+        {good + "defaultTimeFactor = 1e9;\n", 2, "defaultTimeFactor 1e9 is out of range [0, 1e+08]"},
+        {good + "speed = 1000;\n", 2, "speed 1000 is out of range [0, 100]"},
         {good + "scheduleManouver(18446744073709551616, 5, { 1, 0, 0 }, 1, 1, 3, 0);\n", 2, "is too large"},
         {good + "scheduleManouver(18446744073709551610, 6, { 1, 0, 0 }, 1, 1, 3, 0);\n", 2,
          "the burn ends past the last time step"},
