@@ -22,11 +22,8 @@ struct Services;
 // truncated. A negative or non-finite entry, or a step length that is not positive, leaves the time at
 // `current`; values past the last time step saturate.
 uint64_t timeStepFromSeconds(double seconds, double timeStepLength, uint64_t current);
-// Jumps the system's time to `step` (the cache worker restarts there) and restarts the predictions of its
-// spacecraft from their state at that step.
-void jumpToTimeStep(AstroSystem& system, uint64_t step);
-// The first mission plan among the system's bodies, in list order, or null.
-MissionPlan* firstMissionPlan(AstroSystem& system);
+// The mission of the system's flown craft, or null.
+MissionPlan* flownMission(const AstroSystem& system);
 
 class AstroSettingsWindow {
 public:
