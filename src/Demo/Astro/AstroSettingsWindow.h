@@ -3,6 +3,7 @@
 // edit its physical parameters, orbit, orbit line, surface generator and atmosphere while the simulation runs;
 // the spacecraft's tabs are the mission editor's. Edits that change a trajectory reset the mission plan. The
 // window's close button hides it; the debug window's "Astro settings" button shows it again.
+#include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditor.h"
 
 #include <cstdint>
@@ -50,6 +51,7 @@ public:
     // Opens every header and layer node (benchmarks and screenshots of the whole window).
     bool expandAll = false;
     MissionFilePanel missionFile;
+    AimPanel aim;
     AstroSystem* system = nullptr;
 
 private:

@@ -272,3 +272,67 @@ TEST_F(AstroWindowUi, MissionTabCopiesAndPastesThroughTheServicesClipboard) {
     EXPECT_EQ(plan->maneuvers[2].time, 950u);
     EXPECT_EQ(plan->applyFrom, NothingToApply);
 }
+
+namespace {
+
+// Answers every aim at once with a burn of thrust 77 along the normal.
+struct InstantAimer : BurnAimer {
+    bool start(const MissionData& mission, const AimRequest& r, std::string&) override {
+        request = r;
+        answer.converged = true;
+        answer.aimed = mission.maneuvers[size_t(r.burn)];
+        answer.aimed.direction = {0.0, 1.0, 0.0};
+        answer.aimed.thrust = 77.0;
+        answer.missBefore = 900.0;
+        answer.missAfter = 0.5;
+        pending = true;
+        return true;
+    }
+    float progress() const override { return 0.5f; }
+    void cancel() override {}
+    bool finished(AimOutcome& outcome) override {
+        if (!pending)
+            return false;
+        outcome = answer;
+        pending = false;
+        return true;
+    }
+    AimRequest request;
+    AimOutcome answer;
+    bool pending = false;
+};
+
+} // namespace
+
+// "Aim" hands the selected burn to the solver; its answer is applied to the plan and "Undo" gives it back.
+TEST_F(AstroWindowUi, AimSectionAimsTheSelectedBurnAndUndoes) {
+    scene.start();
+    InstantAimer aimer;
+    scene.services.burnAimer = &aimer;
+    MissionPlan* plan = craft->missionPlan;
+    const Maneuver before = plan->maneuvers[1];
+    window->selectedManeuver = 1;
+    frame();
+    selectTab("Mission");
+    frame([] {
+        ImGui::SetWindowPos("Astro Object Settings (AstroSystem)", ImVec2(10, 4));
+        ImGui::SetWindowSize("Astro Object Settings (AstroSystem)", ImVec2(700, 1070));
+    });
+    frame();
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    const ImGuiID missionTab = ImHashStr("Mission", 0, ImHashStr("SpacecraftTabs", 0, w->ID));
+    window->aim.request.body = 4;
+    plan->autoApply = false; // the edit stays pending where it can be read
+    clickAndType(itemRect(ImHashStr("Aim", 0, missionTab)), "");
+    EXPECT_EQ(aimer.request.burn, 1);
+    EXPECT_EQ(aimer.request.body, 4);
+    frame();
+    EXPECT_EQ(plan->maneuvers[1].thrust, 77.0);
+    EXPECT_EQ(plan->maneuvers[1].time, before.time);
+    EXPECT_EQ(plan->applyFrom, before.time) << "the flight changes from the aimed burn on";
+
+    clickAndType(itemRect(ImHashStr("Undo", 0, missionTab)), "");
+    EXPECT_EQ(plan->maneuvers[1].thrust, before.thrust);
+    EXPECT_EQ(plan->maneuvers[1].direction, before.direction);
+}
