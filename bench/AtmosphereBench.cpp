@@ -92,7 +92,7 @@ struct Rig {
         camera->refreshProjection();
 
         star = addBody<Star>("Sun", 100.0f, {0.0, 0.0, 0.0});
-        primaryStar = star;
+        scene.primaryStar = star;
         star->light.color[0] = 1.0f;
         star->light.color[1] = 0.95f;
         star->light.color[2] = 0.9f;

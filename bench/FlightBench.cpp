@@ -65,7 +65,8 @@ struct SyntheticBodies {
             const AstroObject* o = objects[original(i)];
             kernels.emplace_back(o->orbit, o->parentGravitationalParameter());
             const AstroObject* parent = o->parent;
-            bool cachedParent = parent && parent != s.system && parent != primaryStar && parent->index >= 0;
+            bool cachedParent =
+                parent && parent != s.system && parent != s.system->scene->primaryStar && parent->index >= 0;
             parents.push_back(cachedParent ? int32_t(parent->index) : -1);
         }
     }

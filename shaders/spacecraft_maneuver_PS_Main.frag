@@ -1,18 +1,21 @@
 #version 450
-// A self-lit marker sphere: brightest facing the eye, with a brighter rim so that it reads as a sphere
-// against the line it sits on. Alpha carries the eye distance, as for every opaque surface.
-#include "scene.glsl"
-
-layout(location = 0) in vec3 inNormal;
-layout(location = 1) in vec3 inWorldPosition;
-layout(location = 2) flat in vec4 inColor;
+// A translucent disc with a denser rim: it marks the prediction line without hiding it, at the lines' radiance
+// (under the bloom's threshold, so it stays a few pixels wide). The pipeline keeps the destination's alpha, the
+// eye distance of what lies behind.
+layout(location = 0) in vec2 inDisc;
+layout(location = 1) flat in vec4 inColor;
 
 layout(location = 0) out vec4 outColor;
 
+const float MarkerRadiance = 1.0;
+
 void main() {
-    vec3 toEye = normalize(camera.eye - inWorldPosition);
-    float facing = abs(dot(normalize(inNormal), toEye));
-    float rim = pow(1.0 - facing, 3.0);
-    vec3 color = inColor.rgb * (1.5 + 1.5 * facing) + vec3(rim);
-    outColor = vec4(color, distance(camera.eye, inWorldPosition));
+    float r = length(inDisc);
+    float edge = max(fwidth(r), 1e-3);
+    float inside = 1.0 - smoothstep(1.0 - edge, 1.0, r);
+    if (inside <= 0.0)
+        discard;
+    float rim = smoothstep(0.55, 0.8, r);
+    float coverage = inColor.a * mix(0.6, 1.0, rim) * inside;
+    outColor = vec4(inColor.rgb * MarkerRadiance, coverage);
 }

@@ -1,26 +1,26 @@
 #version 450
-// Burn markers: one instance per marker, each placed and scaled by its own matrix from the marker block.
+// Burn markers: one instance per marker, a square from the vertex index spread around the marker's projected
+// centre by its extent in normalised device units, so a marker keeps its size on screen at any distance.
 #include "scene.glsl"
 
-layout(location = 0) in vec3 inPosition;
-layout(location = 1) in vec3 inNormal;
-layout(location = 2) in vec2 inTexCoord;
-
 struct Marker {
-    mat4 model;
-    vec4 color;
+    vec4 position; // world units, w unused
+    vec4 extent;   // half width and height in normalised device units
+    vec4 color;    // alpha: coverage
 };
 layout(std140, set = 1, binding = 1) uniform MarkerBlock { Marker markers[64]; } block;
 
-layout(location = 0) out vec3 outNormal;
-layout(location = 1) out vec3 outWorldPosition;
-layout(location = 2) flat out vec4 outColor;
+layout(location = 0) out vec2 outDisc;
+layout(location = 1) flat out vec4 outColor;
+
+const vec2 Corners[6] = vec2[](vec2(-1, -1), vec2(1, -1), vec2(1, 1), vec2(-1, -1), vec2(1, 1), vec2(-1, 1));
 
 void main() {
     Marker m = block.markers[gl_InstanceIndex];
-    vec4 world = m.model * vec4(inPosition, 1.0);
-    outWorldPosition = world.xyz;
-    outNormal = normalize(mat3(m.model) * inNormal);
+    vec2 corner = Corners[gl_VertexIndex % 6];
+    vec4 clip = camera.viewProjection * vec4(m.position.xyz, 1.0);
+    outDisc = corner;
     outColor = m.color;
-    gl_Position = camera.viewProjection * world;
+    // Offsets in clip space are multiplied by w so that they are fixed after the perspective divide.
+    gl_Position = clip + vec4(corner * m.extent.xy * clip.w, 0.0, 0.0);
 }

@@ -180,7 +180,7 @@ void Application::start() {
 }
 
 void Application::loadMissionAtStart(const std::string& path) {
-    Demo::MissionPlan* plan = Demo::activeMissionPlan;
+    Demo::MissionPlan* plan = astroSystem ? Demo::flownMission(*astroSystem) : nullptr;
     if (!plan || !astroSystem)
         throw std::runtime_error("--mission: there is no mission plan to load the file into");
     std::string text, error;
@@ -199,7 +199,7 @@ void Application::loadMissionAtStart(const std::string& path) {
 }
 
 void Application::printStatus() {
-    const Demo::Spacecraft* craft = Demo::activeMissionPlan ? Demo::activeMissionPlan->craft : nullptr;
+    const Demo::Spacecraft* craft = astroSystem ? astroSystem->spacecraft : nullptr;
     char line[320];
     if (!astroSystem || !craft) {
         std::snprintf(line, sizeof line, "status: frame %" PRIu64 ", no spacecraft", frameNumber);
@@ -254,8 +254,9 @@ void Application::focusCameraOn(const std::string& name) {
             continue;
         camera->setMode(Demo::TARGET_FOCUS);
         camera->setTarget(object);
-        if (Demo::primaryStar && Demo::primaryStar != object) {
-            Demo::Vec3d toStar = Demo::primaryStar->transform->worldPosition() - object->transform->worldPosition();
+        Demo::Star* star = scene->primaryStar;
+        if (star && star != object) {
+            Demo::Vec3d toStar = star->transform->worldPosition() - object->transform->worldPosition();
             Demo::Vec3d forward = Demo::litSideViewDirection(toStar, Demo::LitSideAngle, Demo::LitSideElevation);
             Demo::yawPitchFromDirection(forward, camera->yaw, camera->pitch);
         }

@@ -70,8 +70,8 @@ void applyVisuals(AstroObject* body) {
 Star* BuildStar(const StarCreateInfo& info, AstroSystem* system) {
     checkSystem("AstroFactory::BuildStar", system);
     Star* star = new Star(info.name, system->scene);
-    if (!primaryStar)
-        primaryStar = star;
+    if (!system->scene->primaryStar)
+        system->scene->primaryStar = star;
     placeInSystem(star, info, system);
     if (info.hasAtmosphere && info.atmosphere)
         star->atmosphereSettings = *info.atmosphere;
@@ -115,6 +115,8 @@ Spacecraft* BuildSpacecraft(const SpacecraftCreateInfo& info, AstroSystem* syste
     checkSystem("AstroFactory::BuildSpacecraft", system);
     Spacecraft* craft = new Spacecraft(info.name, system->scene, "Vessel_11");
     placeInSystem(craft, info, system);
+    if (!system->spacecraft)
+        system->spacecraft = craft;
     return craft;
 }
 

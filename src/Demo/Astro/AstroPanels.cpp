@@ -151,8 +151,9 @@ void drawOrbitSection(AstroSettingsWindow& window, AstroObject& body) {
     if (!sameElements(o, body.orbit))
         underCacheLock(body.system, [&] { body.orbit = o; });
     // The orbit line follows in the next frame's rebuild (it is rebuilt every frame from the elements).
-    if (changed && activeMissionPlan)
-        activeMissionPlan->reset();
+    if (changed && body.system)
+        if (MissionPlan* plan = flownMission(*body.system))
+            plan->reset();
 }
 
 void drawOrbitRendererSection(AstroSettingsWindow& window, AstroObject& body) {

@@ -33,20 +33,8 @@ uint64_t timeStepFromSeconds(double seconds, double timeStepLength, uint64_t cur
     return uint64_t(steps);
 }
 
-void jumpToTimeStep(AstroSystem& system, uint64_t step) {
-    system.setTimeStep(step);
-    // The crafts keep their state; their predictions now start at the new step.
-    for (AstroObject* object : system.objects)
-        if (auto* craft = dynamic_cast<Spacecraft*>(object); craft && craft->navigation)
-            craft->navigation->restartPrediction();
-}
-
-MissionPlan* firstMissionPlan(AstroSystem& system) {
-    for (AstroObject* object : system.objects)
-        for (SceneComponent* component : object->components)
-            if (auto* plan = dynamic_cast<MissionPlan*>(component))
-                return plan;
-    return nullptr;
+MissionPlan* flownMission(const AstroSystem& system) {
+    return system.spacecraft ? system.spacecraft->missionPlan : nullptr;
 }
 
 namespace {
@@ -68,7 +56,7 @@ bool bodySettingsHeader(const AstroSettingsWindow& window, AstroSystem* system, 
 
 void resetFirstPlan(AstroSystem* system) {
     if (system)
-        if (MissionPlan* plan = firstMissionPlan(*system))
+        if (MissionPlan* plan = flownMission(*system))
             plan->reset();
 }
 
@@ -151,7 +139,7 @@ void AstroSettingsWindow::drawSystemTabs(AstroSystem& sys, const Services&) {
             if (widgets::inputDouble("Time", &seconds, "%.6f", 0.0, 0.0, ImGuiInputTextFlags_EnterReturnsTrue)) {
                 uint64_t step = timeStepFromSeconds(seconds, sys.timeStepLength, sys.timeStep);
                 if (step != sys.timeStep)
-                    jumpToTimeStep(sys, step);
+                    sys.jumpToTimeStep(step);
             }
             widgets::sliderDouble("Factor", &sys.timeFactor, 0.0, 1000.0);
         }

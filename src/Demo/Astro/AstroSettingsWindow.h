@@ -3,6 +3,7 @@
 // edit its physical parameters, orbit, orbit line, surface generator and atmosphere while the simulation runs;
 // the spacecraft's tabs are the mission editor's. Edits that change a trajectory reset the mission plan. The
 // window's close button hides it; the debug window's "Astro settings" button shows it again.
+#include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditor.h"
 
 #include <cstdint>
@@ -22,11 +23,8 @@ struct Services;
 // truncated. A negative or non-finite entry, or a step length that is not positive, leaves the time at
 // `current`; values past the last time step saturate.
 uint64_t timeStepFromSeconds(double seconds, double timeStepLength, uint64_t current);
-// Jumps the system's time to `step` (the cache worker restarts there) and restarts the predictions of its
-// spacecraft from their state at that step.
-void jumpToTimeStep(AstroSystem& system, uint64_t step);
-// The first mission plan among the system's bodies, in list order, or null.
-MissionPlan* firstMissionPlan(AstroSystem& system);
+// The mission of the system's flown craft, or null.
+MissionPlan* flownMission(const AstroSystem& system);
 
 class AstroSettingsWindow {
 public:
@@ -53,6 +51,7 @@ public:
     // Opens every header and layer node (benchmarks and screenshots of the whole window).
     bool expandAll = false;
     MissionFilePanel missionFile;
+    AimPanel aim;
     AstroSystem* system = nullptr;
 
 private:

@@ -6,6 +6,7 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
+#include "Demo/Scene/Scene.h"
 
 #include <algorithm>
 #include <chrono>
@@ -259,12 +260,13 @@ void AstroSystem::startWorker() {
         throw std::runtime_error("AstroSystem.startWorker(): the cache worker is already running!");
     timeStep = StartTimeStep;
     cacheObjectCount = objects.size();
+    const AstroObject* star = scene ? scene->primaryStar : nullptr;
     std::vector<CacheBody> bodies;
     bodies.reserve(objects.size());
     for (size_t k = 0; k < objects.size(); ++k) {
         AstroObject* p = objects[k]->parent;
-        bool listed = p && p != this && p != primaryStar && p->index >= 0 && size_t(p->index) < k &&
-                      objects[size_t(p->index)] == p;
+        bool listed =
+            p && p != this && p != star && p->index >= 0 && size_t(p->index) < k && objects[size_t(p->index)] == p;
         bodies.push_back({objects[k], listed ? p->index : -1});
     }
     // Pages are touched by the worker as it fills them; nothing is zeroed here.

@@ -17,6 +17,7 @@ namespace Demo {
 struct FrameContext;
 
 class AstroSettingsWindow;
+class Spacecraft;
 
 // One cached position: world units.
 struct CachedPosition {
@@ -66,9 +67,11 @@ public:
     Vec3d computeObjectVel(const AstroObject* object, uint64_t step, double fraction = 0.0) const;
     // The listed body with the strongest pull μ/d² at the object's transform position; the earlier one on a tie.
     AstroObject* getDominantObject(AstroObject* object) const;
-    // Jumps simulated time to `step`; the worker restarts at step rounded down to a multiple of 4.
+    // Moves simulated time to `step`; the worker restarts at step rounded down to a multiple of 4. Only for the
+    // jump below and for tests of the worker: alone it leaves the cache empty for the next advance.
     void setTimeStep(uint64_t step);
-    // A jump of simulated time from outside (a script): setTimeStep, then every body is told (timeJumped).
+    // The one jump of simulated time (the script, the "Time" field, mission resets): setTimeStep, a bounded wait
+    // for the refilled cache, then every body is told (timeJumped).
     void jumpToTimeStep(uint64_t step);
 
     // One frame of time stepping with explicit inputs (Update reads the frame time and keys and calls it).
@@ -107,6 +110,9 @@ public:
     std::vector<AstroObject*> objects; // sorted by depth; the scene owns the bodies
     // The body the camera and the settings window start on (the spacecraft of the solar system definition).
     AstroObject* focusTarget = nullptr;
+    // The first craft built: its mission is the one time and orbit edits restart and the command line loads, and
+    // the orbit lines meet it where it is drawn. Belongs to the scene, which deletes the system first.
+    Spacecraft* spacecraft = nullptr;
 
 private:
     // What the worker needs of one body, copied on the main thread when it starts.

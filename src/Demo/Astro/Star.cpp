@@ -1,5 +1,7 @@
 #include "Demo/Astro/Star.h"
 
+#include "Demo/Scene/Scene.h"
+
 #include "Engine/Data/DataBinding.h"
 
 namespace Demo {
@@ -7,8 +9,8 @@ namespace Demo {
 Star::Star(std::string name_, Scene* scene_) : AstroObject(std::move(name_), scene_) {}
 
 Star::~Star() {
-    if (primaryStar == this)
-        primaryStar = nullptr;
+    if (scene && scene->primaryStar == this)
+        scene->primaryStar = nullptr;
     delete lightUniform;
 }
 

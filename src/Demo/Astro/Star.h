@@ -42,8 +42,4 @@ public:
     float elevationScale = 0.1f;
 };
 
-// The first star ever built; bodies orbiting it are cached relative to the origin. Cleared when that star is
-// destroyed.
-inline Star* primaryStar = nullptr;
-
 } // namespace Demo

@@ -22,6 +22,7 @@ namespace Demo {
 class Scene;
 class RenderManager;
 class BodyVisuals;
+class BurnAimer;
 
 // One generator for the whole process with its default seed, so that runs are reproducible.
 struct RandomSource {
@@ -45,6 +46,7 @@ struct Services {
     RenderManager* renderManager = nullptr;
     RandomSource* random = nullptr;
     BodyVisuals* bodyVisuals = nullptr; // attaches surfaces and atmospheres to bodies; none without a device
+    BurnAimer* burnAimer = nullptr;     // aims a burn at a body in the background; without one "Aim" is disabled
     bool demoEnabled = true; // false with SKIP_DEMO
     // Hides and captures the cursor while the camera looks around (the platform layer owns the window).
     std::function<void(bool captured)> captureCursor;

@@ -1,5 +1,5 @@
 #pragma once
-// The scene: the owning list of objects in creation order and the main camera.
+// The scene: the owning list of objects in creation order, the main camera and the star that lights it.
 #include "Demo/Scene/FrameContext.h"
 
 #include <vector>
@@ -8,6 +8,7 @@ namespace Demo {
 
 class SceneObject;
 class DemoCamera;
+class Star;
 
 class Scene {
 public:
@@ -28,6 +29,9 @@ public:
     // Filled by the application before the scene is set up; objects read it at creation.
     Services services;
     DemoCamera* mainCamera = nullptr;
+    // The first star added: it lights the surfaces, and bodies orbiting it are cached relative to the origin.
+    // Cleared when that star is destroyed.
+    Star* primaryStar = nullptr;
     std::vector<SceneObject*> objects;
 };
 

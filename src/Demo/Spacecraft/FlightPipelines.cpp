@@ -15,7 +15,7 @@ PipelineGraphics* predictionLine = nullptr;
 PipelineGraphics* maneuverMarker = nullptr;
 
 PipelineGraphics* create(GraphicsDevice* device, PipelineGraphics*& handle, const char* name, const char* notation,
-                         const VertexLayout& layout, uint32_t topology, uint32_t blendMode) {
+                         const VertexLayout& layout, uint32_t topology, uint32_t blendMode, bool depthWrite = true) {
     ScenePipelineInfo info;
     info.shader = name;
     info.layoutNotation = notation;
@@ -23,6 +23,7 @@ PipelineGraphics* create(GraphicsDevice* device, PipelineGraphics*& handle, cons
     info.options.cullMode = VK_CULL_MODE_NONE;
     info.options.topology = topology;
     info.options.blendMode = blendMode;
+    info.options.depthWriteEnable = depthWrite ? 1 : 0;
     return sharedScenePipeline(device, handle, info);
 }
 
@@ -39,8 +40,10 @@ PipelineGraphics* predictionLinePipeline(GraphicsDevice* device) {
 }
 
 PipelineGraphics* maneuverMarkerPipeline(GraphicsDevice* device) {
-    return create(device, maneuverMarker, "spacecraft_maneuver", "UBD_0 UBD_1", standardLayout,
-                  VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, BlendNone);
+    // Translucent discs drawn from the vertex index: no mesh, no depth written, and the eye distance of what lies
+    // behind stays in alpha.
+    return create(device, maneuverMarker, "spacecraft_maneuver", "UBD_0 UBD_1", emptyLayout,
+                  VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, BlendOver, false);
 }
 
 void bindFlightPipeline(CommandContext* context, PipelineGraphics* pipeline, DataSet* cameraSet, DataSet* objectSet) {

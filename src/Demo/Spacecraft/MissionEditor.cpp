@@ -6,6 +6,7 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/PredictionHorizon.h"
@@ -420,6 +421,80 @@ void missionFileButtons(AstroSettingsWindow& window, const Services& services, A
     }
 }
 
+// The "Aim" section of the selected burn. An aim that ended is taken first, whatever is selected or shown now.
+PlanEdit aimSection(AstroSettingsWindow& window, BurnAimer* aimer, const AstroSystem& system, MissionPlan& plan,
+                    int32_t selected) {
+    PlanEdit edits;
+    AimPanel& panel = window.aim;
+    std::vector<Maneuver>& list = plan.maneuvers;
+    auto edited = [&](int32_t burn, const Maneuver& before) { edits += maneuverFieldEdit(before, list[size_t(burn)]); };
+    AimOutcome outcome;
+    if (panel.running && (!aimer || aimer->finished(outcome))) {
+        const int32_t burn = panel.request.burn;
+        const Maneuver before = burn >= 0 && size_t(burn) < list.size() ? list[size_t(burn)] : Maneuver{};
+        if (!aimer)
+            outcome.message = "The aiming solver went away; the burn is unchanged.";
+        if (takeAim(list, panel, outcome, system.timeStepLength))
+            edited(burn, before);
+    }
+    if (!panelHeader(window, "Aim##section", true))
+        return edits;
+    if (selected < 0 || size_t(selected) >= list.size()) {
+        ImGui::TextDisabled("Select a burn to aim it.");
+        return edits;
+    }
+    AimRequest& r = panel.request;
+    ImGui::BeginDisabled(panel.running);
+    bodyCombo("Target body", r.body, system);
+    int kind = int(r.kind);
+    if (ImGui::Combo("Kind", &kind, AimKindLabels, 2))
+        r.kind = AimKind(kind);
+    widgets::dragDouble("Distance", &r.distance, 0.1f, 0.0, 1e12, "%.3f");
+    if (r.kind == AimKind::ArriveAtStep)
+        dragStep("Step", r.step, 10.0f);
+    ImGui::EndDisabled();
+
+    ImGui::BeginDisabled(!aimer || panel.running);
+    if (ImGui::Button("Aim") && aimer) {
+        r.burn = selected;
+        std::string error;
+        panel.hasResult = false;
+        if (aimer->start(missionDataOf(plan), r, error)) {
+            panel.running = true;
+            panel.message.clear();
+        } else {
+            panel.message = error;
+        }
+    }
+    ImGui::EndDisabled();
+    if (!aimer) {
+        ImGui::SameLine();
+        ImGui::TextDisabled("No aiming solver in this build.");
+    }
+    if (panel.running && aimer) {
+        ImGui::SameLine();
+        ImGui::ProgressBar(aimer->progress(), ImVec2(120.0f, 0.0f));
+        ImGui::SameLine();
+        if (ImGui::Button("Cancel"))
+            aimer->cancel();
+    }
+    if (panel.hasResult && panel.outcome.converged)
+        ImGui::Text("Miss %.4g -> %.4g, delta-v %+.4g", panel.outcome.missBefore, panel.outcome.missAfter,
+                    panel.deltaVChange);
+    if (panel.undoBurn >= 0) {
+        const int32_t burn = panel.undoBurn;
+        const Maneuver before = size_t(burn) < list.size() ? list[size_t(burn)] : Maneuver{};
+        if (ImGui::Button("Undo") && undoAim(list, panel))
+            edited(burn, before);
+    }
+    if (!panel.message.empty()) {
+        ImGui::PushTextWrapPos(0.0f);
+        ImGui::TextColored(ImVec4(1.0f, 0.45f, 0.4f, 1.0f), "%s", panel.message.c_str());
+        ImGui::PopTextWrapPos();
+    }
+    return edits;
+}
+
 void missionEditor(AstroSettingsWindow& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
     AstroSystem* system = craft.system;
     if (!system)
@@ -451,6 +526,7 @@ void missionEditor(AstroSettingsWindow& window, const Services& services, Spacec
     missionFileButtons(window, services, *system, plan);
     demoModeHeader(window, craft, plan);
     edits += maneuverList(window, *system, plan, window.selectedManeuver);
+    edits += aimSection(window, services.burnAimer, *system, plan, window.selectedManeuver);
     edits += settingList(window, *system, plan, window.selectedTimestepSetting);
     finishPlanEdits(plan, edits);
 }

@@ -12,15 +12,9 @@
 
 namespace Demo {
 
-MissionPlan::MissionPlan(Spacecraft* craft_) : SceneComponent(craft_), craft(craft_) {
-    if (!activeMissionPlan)
-        activeMissionPlan = this;
-}
+MissionPlan::MissionPlan(Spacecraft* craft_) : SceneComponent(craft_), craft(craft_) {}
 
-MissionPlan::~MissionPlan() {
-    if (activeMissionPlan == this)
-        activeMissionPlan = nullptr;
-}
+MissionPlan::~MissionPlan() = default;
 
 AstroSystem* MissionPlan::system() const {
     return craft ? craft->system : nullptr;
@@ -87,7 +81,8 @@ void MissionPlan::reset() {
         return;
     startData = {sys->computeObjectPos(craft, startTimeStep), sys->computeObjectVel(craft, startTimeStep),
                  startTimeStep};
-    sys->setTimeStep(startTimeStep);
+    // The bodies take up the new step first; the craft then starts over from the mission's start state.
+    sys->jumpToTimeStep(startTimeStep);
     craft->simPosition = craft->previousSimPosition = startData.position;
     craft->simVelocity = craft->previousSimVelocity = startData.velocity;
     if (craft->prediction) {

@@ -66,7 +66,4 @@ private:
     DemoCamera* camera() const;
 };
 
-// The first mission plan ever constructed; the navigation, the orbit panel and the editor read it.
-inline MissionPlan* activeMissionPlan = nullptr;
-
 } // namespace Demo

@@ -5,7 +5,7 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
-#include "Demo/Spacecraft/SpacecraftNavigation.h"
+#include "Demo/Spacecraft/Spacecraft.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataSet.h"
@@ -64,7 +64,9 @@ void OrbitRenderer::rebuild() {
     if (!body || !system)
         return;
     double now = double(system->timeStep) * system->timeStepLength;
-    pointCount = buildOrbitLine(*body, now, space, spacecraftRenderOffset, points);
+    // The lines meet the flown craft where it is drawn.
+    Vec3d offset = system->spacecraft ? system->spacecraft->renderOffset : Vec3d{};
+    pointCount = buildOrbitLine(*body, now, space, offset, points);
     if (pointCount < 2 || !line)
         return;
     mesh->beginSlot();

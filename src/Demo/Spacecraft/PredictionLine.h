@@ -35,7 +35,7 @@ struct PredictionLineInput {
     uint64_t cachedUpTo = 0;
     const float* bodyNow = nullptr; // xyz of every body at the current instant, 32-bit
     uint32_t bodyCount = 0;
-    Vec3d renderOffset; // spacecraftRenderOffset
+    Vec3d renderOffset; // the craft's drawn minus simulated position
 };
 
 // Vertex 0 is the state at `now`, then one vertex per multiple of 32 after now up to the head (read from the

@@ -36,7 +36,6 @@ void Spacecraft::Create() {
     nav->orientation = OrientPrograde;
     nav->autoNav = true;
     nav->refreshTimer = 10000.0;
-    nav->markerScale = 0.4f;
     nav->CreateUniform();
     addComponent(nav);
     navigation = nav;
@@ -81,7 +80,7 @@ void Spacecraft::UpdateUniforms(const FrameContext& frame) {
         }
         in.timeFactor = system ? system->timeFactor : 0.0;
         in.frameMilliseconds = frame.frame.frameTime;
-        if (Star* star = primaryStar) {
+        if (Star* star = scene ? scene->primaryStar : nullptr) {
             in.starLight = &star->light;
             in.starPosition = star->transform->worldPosition();
             in.starRadius = star->radius;

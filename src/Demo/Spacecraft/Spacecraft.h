@@ -43,6 +43,9 @@ public:
     Vec3d simPosition, previousSimPosition, renderPosition;
     // World units per second, likewise.
     Vec3d simVelocity, previousSimVelocity, renderVelocity;
+    // Drawn minus simulated position (world units): the orbit lines, the prediction line and the markers,
+    // computed at whole time steps, are shifted by it so that they meet the drawn craft.
+    Vec3d renderOffset;
     Vec3d thrustAcceleration; // world units per second², this frame
     bool rcsActive = false;
     bool rcsActivePrevious = false;

@@ -14,7 +14,6 @@
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
-#include "Engine/Meshes/Mesh.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
 
 #include <algorithm>
@@ -44,6 +43,19 @@ void collectMarkers(const std::vector<Maneuver>& maneuvers, uint64_t now, std::v
     }
 }
 
+MarkerInstance makeMarker(const float position[3], bool start, float radiusPixels, uint32_t width, uint32_t height) {
+    if (width == 0 || height == 0)
+        width = 1920, height = 1080;
+    MarkerInstance m{};
+    std::copy(position, position + 3, m.position);
+    // Normalised device coordinates span 2 over the view: a pixel is 2 / size of them.
+    m.extent[0] = 2.0f * radiusPixels / float(width);
+    m.extent[1] = 2.0f * radiusPixels / float(height);
+    const float green[4] = {0.1f, 1.0f, 0.1f, 0.45f}, red[4] = {1.0f, 0.1f, 0.1f, 0.45f};
+    std::copy(start ? green : red, (start ? green : red) + 4, m.color);
+    return m;
+}
+
 SpacecraftNavigation::SpacecraftNavigation(Spacecraft* craft_) : SceneComponent(craft_), craft(craft_) {
     markers.reserve(MaxMarkers);
     markerRequests.reserve(2 * MaxMarkers);
@@ -51,8 +63,6 @@ SpacecraftNavigation::SpacecraftNavigation(Spacecraft* craft_) : SceneComponent(
 
 SpacecraftNavigation::~SpacecraftNavigation() {
     if (device) {
-        if (markerMesh)
-            unregisterResource(device, markerMesh);
         if (dataSet)
             unregisterResource(device, dataSet);
     }
@@ -65,10 +75,9 @@ void SpacecraftNavigation::CreateUniform() {
 }
 
 void SpacecraftNavigation::createGpu(const Services& services) {
-    if (!services.device || !services.uniformStorage || !services.meshStorage)
+    if (!services.device || !services.uniformStorage)
         return;
     device = services.device;
-    markerMesh = new IcoSphere(device, services.meshStorage, 1, 1.0f);
     markerUniform = new StorageBinding(services.uniformStorage, sizeof(markerBlock));
     dataSet = new DataSet(device, services.descriptorPool,
                           {{1, DATA_STORAGE, services.uniformStorage->descriptorType(), markerUniform}});
@@ -108,7 +117,7 @@ void SpacecraftNavigation::Update(const FrameContext& frame) {
         // Drawn where the system places it; the lines follow the drawn craft as in free flight.
         craft->renderPosition = system->computeObjectPos(craft, system->timeStep, system->stepFraction);
         craft->renderVelocity = system->computeObjectVel(craft, system->timeStep, system->stepFraction);
-        spacecraftRenderOffset = craft->renderPosition - craft->simPosition;
+        craft->renderOffset = craft->renderPosition - craft->simPosition;
         refreshTimer += double(frame.frame.frameTime);
         if (refreshTimer > 250.0) {
             restartPrediction();
@@ -141,6 +150,8 @@ void SpacecraftNavigation::Update(const FrameContext& frame) {
         reference = dominant ? dominant : system;
     }
     attitudeControl(demoRunning);
+    viewWidth = frame.frame.windowWidth;
+    viewHeight = frame.frame.windowHeight;
     updateMarkers();
 }
 
@@ -176,7 +187,7 @@ void SpacecraftNavigation::timeJumped(uint64_t step) {
     }
     craft->previousSimPosition = craft->renderPosition = craft->simPosition;
     craft->previousSimVelocity = craft->renderVelocity = craft->simVelocity;
-    spacecraftRenderOffset = {};
+    craft->renderOffset = {};
     craft->transform->position = craft->renderPosition;
     craft->transform->markDirty();
     craft->transform->updateMatrix();
@@ -292,7 +303,7 @@ void SpacecraftNavigation::integrate() {
     const double alpha = system->stepFraction;
     craft->renderPosition = interpolate(craft->previousSimPosition, craft->simPosition, alpha);
     craft->renderVelocity = interpolate(craft->previousSimVelocity, craft->simVelocity, alpha);
-    spacecraftRenderOffset = craft->renderPosition - craft->simPosition;
+    craft->renderOffset = craft->renderPosition - craft->simPosition;
     craft->transform->position = craft->renderPosition;
     craft->transform->markDirty();
     craft->transform->updateMatrix();
@@ -435,15 +446,7 @@ void SpacecraftNavigation::updateMarkers() {
                 continue;
             float p[3];
             shiftIntoSpace(in, view.ring[r.step % in.ringSize], r.step, p);
-            MarkerInstance m{};
-            m.model[0] = m.model[5] = m.model[10] = markerScale;
-            m.model[15] = 1.0f;
-            m.model[12] = p[0], m.model[13] = p[1], m.model[14] = p[2];
-            if (r.start)
-                m.color[0] = 0.1f, m.color[1] = 1.0f, m.color[2] = 0.1f, m.color[3] = 0.5f;
-            else
-                m.color[0] = 1.0f, m.color[1] = 0.1f, m.color[2] = 0.1f, m.color[3] = 0.5f;
-            markers.push_back(m);
+            markers.push_back(makeMarker(p, r.start, markerPixels, viewWidth, viewHeight));
         }
     }
     if (markerUniform) {
@@ -459,16 +462,12 @@ void SpacecraftNavigation::RecordMain(const FrameContext&, CommandContext* conte
 
 void SpacecraftNavigation::record(CommandContext* context, DataSet* cameraSet) {
     bool lineVisible = craft && craft->prediction && craft->prediction->visible;
-    if (!lineVisible || markers.empty() || !markerMesh || !dataSet || !cameraSet)
+    if (!lineVisible || markers.empty() || !dataSet || !cameraSet)
         return;
     PipelineGraphics* pipeline = maneuverMarkerPipeline(device);
     bindFlightPipeline(context, pipeline, cameraSet, dataSet);
-    markerMesh->bind(context, *pipeline);
     uint32_t instances = uint32_t(markers.size());
-    if (markerMesh->indexBuffer)
-        vkCmdDrawIndexed(context->commandBuffer, markerMesh->indexBuffer->indexCount, instances, 0, 0, 0);
-    else
-        vkCmdDraw(context->commandBuffer, markerMesh->vertexBuffer->vertexCount, instances, 0, 0);
+    vkCmdDraw(context->commandBuffer, 6, instances, 0, 0); // two triangles per marker, from the vertex index
     context->device->drawCount += instances;
 }
 

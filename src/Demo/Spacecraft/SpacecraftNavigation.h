@@ -11,7 +11,6 @@
 
 class DataSet;
 class GraphicsDevice;
-class IcoSphere;
 struct StorageBinding;
 
 namespace Demo {
@@ -26,18 +25,22 @@ struct Services;
 enum NavigationMode : uint32_t { NavFree = 0, NavOrbit = 1, NavHold = 2 };
 inline constexpr const char* NavigationModeNames[3] = {"Free", "Orbit", "Hold"};
 
-// The drawn craft's position minus its simulated position (world units): the orbit lines, the prediction line
-// and the markers, computed at whole time steps, are shifted by it so that they meet the drawn craft.
-inline Vec3d spacecraftRenderOffset;
-
-// One marker sphere as the "spacecraft_maneuver" shaders read it (80 bytes, std140 array element).
+// One marker as the "spacecraft_maneuver" shaders read it (48 bytes, std140 array element): a translucent disc of
+// a fixed size on screen around a point of the prediction.
 struct MarkerInstance {
-    float model[16]; // translation to the marker times the uniform marker scale, column-major
-    float color[4];
+    float position[4]; // world units; w unused
+    float extent[4];   // half width and height in normalised device units (x, y); z, w unused
+    float color[4];    // alpha: coverage of the disc's inside
 };
-static_assert(sizeof(MarkerInstance) == 80);
-static_assert(offsetof(MarkerInstance, color) == 64);
+static_assert(sizeof(MarkerInstance) == 48);
+static_assert(offsetof(MarkerInstance, position) == 0);
+static_assert(offsetof(MarkerInstance, extent) == 16);
+static_assert(offsetof(MarkerInstance, color) == 32);
 constexpr uint32_t MaxMarkers = 64;
+
+// A marker of `radiusPixels` at `position` for a view of width × height pixels (green: burn start, red: burn end).
+// A view without size is taken as 1920 × 1080.
+MarkerInstance makeMarker(const float position[3], bool start, float radiusPixels, uint32_t width, uint32_t height);
 
 // A marker before it is placed: the step on the prediction and its colour (green: burn start, red: burn end).
 struct MarkerRequest {
@@ -97,8 +100,8 @@ public:
     Quatd attitude;
     int64_t slewSteps = 0; // time steps since the attitude's reference body last changed
     AstroObject* slewReference = nullptr;
-    float markerScale = 0.4f;
-    IcoSphere* markerMesh = nullptr;
+    float markerPixels = 5.0f;              // radius on screen
+    uint32_t viewWidth = 0, viewHeight = 0; // pixels, from the frame
     std::vector<MarkerInstance> markers;
     StorageBinding* markerUniform = nullptr; // MaxMarkers instances
     DataSet* dataSet = nullptr;

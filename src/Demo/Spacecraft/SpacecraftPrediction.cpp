@@ -95,7 +95,7 @@ PredictionLineInput SpacecraftPrediction::lineInput(const PredictionWorker::Ring
     in.ring = ring;
     in.ringSize = worker.ringSize();
     in.space = space;
-    in.renderOffset = spacecraftRenderOffset;
+    in.renderOffset = craft ? craft->renderOffset : Vec3d{};
     in.bodyNow = bodyNow.data();
     in.bodyCount = uint32_t(bodyNow.size() / 3);
     AstroSystem* system = craft ? craft->system : nullptr;

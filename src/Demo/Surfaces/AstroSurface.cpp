@@ -83,7 +83,7 @@ static Vec3d worldPositionOf(SceneObject* object) {
 
 void AstroSurface::UpdateUniforms(const FrameContext&) {
     auto* body = dynamic_cast<AstroObject*>(owner);
-    Star* star = primaryStar;
+    Star* star = body && body->scene ? body->scene->primaryStar : nullptr;
     if (!body || !star) {
         shadow = ShadowBlock{};
     } else {

@@ -104,7 +104,7 @@ void AtmosphereManager::init() {
     GraphicsDevice* device = services.device;
     if (!device || !services.uniformStorage || !services.descriptorPool)
         return;
-    Star* star = primaryStar;
+    Star* star = services.scene ? services.scene->primaryStar : nullptr;
     ENGINE_CHECK(star && star->lightUniform, "AtmosphereManager: the atmospheres need a primary star to be lit by");
     ENGINE_CHECK(colorTarget && depthTarget, "AtmosphereManager: the render manager's targets are missing");
 
@@ -179,7 +179,7 @@ void AtmosphereManager::update(const FrameContext&) {
     if (!recordSet)
         return;
     bindReadyFluids();
-    Star* star = primaryStar;
+    Star* star = services.scene ? services.scene->primaryStar : nullptr;
     for (Entry& e : entries) {
         AstroObject* body = e.atmosphere->body;
         body->transform->updateMatrix();

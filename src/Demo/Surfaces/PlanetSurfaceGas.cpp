@@ -87,7 +87,7 @@ void PlanetSurfaceGas::CreateUniform() {
     // No height generator: nothing of a gas planet is displaced, so its map would cost memory and time only.
     fluid = new GasFluid({device, services.descriptorPool, services.uniformStorage, simulationBlock});
 
-    Star* star = primaryStar;
+    Star* star = owner->scene ? owner->scene->primaryStar : nullptr;
     ENGINE_CHECK(star && star->lightUniform, "PlanetSurfaceGas: a gas planet needs a primary star to be lit by");
     ENGINE_CHECK(owner->uniformBinding && planet && planet->objectUniform,
                  "PlanetSurfaceGas: the owner must be an astro object created before its surface");

@@ -129,7 +129,7 @@ void PlanetSurfaceSolid::CreateUniform() {
         noAtmosphereUniform = createUniformBinding(servicesOf(owner), sizeof(AtmosphereBlock));
         atmosphereRecord = noAtmosphereUniform;
     }
-    Star* star = primaryStar;
+    Star* star = owner->scene ? owner->scene->primaryStar : nullptr;
     ENGINE_CHECK(star && star->lightUniform, "PlanetSurfaceSolid: a solid planet needs a primary star to be lit by");
     ENGINE_CHECK(owner->uniformBinding && planet && planet->objectUniform,
                  "PlanetSurfaceSolid: the owner must be an astro object created before its surface");

@@ -22,6 +22,14 @@ VkPipelineColorBlendAttachmentState blendAttachmentState(uint32_t blendMode) {
         s.srcAlphaBlendFactor = VK_BLEND_FACTOR_ONE_MINUS_SRC_ALPHA;
         s.dstAlphaBlendFactor = VK_BLEND_FACTOR_ONE;
         s.alphaBlendOp = VK_BLEND_OP_ADD;
+    } else if (blendMode == BlendOver) {
+        s.blendEnable = VK_TRUE;
+        s.srcColorBlendFactor = VK_BLEND_FACTOR_SRC_ALPHA;
+        s.dstColorBlendFactor = VK_BLEND_FACTOR_ONE_MINUS_SRC_ALPHA;
+        s.colorBlendOp = VK_BLEND_OP_ADD;
+        s.srcAlphaBlendFactor = VK_BLEND_FACTOR_ZERO;
+        s.dstAlphaBlendFactor = VK_BLEND_FACTOR_ONE;
+        s.alphaBlendOp = VK_BLEND_OP_ADD;
     } else if (blendMode == BlendAdditive) {
         s.blendEnable = VK_TRUE;
         s.srcColorBlendFactor = VK_BLEND_FACTOR_ONE;

@@ -12,6 +12,7 @@ enum BlendMode : uint32_t {
     BlendAlpha = 0,    // src alpha over destination
     BlendAdditive = 1, // colours add up, destination alpha kept
     BlendNone = 2,
+    BlendOver = 3, // src alpha over the destination colour, destination alpha kept
 };
 
 struct PipelineOptions {

@@ -194,7 +194,8 @@ TEST_F(FlightDrawingGpuTest, OrbitLineShownAfterTheUpdatesDrawsInTheSameFrame) {
     EXPECT_GT(shown, 150);
 }
 
-// The prediction line's segments and two instanced marker spheres through their pipelines and blocks.
+// The prediction line's segments and the burn markers through their pipelines and blocks: a marker keeps its size
+// on screen at any distance, and the line shows through it.
 TEST_F(FlightDrawingGpuTest, PredictionLineAndMarkersDraw) {
     PipelineGraphics* linePipeline = predictionLinePipeline(device);
     PipelineGraphics* markerPipeline = maneuverMarkerPipeline(device);
@@ -211,55 +212,76 @@ TEST_F(FlightDrawingGpuTest, PredictionLineAndMarkersDraw) {
     lineStorage->registerFlush();
     StorageBinding model(uniformStorage, 64);
     auto* lineSet = new DataSet(device, descriptorPool, {{1, DATA_STORAGE, uniformStorage->descriptorType(), &model}});
-
-    auto* sphere = new IcoSphere(device, meshStorage, 1, 1.0f);
-    meshStorage->registerFlush();
     StorageBinding markerBlock(uniformStorage, sizeof(MarkerInstance) * MaxMarkers);
     auto* markerSet =
         new DataSet(device, descriptorPool, {{1, DATA_STORAGE, uniformStorage->descriptorType(), &markerBlock}});
-    MarkerInstance markers[MaxMarkers] = {};
-    for (int k = 0; k < 2; ++k) {
-        MarkerInstance& m = markers[k];
-        m.model[0] = m.model[5] = m.model[10] = 200.0f;
-        m.model[15] = 1.0f;
-        m.model[12] = k == 0 ? -1500.0f : 1500.0f;
-        m.color[0] = k == 0 ? 0.1f : 1.0f, m.color[1] = k == 0 ? 1.0f : 0.1f, m.color[2] = 0.1f, m.color[3] = 0.5f;
+    const float radius = 5.0f; // pixels
+
+    // A green start marker and a red end marker at ±x, seen from `height`, over the lines or over nothing.
+    auto draw = [&](float x, float z, float height, bool lines) {
+        MarkerInstance markers[MaxMarkers] = {};
+        const float start[3] = {-x, 0.0f, -z}, end[3] = {x, 0.0f, z};
+        markers[0] = makeMarker(start, true, radius, W, H);
+        markers[1] = makeMarker(end, false, radius, W, H);
+        uniformStorage->beginSlot();
+        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        model.write(identity);
+        markerBlock.write(markers);
+        writeCamera(height);
+        return render([&](CommandContext* c) {
+            if (lines) {
+                bindFlightPipeline(c, linePipeline, cameraSet, lineSet);
+                line->bind(c, *linePipeline);
+                vkCmdDraw(c->commandBuffer, 3, 1, 0, 0);
+                vkCmdDraw(c->commandBuffer, 2, 1, 3, 0);
+            }
+            bindFlightPipeline(c, markerPipeline, cameraSet, markerSet);
+            vkCmdDraw(c->commandBuffer, 6, 2, 0, 0);
+        });
+    };
+    struct Footprint {
+        int green = 0, red = 0;
+        float brightest = 0.0f, alpha = 0.0f;
+    };
+    auto footprint = [](const std::vector<float>& pixels) {
+        Footprint f;
+        for (size_t k = 0; k < pixels.size(); k += 4) {
+            float r = pixels[k], g = pixels[k + 1];
+            f.green += g > 0.1f && r < 0.5f * g;
+            f.red += r > 0.1f && g < 0.5f * r;
+            f.brightest = std::max({f.brightest, r, g});
+            f.alpha = std::max(f.alpha, std::abs(pixels[k + 3]));
+        }
+        return f;
+    };
+
+    // Over nothing, near and far: the same few pixels, translucent, and the alpha (the eye distance of what lies
+    // behind) left as it was.
+    const float disc = 3.14159f * radius * radius;
+    Footprint near = footprint(draw(150.0f, 0.0f, 600.0f, false));
+    Footprint far = footprint(draw(1500.0f, 0.0f, 6000.0f, false));
+    for (const Footprint& f : {near, far}) {
+        EXPECT_GT(f.green, int(0.6f * disc));
+        EXPECT_LT(f.green, int(1.4f * disc));
+        EXPECT_GT(f.red, int(0.6f * disc));
+        EXPECT_LT(f.red, int(1.4f * disc));
+        EXPECT_LT(f.brightest, 0.6f); // at most about half covered
+        EXPECT_EQ(f.alpha, 0.0f);
     }
+    EXPECT_NEAR(near.red, far.red, 0.2 * disc);
 
-    uniformStorage->beginSlot();
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    model.write(identity);
-    markerBlock.write(markers);
-    writeCamera(6000.0f);
-    std::vector<float> pixels = render([&](CommandContext* c) {
-        bindFlightPipeline(c, linePipeline, cameraSet, lineSet);
-        line->bind(c, *linePipeline);
-        vkCmdDraw(c->commandBuffer, 3, 1, 0, 0);
-        vkCmdDraw(c->commandBuffer, 2, 1, 3, 0);
-        bindFlightPipeline(c, markerPipeline, cameraSet, markerSet);
-        sphere->bind(c, *markerPipeline);
-        vkCmdDrawIndexed(c->commandBuffer, sphere->indexBuffer->indexCount, 2, 0, 0, 0);
-    });
-
-    // World (x, z) seen from above: the view's up is −z... find where each drawn thing landed by its colour.
-    int cyan = 0, green = 0, red = 0;
-    float markerAlpha = 0.0f;
+    // On the lines: both lines across the view, and under each marker the line still shows.
+    std::vector<float> pixels = draw(1500.0f, 1500.0f, 6000.0f, true);
+    int cyan = 0, redOverLine = 0;
     for (size_t k = 0; k < pixels.size(); k += 4) {
         float r = pixels[k], g = pixels[k + 1], b = pixels[k + 2];
-        if (b > 1.0f && g > 1.0f && r < 0.6f)
-            ++cyan;
-        else if (g > 1.0f && r < 0.5f)
-            ++green, markerAlpha = pixels[k + 3];
-        else if (r > 1.0f && g < 0.5f)
-            ++red;
+        cyan += b > 1.0f && g > 1.0f && r < 0.6f;
+        redOverLine += r > 0.5f && b > 0.5f && g < b;
     }
-    EXPECT_GT(cyan, 2 * 60); // two lines across most of the view
-    EXPECT_GT(green, 20);    // spheres of radius 200 seen from 6000: about 5 pixels across
-    EXPECT_GT(red, 20);
-    EXPECT_NEAR(markerAlpha, 6000.0f, 250.0f); // opaque surfaces keep their eye distance in alpha
+    EXPECT_GT(cyan, 2 * 60);
+    EXPECT_GT(redOverLine, 2);
 
     unregisterResource(device, lineSet);
     unregisterResource(device, markerSet);
     unregisterResource(device, line);
-    unregisterResource(device, sphere);
 }

@@ -67,7 +67,7 @@ protected:
         star = new Star("Sun", &scene);
         scene.add(star);
         star->Create();
-        primaryStar = star;
+        scene.primaryStar = star;
         star->radius = 10.0f;
         star->light.color[0] = star->light.color[1] = star->light.color[2] = 1.0f;
         star->light.intensity = 10.0f;
@@ -92,7 +92,6 @@ protected:
 
     void TearDown() override {
         delete manager;
-        primaryStar = nullptr;
         delete colorBinding;
         delete depthBinding;
         unregisterResource(device, color);

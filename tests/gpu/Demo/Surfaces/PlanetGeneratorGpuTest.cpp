@@ -218,7 +218,7 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     FrameContext context{scene.services, input};
     auto* star = new Star("Star", &scene);
     scene.add(star);
-    primaryStar = star;
+    scene.primaryStar = star;
     star->Create();
     auto* planet = new PlanetTerrestrial("Planet", &scene);
     scene.add(planet);
@@ -272,7 +272,6 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     EXPECT_EQ(surface->dataSet->buildCount, 2u) << "regenerations keep the same view";
 
     PlanetSurface::bandsPerFrame = savedBudget;
-    primaryStar = nullptr;
 }
 
 TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandBudget) {
@@ -283,7 +282,7 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     FrameContext context{scene.services, input};
     auto* star = new Star("Star", &scene);
     scene.add(star);
-    primaryStar = star;
+    scene.primaryStar = star;
     star->Create();
     std::vector<PlanetSurfaceSolid*> surfaces;
     for (int k = 0; k < 2; ++k) {
@@ -316,7 +315,6 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     EXPECT_EQ(surfaces[0]->generator->generationCount, 1u);
     EXPECT_EQ(surfaces[1]->generator->generationCount, 1u);
     PlanetSurface::bandsPerFrame = savedBudget;
-    primaryStar = nullptr;
 }
 
 TEST_F(PlanetGeneratorGpuTest, AResizeFillsANewMapWhileTheOldOneStaysReadable) {

@@ -38,7 +38,7 @@ protected:
         star = new Star("Sun", &scene);
         scene.add(star);
         star->Create();
-        primaryStar = star;
+        scene.primaryStar = star;
         star->light.color[0] = star->light.color[1] = star->light.color[2] = 1.0f;
         star->light.intensity = 10.0f;
         star->transform->position = {1000.0, 0.0, -1000.0};
@@ -62,7 +62,6 @@ protected:
                             VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT, VK_IMAGE_ASPECT_DEPTH_BIT, 1);
     }
     void TearDown() override {
-        primaryStar = nullptr;
         unregisterResource(device, color);
         unregisterResource(device, depth);
         vkDeviceWaitIdle(device->device);

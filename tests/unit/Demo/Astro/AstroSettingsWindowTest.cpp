@@ -165,7 +165,9 @@ TEST_F(AstroWindowUi, OrbitSectionKeepsTheInvariantsWhileShown) {
     EXPECT_EQ(mars->orbit.i, -0.5);
 }
 
-TEST_F(AstroWindowUi, TimeEntryJumpsTheSystemAndTheCraftsPrediction) {
+// The "Time" field jumps as the script does: the cache is refilled before the next advance, which would otherwise
+// take the empty cache for a slow worker and cut the time factor.
+TEST_F(AstroWindowUi, TimeEntryJumpsTheSystemAndKeepsTheTimeFactor) {
     EXPECT_EQ(timeStepFromSeconds(1e6, 100.0, 5), 10000u);
     EXPECT_EQ(timeStepFromSeconds(1e6 + 99.9, 100.0, 5), 10000u); // truncated
     EXPECT_EQ(timeStepFromSeconds(-1.0, 100.0, 5), 5u);
@@ -174,12 +176,27 @@ TEST_F(AstroWindowUi, TimeEntryJumpsTheSystemAndTheCraftsPrediction) {
     EXPECT_EQ(timeStepFromSeconds(1e30, 100.0, 5), UINT64_MAX);
 
     scene.start();
-    jumpToTimeStep(*system, 10000);
-    EXPECT_EQ(system->timeStep, 10000u);
-    EXPECT_EQ(system->previousTimeStep.load(), 10000u);
-    // The prediction starts again at the new step (it never computes behind it).
-    EXPECT_GE(craft->prediction->worker.headStep(), 10000u);
-    EXPECT_EQ(craft->prediction->worker.lastRestart().step, 10000u);
+    window->setTarget(system);
+    frame();
+    system->advanceTime(16.0f, false, false);
+    system->timeFactor = 2560.0;
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    const ImGuiID systemTab = ImHashStr("System", 0, ImHashStr("SystemTabs", 0, w->ID));
+    clickAndType(itemRect(ImHashStr("Time", 0, systemTab)), "50000000");
+    ImGuiIO& io = ImGui::GetIO();
+    io.KeyMap[ImGuiKey_Enter] = 13;
+    io.KeysDown[13] = true;
+    frame();
+    io.KeysDown[13] = false;
+    ASSERT_EQ(system->timeStep, 500000u);
+    EXPECT_EQ(system->previousTimeStep.load(), 500000u);
+    for (int k = 0; k < 3; ++k)
+        system->advanceTime(1000.0f, false, false);
+    EXPECT_EQ(system->timeFactor, 2560.0);
+    EXPECT_GE(system->timeStep, 500000u + 3 * 25u);
+    // The craft was told of the jump: nothing was predicted that far, so it takes its orbit's state there.
+    EXPECT_EQ(craft->simPosition, system->computeObjectPos(craft, 500000));
 }
 
 TEST_F(AstroWindowUi, TypedSunDensityChangesTheMassAndResetsThePlan) {
@@ -254,4 +271,68 @@ TEST_F(AstroWindowUi, MissionTabCopiesAndPastesThroughTheServicesClipboard) {
     ASSERT_EQ(plan->maneuvers.size(), 3u);
     EXPECT_EQ(plan->maneuvers[2].time, 950u);
     EXPECT_EQ(plan->applyFrom, NothingToApply);
+}
+
+namespace {
+
+// Answers every aim at once with a burn of thrust 77 along the normal.
+struct InstantAimer : BurnAimer {
+    bool start(const MissionData& mission, const AimRequest& r, std::string&) override {
+        request = r;
+        answer.converged = true;
+        answer.aimed = mission.maneuvers[size_t(r.burn)];
+        answer.aimed.direction = {0.0, 1.0, 0.0};
+        answer.aimed.thrust = 77.0;
+        answer.missBefore = 900.0;
+        answer.missAfter = 0.5;
+        pending = true;
+        return true;
+    }
+    float progress() const override { return 0.5f; }
+    void cancel() override {}
+    bool finished(AimOutcome& outcome) override {
+        if (!pending)
+            return false;
+        outcome = answer;
+        pending = false;
+        return true;
+    }
+    AimRequest request;
+    AimOutcome answer;
+    bool pending = false;
+};
+
+} // namespace
+
+// "Aim" hands the selected burn to the solver; its answer is applied to the plan and "Undo" gives it back.
+TEST_F(AstroWindowUi, AimSectionAimsTheSelectedBurnAndUndoes) {
+    scene.start();
+    InstantAimer aimer;
+    scene.services.burnAimer = &aimer;
+    MissionPlan* plan = craft->missionPlan;
+    const Maneuver before = plan->maneuvers[1];
+    window->selectedManeuver = 1;
+    frame();
+    selectTab("Mission");
+    frame([] {
+        ImGui::SetWindowPos("Astro Object Settings (AstroSystem)", ImVec2(10, 4));
+        ImGui::SetWindowSize("Astro Object Settings (AstroSystem)", ImVec2(700, 1070));
+    });
+    frame();
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    const ImGuiID missionTab = ImHashStr("Mission", 0, ImHashStr("SpacecraftTabs", 0, w->ID));
+    window->aim.request.body = 4;
+    plan->autoApply = false; // the edit stays pending where it can be read
+    clickAndType(itemRect(ImHashStr("Aim", 0, missionTab)), "");
+    EXPECT_EQ(aimer.request.burn, 1);
+    EXPECT_EQ(aimer.request.body, 4);
+    frame();
+    EXPECT_EQ(plan->maneuvers[1].thrust, 77.0);
+    EXPECT_EQ(plan->maneuvers[1].time, before.time);
+    EXPECT_EQ(plan->applyFrom, before.time) << "the flight changes from the aimed burn on";
+
+    clickAndType(itemRect(ImHashStr("Undo", 0, missionTab)), "");
+    EXPECT_EQ(plan->maneuvers[1].thrust, before.thrust);
+    EXPECT_EQ(plan->maneuvers[1].direction, before.direction);
 }

@@ -139,7 +139,7 @@ TEST_F(RunningSystem, WorkerFrameLoopKeepsBodiesOnCachedOrbits) {
 
 TEST_F(RunningSystem, WorkerLayoutIsFixedOnceStarted) {
     system->Start();
-    PlanetSolidCreateInfo late = solidCreateInfo("Late", primaryStar, 5.0f, 1.0);
+    PlanetSolidCreateInfo late = solidCreateInfo("Late", scene.primaryStar, 5.0f, 1.0);
     size_t count = system->objects.size();
     EXPECT_THROW(AstroFactory::BuildSolidPlanet(late, system), std::runtime_error);
     EXPECT_EQ(system->objects.size(), count);

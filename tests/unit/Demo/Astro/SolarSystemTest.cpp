@@ -70,7 +70,7 @@ TEST_F(SolarSystem, TwentyNineBodiesAtTheDocumentedIndices) {
         EXPECT_EQ(system->objects[k]->system, system);
     }
     EXPECT_EQ(scene.objects.size(), 30u); // the system itself and its bodies
-    EXPECT_EQ(primaryStar, system->objects[0]);
+    EXPECT_EQ(scene.primaryStar, system->objects[0]);
     EXPECT_EQ(system->objects[0]->typeCode(), uint32_t(ASTRO_STAR));
     EXPECT_EQ(find("Jupiter")->typeCode(), uint32_t(ASTRO_PLANET_GAS));
     EXPECT_EQ(find("Neptune")->typeCode(), uint32_t(ASTRO_PLANET_SOLID)); // built as a solid planet
@@ -82,7 +82,7 @@ TEST_F(SolarSystem, TwentyNineBodiesAtTheDocumentedIndices) {
 }
 
 TEST_F(SolarSystem, SunAndEarthGiveTheKnownPeriod) {
-    Star* sun = primaryStar;
+    Star* sun = scene.primaryStar;
     EXPECT_NEAR(sun->gravitationalParameter(), 2.7957e-4, 1e-8);
     AstroObject* earth = find("Earth");
     double period = orbitalPeriod(earth->orbit, earth->parentGravitationalParameter());
@@ -127,9 +127,9 @@ TEST_F(SolarSystem, TableValuesReachTheBodies) {
     ASSERT_TRUE(io->hasAtmosphereSettings);
     EXPECT_EQ(io->atmosphereSettings.radius, 3.0f);
     EXPECT_EQ(io->atmosphereSettings.rayleigh[0], 0.545f);
-    EXPECT_EQ(primaryStar->atmosphereSettings.radius, 25.0f);
-    EXPECT_EQ(primaryStar->light.intensity, 10.0f);
-    EXPECT_EQ(primaryStar->light.color[1], 0.95f);
+    EXPECT_EQ(scene.primaryStar->atmosphereSettings.radius, 25.0f);
+    EXPECT_EQ(scene.primaryStar->light.intensity, 10.0f);
+    EXPECT_EQ(scene.primaryStar->light.color[1], 0.95f);
 }
 
 TEST_F(SolarSystem, EveryBodyHasItsOwnTerrain) {

@@ -84,7 +84,7 @@ TEST(Flight, MissionStartLoadsTheBuiltInMissionAndResetsToStepZero) {
     Flight f;
     ASSERT_NE(f.craft, nullptr);
     EXPECT_EQ(f.craft->typeCode(), uint32_t(ASTRO_SPACECRAFT));
-    EXPECT_EQ(activeMissionPlan, f.craft->missionPlan);
+    EXPECT_EQ(f.system->spacecraft, f.craft);
     EXPECT_EQ(f.craft->components.size(), 4u); // orbit line, mission plan, navigation, prediction
     testing::internal::CaptureStdout();
     f.start();
@@ -180,7 +180,7 @@ TEST(Flight, NavigationFliesThePredictedTrajectoryBitForBit) {
     ASSERT_TRUE(f.craft->prediction->worker.stateAt(step - 2, before));
     EXPECT_EQ(previous, positionOf(before));
     EXPECT_EQ(f.craft->renderPosition, previous * 0.75 + current * 0.25);
-    EXPECT_EQ(spacecraftRenderOffset, f.craft->renderPosition - current);
+    EXPECT_EQ(f.craft->renderOffset, f.craft->renderPosition - current);
     EXPECT_EQ(f.craft->transform->position, f.craft->renderPosition);
     // No steps this frame: the state stays, the drawn position moves with the fraction.
     f.advanceTo(step, 0.75);

@@ -94,7 +94,7 @@ TEST_F(SolarSurfaces, BodiesCarryAnAtmosphereThenTheirSurfaceWithTheFactorySetti
 }
 
 TEST_F(SolarSurfaces, TheStarHasItsAtmosphereAndSurfaceAndGasPlanetsTheirAtmosphere) {
-    Star* sun = primaryStar;
+    Star* sun = scene.primaryStar;
     ASSERT_NE(sun, nullptr);
     auto* starSurface = dynamic_cast<StarSurface*>(sun->getSurface());
     ASSERT_NE(starSurface, nullptr);
