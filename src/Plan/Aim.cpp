@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -224,6 +225,7 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
 
     Problem problem(eph, mission, burn, target, end, options.cancel);
     const double D = target.distance;
+    const double goal = options.tolerance * D;
     Vec3d u = unknownsOf(original);
     Outcome base = problem.fly(u);
     result.flights = 1;
@@ -232,116 +234,167 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
         return result;
     }
     result.achievedBefore = base.closest;
+    result.missBefore = std::abs(base.closest - D);
     result.deltaVBefore = deltaV(original, eph.timeStepLength);
-    // Arrive: the point at the asked distance on the side the planned flight reaches.
-    Vec3d aimPoint = Demo::normalize(base.relative) * D;
-    if (!(Demo::length(base.relative) > 0.0))
-        aimPoint = {D, 0.0, 0.0};
+
+    // The distance asked of the current stage, and for an arrival whether the point on the side the planned
+    // flight reaches is asked (three conditions) or the distance alone (one: the smallest change that reaches it).
+    double asked = D;
+    bool freeDirection = target.kind == AimKind::Pass;
+    const Vec3d side = Demo::length(base.relative) > 0.0 ? Demo::normalize(base.relative) : Vec3d{1.0, 0.0, 0.0};
     auto residual = [&](const Outcome& o) {
         Residual r;
-        if (target.kind == AimKind::Pass) {
-            r.r[0] = o.closest - D;
+        if (freeDirection) {
+            r.r[0] = o.closest - asked;
         } else {
-            Vec3d d = o.relative - aimPoint;
+            Vec3d d = o.relative - side * asked;
             r.r = {d.x, d.y, d.z};
             r.m = 3;
         }
         return r;
     };
-    Residual current = residual(base);
-    result.missBefore = current.norm();
-    const double goal = options.tolerance * D;
-    double lambda = 1e-3;
+
     Outcome now = base;
-    for (int it = 0; it < options.maxIterations && current.norm() > goal; ++it) {
-        if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
-            result.message = "aiming " + name + " was cancelled";
-            return result;
-        }
-        result.iterations = it + 1;
-        // Forward differences: one flight per unknown.
-        const double h = 1e-6 * std::max(Demo::length(u), 1.0);
-        std::vector<Vec3d> probes = {u + Vec3d{h, 0.0, 0.0}, u + Vec3d{0.0, h, 0.0}, u + Vec3d{0.0, 0.0, h}};
-        std::vector<Outcome> probed = problem.flyAll(probes, options.threads);
-        result.flights += probes.size();
-        double J[3][3] = {};
-        const int m = current.m;
-        bool usable = true;
-        for (int j = 0; j < 3; ++j) {
-            if (!probed[size_t(j)].valid)
-                usable = false;
-            Residual rj = residual(probed[size_t(j)]);
-            for (int i = 0; i < m; ++i)
-                J[i][j] = (rj.r[size_t(i)] - current.r[size_t(i)]) / h;
-        }
-        if (!usable)
-            break;
-        // Damped least-norm step du = −Jᵀ (J Jᵀ + λ·s I)⁻¹ r, tried at several lengths at once; λ grows when no
-        // length improves on the current miss.
-        bool improved = false;
-        for (int attempt = 0; attempt < 4 && !improved; ++attempt) {
-            double A[3][3] = {}, b[3] = {}, y[3] = {};
-            double scale = 0.0;
-            for (int i = 0; i < m; ++i)
-                for (int k = 0; k < m; ++k) {
-                    for (int j = 0; j < 3; ++j)
-                        A[i][k] += J[i][j] * J[k][j];
-                    if (i == k)
-                        scale += A[i][i];
+    Vec3d bestU = u;
+    Outcome best = base;
+    bool cancelled = false;
+    // Damped least-norm Gauss–Newton from (u, now) until the stage's miss is below `enough`: the Jacobian by
+    // forward differences (one flight per unknown), the step du = −Jᵀ (J Jᵀ + λ·s I)⁻¹ r tried at several
+    // lengths at once; λ grows while no length improves on the current miss.
+    auto iterate = [&](double enough) {
+        Residual current = residual(now);
+        double lambda = 1e-3;
+        for (int it = 0; it < options.maxIterations && current.norm() > enough; ++it) {
+            if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
+                cancelled = true;
+                return;
+            }
+            ++result.iterations;
+            const double h = 1e-6 * std::max(Demo::length(u), 1.0);
+            std::vector<Vec3d> probes = {u + Vec3d{h, 0.0, 0.0}, u + Vec3d{0.0, h, 0.0}, u + Vec3d{0.0, 0.0, h}};
+            std::vector<Outcome> probed = problem.flyAll(probes, options.threads);
+            result.flights += probes.size();
+            double J[3][3] = {};
+            const int m = current.m;
+            for (int j = 0; j < 3; ++j) {
+                if (!probed[size_t(j)].valid)
+                    return;
+                Residual rj = residual(probed[size_t(j)]);
+                for (int i = 0; i < m; ++i)
+                    J[i][j] = (rj.r[size_t(i)] - current.r[size_t(i)]) / h;
+            }
+            bool improved = false;
+            for (int damping = 0; damping < 6 && !improved; ++damping) {
+                double A[3][3] = {}, b[3] = {}, y[3] = {};
+                double scale = 0.0;
+                for (int i = 0; i < m; ++i)
+                    for (int k = 0; k < m; ++k) {
+                        for (int j = 0; j < 3; ++j)
+                            A[i][k] += J[i][j] * J[k][j];
+                        if (i == k)
+                            scale += A[i][i];
+                    }
+                scale = scale > 0.0 ? scale / m : 1.0;
+                for (int i = 0; i < m; ++i) {
+                    A[i][i] += lambda * scale;
+                    b[i] = -current.r[size_t(i)];
                 }
-            scale = scale > 0.0 ? scale / m : 1.0;
-            for (int i = 0; i < m; ++i) {
-                A[i][i] += lambda * scale;
-                b[i] = -current.r[size_t(i)];
-            }
-            if (!solve(m, A, b, y)) {
-                lambda *= 10.0;
-                continue;
-            }
-            Vec3d du;
-            for (int i = 0; i < m; ++i) {
-                du.x += J[i][0] * y[i];
-                du.y += J[i][1] * y[i];
-                du.z += J[i][2] * y[i];
-            }
-            // No step longer than twice the burn as it stands: the linear model is local.
-            const double cap = 2.0 * std::max(Demo::length(u), 1.0);
-            if (Demo::length(du) > cap)
-                du = du * (cap / Demo::length(du));
-            std::vector<Vec3d> tries = {u + du, u + du * 0.5, u + du * 0.25, u + du * 0.125};
-            std::vector<Outcome> tried = problem.flyAll(tries, options.threads);
-            result.flights += tries.size();
-            size_t best = tries.size();
-            double bestNorm = current.norm();
-            for (size_t k = 0; k < tried.size(); ++k) {
-                if (!tried[k].valid)
+                if (!solve(m, A, b, y)) {
+                    lambda *= 10.0;
                     continue;
-                double n = residual(tried[k]).norm();
-                if (n < bestNorm) {
-                    bestNorm = n;
-                    best = k;
+                }
+                Vec3d du;
+                for (int i = 0; i < m; ++i)
+                    du += Vec3d{J[i][0], J[i][1], J[i][2]} * y[i];
+                // No step longer than twice the burn as it stands: the linear model is local.
+                const double cap = 2.0 * std::max(Demo::length(u), 1.0);
+                if (Demo::length(du) > cap)
+                    du = du * (cap / Demo::length(du));
+                std::vector<Vec3d> tries = {u + du, u + du * 0.5, u + du * 0.25, u + du * 0.0625};
+                std::vector<Outcome> tried = problem.flyAll(tries, options.threads);
+                result.flights += tries.size();
+                size_t pick = tries.size();
+                double pickNorm = current.norm();
+                for (size_t k = 0; k < tried.size(); ++k) {
+                    double n = tried[k].valid ? residual(tried[k]).norm() : pickNorm;
+                    if (n < pickNorm) {
+                        pickNorm = n;
+                        pick = k;
+                    }
+                }
+                if (pick < tries.size()) {
+                    u = tries[pick];
+                    now = tried[pick];
+                    current = residual(now);
+                    improved = true;
+                    lambda = pick == 0 ? std::max(lambda * 0.1, 1e-9) : lambda;
+                } else {
+                    lambda *= 10.0;
                 }
             }
-            if (best < tries.size()) {
-                u = tries[best];
-                now = tried[best];
-                current = residual(now);
-                improved = true;
-                lambda = best == 0 ? std::max(lambda * 0.1, 1e-9) : lambda;
-            } else {
-                lambda *= 10.0;
+            if (std::abs(now.closest - D) < std::abs(best.closest - D)) {
+                bestU = u;
+                best = now;
+            }
+            if (options.progress)
+                options.progress(result.iterations, std::abs(now.closest - D));
+            if (!improved)
+                return;
+        }
+    };
+    auto solved = [&] { return std::abs(best.closest - D) <= goal; };
+
+    // 1. From the planned burn (the smallest change of Δv when it works).
+    iterate(0.1 * goal);
+    // 2. An arrival from a guess that ignores gravity: the missing displacement spread over the time from the
+    //    burn's middle to the step, as a velocity change in the burn's frame at its start. Far from the body the
+    //    flight is nearly straight; the iteration corrects the rest.
+    if (!solved() && !cancelled && target.kind == AimKind::Arrive) {
+        const Maneuver& m = problem.burn();
+        const double T = (double(end) - (double(m.time) + 0.5 * double(m.burn))) * eph.timeStepLength;
+        const uint32_t fb = uint32_t(std::max(m.dominantObject, 0));
+        const Vec3d bp = problem.ring.position(m.time, fb);
+        const Vec3d bv = Demo::cachedBodyVelocity(bp, problem.ring.position(m.time + 4, fb), eph.timeStepLength);
+        Demo::PnrFrame f = Demo::pnrFrame(problem.start.position, problem.start.velocity, bp, bv);
+        if (f.defined && T > 0.0) {
+            const Vec3d dv = (side * D - base.relative) / T;
+            const Vec3d weights{dot(dv, f.prograde), dot(dv, f.normal), -dot(dv, f.radialOut)};
+            const Vec3d guess = unknownsOf(original) + weights / (1e-7 * eph.timeStepLength);
+            Outcome g = problem.fly(guess);
+            ++result.flights;
+            if (g.valid) {
+                u = guess;
+                now = g;
+                iterate(0.1 * goal);
             }
         }
-        if (options.progress)
-            options.progress(it + 1, current.norm());
-        if (!improved)
-            break;
     }
-    if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
+    // 3. The distance alone, approached in stages (each a third of the way in ratio from the best distance so
+    //    far): a chaotic flight that no single linearisation carries across is led there step by step.
+    if (!solved() && !cancelled) {
+        freeDirection = true;
+        u = bestU;
+        now = best;
+        const double from = std::max(best.closest, D);
+        const int stages = std::max(1, int(std::ceil(std::log(from / D) / std::log(3.0))));
+        for (int k = 1; k <= stages && !cancelled; ++k) {
+            asked = from * std::pow(D / from, double(k) / double(stages));
+            iterate(k == stages ? 0.1 * goal : 0.05 * asked);
+        }
+        asked = D;
+        if (!solved() && !cancelled) {
+            u = bestU;
+            now = best;
+            iterate(0.1 * goal);
+        }
+    }
+    u = bestU;
+    now = best;
+    if (cancelled || (options.cancel && options.cancel->load(std::memory_order_relaxed))) {
         result.message = "aiming " + name + " was cancelled";
         return result;
     }
-    result.missAfter = current.norm();
+    result.missAfter = std::abs(now.closest - D);
     result.achievedAfter = now.closest;
     result.achievedStep = now.closestStep;
     if (result.missAfter > goal) {

@@ -28,7 +28,7 @@ struct AimTarget {
 
 struct AimOptions {
     int maxIterations = 40;
-    double tolerance = 0.005; // of the asked distance
+    double tolerance = 0.01; // of the asked distance
     unsigned threads = 2;     // flights at once
     // Called after every iteration with the iteration and the miss then (world units).
     std::function<void(int, double)> progress;

@@ -70,6 +70,8 @@ FlightReport flyMission(Ephemeris& eph, const Demo::MissionData& mission, uint64
     report.closest.resize(eph.bodies.size());
     report.burns.resize(mission.maneuvers.size());
     std::vector<double> closestSquared(eph.bodies.size(), std::numeric_limits<double>::infinity());
+    for (size_t k = 0; k < mission.maneuvers.size(); ++k)
+        report.burns[k].body = std::max(mission.maneuvers[k].dominantObject, 0);
     Flyer f(eph, mission);
     const size_t n = eph.bodies.size();
     int32_t flown = -1;
