@@ -117,7 +117,12 @@ TEST(PlanAim, ReachesWhatItIsAskedOrSaysWhyAndChangesNothing) {
         {"no such burn", &mission, 7, {AimKind::Pass, mars, 42.5, 0}, 40, false, "has 4 burns"},
         {"step before the burn ends", &mission, 3, {AimKind::Arrive, mars, 40.0, 15700}, 40, false, "not after"},
         {"the craft itself", &mission, 3, {AimKind::Pass, eph.craftIndex, 40.0, 0}, 40, false, "not a body"},
-        {"Neptune within 80 steps", &mission, 3, {AimKind::Arrive, neptune, 10.0, 16700}, 1, false,
+        {"Neptune within 80 steps",
+         &mission,
+         3,
+         {AimKind::Arrive, neptune, 10.0, 16700},
+         1,
+         false,
          "could not be aimed"},
     };
     for (const Case& c : cases) {
