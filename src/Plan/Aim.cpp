@@ -405,7 +405,8 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
         return result;
     }
     result.ok = true;
-    result.burn = withUnknowns(original, u);
+    // Reached as planned: the burn stays as written.
+    result.burn = u == unknownsOf(original) ? original : withUnknowns(original, u);
     result.deltaVAfter = deltaV(result.burn, eph.timeStepLength);
     result.message = name + " aimed in " + std::to_string(result.iterations) + " iterations (" +
                      std::to_string(result.flights) + " flights): " + eph.bodies[size_t(target.body)].name + " at " +
