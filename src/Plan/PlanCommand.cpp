@@ -93,6 +93,13 @@ int report(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Demo::MissionData mission;
     if (!loadMission(path, eph, mission, err))
         return 1;
+    // About ten seconds of flight: a report, not a hang.
+    constexpr uint64_t MaxReportSteps = 100000000;
+    if (until && *until > mission.startTimeStep + MaxReportSteps) {
+        err << "kestrune-plan: --until " << *until << " lies more than " << MaxReportSteps
+            << " steps after the mission's start step " << mission.startTimeStep << "\n";
+        return 1;
+    }
     FlightReport r = flyMission(eph, mission, until ? *until : defaultReportEnd(mission));
     out << (json ? reportJson(eph, r) : reportTable(eph, r));
     return 0;

@@ -71,3 +71,17 @@ TEST(Tour, TheProgramsBurnLinesAreThePlannersTableAndReachTheirBodies) {
             EXPECT_LT(p.radii, 30.0) << "burn " << burn << " at " << p.distance << " from " << p.body;
     }
 }
+
+// The demo tour in its Jupiter phase (a jump just before the last burn, the demo camera on the craft in Jupiter's
+// frame): the planet fills a large part of the picture instead of the craft hanging alone among the stars.
+TEST(Tour, TheDemoSeesJupiterLargeInItsPhase) {
+    std::string dir = makeWorkDir("tour-jupiter");
+    RunResult r = runProgram(dir, "", "20 timestep 549900\n26 screenshot jupiter.png\n27 quit\n");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    Picture p;
+    ASSERT_TRUE(p.load(dir + "/jupiter.png"));
+    // Stars are single pixels and the Sun, were it in view, a disc of about 1% of the picture.
+    int lit = p.countBrighterThan(0, 0, p.width, p.height, 60);
+    EXPECT_GT(lit, p.width * p.height / 25) << lit << " lit pixels of " << p.width * p.height;
+}

@@ -210,6 +210,7 @@ TEST(PlanCommand, ReportsAimsAndRefusesWithTheRightExitCodes) {
         {{"aim", mission.path, "--burn", "4", "--body", "Mars"}, 2, "either --at"},
         {{"aim", mission.path, "--burn", "4", "--body", "Mars", "--pass", "5", "--at", "9"}, 2, "either --at"},
         {{"report", broken.path}, 1, "line 1"},
+        {{"report", "--until", "999999999999"}, 1, "lies more than"},
         {{"report", "/nonexistent/mission.txt"}, 1, "/nonexistent/mission.txt"},
         {{"aim", mission.path, "--burn", "4", "--body", "Vulcan", "--pass", "5"}, 1, "Vulcan"},
         {{"aim", mission.path, "--burn", "9", "--body", "Mars", "--pass", "5"}, 1, "has 4 burns"},
