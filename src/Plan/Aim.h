@@ -15,8 +15,10 @@
 namespace Plan {
 
 enum class AimKind {
-    Arrive, // at `step`, `distance` from the body (three conditions: the point of the first flight's direction)
-    Pass,   // closest approach `distance` between the burn's end and `step` (0: the next burn's start)
+    // At `step`, `distance` from the body: first as three conditions (the point at that distance on the side the
+    // planned flight reaches), then, when no burn reaches that point, the distance alone (the least change).
+    Arrive,
+    Pass, // closest approach `distance` between the burn's end and `step` (0: the next burn's start)
 };
 
 struct AimTarget {
@@ -29,7 +31,7 @@ struct AimTarget {
 struct AimOptions {
     int maxIterations = 40;
     double tolerance = 0.01; // of the asked distance
-    unsigned threads = 2;     // flights at once
+    unsigned threads = 2;    // flights at once
     // Called after every iteration with the iteration and the miss then (world units).
     std::function<void(int, double)> progress;
     const std::atomic<bool>* cancel = nullptr;
