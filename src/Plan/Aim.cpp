@@ -40,6 +40,8 @@ struct Outcome {
     uint64_t closestStep = 0;
     Vec3d relative; // Arrive: craft minus body at the step
     bool valid = false;
+    int32_t collided = -1; // the first body the flight went into, or -1
+    bool usable() const { return valid && collided < 0; }
 };
 
 class Problem {
@@ -78,6 +80,14 @@ public:
                 return o;
             const Vec3d before = s.position;
             Demo::flightStep(s, f, ring, rules, t);
+            // A flight through a body is no solution (the gravity sum leaves a body out while the craft is in it).
+            for (size_t k = 0; k < f.count; ++k) {
+                if (int32_t(k) == rules.craftIndex)
+                    continue;
+                const double dx = f.x[k] - before.x, dy = f.y[k] - before.y, dz = f.z[k] - before.z;
+                if (dx * dx + dy * dy + dz * dz < f.radiusSquared[k] && o.collided < 0)
+                    o.collided = int32_t(k);
+            }
             if (target.kind == AimKind::Pass && t >= watchFrom) {
                 Vec3d d = before - f.position(b);
                 double q = d.x * d.x + d.y * d.y + d.z * d.z;
@@ -256,7 +266,12 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
 
     Outcome now = base;
     Vec3d bestU = u;
+    // Only a flight that stays out of every body counts as a result.
     Outcome best = base;
+    if (!base.usable()) {
+        best.closest = std::numeric_limits<double>::infinity();
+        best.valid = false;
+    }
     bool cancelled = false;
     // Damped least-norm Gauss–Newton from (u, now) until the stage's miss is below `enough`: the Jacobian by
     // forward differences (one flight per unknown), the step du = −Jᵀ (J Jᵀ + λ·s I)⁻¹ r tried at several
@@ -314,9 +329,10 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
                 std::vector<Outcome> tried = problem.flyAll(tries, options.threads);
                 result.flights += tries.size();
                 size_t pick = tries.size();
-                double pickNorm = current.norm();
+                // Out of a body first: from a flight that goes into one, any flight that does not is a step on.
+                double pickNorm = now.usable() ? current.norm() : std::numeric_limits<double>::infinity();
                 for (size_t k = 0; k < tried.size(); ++k) {
-                    double n = tried[k].valid ? residual(tried[k]).norm() : pickNorm;
+                    double n = tried[k].usable() ? residual(tried[k]).norm() : pickNorm;
                     if (n < pickNorm) {
                         pickNorm = n;
                         pick = k;
@@ -332,7 +348,7 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
                     lambda *= 10.0;
                 }
             }
-            if (std::abs(now.closest - D) < std::abs(best.closest - D)) {
+            if (now.usable() && std::abs(now.closest - D) < std::abs(best.closest - D)) {
                 bestU = u;
                 best = now;
             }
@@ -373,21 +389,24 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
     //    far): a chaotic flight that no single linearisation carries across is led there step by step.
     if (!solved() && !cancelled) {
         freeDirection = true;
-        u = bestU;
-        now = best;
-        const double from = std::max(best.closest, D);
+        if (best.usable()) {
+            u = bestU;
+            now = best;
+        }
+        const double from = std::max(now.closest, D);
         const int stages = std::max(1, int(std::ceil(std::log(from / D) / std::log(3.0))));
         for (int k = 1; k <= stages && !cancelled; ++k) {
             asked = from * std::pow(D / from, double(k) / double(stages));
             iterate(k == stages ? 0.1 * goal : 0.05 * asked);
         }
         asked = D;
-        if (!solved() && !cancelled) {
+        if (!solved() && !cancelled && best.usable()) {
             u = bestU;
             now = best;
             iterate(0.1 * goal);
         }
     }
+    const int32_t collided = now.collided;
     u = bestU;
     now = best;
     if (cancelled || (options.cancel && options.cancel->load(std::memory_order_relaxed))) {
@@ -397,6 +416,11 @@ AimResult aimBurn(Ephemeris& eph, const Demo::MissionData& mission, size_t burn,
     result.missAfter = std::abs(now.closest - D);
     result.achievedAfter = now.closest;
     result.achievedStep = now.closestStep;
+    if (!best.usable()) {
+        result.message = name + " could not be aimed: every flight it was tried on goes into " +
+                         eph.bodies[size_t(std::max(collided, base.collided))].name;
+        return result;
+    }
     if (result.missAfter > goal) {
         result.message = name + " could not be aimed: after " + std::to_string(result.iterations) +
                          " iterations the craft comes within " + fixed(now.closest) + " of " +

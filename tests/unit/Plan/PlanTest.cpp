@@ -114,6 +114,7 @@ TEST(PlanAim, ReachesWhatItIsAskedOrSaysWhyAndChangesNothing) {
     const Case cases[] = {
         {"pass Mars at 5 radii", &mission, 3, {AimKind::Pass, mars, 42.5, 0}, 40, true, ""},
         {"arrive near Mars at a step", &mission, 3, {AimKind::Arrive, mars, 40.0, 52610}, 40, true, ""},
+        {"a pass inside Mars", &mission, 3, {AimKind::Pass, mars, 5.0, 0}, 10, false, "could not be aimed"},
         {"zero-length burn", &zeroLength, 3, {AimKind::Pass, mars, 42.5, 0}, 40, false, "length of 0"},
         {"no such burn", &mission, 7, {AimKind::Pass, mars, 42.5, 0}, 40, false, "has 4 burns"},
         {"step before the burn ends", &mission, 3, {AimKind::Arrive, mars, 40.0, 15700}, 40, false, "not after"},
