@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -81,7 +82,15 @@ TEST(Tour, TheDemoSeesJupiterLargeInItsPhase) {
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     Picture p;
     ASSERT_TRUE(p.load(dir + "/jupiter.png"));
-    // Stars are single pixels and the Sun, were it in view, a disc of about 1% of the picture.
-    int lit = p.countBrighterThan(0, 0, p.width, p.height, 60);
-    EXPECT_GT(lit, p.width * p.height / 25) << lit << " lit pixels of " << p.width * p.height;
+    // The lit part of the body, in blocks of 8 x 8 pixels more than half lit (stars are single pixels): its extent
+    // spans the disc, whatever the phase. The distant Sun is a small disc.
+    int x0 = p.width, y0 = p.height, x1 = -1, y1 = -1;
+    for (int y = 0; y + 8 <= p.height; y += 8)
+        for (int x = 0; x + 8 <= p.width; x += 8)
+            if (p.countBrighterThan(x, y, x + 8, y + 8, 40) > 32) {
+                x0 = std::min(x0, x), y0 = std::min(y0, y);
+                x1 = std::max(x1, x + 8), y1 = std::max(y1, y + 8);
+            }
+    EXPECT_GT(std::max(x1 - x0, y1 - y0), p.height / 4)
+        << "lit extent " << x0 << "," << y0 << " to " << x1 << "," << y1;
 }
