@@ -3,6 +3,7 @@
 // the time factor, places every body on its orbit each frame, and runs a worker thread that fills a ring cache
 // with the positions of all bodies for the time steps ahead (read by the trajectory prediction).
 #include "Demo/Astro/AstroObject.h"
+#include "Demo/Astro/BodyCache.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,11 +19,6 @@ struct FrameContext;
 
 class AstroSettingsWindow;
 class Spacecraft;
-
-// One cached position: world units.
-struct CachedPosition {
-    double x, y, z;
-};
 
 // Time-factor and step bookkeeping of one frame, as plain data (the system's fields of the same names).
 struct TimeAdvance {

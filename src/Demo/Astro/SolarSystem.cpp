@@ -7,6 +7,7 @@
 #include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
+#include "Demo/Astro/SolarSystemTable.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 
@@ -14,94 +15,6 @@
 
 namespace Demo {
 namespace {
-
-// Degrees to radians as degrees × π / 180.
-constexpr double deg(double degrees) {
-    return degrees * 3.141592653589793 / 180.0;
-}
-
-enum class Kind { Solid, Gas };
-constexpr int None = -1; // no atmosphere record
-constexpr int Off = 0;   // a default record that is not applied
-
-struct BodyRow {
-    const char* name;
-    Kind kind;
-    bool moon; // orbits the planet built last
-    float radius;
-    double density;
-    float color[3];
-    float spinY;
-    int atmosphere; // preset, None or Off; gas planets: the atmosphere radius replaces the default's
-    float atmosphereScale;
-    int noise;
-    float elevationScale;
-    int biome;
-    // Orbit: a (world units), e, i, Ω, ω in radians, epoch (s).
-    double a, e, i, node, periapsis, epoch;
-};
-
-// Angles in degrees unless a value is given in radians (Earth's ω, Saturn's and Uranus's Ω).
-// clang-format off
-const BodyRow Bodies[] = {
-    // name                 kind        moon   radius   density  orbit rgb      spin y   atm   scale    noise elev   biome
-    //   a       e       i               Ω                     ω                 epoch
-    {"Mercury",            Kind::Solid, false, 6.0f,    2.5,   {1, 0, 0},       0.0f,     None, 0,       0, 0.068f, 9,
-     1000,   0.2056, deg(7),         0,                    0,                0},
-    {"Venus",              Kind::Solid, false, 15.0f,   2.5,   {0, 1, 0},       9e-5f,    3,    0.5f,    1, 0.036f, 10,
-     1800,   0.0068, deg(3.39),      0,                    0,                0},
-    {"Earth",              Kind::Solid, false, 15.0f,   2.5,   {0, 0.5f, 1},    -9e-5f,   1,    0.5f,    2, 0.05f,  1,
-     2500,   0.0167, 0,              0,                    1.0,              0},
-    {"Luna (Earth)",       Kind::Solid, true,  5.0f,    25.0,  {1, 1, 1},       0.0f,     None, 0,       3, 0.17f,  11,
-     125,    0.0549, deg(5.15),      deg(198),             deg(72),          0},
-    {"Mars",               Kind::Solid, false, 8.5f,    2.5,   {1, 0.5f, 0},    -0.00019f, 2,   0.5f,    4, 0.03f,  12,
-     3815,   0.0934, deg(1.85),      0,                    0,                0},
-    {"Phobos (Mars)",      Kind::Solid, true,  0.579f,  40.0,  {1, 1, 1},       0.001f,   None, 0,       6, 0.8f,   14,
-     44,     0.0151, deg(1.08),      0,                    deg(108),         0},
-    {"Deimos (Mars)",      Kind::Solid, true,  0.5655f, 40.0,  {1, 1, 1},       -0.0003f, None, 0,       6, 1.2f,   13,
-     51.5,   0.0002, deg(1.79),      0,                    deg(252),         0},
-    {"Jupiter",            Kind::Gas,   false, 125.0f,  0.15,  {0.5f, 0, 1},    0.0f,     0,    9.375f,  0, 0,      0,
-     13500,  0.0489, deg(1.3),       0,                    0,                250},
-    {"Io (Jupiter)",       Kind::Solid, true,  9.1f,    25.0,  {1, 1, 1},       0.0f,     14,   0.5f,    7, 0.05f,  7,
-     675,    0.0041, deg(0.04),      0,                    deg(36),          0},
-    {"Europa (Jupiter)",   Kind::Solid, true,  7.8f,    25.0,  {1, 1, 1},       0.0f,     13,   0.5f,    9, 0.05f,  5,
-     890,    0.0094, deg(0.47),      0,                    deg(126),         0},
-    {"Ganymede (Jupiter)", Kind::Solid, true,  13.1f,   25.0,  {1, 1, 1},       0.0f,     11,   1.5f,    3, 0.05f,  8,
-     1060,   0.0013, deg(0.2),       0,                    deg(237.6),       0},
-    {"Callisto (Jupiter)", Kind::Solid, true,  12.0f,   25.0,  {1, 1, 1},       0.0f,     None, 0,       0, 0.05f,  8,
-     1377.5, 0.0074, deg(0.28),      0,                    deg(288),         0},
-    {"Saturn",             Kind::Gas,   false, 110.0f,  0.15,  {1, 1, 0},       0.0f,     0,    8.25f,   0, 0,      0,
-     25000,  0.0565, deg(2.49),      1.0470000505447388,   0,                150},
-    {"Mimas (Saturn)",     Kind::Solid, true,  3.75f,   25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  8,
-     760,    0.0196, deg(1.57),      0,                    deg(252),         0},
-    {"Enceladus (Saturn)", Kind::Solid, true,  4.65f,   25.0,  {1, 1, 1},       0.0f,     Off,  0,       8, 0.05f,  4,
-     767.5,  0.0047, deg(0.01),      0,                    deg(36),          0},
-    {"Tethys (Saturn)",    Kind::Solid, true,  6.5f,    25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  4,
-     777.5,  0.0001, deg(1.09),      0,                    deg(108),         0},
-    {"Dione (Saturn)",     Kind::Solid, true,  7.0f,    25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  8,
-     792.5,  0.0022, deg(0.02),      0,                    deg(288),         0},
-    {"Rhea (Saturn)",      Kind::Solid, true,  9.5f,    25.0,  {1, 1, 1},       0.0f,     Off,  0,       9, 0.05f,  4,
-     820,    0.001,  deg(0.35),      0,                    deg(216),         0},
-    {"Titan (Saturn)",     Kind::Solid, true,  19.5f,   25.0,  {1, 1, 1},       0.0f,     4,    0.5f,    2, 0.05f,  6,
-     940,    0.0288, deg(0.35),      0,                    deg(18),          0},
-    {"Iapetus (Saturn)",   Kind::Solid, true,  9.0f,    25.0,  {1, 1, 1},       0.0f,     11,   0.5f,    0, 0.05f,  4,
-     1350,   0.0283, deg(15.47),      0,                   deg(324),         0},
-    {"Uranus",             Kind::Gas,   false, 62.5f,   0.15,  {0, 0.5f, 0},    0.0f,     0,    4.6875f, 0, 0,      0,
-     50000,  0.0457, deg(0.77),      1.0470000505447388,   deg(262.8),       150},
-    {"Miranda (Uranus)",   Kind::Solid, true,  1.2f,    25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  4,
-     337.5,  0.0013, deg(4.34),      0,                    deg(216),         0},
-    {"Ariel (Uranus)",     Kind::Solid, true,  2.89f,   25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  4,
-     350,    0.0012, deg(0.26),      0,                    deg(36),          0},
-    {"Umbriel (Uranus)",   Kind::Solid, true,  2.92f,   25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  4,
-     362.5,  0.0039, deg(0.13),      0,                    deg(108),         0},
-    {"Titania (Uranus)",   Kind::Solid, true,  3.94f,   25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  8,
-     392.5,  0.0011, deg(0.08),      0,                    deg(288),         0},
-    {"Oberon (Uranus)",    Kind::Solid, true,  3.8f,    25.0,  {1, 1, 1},       0.0f,     Off,  0,       0, 0.05f,  2,
-     417.5,  0.0014, deg(0.07),      0,                    deg(324),         0},
-    {"Neptune",            Kind::Solid, false, 123.0f, double(0.015f), {0, 0, 1}, 0.0f,   5,    1.0f,    5, 0.007f, 3,
-     75000,  0.0113, deg(1.77),      0,                    0,                0},
-};
-// clang-format on
 
 std::unique_ptr<OrbitCreateInfo> orbitOf(const BodyRow& row) {
     auto orbit = std::make_unique<OrbitCreateInfo>();
@@ -128,7 +41,7 @@ void shiftNoise(SolidSurfaceCreateInfo& surface, int bodyNumber) {
 }
 
 AstroObject* buildBody(const BodyRow& row, int bodyNumber, AstroObject* parent, AstroSystem* system) {
-    if (row.kind == Kind::Gas) {
+    if (row.kind == BodyKind::Gas) {
         PlanetGasCreateInfo info;
         info.name = row.name;
         info.parent = parent;
@@ -140,10 +53,10 @@ AstroObject* buildBody(const BodyRow& row, int bodyNumber, AstroObject* parent, 
     }
     PlanetSolidCreateInfo info = solidCreateInfo(row.name, parent, row.radius, row.density);
     info.orbit = orbitOf(row);
-    if (row.atmosphere == Off) {
+    if (row.atmosphere == BodyRowAtmosphereOff) {
         info.atmosphere = atmospherePreset(0, 1.0f);
         info.hasAtmosphere = false;
-    } else if (row.atmosphere != None) {
+    } else if (row.atmosphere != BodyRowNoAtmosphere) {
         info.atmosphere = atmospherePreset(row.atmosphere, row.atmosphereScale);
     }
     applyNoisePreset(info.surface, row.noise, row.elevationScale);
@@ -157,35 +70,36 @@ AstroObject* buildBody(const BodyRow& row, int bodyNumber, AstroObject* parent, 
 void buildSolarSystem(AstroSystem* system) {
     StarCreateInfo sun;
     sun.name = "Sun";
-    sun.radius = 100.0f;
-    sun.density = 1.0;
+    sun.radius = SunRadius;
+    sun.density = SunDensity;
     sun.atmosphere->radius = 25.0f;
     Star* star = AstroFactory::BuildStar(sun, system);
 
     AstroObject* planet = star;
     AstroObject* earth = nullptr;
     int bodyNumber = 0;
-    for (const BodyRow& row : Bodies) {
+    for (const BodyRow& row : solarSystemBodies()) {
         AstroObject* body = buildBody(row, bodyNumber++, row.moon ? planet : star, system);
         body->rotationSpeed[1] = row.spinY;
         if (!row.moon)
             planet = body;
-        if (body->name == "Earth")
+        if (body->name == CraftParentName)
             earth = body;
     }
 
     SpacecraftCreateInfo craft;
-    craft.name = "Voyager";
+    craft.name = CraftName;
     craft.parent = earth;
     craft.position[0] = 80.0f;
     craft.scale[0] = craft.scale[1] = craft.scale[2] = 0.1f;
-    craft.radius = 1.0f;
-    craft.density = 1.0;
+    craft.radius = CraftRadius;
+    craft.density = CraftDensity;
     craft.orbit = std::make_unique<OrbitCreateInfo>();
-    craft.orbit->a = 20.5;
-    craft.orbit->e = double(0.01f);
-    craft.orbit->i = double(0.19079f);
-    craft.orbit->ascendingNode = double(0.5469f);
+    const Orbit craftOrbit = craftStartOrbit();
+    craft.orbit->a = craftOrbit.a;
+    craft.orbit->e = craftOrbit.e;
+    craft.orbit->i = craftOrbit.i;
+    craft.orbit->ascendingNode = craftOrbit.ascendingNode;
     Spacecraft* voyager = AstroFactory::BuildSpacecraft(craft, system);
 
     // The main camera focuses the spacecraft; the settings window picks it up from here.

@@ -8,25 +8,31 @@ namespace Demo {
 // Body indices of the solar system: 0 Sun, 2 Venus, 3 Earth, 4 Mars, 5 Jupiter, 9 Luna, 10 Phobos, 12 Io,
 // 14 Ganymede, 28 the spacecraft.
 std::vector<Maneuver> builtInManeuvers() {
-    // time, burn, {P, N, R}, thrust, continuous, body, rotationSpeed
+    // time, burn, {P, N, R}, thrust, continuous, body, rotationSpeed. Burns 4 to 6 and 8 to 15 were aimed with the
+    // planner (kestrune-plan aim, arrival at the next burn's start step, no flight through a body) so that every
+    // burn starts within a few radii of its body; Jupiter is reached at 24 radii and Ganymede at 19, as only those
+    // arrivals leave the next leg aimable. Burns 10 and 11 need large velocity changes: the schedule gives 70
+    // days from Venus to Jupiter.
+    // clang-format off
     return {
-        {3900, 499, {0.143, -1, 0}, 53.2, true, 3, 300},             // Earth
-        {10909, 500, {-1, 0, -0.187}, 12.6, true, 9, 300},           // Luna
-        {13869, 500, {0.045, -0.021, 0}, 53, true, 9, 500},          // Luna
-        {15619, 1001, {0.856, -0.038, 1}, 54.8, true, 3, 511},       // Earth
-        {52610, 1096, {-1, -0.064, 0}, 64.8, true, 4, 512},          // Mars
-        {64820, 583, {-0.431, 0.394, 0}, 4.6, true, 4, 512},         // Mars
-        {67080, 2433, {-1, -0.273, 0.764}, 32.4, true, 10, 512},     // Phobos
-        {75345, 509, {1, 0.002, 0.193}, 58.2, true, 4, 1024},        // Mars
-        {165340, 1042, {-1, -0.101, 0}, 84.4, true, 2, 512},         // Venus
-        {171960, 500, {1, 0, 0}, 40.8, true, 2, 512},                // Venus
-        {178979, 1669, {-1, 0.06, 0.943}, 57.8, true, 5, 1024},      // Jupiter
-        {339270, 500, {-1, 0.171, 0.004}, 30.4, true, 14, 512},      // Ganymede
-        {368720, 500, {-1, 0, 0}, 3.8, true, 12, 800},               // Io
-        {413660, 1099, {-0.44, -0.156, -0.046}, 9.6, true, 5, 2048}, // Jupiter
-        {435010, 3039, {-0.556, 1, 0}, 83.6, false, 5, 512},         // Jupiter
-        {550000, 3707, {-1, 0, 0}, -22.2, true, 5, 0},               // Jupiter
+        {3900, 499, {0.143, -1, 0}, 53.2, true, 3, 300},            // Earth
+        {10909, 500, {-1, 0, -0.187}, 12.6, true, 9, 300},          // Luna
+        {13869, 500, {0.045, -0.021, 0}, 53, true, 9, 500},         // Luna
+        {15619, 1001, {0.69926997311224359, -0.0037705080616276016, 0.71484773761449327}, 51.158623828054047, true, 3, 511}, // Earth; aimed: next burn starts with Mars at 40
+        {52610, 1096, {-0.9986119606736229, -0.047027585995686849, 0.023718308434648991}, 70.607809550734302, true, 4, 512}, // Mars; aimed: next burn starts with Mars at 40
+        {64820, 583, {-0.029341566993798487, 0.92166463197662485, -0.38687643842671648}, 32.421251682347425, true, 4, 512}, // Mars; aimed: next burn starts with Phobos at 5
+        {67080, 2433, {-0.77656581877847519, -0.21200246852652374, 0.59329628554675506}, 32.4, true, 10, 512}, // Phobos (direction normalised)
+        {75345, 509, {0.97429372741694786, 0.00599904224963335, 0.22520156351161746}, 61.116171327275254, true, 4, 1024}, // Mars; aimed: next burn starts with Venus at 75
+        {165340, 1042, {-0.92439823612465677, -0.10681297029392452, 0.36616784461038165}, 79.977479348173389, true, 2, 512}, // Venus; aimed: next burn starts with Venus at 75
+        {171960, 500, {0.91812612538020799, 0.34330913728457874, -0.19794760456051186}, 1732.9047194515006, true, 2, 512}, // Venus; aimed: next burn starts with Jupiter at 3000
+        {178979, 1669, {-0.51739523056764136, -0.0012315907439781285, -0.85574567400022339}, 1276.4862654524647, true, 5, 1024}, // Jupiter; aimed: next burn starts with Ganymede at 250
+        {339270, 500, {-0.45118162066865969, 0.00031698386523171831, -0.89243209528346235}, 45.533422863843029, true, 14, 512}, // Ganymede; aimed: next burn starts with Io at 45
+        {368720, 500, {-0.68564415418198077, -0.0087303104406163973, 0.727884520728176}, 34.331709427761538, true, 12, 800}, // Io; aimed: next burn starts with Jupiter at 500
+        {413660, 1099, {-0.94425912825207847, -0.16907890280871662, -0.28246596845925637}, 18.321032194854677, true, 5, 2048}, // Jupiter; aimed: next burn starts with Jupiter at 500
+        {435010, 3039, {-0.41195263834724444, 0.81679775583072067, -0.40390153481837965}, 59.682178975377433, false, 5, 512}, // Jupiter; aimed: next burn starts with Jupiter at 500
+        {550000, 3707, {-1, 0, 0}, -22.2, true, 5, 0},              // Jupiter
     };
+    // clang-format on
 }
 
 std::vector<TimestepSetting> builtInSettings() {

@@ -64,6 +64,7 @@ void PredictionWorker::start(const BodyCacheView& cache_, int32_t craftIndex_) {
         throw std::runtime_error("PredictionWorker.start(): the astro system's position cache does not exist!");
     cache = cache_;
     craftIndex = craftIndex_;
+    rules.craftIndex = craftIndex;
     if (!rings[0]) {
         for (int k = 0; k < 2; ++k) {
             rings[k] = allocateUntouched<PredictedState>(size);
@@ -133,10 +134,14 @@ void PredictionWorker::applyRestartLocked() {
     flight.useOrbitNormal = request.useOrbitNormal;
     flight.orbitNormal = request.orbitNormal;
     flight.fallbackNose = request.fallbackNose;
-    position = request.start.position;
-    velocity = request.start.velocity;
-    cursor = flight.maneuvers.empty() ? -1 : 0;
-    savedBurn = -1;
+    rules.maneuvers = flight.maneuvers.data();
+    rules.maneuverCount = flight.maneuvers.size();
+    rules.craftIndex = craftIndex;
+    rules.orbitNormal = flight.useOrbitNormal ? &flight.orbitNormal : nullptr;
+    rules.fallbackNose = flight.fallbackNose;
+    state = FlightState{};
+    state.position = request.start.position;
+    state.velocity = request.start.velocity;
     restartPending = false;
     if (request.keepFinishedPrediction) {
         std::swap(currentBuffer, previousBuffer);
@@ -186,49 +191,15 @@ void PredictionWorker::loop() {
 
 void PredictionWorker::computeBatch(uint64_t t) {
     batches.fetch_add(1, std::memory_order_relaxed);
-    const double h = cache.timeStepLength;
-    const uint32_t K = uint32_t(std::min<size_t>(field.count, cache.objectCount));
     PredictedState* ring = currentBuffer; // only the worker swaps them
     LineSample* samples = currentSamples;
     const uint64_t sampleCount = size / LineSampleStride;
-    const Vec3d* normal = flight.useOrbitNormal ? &flight.orbitNormal : nullptr;
+    // The cache may have been rewritten since the last batch (a time jump): its positions are read afresh.
+    state.loadedSlot = UINT64_MAX;
     for (uint64_t end = t + BatchSteps; t < end; ++t) {
-        if ((t & 3) == 0 || t + BatchSteps == end) {
-            const CachedPosition* slot = cache.slot(t);
-            for (uint32_t i = 0; i < K; ++i)
-                field.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
-        }
-        GravityResult g = gravitySum(position, field, craftIndex);
-
-        Vec3d thrust;
-        while (cursor >= 0 && flight.maneuvers[size_t(cursor)].end() <= t)
-            cursor = size_t(cursor) + 1 < flight.maneuvers.size() ? cursor + 1 : -1;
-        if (cursor >= 0 && flight.maneuvers[size_t(cursor)].time <= t) {
-            const Maneuver& m = flight.maneuvers[size_t(cursor)];
-            // The frame's body at the frame's step: a continuous burn at this step, a fixed one at its first step
-            // (or the first step flown, when a restart lands inside it).
-            if (m.continuous || savedBurn != cursor) {
-                uint32_t b = uint32_t(std::max(m.dominantObject, 0));
-                ThrustInput in;
-                in.position = position;
-                in.velocity = velocity;
-                if (b < K) {
-                    in.bodyPosition = cache.position(t, b);
-                    in.bodyVelocity = cachedBodyVelocity(in.bodyPosition, cache.position(t + 4, b), h);
-                }
-                in.orbitNormal = normal;
-                in.fallbackNose = flight.fallbackNose;
-                thrust = thrustFor(m, in);
-                if (!m.continuous) {
-                    savedBurn = cursor;
-                    savedThrust = thrust;
-                }
-            } else {
-                thrust = savedThrust;
-            }
-        }
-        eulerStep(position, velocity, thrust + g.acceleration, h);
-
+        FlightStepResult r = flightStep(state, field, cache, rules, t);
+        const Vec3d& position = state.position;
+        const Vec3d& velocity = state.velocity;
         PredictedState& s = ring[t % size];
         s.position[0] = position.x;
         s.position[1] = position.y;
@@ -236,14 +207,14 @@ void PredictionWorker::computeBatch(uint64_t t) {
         s.velocity[0] = velocity.x;
         s.velocity[1] = velocity.y;
         s.velocity[2] = velocity.z;
-        s.dominant = g.strongest;
+        s.dominant = r.gravity.strongest;
         if (t % LineSampleStride == 0) {
             LineSample& sample = samples[(t / LineSampleStride) % sampleCount];
             sample.position[0] = float(position.x);
             sample.position[1] = float(position.y);
             sample.position[2] = float(position.z);
-            sample.dominant = g.strongest;
-            Vec3d d = g.strongest >= 0 ? field.position(size_t(g.strongest)) : Vec3d{};
+            sample.dominant = r.gravity.strongest;
+            Vec3d d = r.gravity.strongest >= 0 ? field.position(size_t(r.gravity.strongest)) : Vec3d{};
             sample.dominantPosition[0] = float(d.x);
             sample.dominantPosition[1] = float(d.y);
             sample.dominantPosition[2] = float(d.z);

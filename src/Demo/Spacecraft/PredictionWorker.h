@@ -11,7 +11,7 @@
 // written without a lock; readers only read slots the worker has published (below `head`) and that it cannot be
 // overwriting (see `isValid`). `head`, `readStep` and the cache's `cachedUpTo` are atomics.
 #include "Demo/Astro/AstroSystem.h"
-#include "Demo/Spacecraft/FlightMath.h"
+#include "Demo/Spacecraft/FlightCore.h"
 
 #include <atomic>
 #include <cstdint>
@@ -41,25 +41,6 @@ struct LineSample {
     float unused;
 };
 static_assert(sizeof(LineSample) == 32);
-
-// What the prediction reads of the astro system's position cache (one slot per four time steps).
-struct BodyCacheView {
-    const CachedPosition* entries = nullptr;
-    uint64_t slotCount = 0;
-    uint32_t objectCount = 0;
-    const std::atomic<uint64_t>* cachedUpTo = nullptr; // first step not yet computed
-    // The system's cacheMutex: held by the prediction while it reads a batch's entries, so that a time jump
-    // (which makes the cache worker rewrite slots from the new step) waits for the batch. Null: no lock.
-    std::mutex* mutex = nullptr;
-    double timeStepLength = 100.0;
-
-    static BodyCacheView of(AstroSystem& system);
-    const CachedPosition* slot(uint64_t step) const { return entries + ((step >> 2) % slotCount) * objectCount; }
-    Vec3d position(uint64_t step, uint32_t index) const {
-        const CachedPosition& c = slot(step)[index];
-        return {c.x, c.y, c.z};
-    }
-};
 
 // Everything a restart hands to the worker, copied under restartMutex.
 struct PredictionRestart {
@@ -176,10 +157,8 @@ private:
     int32_t craftIndex = -1;
     PredictionRestart flight; // the flight being integrated: start state, sorted burns, bodies
     GravityField field;       // the bodies' μ, r² and positions for the gravity sum
-    Vec3d position, velocity;
-    int32_t cursor = -1;    // burn at or after the current step in `flight.maneuvers`
-    int32_t savedBurn = -1; // the non-continuous burn whose first-step thrust is in `savedThrust`
-    Vec3d savedThrust;
+    FlightRules rules;        // over flight.maneuvers
+    FlightState state;
 };
 
 } // namespace Demo

@@ -191,21 +191,13 @@ void SpacecraftNavigation::timeJumped(uint64_t step) {
     craft->transform->position = craft->renderPosition;
     craft->transform->markDirty();
     craft->transform->updateMatrix();
-    burnStartFor = UINT64_MAX;
+    flight.forgetBurns();
     if (predicted) {
         // The prediction from here on stays what it was.
         if (craft->prediction)
             craft->prediction->worker.setReadStep(step);
     } else {
         restartPrediction();
-    }
-}
-
-void SpacecraftNavigation::fillBodies(uint64_t step) {
-    const CachedPosition* slot = BodyCacheView::of(*system).slot(step);
-    for (size_t i = 0; i < gravity.count; ++i) {
-        gravityBodies[i].position = {slot[i].x, slot[i].y, slot[i].z};
-        gravity.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
     }
 }
 
@@ -246,51 +238,43 @@ void SpacecraftNavigation::integrate() {
     if (craft->prediction)
         craft->prediction->worker.setReadStep(s0);
 
-    const std::vector<Maneuver>* plan = craft->missionPlan ? &craft->missionPlan->maneuvers : nullptr;
-    const bool haveCache = system->stateCache != nullptr;
-    Vec3d p = craft->simPosition, v = craft->simVelocity;
+    static const std::vector<Maneuver> noPlan;
+    const std::vector<Maneuver>& plan = craft->missionPlan ? craft->missionPlan->maneuvers : noPlan;
     if (n > 0 && s0 != flownUpTo)
         flownBurn = -1; // a reset, a jump or a spell in another mode: not the flight the burn lines followed
+    // The plan may have been edited since the last frame: sorted again (no allocation once sized), the cursor
+    // found again; the fixed-frame thrust stays keyed by its burn's start step.
+    sortBurns(plan, sortedPlan, planOrder);
+    FlightRules rules;
+    rules.maneuvers = sortedPlan.data();
+    rules.maneuverCount = sortedPlan.size();
+    rules.craftIndex = craft->index;
+    rules.fallbackNose = normalize(craft->transform->rotation.rotate({0.0, 0.0, -1.0}));
+    const BodyCacheView ring = BodyCacheView::of(*system);
+    flight.cursor = 0;
+    flight.loadedSlot = UINT64_MAX;
+    flight.position = craft->simPosition;
+    flight.velocity = craft->simVelocity;
     for (uint64_t j = 0; j < n; ++j) {
         const uint64_t s = s0 + j;
-        GravityResult g;
-        if (haveCache) {
-            if (j == 0 || (s & 3) == 0)
-                fillBodies(s);
-            g = gravitySum(p, gravity, craft->index);
-        }
-        Vec3d thrust;
-        int32_t active = plan ? activeManeuver(*plan, s) : -1;
+        const int32_t k = flightBurnAt(flight, rules, s);
+        const int32_t active = k >= 0 ? planOrder[size_t(k)] : -1;
         if (active != flownBurn) {
             if (flownBurn >= 0)
-                reportBurn(flownBurn, false, s, p, v);
+                reportBurn(flownBurn, false, s, flight.position, flight.velocity);
             if (active >= 0)
-                reportBurn(active, true, s, p, v);
+                reportBurn(active, true, s, flight.position, flight.velocity);
             flownBurn = active;
             flownBurnDeltaV = 0.0;
         }
-        if (active >= 0) {
-            const Maneuver& m = (*plan)[size_t(active)];
-            if (m.continuous) {
-                thrust = burnThrust(m, s, p, v, m.dominantObject);
-            } else {
-                // The whole burn keeps the frame of its first step (or of the first step flown, after a restart
-                // inside it).
-                if (s == m.time || burnStartFor != m.time) {
-                    burnStartPosition = p;
-                    burnStartVelocity = v;
-                    burnStartFor = m.time;
-                }
-                thrust = burnThrust(m, burnStartFor, burnStartPosition, burnStartVelocity, m.dominantObject);
-            }
-        }
-        eulerStep(p, v, thrust + g.acceleration, h);
-        flownBurnDeltaV += length(thrust) * h;
+        FlightStepResult r = flightStep(flight, gravity, ring, rules, s);
+        flownBurnDeltaV += length(r.thrust) * h;
         if (n >= 2 && j == n - 2) {
-            craft->previousSimPosition = p;
-            craft->previousSimVelocity = v;
+            craft->previousSimPosition = flight.position;
+            craft->previousSimVelocity = flight.velocity;
         }
     }
+    const Vec3d p = flight.position, v = flight.velocity;
     if (n == 1) {
         craft->previousSimPosition = craft->simPosition;
         craft->previousSimVelocity = craft->simVelocity;

@@ -4,7 +4,7 @@
 // orbit (Orbit) or left where it is (Hold). It then points the craft along the chosen orientation, slewing into
 // and out of burns, and places marker spheres at the start and end of every coming burn on the prediction.
 #include "Demo/Scene/SceneComponent.h"
-#include "Demo/Spacecraft/FlightMath.h"
+#include "Demo/Spacecraft/FlightCore.h"
 
 #include <cstdint>
 #include <vector>
@@ -96,7 +96,6 @@ public:
     float burnBlend = 0.0f;                   // progress of the current slew
     std::vector<GravityBody> gravityBodies;
     double refreshTimer = 10000.0; // milliseconds since the last prediction restart in Orbit mode
-    Vec3d burnStartPosition, burnStartVelocity;
     Quatd attitude;
     int64_t slewSteps = 0; // time steps since the attitude's reference body last changed
     AstroObject* slewReference = nullptr;
@@ -108,8 +107,6 @@ public:
     bool markerOverflowReported = false;
 
 private:
-    // Gravity bodies' positions for step s from the system's cache.
-    void fillBodies(uint64_t step);
     // One stdout line when a burn starts being flown and one when it ends: the step, the velocity change the
     // thrust gave, and the craft's distance and speed relative to the burn's body (world units, per second).
     void reportBurn(int32_t burn, bool started, uint64_t step, const Vec3d& position, const Vec3d& velocity);
@@ -118,11 +115,13 @@ private:
 
     GraphicsDevice* device = nullptr;
     AstroSystem* system = nullptr;
-    GravityField gravity;               // gravityBodies as the gravity sum reads them
-    uint64_t burnStartFor = UINT64_MAX; // the first step of the burn whose start state is saved
-    uint64_t flownUpTo = UINT64_MAX;    // the step the last integration reached
-    int32_t flownBurn = -1;             // the burn flown at that step, for the burn lines
-    double flownBurnDeltaV = 0.0;       // world units per second the thrust gave since that burn started
+    GravityField gravity;             // gravityBodies as the gravity sum reads them
+    FlightState flight;               // the burn cursor and fixed-frame thrust carried between frames
+    std::vector<Maneuver> sortedPlan; // the plan in time order, as the flight step reads it
+    std::vector<int32_t> planOrder;   // index in the plan of every sorted entry
+    uint64_t flownUpTo = UINT64_MAX;  // the step the last integration reached
+    int32_t flownBurn = -1;           // the burn flown at that step, for the burn lines
+    double flownBurnDeltaV = 0.0;     // world units per second the thrust gave since that burn started
     std::vector<MarkerRequest> markerRequests;
     MarkerInstance markerBlock[MaxMarkers] = {};
 };
