@@ -7,7 +7,9 @@
 #include "App/UserInterface.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSettingsWindow.h"
+#include "App/SystemSnapshot.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Plan/BackgroundAimer.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
@@ -133,6 +135,8 @@ void Application::start() {
     };
     renderManager = new Demo::RenderManager(services);
     services.renderManager = renderManager;
+    burnAimer = std::make_unique<Plan::BackgroundAimer>([this]() { return systemSnapshot(*astroSystem); });
+    services.burnAimer = burnAimer.get();
 
     setUpScene();
 

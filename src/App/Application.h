@@ -7,6 +7,7 @@
 #include "App/UIRenderer.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/PassProfiler.h"
+#include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include <chrono>
@@ -99,6 +100,7 @@ private:
     Demo::RenderManager* renderManager = nullptr;
     Demo::Bloom* bloom = nullptr; // a pass of the render manager's list
     Demo::AstroSystem* astroSystem = nullptr;
+    std::unique_ptr<Demo::BurnAimer> burnAimer; // the mission editor's "Aim"
     ScreenshotCapture* screenshot = nullptr;
     UserInterface* userInterface = nullptr;
 

@@ -23,6 +23,7 @@ constexpr float RootRadius = 1000.0f;
 
 Ephemeris Ephemeris::solarSystem() {
     Ephemeris e;
+    e.rootMu = Demo::gravitationalParameter(RootRadius, 1.0);
     // Built in the program's order, then stable-sorted by depth as its system lists bodies: the star, the
     // planets, then the moons and the craft in build order.
     struct Built {
@@ -96,7 +97,7 @@ int32_t Ephemeris::find(const std::string& name) const {
 
 double Ephemeris::parentMu(int32_t i) const {
     int32_t p = bodies[size_t(i)].parent;
-    return p >= 0 ? bodies[size_t(p)].mu() : Demo::gravitationalParameter(RootRadius, 1.0);
+    return p >= 0 ? bodies[size_t(p)].mu() : rootMu;
 }
 
 Vec3d Ephemeris::position(int32_t body, uint64_t step) const {

@@ -33,6 +33,7 @@ public:
     std::vector<EphemerisBody> bodies;
     int32_t craftIndex = -1;
     double timeStepLength = 100.0; // seconds per step
+    double rootMu = 0.0;           // μ of the system's root, which the star orbits (set by solarSystem())
 
     // The body of that name, or with that name before " (parent)" (case-insensitive); -1 when there is none.
     int32_t find(const std::string& name) const;

@@ -1,5 +1,6 @@
 // The headless planner: its flight is the program's flight bit for bit, the aiming solver reaches what it is
 // asked or says why not, and the command line's outcomes and exit codes.
+#include "App/SystemSnapshot.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -7,6 +8,7 @@
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
 #include "Plan/Aim.h"
+#include "Plan/BackgroundAimer.h"
 #include "Plan/MissionFlight.h"
 #include "Plan/PlanCommand.h"
 
@@ -77,6 +79,9 @@ TEST(PlanFlight, TheHeadlessFlightIsTheProgramsPredictionBitForBit) {
     for (size_t k = 0; k < eph.bodies.size(); ++k)
         EXPECT_EQ(eph.bodies[k].name, system->objects[k]->name) << k;
     EXPECT_EQ(eph.craftIndex, craft->index);
+    // The editor's solver flies a snapshot of the running system: the same flight as the built-in table's.
+    Ephemeris live = systemSnapshot(*system);
+    EXPECT_EQ(live.craftIndex, craft->index);
 
     testing::internal::CaptureStdout();
     scene.start();
@@ -91,6 +96,8 @@ TEST(PlanFlight, TheHeadlessFlightIsTheProgramsPredictionBitForBit) {
         FlightState h = stateAt(eph, builtInMission(), step);
         EXPECT_EQ(h.position, Vec3d(s.position[0], s.position[1], s.position[2])) << step;
         EXPECT_EQ(h.velocity, Vec3d(s.velocity[0], s.velocity[1], s.velocity[2])) << step;
+        FlightState l = stateAt(live, builtInMission(), step);
+        EXPECT_EQ(l.position, h.position) << step;
     }
 }
 
@@ -112,17 +119,17 @@ TEST(PlanAim, ReachesWhatItIsAskedOrSaysWhyAndChangesNothing) {
         const char* message; // part of the refusal
     };
     const Case cases[] = {
-        {"pass Mars at 5 radii", &mission, 3, {AimKind::Pass, mars, 42.5, 0}, 40, true, ""},
-        {"arrive near Mars at a step", &mission, 3, {AimKind::Arrive, mars, 40.0, 52610}, 40, true, ""},
-        {"a pass inside Mars", &mission, 3, {AimKind::Pass, mars, 5.0, 0}, 10, false, "could not be aimed"},
-        {"zero-length burn", &zeroLength, 3, {AimKind::Pass, mars, 42.5, 0}, 40, false, "length of 0"},
-        {"no such burn", &mission, 7, {AimKind::Pass, mars, 42.5, 0}, 40, false, "has 4 burns"},
-        {"step before the burn ends", &mission, 3, {AimKind::Arrive, mars, 40.0, 15700}, 40, false, "not after"},
-        {"the craft itself", &mission, 3, {AimKind::Pass, eph.craftIndex, 40.0, 0}, 40, false, "not a body"},
+        {"pass Mars at 5 radii", &mission, 3, {Plan::AimKind::Pass, mars, 42.5, 0}, 40, true, ""},
+        {"arrive near Mars at a step", &mission, 3, {Plan::AimKind::Arrive, mars, 40.0, 52610}, 40, true, ""},
+        {"a pass inside Mars", &mission, 3, {Plan::AimKind::Pass, mars, 5.0, 0}, 10, false, "could not be aimed"},
+        {"zero-length burn", &zeroLength, 3, {Plan::AimKind::Pass, mars, 42.5, 0}, 40, false, "length of 0"},
+        {"no such burn", &mission, 7, {Plan::AimKind::Pass, mars, 42.5, 0}, 40, false, "has 4 burns"},
+        {"step before the burn ends", &mission, 3, {Plan::AimKind::Arrive, mars, 40.0, 15700}, 40, false, "not after"},
+        {"the craft itself", &mission, 3, {Plan::AimKind::Pass, eph.craftIndex, 40.0, 0}, 40, false, "not a body"},
         {"Neptune within 80 steps",
          &mission,
          3,
-         {AimKind::Arrive, neptune, 10.0, 16700},
+         {Plan::AimKind::Arrive, neptune, 10.0, 16700},
          1,
          false,
          "could not be aimed"},
@@ -144,7 +151,7 @@ TEST(PlanAim, ReachesWhatItIsAskedOrSaysWhyAndChangesNothing) {
         EXPECT_EQ(aimed.maneuvers[c.burn].time, before[c.burn].time) << c.what;
         EXPECT_EQ(aimed.maneuvers[c.burn].burn, before[c.burn].burn) << c.what;
         double reached;
-        if (c.target.kind == AimKind::Pass) {
+        if (c.target.kind == Plan::AimKind::Pass) {
             reached = flyMission(eph, aimed, defaultReportEnd(aimed)).closest[size_t(c.target.body)].distance;
         } else {
             FlightState s = stateAt(eph, aimed, c.target.step);
@@ -166,10 +173,44 @@ TEST(PlanAim, CancelStopsWithoutAResult) {
         ++calls;
         cancel = true;
     };
-    AimResult r = aimBurn(eph, mission, 3, {AimKind::Pass, eph.find("Mars"), 10.0, 0}, options);
+    AimResult r = aimBurn(eph, mission, 3, {Plan::AimKind::Pass, eph.find("Mars"), 10.0, 0}, options);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(calls, 1);
     EXPECT_NE(r.message.find("cancelled"), std::string::npos) << r.message;
+}
+
+// The editor's solver in the background: refusals at once, then an aim that arrives through the interface.
+TEST(PlanAim, TheEditorsSolverRefusesAtOnceOrAimsInTheBackground) {
+    MissionData mission = missesMars();
+    mission.maneuvers.push_back({60000, 0, {1, 0, 0}, 1.0, true, 3, 0});
+    BackgroundAimer aimer([] { return Ephemeris::solarSystem(); });
+    const int32_t mars = Ephemeris::solarSystem().find("Mars");
+    struct Case {
+        AimRequest request;
+        const char* reason;
+    } refused[] = {
+        {{9, mars, Demo::AimKind::PassAtDistance, 10.0, 0}, "no burn 10"},
+        {{4, mars, Demo::AimKind::PassAtDistance, 10.0, 0}, "length of 0"},
+        {{3, -1, Demo::AimKind::PassAtDistance, 10.0, 0}, "choose a body"},
+        {{3, mars, Demo::AimKind::PassAtDistance, 0.0, 0}, "positive"},
+        {{3, mars, Demo::AimKind::ArriveAtStep, 10.0, 16000}, "after the burn's end"},
+    };
+    for (const Case& c : refused) {
+        std::string error;
+        EXPECT_FALSE(aimer.start(mission, c.request, error)) << c.reason;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+    std::string error;
+    ASSERT_TRUE(aimer.start(mission, {3, mars, Demo::AimKind::PassAtDistance, 40.0, 0}, error)) << error;
+    EXPECT_FALSE(aimer.start(mission, {3, mars, Demo::AimKind::PassAtDistance, 40.0, 0}, error));
+    AimOutcome outcome;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!aimer.finished(outcome) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(outcome.converged) << outcome.message;
+    EXPECT_LT(outcome.missAfter, 0.4);
+    EXPECT_EQ(outcome.aimed.time, mission.maneuvers[3].time);
+    EXPECT_EQ(outcome.aimed.burn, mission.maneuvers[3].burn);
 }
 
 TEST(PlanCommand, ReportsAimsAndRefusesWithTheRightExitCodes) {
