@@ -30,7 +30,7 @@ std::vector<Maneuver> builtInManeuvers() {
         {368720, 500, {-0.68564415418198077, -0.0087303104406163973, 0.727884520728176}, 34.331709427761538, true, 12, 800}, // Io; aimed: next burn starts with Jupiter at 500
         {413660, 1099, {-0.94425912825207847, -0.16907890280871662, -0.28246596845925637}, 18.321032194854677, true, 5, 2048}, // Jupiter; aimed: next burn starts with Jupiter at 500
         {435010, 3039, {-0.41195263834724444, 0.81679775583072067, -0.40390153481837965}, 59.682178975377433, false, 5, 512}, // Jupiter; aimed: next burn starts with Jupiter at 500
-        {550000, 3707, {-1, 0, 0}, -22.2, true, 5, 0},              // Jupiter
+        {550000, 3707, {0.88001007184846125, -0.0097454304807669465, -0.47485503054091199}, 65.566364484028995, true, 5, 0}, // Jupiter; aimed: passes Jupiter at 250 (2 radii) afterwards, above its air
     };
     // clang-format on
 }
