@@ -84,7 +84,7 @@ TEST(MissionText, ClipboardTextOfTheBuiltInMission) {
     EXPECT_EQ(lines[6], "");
     EXPECT_EQ(lines[7], "scheduleManouver(3900, 499, { 0.143, -1, 0 }, 53.2, 1, 3, 300);");
     EXPECT_EQ(lines[21], "scheduleManouver(435010, 3039, { -0.411953, 0.816798, -0.403902 }, 59.6822, 0, 5, 512);");
-    EXPECT_EQ(lines[22], "scheduleManouver(550000, 3707, { -1, 0, 0 }, -22.2, 1, 5, 0);");
+    EXPECT_EQ(lines[22], "scheduleManouver(550000, 3707, { 0.88001, -0.00974543, -0.474855 }, 65.5664, 1, 5, 0);");
     EXPECT_EQ(lines[23], "");
     EXPECT_EQ(lines[24], "scheduleSetting(0, 50340, false, { 0, -1, 0 }, 500, 28, 3);");
     EXPECT_EQ(lines[24 + 42], "scheduleSetting(200750, 2.10159e+06, false, { 0, -0.2, 1 }, 9, 28, 5);");
