@@ -5,7 +5,7 @@
 // height map. The outline needs more where the surface turns away from the eye: a straight edge runs below the
 // sphere by its sagitta, which seen edge-on shows as a flat facet on the limb, however short the edge looks on
 // screen. Edges there are split until that sag is under about a sixth of a pixel at 1080 lines (factor 4).
-// Patches behind the horizon are culled.
+// Patches behind the horizon are culled. The clamp (64) is the one the draw's patch runs are sized for.
 #include "planet.glsl"
 
 layout(vertices = 3) out;
@@ -49,18 +49,19 @@ void main() {
     if (gl_InvocationID != 0)
         return;
     vec3 a = inDirection[0], b = inDirection[1], c = inDirection[2];
-    // Horizon cull: a patch whose every corner faces away from the eye (with margin for relief) is invisible.
+    // Horizon cull on the patch's bounding cap (its centre direction and the angle to its farthest corner): the
+    // cap's point nearest the eye's direction beyond the horizon (with margin for relief) hides the whole patch,
+    // however large the patch is against the visible cap.
     vec3 centre = (object.model * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
     vec3 toEye = camera.eye - centre;
     float eyeDist = length(toEye);
     float horizon = body.radius / max(eyeDist, 1e-6);
-    mat3 rot = mat3(object.model);
     float margin = 0.1 + 2.0 * surface.elevationScale;
-    bool hidden = eyeDist > body.radius * 1.05;
-    for (int i = 0; i < 3 && hidden; ++i) {
-        vec3 n = normalize(rot * inDirection[i]);
-        hidden = dot(n, toEye / eyeDist) < horizon - margin;
-    }
+    vec3 capCentre = normalize(a + b + c);
+    float capAngle = acos(clamp(min(dot(capCentre, a), min(dot(capCentre, b), dot(capCentre, c))), -1.0, 1.0));
+    vec3 capWorld = normalize(mat3(object.model) * capCentre);
+    float eyeAngle = acos(clamp(dot(capWorld, toEye / max(eyeDist, 1e-6)), -1.0, 1.0));
+    bool hidden = eyeDist > body.radius * 1.05 && cos(max(eyeAngle - capAngle, 0.0)) < horizon - margin;
     if (hidden) {
         gl_TessLevelOuter[0] = gl_TessLevelOuter[1] = gl_TessLevelOuter[2] = 0.0;
         gl_TessLevelInner[0] = 0.0;
