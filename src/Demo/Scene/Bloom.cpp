@@ -137,12 +137,14 @@ void Bloom::build(Image2D* colorTarget, TextureBinding* colorTargetBinding) {
     builtHeight = colorTarget->height;
 }
 
-void Bloom::dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p) {
+void Bloom::dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p,
+                     int32_t texelsPerInvocation) {
     pipeline->bind(context);
     context->bindDataSet(set);
     pipeline->bindDataSets(context);
     vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(p), &p);
-    vkCmdDispatch(context->commandBuffer, groups(p.size[0]), groups(p.size[1]), 1);
+    const int32_t n = texelsPerInvocation;
+    vkCmdDispatch(context->commandBuffer, groups((p.size[0] + n - 1) / n), groups((p.size[1] + n - 1) / n), 1);
 }
 
 void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding* colorTargetBinding) {
@@ -204,7 +206,7 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.size[0] = int32_t(colorTarget->width);
     p.size[1] = int32_t(colorTarget->height);
     p.sourceLevel = 0;
-    dispatch(context, composite, compositeSet, p);
+    dispatch(context, composite, compositeSet, p, 4); // a block of 4 x 4 target texels an invocation
     imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
                  VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
                  VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);

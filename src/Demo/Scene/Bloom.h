@@ -68,7 +68,9 @@ public:
 private:
     void build(Image2D* colorTarget, TextureBinding* colorTargetBinding);
     void release();
-    void dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p);
+    // Covers p.size with invocations of `texelsPerInvocation` × `texelsPerInvocation` texels each.
+    void dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p,
+                  int32_t texelsPerInvocation = 1);
 
     GraphicsDevice* device = nullptr;
     DescriptorPool* pool = nullptr;
