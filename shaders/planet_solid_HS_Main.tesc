@@ -49,19 +49,18 @@ void main() {
     if (gl_InvocationID != 0)
         return;
     vec3 a = inDirection[0], b = inDirection[1], c = inDirection[2];
-    // Horizon cull on the patch's bounding cap (its centre direction and the angle to its farthest corner): the
-    // cap's point nearest the eye's direction beyond the horizon (with margin for relief) hides the whole patch,
-    // however large the patch is against the visible cap.
+    // Horizon cull: a patch whose every corner faces away from the eye (with margin for relief) is invisible.
     vec3 centre = (object.model * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
     vec3 toEye = camera.eye - centre;
     float eyeDist = length(toEye);
     float horizon = body.radius / max(eyeDist, 1e-6);
+    mat3 rot = mat3(object.model);
     float margin = 0.1 + 2.0 * surface.elevationScale;
-    vec3 capCentre = normalize(a + b + c);
-    float capAngle = acos(clamp(min(dot(capCentre, a), min(dot(capCentre, b), dot(capCentre, c))), -1.0, 1.0));
-    vec3 capWorld = normalize(mat3(object.model) * capCentre);
-    float eyeAngle = acos(clamp(dot(capWorld, toEye / max(eyeDist, 1e-6)), -1.0, 1.0));
-    bool hidden = eyeDist > body.radius * 1.05 && cos(max(eyeAngle - capAngle, 0.0)) < horizon - margin;
+    bool hidden = eyeDist > body.radius * 1.05;
+    for (int i = 0; i < 3 && hidden; ++i) {
+        vec3 n = normalize(rot * inDirection[i]);
+        hidden = dot(n, toEye / eyeDist) < horizon - margin;
+    }
     if (hidden) {
         gl_TessLevelOuter[0] = gl_TessLevelOuter[1] = gl_TessLevelOuter[2] = 0.0;
         gl_TessLevelInner[0] = 0.0;
