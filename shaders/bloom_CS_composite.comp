@@ -1,7 +1,7 @@
 #version 450
 // Back into the HDR colour target: each texel gives up its bright part and receives the spread light of all
 // levels (their sum over the number of levels, so one normalised blur). The alpha channel (distance) is kept.
-// One invocation serves the 4 x 4 target texels under one texel of level 0, reading the 3 x 3 level texels
+// One invocation serves the block of target texels under one texel of level 0, reading the 3 x 3 level texels
 // around it once and filtering them as a bilinear tap at each target texel's centre would (clamped at the
 // edges). Where those nine hold nothing the texels had no bright part (level 0 starts as the mean of its texels'
 // bright parts, all non-negative) and receive no light: they are left alone, which spares most of the frame's
@@ -12,7 +12,7 @@ layout(set = 0, binding = 0, rgba32f) uniform image2D destination;
 
 void main() {
     ivec2 block = ivec2(gl_GlobalInvocationID.xy);
-    ivec2 base = block * 4;
+    ivec2 base = block * Footprint;
     if (any(greaterThanEqual(base, params.size)))
         return;
     ivec2 last = textureSize(source, 0) - 1;
@@ -26,15 +26,16 @@ void main() {
         }
     if (!lit)
         return;
-    // Target texel k (0..3) of the block sits at level coordinate block + (k + 0.5) / 4: between level texels
-    // k < 2 ? (-1, 0) : (0, +1), the second weighing fract(0.625 + k / 4).
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
+    // Target texel k (0..F-1) of the block sits at level coordinate block + (k + 0.5) / F: between level texels
+    // k < F/2 ? (-1, 0) : (0, +1), the second weighing fract(0.5 + (k + 0.5) / F).
+    const float step = 1.0 / float(Footprint);
+    for (int y = 0; y < Footprint; ++y)
+        for (int x = 0; x < Footprint; ++x) {
             ivec2 id = base + ivec2(x, y);
             if (any(greaterThanEqual(id, params.size)))
                 continue;
-            int i0 = x < 2 ? 0 : 1, j0 = y < 2 ? 0 : 1;
-            float fx = fract(0.625 + 0.25 * float(x)), fy = fract(0.625 + 0.25 * float(y));
+            int i0 = x < Footprint / 2 ? 0 : 1, j0 = y < Footprint / 2 ? 0 : 1;
+            float fx = fract(0.5 + (float(x) + 0.5) * step), fy = fract(0.5 + (float(y) + 0.5) * step);
             vec3 top = mix(near[j0 * 3 + i0], near[j0 * 3 + i0 + 1], fx);
             vec3 bottom = mix(near[(j0 + 1) * 3 + i0], near[(j0 + 1) * 3 + i0 + 1], fx);
             vec3 spread = mix(top, bottom, fy) * params.levelWeight;

@@ -13,8 +13,9 @@
 namespace Demo {
 
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height) {
-    // A quarter of the target, rounded up; as many levels as keep eight texels on the short side.
-    uint32_t w = std::max((width + 3) / 4, 1u), h = std::max((height + 3) / 4, 1u);
+    // An eighth of the target, rounded up; as many levels as keep eight texels on the short side.
+    const uint32_t f = BloomFootprint;
+    uint32_t w = std::max((width + f - 1) / f, 1u), h = std::max((height + f - 1) / f, 1u);
     uint32_t count = 1;
     while (count < MaxBloomLevels && (std::min(w, h) >> count) >= 8)
         ++count;
@@ -159,9 +160,9 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.knee = std::max(knee, 1e-4f);
     p.strength = std::clamp(strength, 0.0f, 1.0f);
     p.levelWeight = 1.0f / float(extents.size());
-    // Level 0 covers four target texels per texel, padding included.
-    p.coverage[0] = float(colorTarget->width) / float(4 * extents[0].width);
-    p.coverage[1] = float(colorTarget->height) / float(4 * extents[0].height);
+    // Level 0 covers BloomFootprint target texels per texel, padding included.
+    p.coverage[0] = float(colorTarget->width) / float(BloomFootprint * extents[0].width);
+    p.coverage[1] = float(colorTarget->height) / float(BloomFootprint * extents[0].height);
     const VkImageSubresourceRange chainRange = chain->range;
     // Every pass reads what the one before wrote, somewhere in the chain.
     auto chainWritten = [&] {
@@ -206,7 +207,7 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.size[0] = int32_t(colorTarget->width);
     p.size[1] = int32_t(colorTarget->height);
     p.sourceLevel = 0;
-    dispatch(context, composite, compositeSet, p, 4); // a block of 4 x 4 target texels an invocation
+    dispatch(context, composite, compositeSet, p, int32_t(BloomFootprint)); // a level-0 texel's block an invocation
     imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
                  VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
                  VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
