@@ -161,6 +161,9 @@ uint32_t fluidStepInterval(bool visible, double pixelRadius);
 // frames, so a CPU driver's slow frames do not each pay for a step (a full-grid step costs about as much as
 // fourteen full-screen passes there) and a fast GPU's frames do not speed the clouds up.
 constexpr double FluidStepSeconds = 2.5;
+// Steps a planet in view runs every frame before its clock takes over: from the first state the bands, their
+// curling edges and the storms take this many steps to form, whatever the frame rate.
+constexpr uint32_t FluidSpinUpSteps = 160;
 
 // The frame time a gas planet's fluid is owed, in seconds.
 struct FluidClock {

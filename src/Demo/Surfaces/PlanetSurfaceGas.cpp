@@ -154,7 +154,8 @@ void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* came
         fluid->recordStep(context);
         return;
     }
-    if (advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval)))
+    if ((stepInterval == 1 && fluid->steps < FluidSpinUpSteps) ||
+        advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval)))
         fluid->recordStep(context);
     frameSeconds = 0.0;
 }

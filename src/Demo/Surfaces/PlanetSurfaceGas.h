@@ -39,8 +39,9 @@ public:
     // The disc (drawDisc).
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
-    // Records a fluid step when one is due: every FluidStepSeconds of frame time while the planet is in the view
-    // of `camera` and a few pixels across, that times fluidStepInterval otherwise; always the first.
+    // Records a fluid step when one is due: every frame through the spin-up (FluidSpinUpSteps) and then every
+    // FluidStepSeconds of frame time while the planet is in the view of `camera` and a few pixels across, that
+    // times fluidStepInterval otherwise; always the first.
     void stepFluid(CommandContext* context, const DemoCamera* camera);
     // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
     void drawDisc(CommandContext* context, const DemoCamera* camera);
