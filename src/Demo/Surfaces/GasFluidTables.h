@@ -163,7 +163,7 @@ uint32_t fluidStepInterval(bool visible, double pixelRadius);
 constexpr double FluidStepSeconds = 2.5;
 // Steps a planet in view runs every frame before its clock takes over: from the first state the bands, their
 // curling edges and the storms take this many steps to form, whatever the frame rate.
-constexpr uint32_t FluidSpinUpSteps = 160;
+constexpr uint32_t FluidSpinUpSteps = 256;
 
 // The frame time a gas planet's fluid is owed, in seconds.
 struct FluidClock {
