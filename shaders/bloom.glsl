@@ -4,6 +4,9 @@
 
 layout(local_size_x = 8, local_size_y = 8) in;
 
+// Target texels per level-0 texel along each axis (BloomFootprint on the C++ side).
+const int Footprint = 8;
+
 layout(push_constant) uniform BloomParameters {
     ivec2 size;       // destination extent, texels
     int sourceLevel;  // chain level read

@@ -1,6 +1,6 @@
 #version 450
-// Level 0 of the chain (a quarter of the target's size, padded) from the HDR colour target: the mean bright part of the
-// 4 x 4 target texels under each level texel. Taken texel by texel, so what the composite removes again is
+// Level 0 of the chain (an eighth of the target's size, padded) from the HDR colour target: the mean bright part of
+// the 8 x 8 target texels under each level texel (the first downsample done in the same reads). Taken texel by texel, so what the composite removes again is
 // exactly what was spread, even for a single bright texel.
 #include "bloom.glsl"
 
@@ -12,12 +12,12 @@ void main() {
         return;
     ivec2 target = textureSize(source, 0);
     vec3 sum = vec3(0.0);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            ivec2 t = id * 4 + ivec2(x, y);
+    for (int y = 0; y < Footprint; ++y)
+        for (int x = 0; x < Footprint; ++x) {
+            ivec2 t = id * Footprint + ivec2(x, y);
             // The padding beyond the target holds no light.
             if (all(lessThan(t, target)))
                 sum += brightPart(texelFetch(source, t, 0).rgb);
         }
-    imageStore(destination, id, vec4(sum * (1.0 / 16.0), 1.0));
+    imageStore(destination, id, vec4(sum * (1.0 / float(Footprint * Footprint)), 1.0));
 }

@@ -5,7 +5,7 @@
 // height map. The outline needs more where the surface turns away from the eye: a straight edge runs below the
 // sphere by its sagitta, which seen edge-on shows as a flat facet on the limb, however short the edge looks on
 // screen. Edges there are split until that sag is under about a sixth of a pixel at 1080 lines (factor 4).
-// Patches behind the horizon are culled.
+// Patches behind the horizon are culled. The clamp (64) is the one the draw's patch runs are sized for.
 #include "planet.glsl"
 
 layout(vertices = 3) out;

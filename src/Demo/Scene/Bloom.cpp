@@ -13,8 +13,9 @@
 namespace Demo {
 
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height) {
-    // A quarter of the target, rounded up; as many levels as keep eight texels on the short side.
-    uint32_t w = std::max((width + 3) / 4, 1u), h = std::max((height + 3) / 4, 1u);
+    // An eighth of the target, rounded up; as many levels as keep eight texels on the short side.
+    const uint32_t f = BloomFootprint;
+    uint32_t w = std::max((width + f - 1) / f, 1u), h = std::max((height + f - 1) / f, 1u);
     uint32_t count = 1;
     while (count < MaxBloomLevels && (std::min(w, h) >> count) >= 8)
         ++count;
@@ -137,12 +138,14 @@ void Bloom::build(Image2D* colorTarget, TextureBinding* colorTargetBinding) {
     builtHeight = colorTarget->height;
 }
 
-void Bloom::dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p) {
+void Bloom::dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p,
+                     int32_t texelsPerInvocation) {
     pipeline->bind(context);
     context->bindDataSet(set);
     pipeline->bindDataSets(context);
     vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(p), &p);
-    vkCmdDispatch(context->commandBuffer, groups(p.size[0]), groups(p.size[1]), 1);
+    const int32_t n = texelsPerInvocation;
+    vkCmdDispatch(context->commandBuffer, groups((p.size[0] + n - 1) / n), groups((p.size[1] + n - 1) / n), 1);
 }
 
 void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding* colorTargetBinding) {
@@ -157,9 +160,9 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.knee = std::max(knee, 1e-4f);
     p.strength = std::clamp(strength, 0.0f, 1.0f);
     p.levelWeight = 1.0f / float(extents.size());
-    // Level 0 covers four target texels per texel, padding included.
-    p.coverage[0] = float(colorTarget->width) / float(4 * extents[0].width);
-    p.coverage[1] = float(colorTarget->height) / float(4 * extents[0].height);
+    // Level 0 covers BloomFootprint target texels per texel, padding included.
+    p.coverage[0] = float(colorTarget->width) / float(BloomFootprint * extents[0].width);
+    p.coverage[1] = float(colorTarget->height) / float(BloomFootprint * extents[0].height);
     const VkImageSubresourceRange chainRange = chain->range;
     // Every pass reads what the one before wrote, somewhere in the chain.
     auto chainWritten = [&] {
@@ -204,7 +207,7 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     p.size[0] = int32_t(colorTarget->width);
     p.size[1] = int32_t(colorTarget->height);
     p.sourceLevel = 0;
-    dispatch(context, composite, compositeSet, p);
+    dispatch(context, composite, compositeSet, p, int32_t(BloomFootprint)); // a level-0 texel's block an invocation
     imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
                  VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
                  VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);

@@ -1,6 +1,6 @@
 #pragma once
 // Glare of the brightest parts of the frame (the star, bright exhaust): the part of the HDR colour above a soft
-// threshold is taken out of the image, spread over a mip chain from a quarter of its size (down, then back up with a
+// threshold is taken out of the image, spread over a mip chain from an eighth of its size (down, then back up with a
 // tent filter) and put back in place. What is taken out is what is spread, so the frame's total light is kept;
 // everything below the threshold (lit planets) stays as sharp as it was. Compute passes on small images plus one
 // full-size composite: cheap on a CPU driver.
@@ -27,11 +27,13 @@ struct BloomExtent {
     bool operator==(const BloomExtent&) const = default;
 };
 
-// The chain's levels for a target: a quarter of its size (rounded up, then padded so that every level below is
+// Target texels per level-0 texel along each axis (the shaders' BloomFootprint).
+constexpr uint32_t BloomFootprint = 8;
+// The chain's levels for a target: an eighth of its size (rounded up, then padded so that every level below is
 // exactly half the one above), as many levels as keep at least 8 texels on the short side, at most
-// MaxBloomLevels. Glare is wide; a quarter-size start keeps
-// the chain's passes a small part of the cost.
-constexpr uint32_t MaxBloomLevels = 5;
+// MaxBloomLevels. Glare is wide; an eighth-size start with four levels reaches as far as a quarter-size start
+// with five, for about half the chain's work on a CPU driver.
+constexpr uint32_t MaxBloomLevels = 4;
 std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height);
 
 // Push constants of the bloom passes (std430, 40 bytes).
@@ -68,7 +70,9 @@ public:
 private:
     void build(Image2D* colorTarget, TextureBinding* colorTargetBinding);
     void release();
-    void dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p);
+    // Covers p.size with invocations of `texelsPerInvocation` × `texelsPerInvocation` texels each.
+    void dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p,
+                  int32_t texelsPerInvocation = 1);
 
     GraphicsDevice* device = nullptr;
     DescriptorPool* pool = nullptr;

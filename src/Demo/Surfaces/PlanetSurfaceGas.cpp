@@ -116,6 +116,7 @@ void PlanetSurfaceGas::Update(const FrameContext& frame) {
     PlanetSurface::Update(frame);
     if (fluid)
         fluid->uploadBlock();
+    frameSeconds = double(frame.frame.frameTime) * 1e-3;
 }
 
 DemoCamera* PlanetSurfaceGas::mainCamera() const {
@@ -147,12 +148,16 @@ void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* came
         ScreenFootprint seen = footprint(*camera, float(context->renderHeight));
         stepInterval = fluidStepInterval(seen.visible, seen.pixelRadius);
     }
-    // Planets that step rarely do so at different frames (their phase follows their place in the system).
-    const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
-    ++frames;
-    if (fluid->initialised && (frames + phase) % stepInterval != 0)
+    if (!fluid->initialised) {
+        // Planets step at different frames: their clocks start apart (by their place in the system).
+        clock.owed = double((planet ? uint32_t(planet->index) * 37u : 0u) % 100u) * 0.01 * stepSeconds;
+        fluid->recordStep(context);
         return;
-    fluid->recordStep(context);
+    }
+    if ((stepInterval == 1 && fluid->steps < FluidSpinUpSteps) ||
+        advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval)))
+        fluid->recordStep(context);
+    frameSeconds = 0.0;
 }
 
 void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camera) {

@@ -71,6 +71,17 @@ uint32_t sphereSubdivisionsFor(double pixelRadius) {
     return pixelRadius >= 20.0 ? 3 : 1;
 }
 
+uint32_t tessellatedPointsBound(uint32_t level) {
+    uint32_t points = level % 2 == 0 ? 1 : 0;
+    for (uint32_t ring = level; ring > 0 && ring <= level; ring -= 2)
+        points += 3 * ring;
+    return std::max(points, 3u);
+}
+
+uint32_t patchesPerDraw(uint32_t maxLevel) {
+    return std::max(65536u / tessellatedPointsBound(std::max(maxLevel, 1u)), 1u);
+}
+
 namespace {
 
 ScenePipelineInfo planetPipelineInfo(bool wireframe) {
@@ -208,7 +219,11 @@ void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context
     context->bindDataSet(camera->dataSet);
     context->bindDataSet(dataSet);
     pipeline->bindDataSets(context);
-    sphere->draw(context, *pipeline);
+    sphere->bind(context, *pipeline);
+    const uint32_t run = patchesPerDraw(MaxTessellationLevel) * 3, indices = sphere->indexBuffer->indexCount;
+    for (uint32_t first = 0; first < indices; first += run)
+        vkCmdDrawIndexed(context->commandBuffer, std::min(run, indices - first), 1, first, 0, 0);
+    context->device->drawCount += (indices + run - 1) / run;
 }
 
 void PlanetSurfaceSolid::applySettings(const SolidSurfaceCreateInfo& info) {

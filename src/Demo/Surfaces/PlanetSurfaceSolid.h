@@ -82,6 +82,16 @@ double pixelRadiusAt(float projectionYScale, float viewportHeight, double distan
 // invocation; 24 planets of 20480 patches each would cost a CPU driver most of a frame.
 uint32_t sphereSubdivisionsFor(double pixelRadius);
 
+// Most points the tessellator can make of one triangle patch whose levels are at most `level`: the outer ring
+// has 3 n points for level n, each ring inside two levels less, down to a centre point (n even) or a
+// three-point triangle (n odd).
+uint32_t tessellatedPointsBound(uint32_t level);
+// The planet's patches are drawn in runs of this many: a CPU driver numbers the points it tessellates within
+// one draw in 16 bits, so a draw whose patches make more than 65536 points wraps its indices onto earlier
+// points (fans of long edges, holes through which the stars show). `maxLevel` is the shader's clamp.
+uint32_t patchesPerDraw(uint32_t maxLevel);
+constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
+
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
     static constexpr uint8_t WireframeKey = 0x54; // T

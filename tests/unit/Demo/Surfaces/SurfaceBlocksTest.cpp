@@ -228,6 +228,20 @@ TEST(PlanetLevelOfDetail, FootprintCullsSpheresOutsideTheViewAndMeasuresTheRestI
     EXPECT_EQ(sphereSubdivisionsFor(3.0), 1u);
 }
 
+TEST(PlanetPatches, DrawRunsStayWithinSixteenBitPointNumbers) {
+    // Level 1: the corners; 2: six ring points and the centre; 3: nine and an inner triangle; 4: 12 + 6 + 1.
+    struct Case {
+        uint32_t level, points;
+    } cases[] = {{0, 3}, {1, 3}, {2, 7}, {3, 12}, {4, 19}, {64, 3169}};
+    for (const Case& c : cases)
+        EXPECT_EQ(tessellatedPointsBound(c.level), c.points) << "level " << c.level;
+    for (uint32_t level : {1u, 7u, 32u, 63u, 64u}) {
+        uint32_t run = patchesPerDraw(level);
+        EXPECT_LE(run * tessellatedPointsBound(level), 65536u) << "level " << level;
+        EXPECT_GT((run + 1) * tessellatedPointsBound(level), 65536u) << "level " << level;
+    }
+}
+
 TEST(HeightMapSize, FollowsTheBodysSizeOnScreenGrowingAtOnceShrinkingSlowly) {
     // Earth filling a third of a 1080-line screen keeps the full map; a moon some pixels across a small one.
     EXPECT_EQ(heightMapSizeFor(330.0), 2048u);
