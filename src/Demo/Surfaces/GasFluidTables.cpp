@@ -261,12 +261,4 @@ uint32_t fluidStepInterval(bool visible, double pixelRadius) {
     return pixelRadius >= 3.0 ? 16 : 64;
 }
 
-bool advanceFluidClock(FluidClock& clock, double seconds, double stepSeconds) {
-    clock.owed += std::max(seconds, 0.0);
-    if (clock.owed < stepSeconds)
-        return false;
-    clock.owed = std::min(clock.owed - stepSeconds, stepSeconds);
-    return true;
-}
-
 } // namespace Demo

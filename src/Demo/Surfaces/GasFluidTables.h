@@ -157,20 +157,4 @@ std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint
 // frame (the gas giants behind a rocky planet's view are tens of pixels across).
 uint32_t fluidStepInterval(bool visible, double pixelRadius);
 
-// Seconds of frame time between two steps of a large gas planet in view: the clouds advance by time, not by
-// frames, so a CPU driver's slow frames do not each pay for a step (a full-grid step costs about as much as
-// fourteen full-screen passes there) and a fast GPU's frames do not speed the clouds up.
-constexpr double FluidStepSeconds = 2.5;
-// Steps a planet in view runs every frame before its clock takes over: from the first state the bands, their
-// curling edges and the storms take this many steps to form, whatever the frame rate.
-constexpr uint32_t FluidSpinUpSteps = 256;
-
-// The frame time a gas planet's fluid is owed, in seconds.
-struct FluidClock {
-    double owed = 0.0;
-};
-// Adds a frame of `seconds` and says whether a step is due: one every `stepSeconds`, at most one a frame.
-// Owed time beyond one step is dropped, so a stalled frame (loading, a minimised window) queues no burst.
-bool advanceFluidClock(FluidClock& clock, double seconds, double stepSeconds);
-
 } // namespace Demo

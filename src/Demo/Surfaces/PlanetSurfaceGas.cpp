@@ -116,7 +116,6 @@ void PlanetSurfaceGas::Update(const FrameContext& frame) {
     PlanetSurface::Update(frame);
     if (fluid)
         fluid->uploadBlock();
-    frameSeconds = double(frame.frame.frameTime) * 1e-3;
 }
 
 DemoCamera* PlanetSurfaceGas::mainCamera() const {
@@ -148,16 +147,12 @@ void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* came
         ScreenFootprint seen = footprint(*camera, float(context->renderHeight));
         stepInterval = fluidStepInterval(seen.visible, seen.pixelRadius);
     }
-    if (!fluid->initialised) {
-        // Planets step at different frames: their clocks start apart (by their place in the system).
-        clock.owed = double((planet ? uint32_t(planet->index) * 37u : 0u) % 100u) * 0.01 * stepSeconds;
-        fluid->recordStep(context);
+    // Planets that step rarely do so at different frames (their phase follows their place in the system).
+    const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
+    ++frames;
+    if (fluid->initialised && (frames + phase) % stepInterval != 0)
         return;
-    }
-    if ((stepInterval == 1 && fluid->steps < FluidSpinUpSteps) ||
-        advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval)))
-        fluid->recordStep(context);
-    frameSeconds = 0.0;
+    fluid->recordStep(context);
 }
 
 void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camera) {

@@ -39,9 +39,8 @@ public:
     // The disc (drawDisc).
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
-    // Records a fluid step when one is due: every frame through the spin-up (FluidSpinUpSteps) and then every
-    // FluidStepSeconds of frame time while the planet is in the view of `camera` and a few pixels across, that
-    // times fluidStepInterval otherwise; always the first.
+    // Records a fluid step when this frame is one of the planet's steps: every frame while the planet is in the
+    // view of `camera` and a few pixels across, rarely otherwise (fluidStepInterval); always the first.
     void stepFluid(CommandContext* context, const DemoCamera* camera);
     // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
     void drawDisc(CommandContext* context, const DemoCamera* camera);
@@ -55,10 +54,9 @@ public:
     FluidSimulationBlock simulationBlock;
     GasFluid* fluid = nullptr; // owned
     DataSet* dataSet = nullptr;
-    // Step periods between steps chosen in the last stepFluid (1 while the planet is in view and large enough).
+    uint32_t frames = 0; // RecordCompute calls so far
+    // Frames between steps chosen in the last RecordCompute (1 while the planet is in view and large enough).
     uint32_t stepInterval = 1;
-    FluidClock clock;                      // frame time owed to the fluid (added in Update)
-    double stepSeconds = FluidStepSeconds; // seconds of frame time a step of the clouds stands for
     // True when the render manager's "fluid" pass (before "compute") records the steps, as in the program; without
     // a render manager RecordCompute does.
     bool steppedByPass = false;
@@ -72,7 +70,6 @@ private:
     ScreenFootprint footprint(const DemoCamera& camera, float viewportHeight) const;
 
     bool tablesDrawn = false;
-    double frameSeconds = 0.0; // this frame's time (from Update), handed to the clock by stepFluid
     uint32_t gridWidth, gridHeight;
 };
 

@@ -329,27 +329,6 @@ TEST(GasFluidStep, PlanetsOutOfSightStepLessOften) {
     EXPECT_GT(fluidStepInterval(false, 400.0), fluidStepInterval(true, 1.0));
 }
 
-TEST(GasFluidStep, StepsFollowFrameTimeAtMostOneAFrame) {
-    // Frame times (seconds) against a 2-second step, and whether each frame steps.
-    struct Case {
-        const char* what;
-        std::vector<double> frames;
-        std::vector<bool> steps;
-    } cases[] = {
-        {"fast frames share a step", {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 1, 0, 0, 0, 1}},
-        {"slow frames step every other", {1.25, 1.25, 1.25, 1.25, 1.25}, {0, 1, 0, 1, 1}},
-        {"a stall queues one step, not a burst", {30.0, 0.1, 0.1, 0.1}, {1, 1, 0, 0}},
-        {"negative time counts as none", {-5.0, 1.0, 1.0}, {0, 0, 1}},
-    };
-    for (const Case& c : cases) {
-        FluidClock clock;
-        std::vector<bool> steps;
-        for (double seconds : c.frames)
-            steps.push_back(advanceFluidClock(clock, seconds, 2.0));
-        EXPECT_EQ(steps, c.steps) << c.what;
-    }
-}
-
 TEST(GasFluidStep, OnlyGridsThePassesCanCoverAreValid) {
     EXPECT_TRUE(isValidFluidGrid(2048, 1024));
     EXPECT_TRUE(isValidFluidGrid(256, 8));
