@@ -10,9 +10,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
+
+std::string fileContents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream s;
+    s << file.rdbuf();
+    return s.str();
+}
 
 std::string makeWorkDir(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("kestrune-e2e-" + name);

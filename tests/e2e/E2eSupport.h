@@ -22,6 +22,9 @@ RunResult runUnderXvfb(const std::string& workDir, const std::string& scenario, 
 // Writes config.gcfg into `workDir`: windowed (0) or fullscreen (1) at the given position.
 void writeConfig(const std::string& workDir, int windowMode, int x, int y);
 
+// The whole file as bytes (empty when it cannot be read).
+std::string fileContents(const std::string& path);
+
 int countOccurrences(const std::string& text, const std::string& needle);
 // Validation layer messages in the output (errors, synchronization hazards, warnings, performance warnings).
 int validationMessageCount(const std::string& output);

@@ -12,12 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream s;
-    s << file.rdbuf();
-    return s.str();
-}
+std::string contents(const fs::path& path) { return fileContents(path.string()); }
 
 std::string commandOutput(const std::string& command) {
     std::string out;
