@@ -180,7 +180,7 @@ TEST(PlanAim, CancelStopsWithoutAResult) {
 }
 
 // The editor's solver in the background: refusals at once, then an aim that arrives through the interface.
-TEST(PlanAim, TheEditorsSolverRefusesAtOnceOrAimsInTheBackground) {
+TEST(PlanAim, TheEditorsSolverRefusesAtOnceOrAimsOnAWorkerThread) {
     MissionData mission = missesMars();
     mission.maneuvers.push_back({60000, 0, {1, 0, 0}, 1.0, true, 3, 0});
     BackgroundAimer aimer([] { return Ephemeris::solarSystem(); });
