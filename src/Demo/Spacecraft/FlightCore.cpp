@@ -1,6 +1,7 @@
 #include "Demo/Spacecraft/FlightCore.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace Demo {
@@ -23,8 +24,19 @@ FlightStepResult flightStep(FlightState& s, GravityField& field, const BodyCache
             field.setPosition(i, slot[i].x, slot[i].y, slot[i].z);
         s.loadedSlot = t >> 2;
     }
+    // The near bodies are chosen again when the bodies move (every fourth step) or the craft leaves their reach;
+    // the reach (eight steps of flight at the speed then) changes only in the second case.
+    if (!field.nearHolds(s.position)) {
+        double reach = field.near.reach;
+        Vec3d d = s.position - field.near.anchor;
+        if (!field.near.valid || !(d.x * d.x + d.y * d.y + d.z * d.z < reach * reach)) {
+            const Vec3d& v = s.velocity;
+            reach = 8.0 * ring.timeStepLength * std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z) + 1.0;
+        }
+        field.selectNear(s.position, reach, rules.craftIndex);
+    }
     FlightStepResult r;
-    r.gravity = gravitySum(s.position, field, rules.craftIndex);
+    r.gravity = gravitySumNear(s.position, field, rules.craftIndex);
     r.burn = flightBurnAt(s, rules, t);
     if (r.burn >= 0) {
         const Maneuver& m = rules.maneuvers[r.burn];

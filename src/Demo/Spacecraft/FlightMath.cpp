@@ -56,28 +56,40 @@ inline void addBody(GravityPartialSums& sums, int lane, int32_t index, int32_t s
     }
 }
 
+// Parallel arrays whose element i belongs to lane i mod 4, padded to a multiple of four.
+struct GravityLanes {
+    const double *x, *y, *z, *mu, *radiusSquared, *index;
+    size_t padded;
+};
+
+GravityResult gravitySumScalar(const Vec3d& p, const GravityLanes& f, int32_t skip) {
+    GravityPartialSums sums;
+    for (size_t i = 0; i < f.padded; ++i)
+        addBody(sums, int(i % Lanes), int32_t(f.index[i]), skip, f.x[i] - p.x, f.y[i] - p.y, f.z[i] - p.z, f.mu[i],
+                f.radiusSquared[i]);
+    return sums.result();
+}
+
 #if defined(__x86_64__)
 // Four bodies per instruction: the square roots and divisions, whose throughput bounds this loop, cost per element
 // a quarter of the scalar ones.
-__attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const GravityField& f, int32_t skip) {
+__attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const GravityLanes& f, int32_t skip) {
     const __m256d px = _mm256_set1_pd(p.x), py = _mm256_set1_pd(p.y), pz = _mm256_set1_pd(p.z);
     const __m256d far = _mm256_set1_pd(GravityFarLimit);
     const __m256d skipped = _mm256_set1_pd(double(skip));
-    const __m256d step = _mm256_set1_pd(double(Lanes));
-    __m256d index = _mm256_set_pd(3.0, 2.0, 1.0, 0.0);
     __m256d ax = _mm256_setzero_pd(), ay = _mm256_setzero_pd(), az = _mm256_setzero_pd();
     __m256d best = _mm256_setzero_pd(), bestIndex = _mm256_set1_pd(-1.0);
-    const size_t padded = f.x.size();
-    for (size_t i = 0; i < padded; i += Lanes) {
-        __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(&f.x[i]), px);
-        __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(&f.y[i]), py);
-        __m256d dz = _mm256_sub_pd(_mm256_loadu_pd(&f.z[i]), pz);
-        __m256d mu = _mm256_loadu_pd(&f.mu[i]);
+    for (size_t i = 0; i < f.padded; i += Lanes) {
+        __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(f.x + i), px);
+        __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(f.y + i), py);
+        __m256d dz = _mm256_sub_pd(_mm256_loadu_pd(f.z + i), pz);
+        __m256d mu = _mm256_loadu_pd(f.mu + i);
+        __m256d index = _mm256_loadu_pd(f.index + i);
         __m256d q = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
         // Counted unless q > μ·limit, q < r² (the padding's r² is infinite) or it is the craft's own entry;
         // unordered comparisons count, as in the scalar test.
         __m256d counted = _mm256_and_pd(_mm256_cmp_pd(q, _mm256_mul_pd(mu, far), _CMP_NGT_UQ),
-                                        _mm256_cmp_pd(q, _mm256_loadu_pd(&f.radiusSquared[i]), _CMP_NLT_UQ));
+                                        _mm256_cmp_pd(q, _mm256_loadu_pd(f.radiusSquared + i), _CMP_NLT_UQ));
         counted = _mm256_and_pd(counted, _mm256_cmp_pd(index, skipped, _CMP_NEQ_OQ));
         __m256d d = _mm256_sqrt_pd(q);
         __m256d k = _mm256_and_pd(_mm256_div_pd(mu, _mm256_mul_pd(q, d)), counted);
@@ -89,7 +101,6 @@ __attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const
         __m256d stronger = _mm256_and_pd(_mm256_cmp_pd(a, best, _CMP_GT_OQ), counted);
         best = _mm256_xor_pd(best, _mm256_and_pd(_mm256_xor_pd(best, a), stronger));
         bestIndex = _mm256_xor_pd(bestIndex, _mm256_and_pd(_mm256_xor_pd(bestIndex, index), stronger));
-        index = _mm256_add_pd(index, step);
     }
     GravityPartialSums sums;
     _mm256_storeu_pd(sums.a[0], ax);
@@ -101,6 +112,19 @@ __attribute__((target("avx"))) GravityResult gravitySumAvx(const Vec3d& p, const
     for (int l = 0; l < Lanes; ++l)
         sums.index[l] = int32_t(indices[l]);
     return sums.result();
+}
+
+__attribute__((target("avx"))) void nearRowsAvx(const double* x, const double* y, const double* z,
+                                                const double* threshold, size_t padded, const Vec3d& p,
+                                                uint8_t* rows) {
+    const __m256d px = _mm256_set1_pd(p.x), py = _mm256_set1_pd(p.y), pz = _mm256_set1_pd(p.z);
+    for (size_t i = 0; i < padded; i += Lanes) {
+        __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(x + i), px);
+        __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(y + i), py);
+        __m256d dz = _mm256_sub_pd(_mm256_loadu_pd(z + i), pz);
+        __m256d q = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
+        rows[i / Lanes] = uint8_t(_mm256_movemask_pd(_mm256_cmp_pd(q, _mm256_loadu_pd(threshold + i), _CMP_NGT_UQ)));
+    }
 }
 
 const bool haveAvx = __builtin_cpu_supports("avx");
@@ -121,24 +145,122 @@ GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count
 void GravityField::assign(const GravityBody* bodies, size_t n) {
     count = n;
     size_t padded = (n + Lanes - 1) / Lanes * Lanes;
-    for (std::vector<double>* v : {&x, &y, &z, &mu, &radiusSquared})
+    for (std::vector<double>* v : {&x, &y, &z, &mu, &radiusSquared, &index})
         v->assign(padded, 0.0);
     for (size_t i = 0; i < padded; ++i) {
         mu[i] = i < n ? bodies[i].mu : 0.0;
         radiusSquared[i] = i < n ? bodies[i].radiusSquared : std::numeric_limits<double>::infinity();
+        index[i] = double(i);
+    }
+    near.valid = false;
+    near.threshold.clear();
+    near.member.clear();
+}
+
+namespace {
+
+// Four bits per row of four bodies: set for a body that is not beyond its threshold (unordered counts as near).
+void nearRows(const GravityField& f, const Vec3d& p, uint8_t* rows) {
+    const size_t padded = f.x.size();
+#if defined(__x86_64__)
+    if (haveAvx) {
+        nearRowsAvx(f.x.data(), f.y.data(), f.z.data(), f.near.threshold.data(), padded, p, rows);
+        return;
+    }
+#endif
+    for (size_t r = 0; r < padded / Lanes; ++r) {
+        uint8_t bits = 0;
+        for (size_t l = 0; l < Lanes; ++l) {
+            size_t i = r * Lanes + l;
+            double dx = f.x[i] - p.x, dy = f.y[i] - p.y, dz = f.z[i] - p.z;
+            bits |= uint8_t(!(dx * dx + dy * dy + dz * dz > f.near.threshold[i])) << l;
+        }
+        rows[r] = bits;
     }
 }
 
-GravityResult gravitySum(const Vec3d& p, const GravityField& f, int32_t skip) {
+} // namespace
+
+void GravityField::selectNear(const Vec3d& p, double reach, int32_t skip) {
+    const size_t padded = x.size();
+    // Out of range from every point within `reach` of p, with room for rounding, when d² > (√(μ·limit) + reach)².
+    if (near.threshold.size() != padded || near.reach != reach || near.skip != skip) {
+        near.threshold.assign(padded, -1.0); // the padding and the craft never count
+        for (size_t i = 0; i < count; ++i) {
+            double r = (std::sqrt(mu[i] * GravityFarLimit) + reach) * (1.0 + 1e-6);
+            if (int32_t(i) != skip)
+                near.threshold[i] = r * r;
+        }
+        near.member.assign(padded / Lanes, 0xff); // no row has that: the layout is built below
+        near.reach = reach;
+        near.skip = skip;
+    }
+    uint8_t* rows = near.scratch.data();
+    if (near.scratch.size() != padded / Lanes) {
+        near.scratch.resize(padded / Lanes);
+        rows = near.scratch.data();
+    }
+    nearRows(*this, p, rows);
+    if (!std::equal(near.scratch.begin(), near.scratch.end(), near.member.begin())) {
+        near.member.swap(near.scratch);
+        size_t inLane[Lanes] = {};
+        for (size_t r = 0; r < near.member.size(); ++r)
+            for (size_t l = 0; l < Lanes; ++l)
+                inLane[l] += (near.member[r] >> l) & 1u;
+        size_t height = *std::max_element(inLane, inLane + Lanes);
+        near.source.assign(height * Lanes, UINT32_MAX);
+        size_t row[Lanes] = {};
+        for (size_t r = 0; r < near.member.size(); ++r)
+            for (size_t l = 0; l < Lanes; ++l)
+                if ((near.member[r] >> l) & 1u)
+                    near.source[row[l]++ * Lanes + l] = uint32_t(r * Lanes + l);
+        for (std::vector<double>* v : {&near.x, &near.y, &near.z, &near.mu, &near.radiusSquared, &near.index})
+            v->resize(height * Lanes);
+        for (size_t k = 0; k < near.source.size(); ++k) {
+            uint32_t i = near.source[k];
+            bool body = i != UINT32_MAX;
+            near.mu[k] = body ? mu[i] : 0.0;
+            near.radiusSquared[k] = body ? radiusSquared[i] : std::numeric_limits<double>::infinity();
+            near.index[k] = body ? double(i) : -2.0;
+            near.x[k] = near.y[k] = near.z[k] = 0.0;
+        }
+    }
+    for (size_t k = 0; k < near.source.size(); ++k) {
+        uint32_t i = near.source[k];
+        if (i != UINT32_MAX) {
+            near.x[k] = x[i];
+            near.y[k] = y[i];
+            near.z[k] = z[i];
+        }
+    }
+    near.anchor = p;
+    near.valid = true;
+    near.stale = false;
+}
+
+namespace {
+
+GravityResult sumLanes(const Vec3d& p, const GravityLanes& lanes, int32_t skip) {
 #if defined(__x86_64__)
     if (haveAvx)
-        return gravitySumAvx(p, f, skip);
+        return gravitySumAvx(p, lanes, skip);
 #endif
-    GravityPartialSums sums;
-    for (size_t i = 0; i < f.count; ++i)
-        addBody(sums, int(i % Lanes), int32_t(i), skip, f.x[i] - p.x, f.y[i] - p.y, f.z[i] - p.z, f.mu[i],
-                f.radiusSquared[i]);
-    return sums.result();
+    return gravitySumScalar(p, lanes, skip);
+}
+
+} // namespace
+
+GravityResult gravitySum(const Vec3d& p, const GravityField& f, int32_t skip) {
+    return sumLanes(p, {f.x.data(), f.y.data(), f.z.data(), f.mu.data(), f.radiusSquared.data(), f.index.data(),
+                        f.x.size()},
+                    skip);
+}
+
+GravityResult gravitySumNear(const Vec3d& p, const GravityField& f, int32_t skip) {
+    const GravityField::Near& n = f.near;
+    return sumLanes(p, {n.x.data(), n.y.data(), n.z.data(), n.mu.data(), n.radiusSquared.data(), n.index.data(),
+                        n.x.size()},
+                    skip);
 }
 
 PnrFrame pnrFrame(const Vec3d& position, const Vec3d& velocity, const Vec3d& bodyPosition, const Vec3d& bodyVelocity,

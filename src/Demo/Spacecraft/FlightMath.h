@@ -59,7 +59,25 @@ GravityResult gravitySum(const Vec3d& p, const GravityBody* bodies, size_t count
 // multiple of four with bodies that never count.
 struct GravityField {
     std::vector<double> x, y, z, mu, radiusSquared;
+    std::vector<double> index; // i, as the four-wide loop loads it
     size_t count = 0;
+
+    // The bodies that can count anywhere within `reach` of `anchor`, each still in lane i mod 4 and in order
+    // within its lane, padded per row with bodies that never count. A body left out adds nothing to its lane
+    // there, so a sum over these gives the bits of the sum over all: most of a system's bodies are out of range
+    // of the craft at any time, and the square roots and divisions are what a step costs.
+    struct Near {
+        std::vector<double> x, y, z, mu, radiusSquared, index;
+        std::vector<uint32_t> source;  // body of each entry; UINT32_MAX for padding
+        std::vector<double> threshold; // per body (padded): d² beyond which it cannot count within `reach`
+        std::vector<uint8_t> member;   // per row of four bodies, a bit each: among the near ones
+        std::vector<uint8_t> scratch;  // the same, as just found
+        Vec3d anchor;
+        double reach = -1.0;
+        int32_t skip = -1;
+        bool valid = false; // chosen for this field's bodies
+        bool stale = false; // a body moved since
+    } near;
 
     // μ and r² of `bodies`; positions zero. Reuses the arrays' storage when the count does not grow.
     void assign(const GravityBody* bodies, size_t count);
@@ -67,12 +85,23 @@ struct GravityField {
         x[i] = px;
         y[i] = py;
         z[i] = pz;
+        near.stale = true;
     }
     Vec3d position(size_t i) const { return {x[i], y[i], z[i]}; }
+    // Chooses the near bodies around `p` for sums within `reach` of it (the craft's own entry `skip` left out);
+    // the layout is rebuilt only when the set changes, so choosing again at every new position of the bodies is
+    // cheap while the reach stays.
+    void selectNear(const Vec3d& p, double reach, int32_t skip);
+    bool nearHolds(const Vec3d& p) const {
+        Vec3d d = p - near.anchor;
+        return near.valid && !near.stale && d.x * d.x + d.y * d.y + d.z * d.z < near.reach * near.reach;
+    }
 };
 // The same sum over a field, four bodies per instruction where the processor has AVX; the same bits as the sum
 // over the records.
 GravityResult gravitySum(const Vec3d& p, const GravityField& field, int32_t skip);
+// The same sum over the field's near bodies; `p` must be within their reach (`nearHolds`). The same bits again.
+GravityResult gravitySumNear(const Vec3d& p, const GravityField& field, int32_t skip);
 
 // Semi-implicit (symplectic) Euler: the velocity first, then the position with the new velocity.
 inline void eulerStep(Vec3d& position, Vec3d& velocity, const Vec3d& acceleration, double h) {

@@ -55,7 +55,8 @@ TEST(FlightMath, GravitySumSkipsBodiesInsideTheRadiusBeyondTheFarLimitAndTheCraf
 }
 
 // The four-wide sum over a field is the one-at-a-time sum over the records, bit for bit, whatever the mix of
-// counted and skipped bodies, the skipped index and a count that is not a multiple of four.
+// counted and skipped bodies, the skipped index and a count that is not a multiple of four; so is the sum over
+// the near bodies chosen around another point.
 TEST(FlightMath, GravitySumOverAFieldEqualsTheSumOverTheRecords) {
     std::mt19937 random(11u);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
@@ -77,6 +78,12 @@ TEST(FlightMath, GravitySumOverAFieldEqualsTheSumOverTheRecords) {
             GravityResult scalar = gravitySum(p, bodies.data(), count, skip);
             ASSERT_EQ(pair.acceleration, scalar.acceleration) << count << " " << trial;
             ASSERT_EQ(pair.strongest, scalar.strongest) << count << " " << trial;
+            // Near bodies chosen around a point up to 70 units away, the sum taken here.
+            field.selectNear(p + Vec3d{40.0 * u(random), 40.0 * u(random), 40.0 * u(random)}, 80.0, skip);
+            ASSERT_TRUE(field.nearHolds(p));
+            GravityResult near = gravitySumNear(p, field, skip);
+            ASSERT_EQ(near.acceleration, scalar.acceleration) << count << " " << trial;
+            ASSERT_EQ(near.strongest, scalar.strongest) << count << " " << trial;
         }
     }
 }
