@@ -53,45 +53,13 @@ int colourClass(const unsigned char* p) {
 } // namespace
 
 // --target Earth frames the day side: most of the disc is lit ground, the centre far brighter than the sky, with
-// several biomes; the map was generated in the first frames, validation-clean.
-TEST(PlanetEarth, TargetEarthShowsItsLitSideWithBiomes) {
-    std::string dir = makeWorkDir("planet-earth-lit");
-    RunResult r = runProgram(dir, "SKIP_DEMO --target Earth --frames 10 --screenshot earth.png");
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
-    Picture picture;
-    ASSERT_TRUE(picture.load((fs::path(dir) / "earth.png").string())) << r.output;
-
-    double centre = picture.meanLuma(CenterX - 120, CenterY - 120, CenterX + 120, CenterY + 120);
-    double sky = picture.meanLuma(40, 40, 240, 240);
-    EXPECT_GT(centre, 40.0) << "the centre is lit";
-    EXPECT_GT(centre, 3.0 * sky) << "centre " << centre << ", sky " << sky;
-    size_t litCount = 0, discCount = 0;
-    for (const DiscPixel& p : discPixels(picture)) {
-        ++discCount;
-        litCount += luma(p.rgb) > 40.0;
-    }
-    EXPECT_GT(litCount, discCount * 3 / 5) << "lit pixels of the disc (a night-side view leaves only a rim)";
-
-    std::vector<DiscPixel> lit;
-    for (const DiscPixel& p : discPixels(picture))
-        if (luma(p.rgb) > 40.0)
-            lit.push_back(p);
-    int classes[4] = {};
-    for (const DiscPixel& p : lit)
-        ++classes[colourClass(p.rgb)];
-    int distinct = 0;
-    for (int c : classes)
-        distinct += c > int(lit.size() / 100);
-    EXPECT_GE(distinct, 4) << "blue " << classes[0] << ", green " << classes[1] << ", brown " << classes[2] << ", grey "
-                           << classes[3] << " of " << lit.size();
-}
-
-// From a script: relief on the lit ground; T switches the solid planets to wireframe and F12 saves it as
-// screenshot-<date>-<time>.png; a right-button drag turns the camera around Earth.
-TEST(PlanetEarth, ReliefThenWireframeAfterTThenTurnedByADrag) {
+// several biomes, the map generated in the first frames. Then from the script: relief on the lit ground; T switches
+// the solid planets to wireframe and F12 saves it as screenshot-<date>-<time>.png; a right-button drag turns the
+// camera around Earth. Validation-clean throughout.
+TEST(PlanetEarth, LitSideWithBiomesAndReliefThenWireframeAfterTThenTurnedByADrag) {
     std::string dir = makeWorkDir("planet-earth");
     RunResult r = runProgram(dir, "SKIP_DEMO --target Earth", R"(
+10 screenshot earth.png
 12 screenshot filled.png
 13 key T
 15 key F12
@@ -101,6 +69,33 @@ TEST(PlanetEarth, ReliefThenWireframeAfterTThenTurnedByADrag) {
 )");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    Picture picture;
+    ASSERT_TRUE(picture.load((fs::path(dir) / "earth.png").string())) << r.output;
+    {
+        double centre = picture.meanLuma(CenterX - 120, CenterY - 120, CenterX + 120, CenterY + 120);
+        double sky = picture.meanLuma(40, 40, 240, 240);
+        EXPECT_GT(centre, 40.0) << "the centre is lit";
+        EXPECT_GT(centre, 3.0 * sky) << "centre " << centre << ", sky " << sky;
+        size_t litCount = 0, discCount = 0;
+        for (const DiscPixel& p : discPixels(picture)) {
+            ++discCount;
+            litCount += luma(p.rgb) > 40.0;
+        }
+        EXPECT_GT(litCount, discCount * 3 / 5) << "lit pixels of the disc (a night-side view leaves only a rim)";
+
+        std::vector<DiscPixel> lit;
+        for (const DiscPixel& p : discPixels(picture))
+            if (luma(p.rgb) > 40.0)
+                lit.push_back(p);
+        int classes[4] = {};
+        for (const DiscPixel& p : lit)
+            ++classes[colourClass(p.rgb)];
+        int distinct = 0;
+        for (int c : classes)
+            distinct += c > int(lit.size() / 100);
+        EXPECT_GE(distinct, 4) << "blue " << classes[0] << ", green " << classes[1] << ", brown " << classes[2]
+                               << ", grey " << classes[3] << " of " << lit.size();
+    }
 
     std::vector<fs::path> shots;
     for (const auto& entry : fs::directory_iterator(dir))
