@@ -12,11 +12,12 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 kestrune_configure_and_build build -DCMAKE_BUILD_TYPE=Release
 
-# Sanitizer builds only hold the unit tier; their filters pick the tests that exercise threads / parse input.
-kestrune_configure_and_build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_SANITIZE=thread \
-    -DKESTRUNE_TESTS_ONLY_UNIT=ON
-kestrune_configure_and_build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_SANITIZE=address \
-    -DKESTRUNE_TESTS_ONLY_UNIT=ON
+# Sanitizer builds only hold the unit tier, and build only its binary (not the program, shaders or tools); their
+# filters pick the tests that exercise threads / parse input.
+kestrune_configure_and_build build-tsan --target kestrune_unit_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRUNE_SANITIZE=thread -DKESTRUNE_TESTS_ONLY_UNIT=ON
+kestrune_configure_and_build build-asan --target kestrune_unit_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRUNE_SANITIZE=address -DKESTRUNE_TESTS_ONLY_UNIT=ON
 echo "== ThreadSanitizer: worker tests"
 TSAN_OPTIONS="halt_on_error=1" build-tsan/tests/kestrune_unit_tests --gtest_filter='*Thread*:*Worker*:*Concurren*' --gtest_brief=1
 echo "== AddressSanitizer: corrupt input tests"

@@ -23,10 +23,15 @@ kestrune_install_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# kestrune_configure_and_build DIR [--target NAME] [CMAKE_ARGS...]: configures once, builds NAME or everything.
 kestrune_configure_and_build() {
     local dir=$1; shift
+    local target=()
+    if [ "${1:-}" = "--target" ]; then
+        target=(--target "$2"); shift 2
+    fi
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S . -B "$dir" -G Ninja "$@"
     fi
-    cmake --build "$dir"
+    cmake --build "$dir" "${target[@]}"
 }

@@ -4,73 +4,43 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <map>
-#include <sstream>
+#include <sys/stat.h>
 
 // Whatever sits at "config.gcfg", the program starts with the defaults, prints one line per problem and exits 0
-// after its frames: no library exception, no blocked read on a FIFO, no unbounded read of a device.
+// after its frames. A FIFO stands for the paths (it would block a plain read; the config path tests hold the
+// others), values off the real screen and monitors for the fields.
 TEST(ConfigFileE2e, UnusableConfigFilesStartWithTheDefaultsAndOneLinePerProblem) {
-    std::string dir = makeWorkDir("config-cases");
-    ConfigFileFields bad = windowedConfigAt(2000000000, 100);
-    bad.lookSensitivity = std::numeric_limits<float>::quiet_NaN();
-    bad.windowMode = 7;
-    bad.monitorIndex = 3;
-    writeConfigFileBytes(dir + "/bad-values.gcfg", configFileBytes(bad));
-    RunResult r = runUnderXvfb(dir, R"SH(
-run() {
-    echo "== $1"
-    timeout 300 "$KESTRUNE" SKIP_DEMO --frames 3 > out.log 2>&1
-    echo "exit $?"
-    grep -E "config.gcfg|Validation|VUID|terminate|what\(\)" out.log
-}
-mkdir config.gcfg; run directory; rm -rf config.gcfg
-mkfifo config.gcfg; run fifo; rm -f config.gcfg
-ln -s /dev/zero config.gcfg; run device; rm -f config.gcfg
-ln -s loop config.gcfg; ln -s config.gcfg loop; run loop; rm -f config.gcfg loop
-head -c 1048576 /dev/zero > config.gcfg; run large; rm -f config.gcfg
-cp bad-values.gcfg config.gcfg; run values; rm -f config.gcfg
-exit 0
-)SH",
-                               900);
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-
-    // The output of each case, by name.
-    std::map<std::string, std::string> cases;
-    std::istringstream lines(r.output);
-    std::string line, current;
-    while (std::getline(lines, line)) {
-        if (line.rfind("== ", 0) == 0)
-            current = line.substr(3);
-        else if (!current.empty())
-            cases[current] += line + "\n";
-    }
-    struct Expected {
+    struct Case {
         const char* name;
         std::vector<const char*> notes;
     };
-    const Expected expected[] = {
-        {"directory", {"config.gcfg is a directory, not a settings file; using the default settings"}},
+    const Case cases[] = {
         {"fifo", {"config.gcfg is a FIFO, not a settings file"}},
-        {"device", {"config.gcfg is a character device, not a settings file"}},
-        {"loop", {"config.gcfg cannot be read (Too many levels of symbolic links)"}},
-        {"large",
-         {"config.gcfg has 1048576 bytes instead of 48; only the first 48 are read",
-          "config.gcfg: look sensitivity 0 is not a positive number; using 1",
-          "config.gcfg: window size 0 x 0 is not a window size"}},
         {"values",
          {"config.gcfg: look sensitivity nan is not a positive number; using 1",
           "config.gcfg: window mode 7 is neither 0 (windowed) nor 1 (fullscreen); using 1",
           "config.gcfg: window position (2000000000, 100) is off every screen; using (50, 50)",
           "config.gcfg: monitor 3 is not connected (1 monitors); using monitor 0"}},
     };
-    for (const Expected& e : expected) {
-        const std::string& out = cases[e.name];
-        EXPECT_NE(out.find("exit 0\n"), std::string::npos) << e.name << ":\n" << out;
-        for (const char* note : e.notes)
-            EXPECT_NE(out.find(note), std::string::npos) << e.name << ": " << note << "\n" << out;
+    for (const Case& c : cases) {
+        std::string dir = makeWorkDir(std::string("config-") + c.name);
+        std::string config = dir + "/config.gcfg";
+        if (std::string(c.name) == "fifo") {
+            ASSERT_EQ(mkfifo(config.c_str(), 0600), 0);
+        } else {
+            ConfigFileFields bad = windowedConfigAt(2000000000, 100);
+            bad.lookSensitivity = std::numeric_limits<float>::quiet_NaN();
+            bad.windowMode = 7;
+            bad.monitorIndex = 3;
+            writeConfigFileBytes(config, configFileBytes(bad));
+        }
+        RunResult r = runProgram(dir, "SKIP_DEMO --frames 3");
+        EXPECT_EQ(r.exitCode, 0) << c.name << "\n" << r.output;
+        for (const char* note : c.notes)
+            EXPECT_NE(r.output.find(note), std::string::npos) << c.name << ": " << note << "\n" << r.output;
         // Exactly the expected notes, and nothing from the validation layer or an uncaught exception.
-        EXPECT_EQ(countOccurrences(out, "config.gcfg"), int(e.notes.size())) << e.name << ":\n" << out;
-        EXPECT_EQ(validationMessageCount(out), 0) << e.name;
-        EXPECT_EQ(out.find("terminate"), std::string::npos) << e.name;
+        EXPECT_EQ(countOccurrences(r.output, "config.gcfg"), int(c.notes.size())) << c.name << ":\n" << r.output;
+        EXPECT_EQ(validationMessageCount(r.output), 0) << c.name;
+        EXPECT_EQ(r.output.find("terminate"), std::string::npos) << c.name;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -59,8 +60,8 @@ double largestSpeedChange(const std::vector<Status>& lines, unsigned long long f
 
 } // namespace
 
-// A hand-written mission of two burns flies those burns: the spacecraft's speed jumps across each burn, where the
-// built-in mission (whose first burn is at step 3900) coasts over the same steps.
+// A hand-written mission of two burns flies those burns: the spacecraft's speed jumps across each burn by what
+// the burn adds, far more than it changes between status lines while the craft coasts.
 TEST(MissionFile, HandWrittenTwoBurnMissionFliesItsBurns) {
     std::string dir = makeWorkDir("mission-two-burns");
     std::ofstream(dir + "/two-burns.txt") << R"(// Two prograde burns from Earth orbit.
@@ -74,19 +75,13 @@ scheduleManouver(1500, 100, { 1, 0, 0 }, 1000, 1, 3, 0);  // steps 1500 to 1599
     EXPECT_NE(flown.output.find("Mission \"two-burns.txt\": 2 manoeuvres and 0 timestep settings"), std::string::npos)
         << flown.output;
 
-    RunResult builtIn = runProgram(makeWorkDir("mission-built-in"), "SKIP_DEMO", flightScript());
-    ASSERT_EQ(builtIn.exitCode, 0) << builtIn.output;
-
-    std::vector<Status> f = statusLines(flown.output), b = statusLines(builtIn.output);
+    std::vector<Status> f = statusLines(flown.output);
     ASSERT_GE(f.size(), 10u) << flown.output;
-    ASSERT_GE(b.size(), 10u) << builtIn.output;
-    // Both start the mission at step 0 and get past the second burn.
+    // The mission starts at step 0 and the run gets past the second burn.
     EXPECT_LT(f.front().step, 300u) << flown.output;
     ASSERT_GT(f.back().step, 1600u) << flown.output;
-    ASSERT_GT(b.back().step, 1600u) << builtIn.output;
 
-    // Speed before the first burn, between the burns and after the second: each burn adds about the same
-    // amount; the built-in mission's speed barely moves over those steps.
+    // Speed before the first burn, between the burns and after the second: each burn adds about the same amount.
     auto speedAt = [](const std::vector<Status>& lines, unsigned long long from, unsigned long long to) {
         for (const Status& s : lines)
             if (s.step >= from && s.step < to)
@@ -97,38 +92,23 @@ scheduleManouver(1500, 100, { 1, 0, 0 }, 1000, 1, 3, 0);  // steps 1500 to 1599
     const double between = speedAt(f, 400, 1500);
     const double after = speedAt(f, 1600, ~0ull);
     ASSERT_FALSE(std::isnan(between)) << "no status line between the burns\n" << flown.output;
-    // Over the same steps, before its own first burn at 3900.
-    const double coast = largestSpeedChange(b, 0, 3900);
+    const double coast = std::max(largestSpeedChange(f, 400, 1500), largestSpeedChange(f, 1600, ~0ull));
     const double firstBurn = between - before, secondBurn = after - between;
     // A burn adds thrust x 1e-7 per second over its 100 steps of 100 s: 0.01 world units per second here.
     EXPECT_NEAR(firstBurn, 0.01, 0.001) << flown.output;
     EXPECT_NEAR(secondBurn, 0.01, 0.001) << flown.output;
-    EXPECT_GT(firstBurn, 10.0 * coast) << flown.output << builtIn.output;
-    EXPECT_GT(secondBurn, 10.0 * coast) << flown.output << builtIn.output;
+    EXPECT_GT(firstBurn, 10.0 * coast) << "largest change while coasting " << coast << "\n" << flown.output;
+    EXPECT_GT(secondBurn, 10.0 * coast) << "largest change while coasting " << coast << "\n" << flown.output;
 }
 
-// A malformed mission file stops the program before its window opens, with exit code 1 and the line and reason;
-// so does one naming a body that does not exist (checked once the system is built).
-TEST(MissionFile, MalformedMissionFilesExitOneNamingTheLine) {
+// A mission naming a body that does not exist stops the program with exit code 1 and the line, once the system
+// is built, validation-clean (the mission text tests hold the other faults of a file).
+TEST(MissionFile, MissionNamingAnUnknownBodyExitsOneNamingTheLine) {
     std::string dir = makeWorkDir("mission-malformed");
-    std::ofstream(dir + "/negative.txt") << "// a burn of negative length\n"
-                                            "scheduleManouver(300, 100, { 1, 0, 0 }, 10, 1, 3, 0);\n"
-                                            "scheduleManouver(900, -5, { 1, 0, 0 }, 10, 1, 3, 0);\n";
-    RunResult negative = runProgram(dir, "SKIP_DEMO --frames 5 --mission negative.txt");
-    EXPECT_EQ(negative.exitCode, 1) << negative.output;
-    EXPECT_NE(negative.output.find("Mission \"negative.txt\", line 3: the burn length -5 is negative"),
-              std::string::npos)
-        << negative.output;
-    EXPECT_EQ(negative.output.find("vkCreateInstance"), std::string::npos) << "refused before start-up";
-
     std::ofstream(dir + "/body.txt") << "scheduleManouver(300, 100, { 1, 0, 0 }, 10, 1, 3, 0);\n"
                                         "scheduleSetting(0, 10000, false, { 0, 1, 0 }, 200, 29, 3);\n";
     RunResult body = runProgram(dir, "SKIP_DEMO --frames 5 --mission body.txt");
     EXPECT_EQ(body.exitCode, 1) << body.output;
     EXPECT_NE(body.output.find("Mission \"body.txt\", line 2:"), std::string::npos) << body.output;
     EXPECT_EQ(validationMessageCount(body.output), 0) << body.output;
-
-    RunResult missing = runProgram(dir, "SKIP_DEMO --frames 5 --mission nowhere.txt");
-    EXPECT_EQ(missing.exitCode, 1) << missing.output;
-    EXPECT_NE(missing.output.find("Mission \"nowhere.txt\" does not exist"), std::string::npos) << missing.output;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <vector>
@@ -50,57 +51,121 @@ int colourClass(const unsigned char* p) {
     return 2;
 }
 
+// Hue in twelve sectors of 30 degrees for pixels with a clear colour, -1 for greys and dark pixels.
+int hueSector(const unsigned char* c) {
+    int r = c[0], g = c[1], b = c[2];
+    int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    if (hi < 40 || hi - lo < 25)
+        return -1;
+    double d = hi - lo, h;
+    if (hi == r)
+        h = std::fmod((g - b) / d + 6.0, 6.0);
+    else if (hi == g)
+        h = (b - r) / d + 2.0;
+    else
+        h = (r - g) / d + 4.0;
+    return int(h * 2.0) % 12;
+}
+
+// O shows every orbit line and the craft's predicted path at once: thin coloured curves appear over an otherwise
+// unchanged picture (time runs at 10 simulated seconds a second, so nothing else moves); O again hides them.
+// Around Earth these are the craft's path and Kepler orbit just outside the disc, the Moon's orbit and Earth's own.
+void expectLinesShownThenHidden(const Picture& hidden, const Picture& shown, const Picture& hiddenAgain) {
+    int w = shown.width, h = shown.height;
+    std::vector<unsigned char> changed(size_t(w) * h, 0);
+    int changedCount = 0, coloured = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* a = &hidden.rgb[(size_t(y) * w + x) * 3];
+            const unsigned char* b = &shown.rgb[(size_t(y) * w + x) * 3];
+            int d = std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+            if (d < 60)
+                continue;
+            changed[size_t(y) * w + x] = 1;
+            ++changedCount;
+            coloured += hueSector(b) >= 0 ? 1 : 0;
+        }
+    EXPECT_GT(changedCount, 800) << "no lines appeared";
+    EXPECT_GT(coloured, 300) << "no coloured line";
+    // Curves, not areas: few changed pixels have a changed 7 x 7 neighbourhood all around.
+    int interior = 0;
+    for (int y = 3; y < h - 3; ++y)
+        for (int x = 3; x < w - 3; ++x) {
+            if (!changed[size_t(y) * w + x])
+                continue;
+            bool all = true;
+            for (int dy = -3; dy <= 3 && all; ++dy)
+                for (int dx = -3; dx <= 3 && all; ++dx)
+                    all = changed[size_t(y + dy) * w + x + dx] != 0;
+            interior += all ? 1 : 0;
+        }
+    EXPECT_LT(interior, changedCount / 10) << "the change is not made of thin lines";
+    double difference = 0.0;
+    for (size_t i = 0; i < hidden.rgb.size() && i < hiddenAgain.rgb.size(); ++i)
+        difference += std::abs(int(hidden.rgb[i]) - int(hiddenAgain.rgb[i]));
+    EXPECT_LT(difference / double(std::max<size_t>(1, hidden.rgb.size())), 0.5) << "O again hides every line";
+}
+
 } // namespace
 
 // --target Earth frames the day side: most of the disc is lit ground, the centre far brighter than the sky, with
-// several biomes; the map was generated in the first frames, validation-clean.
-TEST(PlanetEarth, TargetEarthShowsItsLitSideWithBiomes) {
-    std::string dir = makeWorkDir("planet-earth-lit");
-    RunResult r = runProgram(dir, "SKIP_DEMO --target Earth --frames 10 --screenshot earth.png");
+// several biomes, the map generated in the first frames. From frame 30 on, the surface no longer changes: O shows
+// the orbit and prediction lines and hides them again. Then relief on the lit ground; T switches the solid planets
+// to wireframe and F12 saves it as screenshot-<date>-<time>.png; a right-button drag turns the camera around Earth.
+// Validation-clean throughout.
+TEST(PlanetEarth, LitSideOrbitLinesReliefThenWireframeAfterTThenTurnedByADrag) {
+    std::string dir = makeWorkDir("planet-earth");
+    RunResult r = runProgram(dir, "SKIP_DEMO --target Earth", R"(
+10 screenshot earth.png
+12 screenshot filled.png
+30 screenshot hidden.png
+31 key O
+35 screenshot shown.png
+36 key O
+40 screenshot hiddenAgain.png
+41 key T
+43 key F12
+44 drag right 700 540 600 0 8
+58 screenshot turned.png
+59 quit
+)");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     Picture picture;
     ASSERT_TRUE(picture.load((fs::path(dir) / "earth.png").string())) << r.output;
+    {
+        double centre = picture.meanLuma(CenterX - 120, CenterY - 120, CenterX + 120, CenterY + 120);
+        double sky = picture.meanLuma(40, 40, 240, 240);
+        EXPECT_GT(centre, 40.0) << "the centre is lit";
+        EXPECT_GT(centre, 3.0 * sky) << "centre " << centre << ", sky " << sky;
+        size_t litCount = 0, discCount = 0;
+        for (const DiscPixel& p : discPixels(picture)) {
+            ++discCount;
+            litCount += luma(p.rgb) > 40.0;
+        }
+        EXPECT_GT(litCount, discCount * 3 / 5) << "lit pixels of the disc (a night-side view leaves only a rim)";
 
-    double centre = picture.meanLuma(CenterX - 120, CenterY - 120, CenterX + 120, CenterY + 120);
-    double sky = picture.meanLuma(40, 40, 240, 240);
-    EXPECT_GT(centre, 40.0) << "the centre is lit";
-    EXPECT_GT(centre, 3.0 * sky) << "centre " << centre << ", sky " << sky;
-    size_t litCount = 0, discCount = 0;
-    for (const DiscPixel& p : discPixels(picture)) {
-        ++discCount;
-        litCount += luma(p.rgb) > 40.0;
+        std::vector<DiscPixel> lit;
+        for (const DiscPixel& p : discPixels(picture))
+            if (luma(p.rgb) > 40.0)
+                lit.push_back(p);
+        int classes[4] = {};
+        for (const DiscPixel& p : lit)
+            ++classes[colourClass(p.rgb)];
+        int distinct = 0;
+        for (int c : classes)
+            distinct += c > int(lit.size() / 100);
+        EXPECT_GE(distinct, 4) << "blue " << classes[0] << ", green " << classes[1] << ", brown " << classes[2]
+                               << ", grey " << classes[3] << " of " << lit.size();
     }
-    EXPECT_GT(litCount, discCount * 3 / 5) << "lit pixels of the disc (a night-side view leaves only a rim)";
 
-    std::vector<DiscPixel> lit;
-    for (const DiscPixel& p : discPixels(picture))
-        if (luma(p.rgb) > 40.0)
-            lit.push_back(p);
-    int classes[4] = {};
-    for (const DiscPixel& p : lit)
-        ++classes[colourClass(p.rgb)];
-    int distinct = 0;
-    for (int c : classes)
-        distinct += c > int(lit.size() / 100);
-    EXPECT_GE(distinct, 4) << "blue " << classes[0] << ", green " << classes[1] << ", brown " << classes[2] << ", grey "
-                           << classes[3] << " of " << lit.size();
-}
-
-// From a script: relief on the lit ground; T switches the solid planets to wireframe and F12 saves it as
-// screenshot-<date>-<time>.png; a right-button drag turns the camera around Earth.
-TEST(PlanetEarth, ReliefThenWireframeAfterTThenTurnedByADrag) {
-    std::string dir = makeWorkDir("planet-earth");
-    RunResult r = runProgram(dir, "SKIP_DEMO --target Earth", R"(
-12 screenshot filled.png
-13 key T
-15 key F12
-16 drag right 700 540 600 0 8
-30 screenshot turned.png
-31 quit
-)");
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    {
+        Picture hidden, shown, hiddenAgain;
+        ASSERT_TRUE(hidden.load(dir + "/hidden.png"));
+        ASSERT_TRUE(shown.load(dir + "/shown.png"));
+        ASSERT_TRUE(hiddenAgain.load(dir + "/hiddenAgain.png"));
+        expectLinesShownThenHidden(hidden, shown, hiddenAgain);
+    }
 
     std::vector<fs::path> shots;
     for (const auto& entry : fs::directory_iterator(dir))

@@ -298,6 +298,10 @@ TEST_F(PipelineGpuTest, MissingCorruptOrTruncatedShaderFilesNameTheFileAndThePip
          [](const fs::path& d) { fs::remove(d / "planet_solid_DS_Main.spv"); },
          [](GraphicsDevice* g, const fs::path& d) { buildPlanetSolid(g, d); },
          {"pipeline \"planet_solid\": missing tessellation evaluation shader $/planet_solid_DS_Main.spv"}},
+        {"tessellation control stage missing",
+         [](const fs::path& d) { fs::remove(d / "planet_solid_HS_Main.spv"); },
+         [](GraphicsDevice* g, const fs::path& d) { buildPlanetSolid(g, d); },
+         {"pipeline \"planet_solid\": missing tessellation control shader $/planet_solid_HS_Main.spv"}},
         {"every stage missing",
          [](const fs::path& d) {
              fs::remove(d / "postProcess_VS_Main.spv");

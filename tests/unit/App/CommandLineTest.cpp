@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-static CommandLine parse(std::vector<const char*> args) { return parseCommandLine(int(args.size()), args.data()); }
+static CommandLine parse(std::vector<const char*> args) {
+    return parseCommandLine(int(args.size()), args.data());
+}
 
 TEST(CommandLine, SkipDemoMatchesOnlyTheWholeArgumentInAnyPosition) {
     EXPECT_TRUE(parse({"kestrune"}).demo);
@@ -51,6 +53,25 @@ TEST(CommandLine, MalformedOptionsAreErrors) {
     CommandLine two = parse({"kestrune", "--frames", "x", "--bogus"});
     EXPECT_EQ(two.errors.size(), 2u);
     EXPECT_NE(usageText().find("--script FILE"), std::string::npos);
+
+    // What the user reads for each.
+    struct Case {
+        std::vector<const char*> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"kestrune", "--frames", "-1"}, "--frames needs a whole number of frames of at least 1, not \"-1\""},
+        {{"kestrune", "--frames", "abc"}, "--frames needs a whole number of frames of at least 1, not \"abc\""},
+        {{"kestrune", "--frames"}, "--frames needs a number of frames"},
+        {{"kestrune", "--bogus"}, "unknown option \"--bogus\""},
+        {{"kestrune", "SKIP_DEMO", "extra"}, "unexpected argument \"extra\""},
+        {{"kestrune", "--screenshot"}, "--screenshot needs a file path"},
+    };
+    for (const Case& c : cases) {
+        CommandLine cl = parse(c.args);
+        ASSERT_EQ(cl.errors.size(), 1u) << c.message;
+        EXPECT_EQ(cl.errors[0], c.message);
+    }
 }
 
 TEST(FrameTime, ClampedToOneSecond) {

@@ -1,5 +1,5 @@
-#include "App/Keyboard.h"
 #include "App/Script.h"
+#include "App/Keyboard.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +52,7 @@ TEST(Script, MalformedLinesRefuseTheWholeScriptNamingTheLine) {
         {"1 resize 640 x\n", "line 1: height must be a whole number, not \"x\""},
         {"5 key U\n3 key U\n", "line 2: frame 3 comes after frame 5"},
         {"0 key U\n", "line 1: frame number 0 is out of range"},
+        {"x key U\n", "line 1: frame number must be a whole number"},
         {"1 warp 3\n", "line 1: unknown command \"warp\""},
         {"1 key NoSuchKey\n", "line 1: unknown key name \"NoSuchKey\""},
         {"1 click middle 1 2\n", "line 1: the mouse button must be left or right"},

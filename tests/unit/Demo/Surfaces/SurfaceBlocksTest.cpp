@@ -9,24 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 using namespace Demo;
 
-namespace {
-
-// Reads a value at the byte offset a shader reads it from.
-template <class T, class Block> T at(const Block& block, size_t offset) {
-    T value;
-    std::memcpy(&value, reinterpret_cast<const uint8_t*>(&block) + offset, sizeof(T));
-    return value;
-}
-
-} // namespace
-
-TEST(SurfaceBlocks, GeneratorLayersLandAtTheShaderOffsetsAndDefaultToUnused) {
+// The conversions from the editable create infos into the blocks the shaders read (the layouts themselves are
+// held against the compiled shaders by the block layout test): each value lands in its own field, and unused
+// generator layers and biomes read as "nothing" to the shaders.
+TEST(SurfaceBlocks, CreateInfosConvertFieldByFieldAndDefaultsReadAsUnused) {
     NoiseLayer in;
-    in.offset[0] = 1.5f;
     in.offset[2] = -2.5f;
     in.baseFrequency = 3.0f;
     in.baseAmplitude = -0.75f;
@@ -35,110 +25,56 @@ TEST(SurfaceBlocks, GeneratorLayersLandAtTheShaderOffsetsAndDefaultToUnused) {
     in.persistence = 0.4f;
     in.noiseType = WORLEY;
     in.weight = 6.0f;
-    in.rangeAmplitude[0] = -0.2f;
     in.rangeAmplitude[1] = 0.3f;
     in.maskElevation[0] = 0.05f;
-    in.maskElevation[1] = 0.9f;
+    GeneratorLayer layer = toGeneratorLayer(in);
+    EXPECT_EQ(layer.offset[2], -2.5f);
+    EXPECT_EQ(layer.baseFrequency, 3.0f);
+    EXPECT_EQ(layer.baseAmplitude, -0.75f);
+    EXPECT_EQ(layer.octaves, 7);
+    EXPECT_EQ(layer.lacunarity, 2.25f);
+    EXPECT_EQ(layer.persistence, 0.4f);
+    EXPECT_EQ(layer.noiseType, uint32_t(WORLEY));
+    EXPECT_EQ(layer.weight, 6.0f);
+    EXPECT_EQ(layer.rangeAmplitude[1], 0.3f);
+    EXPECT_EQ(layer.maskElevation[0], 0.05f);
+    GeneratorLayer unused = GeneratorSettings{}.layers[7];
+    EXPECT_EQ(unused.noiseType, uint32_t(NONE));
+    EXPECT_EQ(unused.weight, 0.0f);
+    EXPECT_EQ(unused.rangeAmplitude[0], -1.0f);
+    EXPECT_EQ(unused.maskElevation[1], 1.0f);
 
-    GeneratorSettings settings;
-    settings.layers[3] = toGeneratorLayer(in);
-    const size_t base = 3 * 64;
-    EXPECT_EQ(sizeof(settings), 512u);
-    EXPECT_EQ(at<float>(settings, base + 0), 1.5f);
-    EXPECT_EQ(at<float>(settings, base + 8), -2.5f);
-    EXPECT_EQ(at<float>(settings, base + 12), 3.0f);
-    EXPECT_EQ(at<float>(settings, base + 16), -0.75f);
-    EXPECT_EQ(at<int32_t>(settings, base + 20), 7);
-    EXPECT_EQ(at<float>(settings, base + 24), 2.25f);
-    EXPECT_EQ(at<float>(settings, base + 28), 0.4f);
-    EXPECT_EQ(at<uint32_t>(settings, base + 32), uint32_t(WORLEY));
-    EXPECT_EQ(at<float>(settings, base + 36), 6.0f);
-    EXPECT_EQ(at<float>(settings, base + 40), -0.2f);
-    EXPECT_EQ(at<float>(settings, base + 44), 0.3f);
-    EXPECT_EQ(at<float>(settings, base + 48), 0.05f);
-    EXPECT_EQ(at<float>(settings, base + 52), 0.9f);
-
-    // Untouched layers: NONE, weight 0, zero parameters, range and mask (-1, 1).
-    for (int k : {0, 7}) {
-        size_t b = size_t(k) * 64;
-        EXPECT_EQ(at<uint32_t>(settings, b + 32), uint32_t(NONE));
-        EXPECT_EQ(at<float>(settings, b + 36), 0.0f);
-        EXPECT_EQ(at<float>(settings, b + 12), 0.0f);
-        EXPECT_EQ(at<float>(settings, b + 40), -1.0f);
-        EXPECT_EQ(at<float>(settings, b + 52), 1.0f);
-    }
-}
-
-TEST(SurfaceBlocks, BiomeTessellationSurfaceAndShadowBlocksMatchTheShaderLayout) {
     Biome biome;
-    biome.heightMin = -0.5f;
     biome.heightMax = 0.25f;
     biome.slopeMin = 0.1f;
-    biome.slopeMax = 0.6f;
-    biome.color[0] = 0.1f;
-    biome.color[1] = 0.2f;
     biome.color[2] = 0.3f;
-    biome.metallic = 0.7f;
     biome.roughness = 0.8f;
-    BiomeBlock biomes;
-    biomes.biomes[5] = toBiomeEntry(biome);
-    const size_t b = 5 * 48;
-    EXPECT_EQ(sizeof(biomes), 384u);
-    EXPECT_EQ(at<float>(biomes, b + 0), -0.5f);
-    EXPECT_EQ(at<float>(biomes, b + 4), 0.25f);
-    EXPECT_EQ(at<float>(biomes, b + 8), 0.1f);
-    EXPECT_EQ(at<float>(biomes, b + 12), 0.6f);
-    EXPECT_EQ(at<float>(biomes, b + 16), 0.1f);
-    EXPECT_EQ(at<float>(biomes, b + 24), 0.3f);
-    EXPECT_EQ(at<float>(biomes, b + 32), 0.7f);
-    EXPECT_EQ(at<float>(biomes, b + 36), 0.8f);
-    // Defaults: heights (-1, 1), slopes (0, 1), grey, metallic and roughness 0.2.
-    EXPECT_EQ(at<float>(biomes, 0), -1.0f);
-    EXPECT_EQ(at<float>(biomes, 12), 1.0f);
-    EXPECT_EQ(at<float>(biomes, 20), 0.5f);
-    EXPECT_EQ(at<float>(biomes, 36), 0.2f);
+    BiomeEntry entry = toBiomeEntry(biome);
+    EXPECT_EQ(entry.heightRange[1], 0.25f);
+    EXPECT_EQ(entry.slopeRange[0], 0.1f);
+    EXPECT_EQ(entry.color[2], 0.3f);
+    EXPECT_EQ(entry.roughness, 0.8f);
 
-    TessellationBlock tessellation;
-    EXPECT_EQ(sizeof(tessellation), 16u);
-    EXPECT_EQ(at<float>(tessellation, 4), 1.0f);  // factor
-    EXPECT_EQ(at<float>(tessellation, 8), 64.0f); // maximum subdivision
-    EXPECT_EQ(at<float>(tessellation, 12), 1.0f); // minimum subdivision
-    EXPECT_FLOAT_EQ(tessellationDistance(15.0f, 4.0f), 480.0f);
-
-    SurfaceBlock surface;
-    EXPECT_EQ(sizeof(surface), 16u);
-    EXPECT_EQ(at<float>(surface, 0), 0.1f);
-
-    ShadowBlock shadow = computeShadowBlock({1, 2, 3}, 7.0, {1000, 0, 0}, 1.0,
-                                            {{{500, 0, 0}, 10.0, 2, false}, {{600, 0, 0}, 20.0, 3, false}});
-    EXPECT_EQ(sizeof(shadow), 288u);
-    EXPECT_EQ(at<float>(shadow, 8), 3.0f);
-    EXPECT_EQ(at<float>(shadow, 12), 7.0f);
-    EXPECT_EQ(at<uint32_t>(shadow, 16), 2u);
-    EXPECT_EQ(at<float>(shadow, 32), 500.0f);
-    EXPECT_EQ(at<float>(shadow, 48), 600.0f);
-    EXPECT_EQ(at<float>(shadow, 60), 20.0f);
-}
-
-TEST(SurfaceBlocks, AtmosphereBlockTakesTheCreateInfoOrderIntoTheShaderLayout) {
     AtmosphereCreateInfo info;
     info.radius = 4.0f;
-    info.rayleigh[0] = 0.15f;
-    info.rayleigh[1] = 0.45f;
     info.rayleigh[2] = 1.0f;
-    info.mie = 0.01f;
     info.mieG = 0.85f;
-    info.densityFalloff = 5.0f;
     info.rayleighFactor = 1.5f;
     AtmosphereBlock block = toAtmosphereBlock(info);
-    EXPECT_EQ(sizeof(block), 32u);
-    EXPECT_EQ(at<float>(block, 0), 0.15f);
-    EXPECT_EQ(at<float>(block, 8), 1.0f);
-    EXPECT_EQ(at<float>(block, 12), 4.0f);
-    EXPECT_EQ(at<float>(block, 16), 0.01f);
-    EXPECT_EQ(at<float>(block, 20), 0.85f);
-    EXPECT_EQ(at<float>(block, 24), 5.0f);
-    EXPECT_EQ(at<float>(block, 28), 1.5f);
+    EXPECT_EQ(block.rayleigh[2], 1.0f);
+    EXPECT_EQ(block.radius, 4.0f);
+    EXPECT_EQ(block.mieG, 0.85f);
+    EXPECT_EQ(block.rayleighFactor, 1.5f);
+
+    EXPECT_FLOAT_EQ(tessellationDistance(15.0f, 4.0f), 480.0f);
+    ShadowBlock shadow = computeShadowBlock({1, 2, 3}, 7.0, {1000, 0, 0}, 1.0,
+                                            {{{500, 0, 0}, 10.0, 2, false}, {{600, 0, 0}, 20.0, 3, false}});
+    EXPECT_EQ(shadow.starPosition[2], 3.0f);
+    EXPECT_EQ(shadow.starRadius, 7.0f);
+    EXPECT_EQ(shadow.occluderCount, 2u);
+    EXPECT_EQ(shadow.occluders[0][0], 500.0f);
+    EXPECT_EQ(shadow.occluders[1][0], 600.0f);
+    EXPECT_EQ(shadow.occluders[1][3], 20.0f);
 }
 
 TEST(SurfaceBlocks, HeightBoundsAndPipelineTypesCountOnlyLayersThatAddSomething) {
