@@ -220,7 +220,7 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     scene.add(star);
     scene.primaryStar = star;
     star->Create();
-    auto* planet = new PlanetTerrestrial("Planet", &scene);
+    auto* planet = new PlanetSolid("Planet", &scene);
     scene.add(planet);
     planet->Create();
     planet->radius = 5.0f;
@@ -286,7 +286,7 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     star->Create();
     std::vector<PlanetSurfaceSolid*> surfaces;
     for (int k = 0; k < 2; ++k) {
-        auto* planet = new PlanetTerrestrial("Planet " + std::to_string(k), &scene);
+        auto* planet = new PlanetSolid("Planet " + std::to_string(k), &scene);
         scene.add(planet);
         planet->Create();
         auto* surface = dynamic_cast<PlanetSurfaceSolid*>(planet->getSurface());

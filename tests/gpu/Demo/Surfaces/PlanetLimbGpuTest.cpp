@@ -44,7 +44,7 @@ protected:
         star->transform->position = {1000.0, 0.0, -1000.0};
         star->transform->markDirty();
 
-        planet = new PlanetTerrestrial("Planet", &scene);
+        planet = new PlanetSolid("Planet", &scene);
         scene.add(planet);
         planet->Create();
         planet->radius = Radius;
@@ -104,7 +104,7 @@ protected:
     FrameContext context{scene.services, input};
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
-    PlanetTerrestrial* planet = nullptr;
+    PlanetSolid* planet = nullptr;
     PlanetSurfaceSolid* surface = nullptr;
     Image2D* color = nullptr;
     Image2D* depth = nullptr;
