@@ -23,10 +23,7 @@ namespace Demo {
 
 namespace {
 
-PipelineGraphics* solidPipelineHandle = nullptr;
-PipelineGraphics* gasPipelineHandle = nullptr;
-
-PipelineGraphics* atmospherePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const char* name,
+PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name,
                                      const char* notation) {
     ScenePipelineInfo info;
     info.shader = name;
@@ -36,7 +33,7 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, PipelineGraphics*& 
     info.options.depthWriteEnable = 0;
     info.options.blendMode = BlendAlpha;
     // No attachments: the fragment shader reads the depth target and writes the colour target itself.
-    return sharedScenePipeline(device, handle, info, AttachmentFormats{});
+    return sharedScenePipeline(device, name, info, AttachmentFormats{});
 }
 
 } // namespace
@@ -114,9 +111,9 @@ void AtmosphereManager::init() {
             e.fluidSet = createFluidSet(placeholderBinding);
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline = atmospherePipeline(device, solidPipelineHandle, "atmosphereSolid",
+    solidPipeline = atmospherePipeline(device, "atmosphereSolid",
                                        "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
-    gasPipeline = atmospherePipeline(device, gasPipelineHandle, "atmosphereGas",
+    gasPipeline = atmospherePipeline(device, "atmosphereGas",
                                      "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
 
     DsUniformSingle* uniforms = services.uniformStorage;

@@ -23,8 +23,6 @@
 
 namespace Demo {
 
-PipelineGraphics* PlanetSurfaceGas::pipeline = nullptr;
-Mesh* PlanetSurfaceGas::sphere = nullptr;
 
 PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, uint32_t width, uint32_t height)
     : PlanetSurface(owner_), gridWidth(width), gridHeight(height) {}
@@ -104,11 +102,10 @@ void PlanetSurfaceGas::CreateUniform() {
     info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+CIS_5";
     info.options.cullMode = VK_CULL_MODE_NONE;
     info.options.blendMode = BlendNone;
-    sharedScenePipeline(device, pipeline, info);
-    if (!sphere && services.meshStorage) {
-        sphere = new Sphere(device, services.meshStorage, 0.5f);
-        new SharedHandleReset<Mesh>(device, {&sphere});
-    }
+    pipeline = sharedScenePipeline(device, "planet gas", info);
+    if (services.meshStorage)
+        sphere = sharedResource<Mesh>(device, "gas planet sphere",
+                                      [&] { return new Sphere(device, services.meshStorage, 0.5f); });
     steppedByPass = services.renderManager && addFluidPass(*services.renderManager);
 }
 

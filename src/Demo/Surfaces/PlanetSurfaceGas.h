@@ -61,9 +61,9 @@ public:
     // a render manager RecordCompute does.
     bool steppedByPass = false;
 
-    static PipelineGraphics* pipeline;
+    PipelineGraphics* pipeline = nullptr; // shared by every object of the kind (the device's)
     // The unit sphere of every gas planet's disc, one per device (the shaders scale it by the radius).
-    static Mesh* sphere;
+    Mesh* sphere = nullptr;
 
 private:
     DemoCamera* mainCamera() const;

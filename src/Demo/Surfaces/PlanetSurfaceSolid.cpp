@@ -23,9 +23,6 @@
 
 namespace Demo {
 
-PipelineGraphics* PlanetSurfaceSolid::filledPipeline = nullptr;
-PipelineGraphics* PlanetSurfaceSolid::wireframePipeline = nullptr;
-IcoSphere* PlanetSurfaceSolid::sharedMeshes[3] = {nullptr, nullptr, nullptr};
 
 BiomeEntry toBiomeEntry(const Biome& b) {
     BiomeEntry e;
@@ -122,12 +119,11 @@ void PlanetSurfaceSolid::CreateUniform() {
     generator = new PlanetGenerator(services, PlanetGenerator::MinMapSize);
     biomeUniform = createUniformBinding(servicesOf(owner), sizeof(BiomeBlock));
     tessellationUniform = createUniformBinding(servicesOf(owner), sizeof(TessellationBlock));
-    if (!sharedMeshes[0]) {
-        const uint32_t subdivisions[3] = {1, 3, 5};
-        for (int k = 0; k < 3; ++k)
-            sharedMeshes[k] = new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
-        new SharedHandleReset<IcoSphere>(device, {&sharedMeshes[0], &sharedMeshes[1], &sharedMeshes[2]});
-    }
+    const uint32_t subdivisions[3] = {1, 3, 5};
+    for (int k = 0; k < 3; ++k)
+        sharedMeshes[k] = sharedResource<IcoSphere>(device, "planet sphere " + std::to_string(subdivisions[k]), [&] {
+            return new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
+        });
     mesh = sharedMeshes[2];
 
     StorageBinding* atmosphereRecord = nullptr;
@@ -157,10 +153,10 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {8, DATA_STORAGE, ubd, sharedShadow},
                            {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, generator->heightMapBinding}});
 
-    sharedScenePipeline(device, filledPipeline, planetPipelineInfo(false));
+    filledPipeline = sharedScenePipeline(device, "planet filled", planetPipelineInfo(false));
     // Without fillModeNonSolid the T key keeps drawing filled.
     if (device->wireframeSupported)
-        sharedScenePipeline(device, wireframePipeline, planetPipelineInfo(true));
+        wireframePipeline = sharedScenePipeline(device, "planet wireframe", planetPipelineInfo(true));
 }
 
 void PlanetSurfaceSolid::Update(const FrameContext& frame) {
