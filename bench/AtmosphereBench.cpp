@@ -200,15 +200,15 @@ struct Rig {
     // asks for).
     void surfacePass() {
         auto* surface = dynamic_cast<PlanetSurfaceSolid*>(ground->getSurface());
-        uint32_t saved = PlanetSurface::bandsPerFrame;
-        PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
+        uint32_t saved = bodyVisuals.generation.bandsPerFrame;
+        bodyVisuals.generation.bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
         while (!surface->hasRelief() || surface->generator->resizing()) {
             uniformStorage->beginSlot();
             scene.update(frame);
             scene.updateUniforms(frame);
             submit([&](CommandContext* c) { ground->RecordCompute(frame, c); });
         }
-        PlanetSurface::bandsPerFrame = saved;
+        bodyVisuals.generation.bandsPerFrame = saved;
         submit([&](CommandContext* c) {
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                          VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,

@@ -120,9 +120,8 @@ void AtmosphereManager::init() {
     modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));
     atmosphereRecord = new StorageBinding(uniforms, sizeof(AtmosphereBlock));
     bodyRecord = new StorageBinding(uniforms, sizeof(AstroObjectBlock));
-    shadowRecord = AstroSurface::sharedShadow;
-    if (!shadowRecord)
-        shadowRecord = ownShadowRecord = new StorageBinding(uniforms, sizeof(ShadowBlock));
+    // Dynamic offsets name spans of the storage, so one record binds the surfaces' shadow blocks and the manager's.
+    shadowRecord = ownShadowRecord = new StorageBinding(uniforms, sizeof(ShadowBlock));
 
     const uint32_t ubd = uniforms->descriptorType();
     recordSet = new DataSet(device, services.descriptorPool,

@@ -24,8 +24,8 @@
 namespace Demo {
 
 
-PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, uint32_t width, uint32_t height)
-    : PlanetSurface(owner_), gridWidth(width), gridHeight(height) {}
+PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, SurfaceGeneration& generation, uint32_t width, uint32_t height)
+    : PlanetSurface(owner_, generation), gridWidth(width), gridHeight(height) {}
 
 PlanetSurfaceGas::~PlanetSurfaceGas() {
     if (GraphicsDevice* device = servicesOf(owner).device)
@@ -94,7 +94,7 @@ void PlanetSurfaceGas::CreateUniform() {
                           {{1, DATA_STORAGE, ubd, owner->uniformBinding},
                            {2, DATA_STORAGE, ubd, star->lightUniform},
                            {3, DATA_STORAGE, ubd, planet->objectUniform},
-                           {4, DATA_STORAGE, ubd, sharedShadow},
+                           {4, DATA_STORAGE, ubd, shadowRecord},
                            {5, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluid->imageBinding}});
 
     ScenePipelineInfo info;

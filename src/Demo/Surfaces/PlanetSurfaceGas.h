@@ -24,7 +24,7 @@ public:
     // The owner's services give the device objects and the process-wide random generator the bands and storms
     // are drawn from in CreateUniform. Without a device the surface is headless: blocks only, nothing recorded.
     // Tests pass a smaller grid.
-    explicit PlanetSurfaceGas(SceneObject* owner, uint32_t gridWidth = FluidGridWidth,
+    PlanetSurfaceGas(SceneObject* owner, SurfaceGeneration& generation, uint32_t gridWidth = FluidGridWidth,
                               uint32_t gridHeight = FluidGridHeight);
     ~PlanetSurfaceGas() override;
 

@@ -97,7 +97,8 @@ ScenePipelineInfo planetPipelineInfo(bool wireframe) {
 
 } // namespace
 
-PlanetSurfaceSolid::PlanetSurfaceSolid(SceneObject* owner_) : PlanetSurface(owner_) {}
+PlanetSurfaceSolid::PlanetSurfaceSolid(SceneObject* owner_, SurfaceGeneration& generation)
+    : PlanetSurface(owner_, generation) {}
 
 PlanetSurfaceSolid::~PlanetSurfaceSolid() {
     if (GraphicsDevice* device = servicesOf(owner).device)
@@ -150,7 +151,7 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {5, DATA_STORAGE, ubd, tessellationUniform},
                            {6, DATA_STORAGE, ubd, surfaceUniform},
                            {7, DATA_STORAGE, ubd, biomeUniform},
-                           {8, DATA_STORAGE, ubd, sharedShadow},
+                           {8, DATA_STORAGE, ubd, shadowRecord},
                            {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, generator->heightMapBinding}});
 
     filledPipeline = sharedScenePipeline(device, "planet filled", planetPipelineInfo(false));

@@ -96,7 +96,7 @@ class PlanetSurfaceSolid : public PlanetSurface {
 public:
     static constexpr uint8_t WireframeKey = 0x54; // T
 
-    explicit PlanetSurfaceSolid(SceneObject* owner);
+    PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
     ~PlanetSurfaceSolid() override;
 
     // Surface and shadow records, the generator, the biome and tessellation records, the mesh, the data set and
