@@ -19,7 +19,6 @@
 
 namespace Demo {
 
-
 SpacecraftAssetPaths spacecraftAssetPaths(const std::string& directory, const std::string& name) {
     const std::string base = directory + "/" + name + "/" + name;
     return {base + ".obj", base + "_DefaultMaterial_BaseColor.dds", base + "_DefaultMaterial_Metallic.dds",

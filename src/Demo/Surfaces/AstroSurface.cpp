@@ -12,7 +12,6 @@
 
 namespace Demo {
 
-
 ShadowBlock computeShadowBlock(const Vec3d& S, double starRadius, const Vec3d& O, double ownerRadius,
                                const std::vector<OccluderCandidate>& candidates) {
     ShadowBlock block;

@@ -23,8 +23,7 @@ namespace Demo {
 
 namespace {
 
-PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name,
-                                     const char* notation) {
+PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, const char* notation) {
     ScenePipelineInfo info;
     info.shader = name;
     info.layoutNotation = notation;
@@ -111,10 +110,8 @@ void AtmosphereManager::init() {
             e.fluidSet = createFluidSet(placeholderBinding);
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline = atmospherePipeline(device, "atmosphereSolid",
-                                       "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
-    gasPipeline = atmospherePipeline(device, "atmosphereGas",
-                                     "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
+    solidPipeline = atmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
+    gasPipeline = atmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
 
     DsUniformSingle* uniforms = services.uniformStorage;
     modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));

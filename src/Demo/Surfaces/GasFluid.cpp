@@ -91,15 +91,16 @@ void GasFluid::createSharedObjects() {
     sampler = sharedResource<Sampler>(device, "fluid sampler",
                                       [&] { return new Sampler(device, Sampler::defaultInfo(1.0f)); });
     for (size_t k = 0; k < size_t(FluidPass::Count); ++k) {
-        pipelines[k] = sharedResource<PipelineCompute>(device, std::string("fluid ") + fluidPassName(FluidPass(k)), [&] {
-            auto* pipeline = new PipelineCompute(device);
-            pipeline->layoutNotation = "UBD_0+SB_1+SB_2+SB_3+SB_4+SI_5 SB_6+SB_7";
-            if (FluidPass(k) == FluidPass::PressureSolveRB)
-                pipeline->pushConstantRanges.push_back({VK_SHADER_STAGE_COMPUTE_BIT, 0, 4});
-            pipeline->load("fluid", fluidPassName(FluidPass(k)));
-            pipeline->create();
-            return pipeline;
-        });
+        pipelines[k] =
+            sharedResource<PipelineCompute>(device, std::string("fluid ") + fluidPassName(FluidPass(k)), [&] {
+                auto* pipeline = new PipelineCompute(device);
+                pipeline->layoutNotation = "UBD_0+SB_1+SB_2+SB_3+SB_4+SI_5 SB_6+SB_7";
+                if (FluidPass(k) == FluidPass::PressureSolveRB)
+                    pipeline->pushConstantRanges.push_back({VK_SHADER_STAGE_COMPUTE_BIT, 0, 4});
+                pipeline->load("fluid", fluidPassName(FluidPass(k)));
+                pipeline->create();
+                return pipeline;
+            });
     }
 }
 

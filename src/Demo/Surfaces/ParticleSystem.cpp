@@ -24,7 +24,6 @@
 
 namespace Demo {
 
-
 namespace {
 
 constexpr const char* ComputeNotation = "UBD_0 UBD_1+UBD_2+SB_3+SB_4+SB_5+SB_6+SB_7+SB_8";

@@ -9,7 +9,6 @@
 
 namespace Demo {
 
-
 std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget) {
     std::stable_sort(requests.begin(), requests.end(),
                      [](const GenerationRequest& a, const GenerationRequest& b) { return a.distance < b.distance; });

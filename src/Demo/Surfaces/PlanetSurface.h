@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <vector>
-#include <vector>
 
 namespace Demo {
 

@@ -23,7 +23,6 @@
 
 namespace Demo {
 
-
 PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, SurfaceGeneration& generation, uint32_t width, uint32_t height)
     : PlanetSurface(owner_, generation), gridWidth(width), gridHeight(height) {}
 

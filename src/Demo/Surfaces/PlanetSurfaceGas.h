@@ -25,7 +25,7 @@ public:
     // are drawn from in CreateUniform. Without a device the surface is headless: blocks only, nothing recorded.
     // Tests pass a smaller grid.
     PlanetSurfaceGas(SceneObject* owner, SurfaceGeneration& generation, uint32_t gridWidth = FluidGridWidth,
-                              uint32_t gridHeight = FluidGridHeight);
+                     uint32_t gridHeight = FluidGridHeight);
     ~PlanetSurfaceGas() override;
 
     // Surface and shadow records; the simulation block with its random tables; the fluid, the disc's data set

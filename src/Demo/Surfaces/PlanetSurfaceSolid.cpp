@@ -23,7 +23,6 @@
 
 namespace Demo {
 
-
 BiomeEntry toBiomeEntry(const Biome& b) {
     BiomeEntry e;
     e.heightRange[0] = b.heightMin;

@@ -16,7 +16,6 @@
 
 namespace Demo {
 
-
 SkyBox::SkyBox(SceneObject* owner_) : SceneComponent(owner_) {}
 
 SkyBox::~SkyBox() {

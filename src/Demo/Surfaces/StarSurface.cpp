@@ -15,7 +15,6 @@
 
 namespace Demo {
 
-
 StarSurface::StarSurface(SceneObject* owner_) : AstroSurface(owner_), star(dynamic_cast<Star*>(owner_)) {}
 
 StarSurface::~StarSurface() {
