@@ -12,6 +12,7 @@
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Images/Image.h"
@@ -38,9 +39,10 @@ void selectTab(const char* name) {
 void BM_AstroSettingsWindowSolidEditorExpanded(benchmark::State& state) {
     VulkanInstance instance;
     instance.createHeadless();
-    GraphicsDevice* device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
-    auto* pool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
-    auto* uniforms = new DsUniformSingle(device, 100000);
+    auto* engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+    GraphicsDevice* device = engine->device;
+    DescriptorPool* pool = engine->descriptorPool;
+    DsUniformSingle* uniforms = engine->uniformStorage;
     auto* sampler = new Sampler(device, Sampler::defaultInfo());
     ImGuiContext* context = createHeadlessImGuiContext();
     {
@@ -91,8 +93,7 @@ void BM_AstroSettingsWindowSolidEditorExpanded(benchmark::State& state) {
     }
     ImGui::DestroyContext(context);
     unregisterResource(device, sampler);
-    teardownDevice(device);
-    delete device;
+    delete engine;
     instance.destroy();
 }
 BENCHMARK(BM_AstroSettingsWindowSolidEditorExpanded)

@@ -16,6 +16,7 @@
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Helper/Helper.h"
@@ -44,6 +45,7 @@ struct Ball : AstroObject {
 // One device, the program's storages, a full-HD colour and depth target, a camera, the star and two planets.
 struct Rig {
     VulkanInstance instance;
+    EngineContext* engine = nullptr;
     GraphicsDevice* device = nullptr;
     Scene scene;
     BodyVisualBuilder bodyVisuals;
@@ -57,7 +59,7 @@ struct Rig {
     Star* star = nullptr;
     Ball* earth = nullptr;
     PlanetGas* jupiter = nullptr;
-    PlanetTerrestrial* ground = nullptr; // Earth's relief and biomes, for the cost of the surface pass beside it
+    PlanetSolid* ground = nullptr; // Earth's relief and biomes, for the cost of the surface pass beside it
     Image2D* color = nullptr;
     Image2D* depth = nullptr;
     Sampler* sampler = nullptr;
@@ -68,12 +70,12 @@ struct Rig {
 
     Rig() {
         instance.createHeadless();
-        device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
+        engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+        device = engine->device;
         device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-        meshStorage = new DsDeviceMeshSingle(device, 10000000);
-        meshStorage->beginSlot();
-        descriptorPool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_20");
-        uniformStorage = new DsUniformSingle(device, 100000);
+        meshStorage = engine->meshStorage;
+        descriptorPool = engine->descriptorPool;
+        uniformStorage = engine->uniformStorage;
         uniformStorage->beginSlot();
         Services& services = scene.services;
         services.device = device;
@@ -109,7 +111,7 @@ struct Rig {
         Atmosphere* air = earth->getAtmosphere();
         air->block = {{0.15f, 0.45f, 1.0f}, 2.0f, 0.01f, 0.85f, 5.0f, 1.0f};
 
-        ground = addBody<PlanetTerrestrial>("Ground", 15.0f, {-2500.0, 0.0, 0.0});
+        ground = addBody<PlanetSolid>("Ground", 15.0f, {-2500.0, 0.0, 0.0});
         PlanetSolidCreateInfo surface = solidCreateInfo("Ground", nullptr, 15.0f, 2.5);
         applyNoisePreset(surface.surface, 2, 0.05f);
         applyBiomePreset(surface.surface, 1);
@@ -198,15 +200,15 @@ struct Rig {
     // asks for).
     void surfacePass() {
         auto* surface = dynamic_cast<PlanetSurfaceSolid*>(ground->getSurface());
-        uint32_t saved = PlanetSurface::bandsPerFrame;
-        PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
+        uint32_t saved = bodyVisuals.generation.bandsPerFrame;
+        bodyVisuals.generation.bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
         while (!surface->hasRelief() || surface->generator->resizing()) {
             uniformStorage->beginSlot();
             scene.update(frame);
             scene.updateUniforms(frame);
             submit([&](CommandContext* c) { ground->RecordCompute(frame, c); });
         }
-        PlanetSurface::bandsPerFrame = saved;
+        bodyVisuals.generation.bandsPerFrame = saved;
         submit([&](CommandContext* c) {
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                          VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,

@@ -6,6 +6,7 @@
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 
@@ -18,19 +19,20 @@ namespace {
 
 struct FluidDevice {
     VulkanInstance instance;
+    EngineContext* engine = nullptr;
     GraphicsDevice* device = nullptr;
     DescriptorPool* pool = nullptr;
     DsUniformSingle* uniforms = nullptr;
 
     FluidDevice() {
         instance.createHeadless();
-        device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
-        pool = new DescriptorPool(device, "UBD_10+SB_10+SI_2");
-        uniforms = new DsUniformSingle(device, 100000);
+        engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+        device = engine->device;
+        pool = engine->descriptorPool;
+        uniforms = engine->uniformStorage;
     }
     ~FluidDevice() {
-        teardownDevice(device);
-        delete device;
+        delete engine;
         instance.destroy();
     }
 };

@@ -15,6 +15,7 @@
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Helper/Helper.h"
@@ -33,6 +34,7 @@ namespace {
 // A headless device with the program's storages, a camera, the layer block, the craft and its particles.
 struct CraftRig {
     VulkanInstance instance;
+    EngineContext* engine = nullptr;
     GraphicsDevice* device = nullptr;
     DsDeviceMeshSingle* meshStorage = nullptr;
     DescriptorPool* pool = nullptr;
@@ -51,12 +53,12 @@ struct CraftRig {
 
     CraftRig() {
         instance.createHeadless();
-        device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
+        engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+        device = engine->device;
         device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-        meshStorage = new DsDeviceMeshSingle(device, 10000000);
-        meshStorage->beginSlot();
-        pool = new DescriptorPool(device, "UBD_400+SBD_50+SB_50+CIS_64+SI_48");
-        uniforms = new DsUniformSingle(device, 100000);
+        meshStorage = engine->meshStorage;
+        pool = engine->descriptorPool;
+        uniforms = engine->uniformStorage;
         camera = std::make_unique<StorageBinding>(uniforms, uint32_t(sizeof(CameraBlock)));
         layers = std::make_unique<StorageBinding>(uniforms, uint32_t(sizeof(LayerBlock)));
         matrix = std::make_unique<StorageBinding>(uniforms, uint32_t(sizeof(ObjectBlock)));
@@ -112,8 +114,7 @@ struct CraftRig {
         particles.reset();
         visual.reset();
         vkDestroyCommandPool(device->device, commandPool, nullptr);
-        teardownDevice(device);
-        delete device;
+        delete engine;
         instance.destroy();
     }
     static CraftRig& get() {

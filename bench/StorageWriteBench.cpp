@@ -3,6 +3,7 @@
 #include "AllocationCounter.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 
@@ -36,20 +37,19 @@ void operator delete(void* p, size_t) noexcept {
 
 namespace {
 
-// A headless device and the global uniform storage, made once for all benchmarks.
+// A headless engine and its uniform storage, made once for all benchmarks.
 struct Headless {
     VulkanInstance instance;
-    GraphicsDevice* device = nullptr;
+    EngineContext* engine = nullptr;
     DsUniformSingle* uniforms = nullptr;
 
     Headless() {
         instance.createHeadless();
-        device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
-        uniforms = new DsUniformSingle(device, 100000);
+        engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+        uniforms = engine->uniformStorage;
     }
     ~Headless() {
-        teardownDevice(device);
-        delete device;
+        delete engine;
         instance.destroy();
     }
     static Headless& get() {

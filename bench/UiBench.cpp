@@ -8,6 +8,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Images/Image.h"
@@ -23,8 +24,9 @@ namespace {
 void BM_UiFrameThreeWindows(benchmark::State& state) {
     VulkanInstance instance;
     instance.createHeadless();
-    GraphicsDevice* device = createDevice(instance.instance, VK_NULL_HANDLE, nullptr);
-    auto* pool = new DescriptorPool(device, "UBD_100+SBD_50+SB_50+CIS_20+SI_10");
+    auto* engine = new EngineContext(instance.instance, VK_NULL_HANDLE, nullptr);
+    GraphicsDevice* device = engine->device;
+    DescriptorPool* pool = engine->descriptorPool;
     const uint32_t width = 1920, height = 1080;
     {
         UserInterface ui(device, pool, nullptr, VK_FORMAT_B8G8R8A8_SRGB);
@@ -71,8 +73,7 @@ void BM_UiFrameThreeWindows(benchmark::State& state) {
         state.counters["vertices"] = double(ui.renderer.lastPass.vertices);
         unregisterResource(device, target);
     }
-    teardownDevice(device);
-    delete device;
+    delete engine;
     instance.destroy();
 }
 BENCHMARK(BM_UiFrameThreeWindows)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);

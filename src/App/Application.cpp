@@ -24,6 +24,8 @@
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
+#include "Engine/Frame/FrameLoop.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"
 #include "Engine/Helper/Helper.h"
@@ -100,26 +102,25 @@ void Application::start() {
         static_cast<Window*>(glfwGetWindowUserPointer(w))->scrollValue = y;
     });
 
-    device = createDevice(instance->instance, window->surface, window);
+    engine = new EngineContext(instance->instance, window->surface, window);
+    device = engine->device;
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-    swapChain = new SwapChain(window, device, VkPresentModeKHR(displaySettings.presentMode), true);
     // Screenshots copy from the presentable images (F12 works at any time).
-    swapChain->transferSource = true;
-    swapChain->build();
+    swapChain = engine->createSwapChain(VkPresentModeKHR(displaySettings.presentMode), true);
     window->swapChain = swapChain;
+    frameLoop = new FrameLoop(device, swapChain);
     screenshot = new ScreenshotCapture(device);
 
     random = Demo::RandomSource{};
-    createStorages();
 
     scene = new Demo::Scene();
     Demo::Services& services = scene->services;
     services.device = device;
     services.swapChain = swapChain;
-    services.descriptorPool = descriptorPool;
-    services.meshStorage = meshStorage;
-    services.uniformStorage = uniformStorage;
-    services.storageBufferStorage = storageBufferStorage;
+    services.descriptorPool = engine->descriptorPool;
+    services.meshStorage = engine->meshStorage;
+    services.uniformStorage = engine->uniformStorage;
+    services.storageBufferStorage = engine->storageBufferStorage;
     services.scene = scene;
     services.random = &random;
     services.bodyVisuals = &bodyVisuals;
@@ -147,7 +148,7 @@ void Application::start() {
     renderManager->setAtmospheres(atmospheres);
 
     // The glare of the brightest light, spread over the finished HDR frame before it is resolved.
-    bloom = new Demo::Bloom(device, descriptorPool);
+    bloom = new Demo::Bloom(device, engine->descriptorPool);
     renderManager->addPass({"bloom", Demo::PassScope::Frame,
                             [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
                                 bloom->record(c, renderManager->colorTarget, renderManager->colorTargetBinding);
@@ -155,7 +156,7 @@ void Application::start() {
                            Demo::PassName::PostProcess);
 
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
-    userInterface = new UserInterface(device, descriptorPool, window->window, swapChain->surfaceFormat.format);
+    userInterface = new UserInterface(device, engine->descriptorPool, window->window, swapChain->surfaceFormat.format);
     services.uiSampler = userInterface->renderer.sampler;
     renderManager->addPass(
         {"ui", Demo::PassScope::Frame, [this](const Demo::FrameContext& frame, CommandContext* c, uint32_t) {
@@ -173,7 +174,7 @@ void Application::start() {
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
-    meshStorage->registerFlush();
+    engine->meshStorage->registerFlush();
 
     // Every object is started once, after everything exists (the astro system launches its cache worker here).
     scene->start();
@@ -216,15 +217,6 @@ void Application::printStatus() {
                       frameNumber, astroSystem->timeStep, p.x, p.y, p.z, v.x, v.y, v.z, Demo::length(v));
     }
     std::cout << line << std::endl;
-}
-
-void Application::createStorages() {
-    // Every mesh is written into the first slot of the mesh storage, begun once here.
-    meshStorage = new DsDeviceMeshSingle(device, MeshStorageBytes);
-    meshStorage->beginSlot();
-    descriptorPool = new DescriptorPool(device, DescriptorPoolSizes);
-    uniformStorage = new DsUniformSingle(device, UniformStorageBytes);
-    storageBufferStorage = new DsStorageSingle(device, StorageBufferStorageBytes);
 }
 
 void Application::setUpScene() {
@@ -443,8 +435,7 @@ void Application::update() {
     if (quit && commandLine.screenshotPath)
         requestScreenshot(*commandLine.screenshotPath);
 
-    uniformStorage->beginSlot();
-    storageBufferStorage->beginSlot();
+    engine->beginFrame();
 
     frameInput.input = &input;
     frameInput.uiWantsInput = uiWantsInput;
@@ -493,12 +484,8 @@ void Application::updateUserInterface() {
 }
 
 void Application::render() {
-    uint32_t s = device->frameIndex;
-    FrameSync& sync = swapChain->renderSet[s];
-    vkWaitForFences(device->device, 1, &sync.fence, VK_TRUE, UINT64_MAX);
-    // Slot s's last submission is finished: what it used can be released, and the screenshots of every frame up
-    // to it written.
-    device->registry.framesCompleted(swapChain->renderSerials[s]);
+    frameLoop->waitForSlot();
+    // The slot's last submission is finished: the screenshots of every frame up to it can be written.
     screenshot->writeCompleted();
     if (recorder || !stoppedRecorders.empty()) {
         if (screenshot->lastHandOverMs() >= 0.0)
@@ -507,73 +494,10 @@ void Application::render() {
         if (recorder)
             showRecordProgress(*recorder, false);
     }
-    vkResetFences(device->device, 1, &sync.fence);
-
-    VkResult acquire =
-        vkAcquireNextImageKHR(device->device, swapChain->swapchain, UINT64_MAX, swapChain->acquireSet[s].semaphore,
-                              VK_NULL_HANDLE, &swapChain->imageIndex);
-    if (acquire != VK_SUCCESS || window->width != swapChain->width || window->height != swapChain->height ||
-        swapChain->recreateRequested) {
-        std::cout << "Recreating swapchain!\n";
-        if (acquire == VK_SUCCESS || acquire == VK_SUBOPTIMAL_KHR) {
-            // The acquired image's semaphore would stay signalled forever: an empty submission consumes it.
-            VkPipelineStageFlags stage = VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT;
-            VkSubmitInfo consume{VK_STRUCTURE_TYPE_SUBMIT_INFO};
-            consume.waitSemaphoreCount = 1;
-            consume.pWaitSemaphores = &swapChain->acquireSet[s].semaphore;
-            consume.pWaitDstStageMask = &stage;
-            vkQueueSubmit(device->queue, 1, &consume, sync.fence);
-        } else if (acquire != VK_ERROR_OUT_OF_DATE_KHR) {
-            throw std::runtime_error("failed to acquire swap chain image! (VkResult " + std::to_string(int(acquire)) +
-                                     ")");
-        }
-        swapChain->build();
-        swapChain->recreateRequested = 0;
-        return;
-    }
-    Image2D* target = swapChain->images[swapChain->imageIndex];
-
-    device->commandPools->resetSlot(s);
-    CommandContext* context = device->commandPools->acquireContext();
-    context->free = 0;
-    VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
-    if (vkBeginCommandBuffer(context->commandBuffer, &begin) != VK_SUCCESS)
-        throw std::runtime_error("failed to begin recording command buffer!");
-
-    uploadPass(context);
-    VkImageSubresourceRange colorRange{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_UNDEFINED,
-                 VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                 VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-    Demo::FrameContext frame{scene->services, frameInput};
-    renderManager->record(frame, context);
-    imageBarrier(context, target->image, colorRange, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
-                 VK_IMAGE_LAYOUT_PRESENT_SRC_KHR, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                 VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_BOTTOM_OF_PIPE_BIT, VK_ACCESS_2_NONE);
-    context->clearBindings();
-    if (vkEndCommandBuffer(context->commandBuffer) != VK_SUCCESS)
-        throw std::runtime_error("failed to record command buffer!");
-
-    submit(device, {context}, sync, {swapChain->acquireSet[s].semaphore});
-    swapChain->renderSerials[s] = device->registry.currentSerial() - 1;
-
-    VkPresentInfoKHR present{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
-    present.waitSemaphoreCount = 1;
-    present.pWaitSemaphores = &sync.semaphore;
-    present.swapchainCount = 1;
-    present.pSwapchains = &swapChain->swapchain;
-    present.pImageIndices = &swapChain->imageIndex;
-    VkResult presented = vkQueuePresentKHR(device->queue, &present);
-    if (presented != VK_SUCCESS) {
-        if (presented != VK_SUBOPTIMAL_KHR && presented != VK_ERROR_OUT_OF_DATE_KHR)
-            throw std::runtime_error("failed to present swap chain image! (VkResult " + std::to_string(int(presented)) +
-                                     ")");
-        std::cout << "Recreating swapchain!\n";
-        swapChain->build();
-        return;
-    }
-    endFrame(device);
+    frameLoop->render([this](CommandContext* context, Image2D*) {
+        Demo::FrameContext frame{scene->services, frameInput};
+        renderManager->record(frame, context);
+    });
 }
 
 int Application::run() {
@@ -647,16 +571,12 @@ void Application::shutdown() {
     bloom = nullptr;
     delete renderManager;
     renderManager = nullptr;
-    if (device)
-        teardownDevice(device);
-    // The storages and the pool went with the device's registry.
-    meshStorage = nullptr;
-    descriptorPool = nullptr;
-    uniformStorage = nullptr;
-    storageBufferStorage = nullptr;
-    delete swapChain;
+    delete frameLoop;
+    frameLoop = nullptr;
+    // The storages, the pool and the swap chain go with the engine.
+    delete engine;
+    engine = nullptr;
     swapChain = nullptr;
-    delete device;
     device = nullptr;
     delete window;
     window = nullptr;

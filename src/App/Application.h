@@ -24,24 +24,14 @@ class SwapChain;
 class ScreenshotCapture;
 class Recorder;
 class UserInterface;
-class DescriptorPool;
-class DsDeviceMeshSingle;
-class DsUniformSingle;
-class DsStorageSingle;
+class EngineContext;
+class FrameLoop;
 namespace Demo {
 class Scene;
 class RenderManager;
 class AstroSystem;
 class Bloom;
 } // namespace Demo
-
-// What engine start creates, shared with the gpu tests so they run on the program's own sizes. The descriptor
-// pool is sized for the whole solar system: every solid planet's surface set alone binds eight dynamic uniform
-// buffers and its height map twice (sampled and as the generator's storage image).
-inline constexpr const char* DescriptorPoolSizes = "UBD_400+SBD_50+SB_50+CIS_64+SI_48";
-inline constexpr uint32_t MeshStorageBytes = 10000000;
-inline constexpr uint32_t UniformStorageBytes = 100000;
-inline constexpr uint32_t StorageBufferStorageBytes = 16000000;
 
 // Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
 float frameTimeFromNanoseconds(long long nanoseconds);
@@ -63,7 +53,6 @@ public:
     void shutdown();
 
 private:
-    void createStorages();
     void setUpScene();
     void focusCameraOn(const std::string& name);
     // --mission FILE: replaces the built-in plan; a refused file ends the start with its line and reason.
@@ -88,13 +77,11 @@ private:
     VulkanInstance* instance = nullptr;
     Window* window = nullptr;
     Demo::InputState input;
-    GraphicsDevice* device = nullptr;
-    SwapChain* swapChain = nullptr;
+    EngineContext* engine = nullptr;
+    GraphicsDevice* device = nullptr; // the engine's
+    SwapChain* swapChain = nullptr;   // the engine's
+    FrameLoop* frameLoop = nullptr;
     Demo::RandomSource random;
-    DsDeviceMeshSingle* meshStorage = nullptr;
-    DescriptorPool* descriptorPool = nullptr;
-    DsUniformSingle* uniformStorage = nullptr;
-    DsStorageSingle* storageBufferStorage = nullptr;
     Demo::BodyVisualBuilder bodyVisuals;
     Demo::Scene* scene = nullptr;
     Demo::RenderManager* renderManager = nullptr;

@@ -1,8 +1,8 @@
 #include "GpuFixture.h"
 
-#include "App/Application.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
+#include "Engine/Frame/EngineContext.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 
@@ -10,6 +10,7 @@
 #include <string>
 
 VulkanInstance* GpuTest::instance = nullptr;
+EngineContext* GpuTest::engine = nullptr;
 GraphicsDevice* GpuTest::device = nullptr;
 DsDeviceMeshSingle* GpuTest::meshStorage = nullptr;
 DescriptorPool* GpuTest::descriptorPool = nullptr;
@@ -67,14 +68,13 @@ void GpuTest::SetUpTestSuite() {
         if (create)
             create(instance->instance, &info, nullptr, &messenger);
     }
-    device = createDevice(instance->instance, VK_NULL_HANDLE, nullptr);
+    engine = new EngineContext(instance->instance, VK_NULL_HANDLE, nullptr);
+    device = engine->device;
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-
-    meshStorage = new DsDeviceMeshSingle(device, MeshStorageBytes);
-    meshStorage->beginSlot();
-    descriptorPool = new DescriptorPool(device, DescriptorPoolSizes);
-    uniformStorage = new DsUniformSingle(device, UniformStorageBytes);
-    storageBufferStorage = new DsStorageSingle(device, StorageBufferStorageBytes);
+    meshStorage = engine->meshStorage;
+    descriptorPool = engine->descriptorPool;
+    uniformStorage = engine->uniformStorage;
+    storageBufferStorage = engine->storageBufferStorage;
     random = Demo::RandomSource{};
     services = Demo::Services{};
     services.device = device;
@@ -87,10 +87,8 @@ void GpuTest::SetUpTestSuite() {
 }
 
 void GpuTest::TearDownTestSuite() {
-    if (device) {
-        teardownDevice(device);
-        delete device;
-    }
+    delete engine;
+    engine = nullptr;
     device = nullptr;
     meshStorage = nullptr;
     descriptorPool = nullptr;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+class EngineContext;
 class DescriptorPool;
 class DsDeviceMeshSingle;
 class DsUniformSingle;
@@ -45,8 +46,10 @@ protected:
                                       VkClearColorValue clear = {});
 
     static VulkanInstance* instance;
+    // The program's engine bundle; the pointers below are its parts.
+    static EngineContext* engine;
     static GraphicsDevice* device;
-    // The program's global storages and descriptor pool, sized as at engine start.
+    // The program's storages and descriptor pool, sized as at engine start.
     // The mesh storage's first slot is begun; the uniform and storage-buffer storages are begun by each test.
     static DsDeviceMeshSingle* meshStorage;
     static DescriptorPool* descriptorPool;

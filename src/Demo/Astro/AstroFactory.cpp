@@ -83,7 +83,7 @@ Star* BuildStar(const StarCreateInfo& info, AstroSystem* system) {
 
 PlanetSolid* BuildSolidPlanet(const PlanetSolidCreateInfo& info, AstroSystem* system) {
     checkSystem("AstroFactory::BuildSolidPlanet", system);
-    PlanetSolid* planet = new PlanetTerrestrial(info.name, system->scene);
+    PlanetSolid* planet = new PlanetSolid(info.name, system->scene);
     placeInSystem(planet, info, system);
     applyAtmosphere(planet, info);
     const SolidSurfaceCreateInfo& in = info.surface;

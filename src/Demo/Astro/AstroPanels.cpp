@@ -283,8 +283,8 @@ void solidSurfaceEditor(AstroSettingsWindow& window, PlanetSurfaceSolid& surface
             }
         }
         ImGui::Separator();
-        ImGui::Checkbox("Auto-Update", &PlanetSurface::autoUpdate);
-        if (ImGui::Button("Regenerate") || (changed && PlanetSurface::autoUpdate))
+        ImGui::Checkbox("Auto-Update", &surface.generation.autoUpdate);
+        if (ImGui::Button("Regenerate") || (changed && surface.generation.autoUpdate))
             surface.regenerate = 1;
     }
     if (!surface.regenerate && surface.hasRelief()) {

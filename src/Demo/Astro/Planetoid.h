@@ -26,12 +26,6 @@ public:
     SolidSurfaceCreateInfo surfaceSettings;
 };
 
-// The kind the factory builds for every solid body.
-class PlanetTerrestrial : public PlanetSolid {
-public:
-    using PlanetSolid::PlanetSolid;
-};
-
 class PlanetGas : public Planetoid {
 public:
     using Planetoid::Planetoid;

@@ -21,7 +21,6 @@ class Sampler;
 
 namespace Demo {
 
-class Bloom;
 class Scene;
 
 constexpr uint32_t MaxLayers = 32;
@@ -122,7 +121,6 @@ public:
     LayerBlock layerBlock;
     std::function<void()> recreateListener;
     AtmosphereLayers* atmospheres = nullptr; // owned
-    Bloom* bloom = nullptr;                  // owned; spreads the brightest light before the post-process
     PipelineGraphics* postProcessPipeline = nullptr;
     DataSet* postProcessDataSet = nullptr;
     StorageBinding* postProcessBinding = nullptr;

@@ -25,18 +25,13 @@ PipelineGraphics* createScenePipeline(GraphicsDevice* device, const ScenePipelin
     return pipeline;
 }
 
-PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, PipelineGraphics*& handle,
-                                      const ScenePipelineInfo& info) {
-    return sharedScenePipeline(device, handle, info, sceneTargetFormats(device));
+PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, const std::string& key, const ScenePipelineInfo& info) {
+    return sharedScenePipeline(device, key, info, sceneTargetFormats(device));
 }
 
-PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const ScenePipelineInfo& info,
+PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, const std::string& key, const ScenePipelineInfo& info,
                                       const AttachmentFormats& formats) {
-    if (!handle) {
-        handle = createScenePipeline(device, info, formats);
-        new SharedHandleReset<PipelineGraphics>(device, {&handle});
-    }
-    return handle;
+    return sharedResource<PipelineGraphics>(device, key, [&] { return createScenePipeline(device, info, formats); });
 }
 
 } // namespace Demo

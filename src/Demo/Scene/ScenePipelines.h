@@ -1,7 +1,6 @@
 #pragma once
 // Pipelines shared by every object of one kind: created once by the first object that needs one, drawing into
-// the render manager's targets, and forgotten when their device is torn down (the gpu tests make one device per
-// suite, so a later device must build its own).
+// the render manager's targets, and kept among the device's shared resources (so they go with the device).
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/GraphicsResource.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
@@ -10,23 +9,6 @@
 #include <vector>
 
 namespace Demo {
-
-// Clears process-wide handles of shared pipelines and meshes when the device that owns them is torn down.
-template <class P> class SharedHandleReset : public GraphicsResource {
-public:
-    SharedHandleReset(GraphicsDevice* d, std::vector<P**> handles_) : handles(std::move(handles_)) {
-        tier = TierPipeline;
-        device = d;
-        registerResource(d, this);
-    }
-    ~SharedHandleReset() override {
-        for (P** handle : handles)
-            *handle = nullptr;
-    }
-
-private:
-    std::vector<P**> handles;
-};
 
 struct ScenePipelineInfo {
     std::string shader;                         // finds shaders/<shader>_<entry>.spv
@@ -42,11 +24,10 @@ AttachmentFormats sceneTargetFormats(GraphicsDevice* device);
 PipelineGraphics* createScenePipeline(GraphicsDevice* device, const ScenePipelineInfo& info,
                                       const AttachmentFormats& formats);
 
-// The shared pipeline in `handle`, created into the scene targets on first use; `handle` is cleared with the
-// device.
-PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const ScenePipelineInfo& info);
+// The device's shared pipeline named `key`, created into the scene targets on first use.
+PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, const std::string& key, const ScenePipelineInfo& info);
 // The same for a pipeline that draws into other attachments (none, for passes that write storage images).
-PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const ScenePipelineInfo& info,
+PipelineGraphics* sharedScenePipeline(GraphicsDevice* device, const std::string& key, const ScenePipelineInfo& info,
                                       const AttachmentFormats& formats);
 
 } // namespace Demo

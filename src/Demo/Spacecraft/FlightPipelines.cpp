@@ -10,12 +10,8 @@
 namespace Demo {
 namespace {
 
-PipelineGraphics* orbitLine = nullptr;
-PipelineGraphics* predictionLine = nullptr;
-PipelineGraphics* maneuverMarker = nullptr;
-
-PipelineGraphics* create(GraphicsDevice* device, PipelineGraphics*& handle, const char* name, const char* notation,
-                         const VertexLayout& layout, uint32_t topology, uint32_t blendMode, bool depthWrite = true) {
+PipelineGraphics* create(GraphicsDevice* device, const char* name, const char* notation, const VertexLayout& layout,
+                         uint32_t topology, uint32_t blendMode, bool depthWrite = true) {
     ScenePipelineInfo info;
     info.shader = name;
     info.layoutNotation = notation;
@@ -24,26 +20,26 @@ PipelineGraphics* create(GraphicsDevice* device, PipelineGraphics*& handle, cons
     info.options.topology = topology;
     info.options.blendMode = blendMode;
     info.options.depthWriteEnable = depthWrite ? 1 : 0;
-    return sharedScenePipeline(device, handle, info);
+    return sharedScenePipeline(device, name, info);
 }
 
 } // namespace
 
 PipelineGraphics* orbitLinePipeline(GraphicsDevice* device) {
-    return create(device, orbitLine, "orbit_line", "UBD_0 UBD_1+UBD_2", positionLayout,
-                  VK_PRIMITIVE_TOPOLOGY_LINE_STRIP, BlendAlpha);
+    return create(device, "orbit_line", "UBD_0 UBD_1+UBD_2", positionLayout, VK_PRIMITIVE_TOPOLOGY_LINE_STRIP,
+                  BlendAlpha);
 }
 
 PipelineGraphics* predictionLinePipeline(GraphicsDevice* device) {
-    return create(device, predictionLine, "spacecraft_line", "UBD_0 UBD_1", positionLayout,
-                  VK_PRIMITIVE_TOPOLOGY_LINE_STRIP, BlendAlpha);
+    return create(device, "spacecraft_line", "UBD_0 UBD_1", positionLayout, VK_PRIMITIVE_TOPOLOGY_LINE_STRIP,
+                  BlendAlpha);
 }
 
 PipelineGraphics* maneuverMarkerPipeline(GraphicsDevice* device) {
     // Translucent discs drawn from the vertex index: no mesh, no depth written, and the eye distance of what lies
     // behind stays in alpha.
-    return create(device, maneuverMarker, "spacecraft_maneuver", "UBD_0 UBD_1", emptyLayout,
-                  VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST, BlendOver, false);
+    return create(device, "spacecraft_maneuver", "UBD_0 UBD_1", emptyLayout, VK_PRIMITIVE_TOPOLOGY_TRIANGLE_LIST,
+                  BlendOver, false);
 }
 
 void bindFlightPipeline(CommandContext* context, PipelineGraphics* pipeline, DataSet* cameraSet, DataSet* objectSet) {

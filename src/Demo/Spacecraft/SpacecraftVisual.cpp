@@ -19,8 +19,6 @@
 
 namespace Demo {
 
-PipelineGraphics* SpacecraftVisual::pipeline = nullptr;
-
 SpacecraftAssetPaths spacecraftAssetPaths(const std::string& directory, const std::string& name) {
     const std::string base = directory + "/" + name + "/" + name;
     return {base + ".obj", base + "_DefaultMaterial_BaseColor.dds", base + "_DefaultMaterial_Metallic.dds",
@@ -120,7 +118,7 @@ SpacecraftVisual::SpacecraftVisual(const SpacecraftVisualCreateInfo& info_) : in
                               {6, TEXTURE, cis, textureBindings[1]},
                               {7, TEXTURE, cis, textureBindings[2]},
                               {8, TEXTURE, cis, textureBindings[3]}});
-    sharedScenePipeline(device, pipeline, spacecraftPipelineInfo());
+    pipeline = sharedScenePipeline(device, "spacecraft", spacecraftPipelineInfo());
 }
 
 SpacecraftVisual::~SpacecraftVisual() {

@@ -118,7 +118,7 @@ public:
     ShadowBlock shadowBlock;
     CraftLightsBlock lightsBlock;
 
-    static PipelineGraphics* pipeline; // "spacecraft", shared
+    PipelineGraphics* pipeline = nullptr; // "spacecraft", shared (the device's)
 
 private:
     static EngineFrameInput engineInput(const CraftFrameInput& frame);

@@ -12,9 +12,6 @@
 
 namespace Demo {
 
-StorageBinding* AstroSurface::sharedShadow = nullptr;
-uint32_t AstroSurface::surfaceCount = 0;
-
 ShadowBlock computeShadowBlock(const Vec3d& S, double starRadius, const Vec3d& O, double ownerRadius,
                                const std::vector<OccluderCandidate>& candidates) {
     ShadowBlock block;
@@ -54,23 +51,18 @@ ShadowBlock computeShadowBlock(const Vec3d& S, double starRadius, const Vec3d& O
     return block;
 }
 
-AstroSurface::AstroSurface(SceneObject* owner_) : SceneComponent(owner_) {
-    ++surfaceCount;
-}
+AstroSurface::AstroSurface(SceneObject* owner_) : SceneComponent(owner_) {}
 
 AstroSurface::~AstroSurface() {
     delete surfaceUniform;
-    if (--surfaceCount == 0) {
-        delete sharedShadow;
-        sharedShadow = nullptr;
-    }
+    delete shadowRecord;
 }
 
 void AstroSurface::CreateUniform() {
     if (!surfaceUniform)
         surfaceUniform = createUniformBinding(servicesOf(owner), sizeof(SurfaceBlock));
-    if (!sharedShadow)
-        sharedShadow = createUniformBinding(servicesOf(owner), sizeof(ShadowBlock));
+    if (!shadowRecord)
+        shadowRecord = createUniformBinding(servicesOf(owner), sizeof(ShadowBlock));
 }
 
 void AstroSurface::Update(const FrameContext&) {
@@ -106,13 +98,13 @@ void AstroSurface::UpdateUniforms(const FrameContext&) {
         shadow =
             computeShadowBlock(worldPositionOf(star), star->radius, worldPositionOf(body), ownerRadius, candidates);
     }
-    if (sharedShadow && sharedShadow->storage)
-        shadowOffset = sharedShadow->storage->write(shadowOffset, &shadow, sizeof(ShadowBlock), false);
+    if (shadowRecord && shadowRecord->storage)
+        shadowOffset = shadowRecord->storage->write(shadowOffset, &shadow, sizeof(ShadowBlock), false);
 }
 
 void AstroSurface::selectShadowBlock() {
-    if (sharedShadow)
-        sharedShadow->offset = shadowOffset;
+    if (shadowRecord)
+        shadowRecord->offset = shadowOffset;
 }
 
 } // namespace Demo

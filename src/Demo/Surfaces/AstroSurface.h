@@ -58,29 +58,24 @@ public:
     explicit AstroSurface(SceneObject* owner);
     ~AstroSurface() override;
 
-    // The surface record; the shared shadow record once per process.
+    // The surface record and the shadow record.
     void CreateUniform() override;
     // Writes the surface block.
     void Update(const FrameContext& frame) override;
-    // Computes and writes the shadow block into the shared record, keeping the offset.
+    // Computes and writes the shadow block, keeping the offset.
     void UpdateUniforms(const FrameContext& frame) override;
     void RecordCompute(const FrameContext& frame, CommandContext* context) override = 0;
     void RecordMain(const FrameContext& frame, CommandContext* context) override = 0;
     AstroSurface* asSurface() override { return this; }
 
-    // Points the shared shadow record at this surface's block of this frame (before binding a data set).
+    // Points the shadow record at this surface's block of this frame (before binding a data set).
     void selectShadowBlock();
 
     uint32_t shadowOffset = 0xFFFFFFFFu;
-    // One 288-byte record for the whole process; every surface writes its own block and patches the record's
-    // offset before it binds. Freed with the last surface.
-    static StorageBinding* sharedShadow;
+    StorageBinding* shadowRecord = nullptr; // 288 bytes a frame
     ShadowBlock shadow;
     SurfaceBlock surfaceBlock;
     StorageBinding* surfaceUniform = nullptr;
-
-private:
-    static uint32_t surfaceCount;
 };
 
 } // namespace Demo

@@ -23,11 +23,7 @@ namespace Demo {
 
 namespace {
 
-PipelineGraphics* solidPipelineHandle = nullptr;
-PipelineGraphics* gasPipelineHandle = nullptr;
-
-PipelineGraphics* atmospherePipeline(GraphicsDevice* device, PipelineGraphics*& handle, const char* name,
-                                     const char* notation) {
+PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, const char* notation) {
     ScenePipelineInfo info;
     info.shader = name;
     info.layoutNotation = notation;
@@ -36,7 +32,7 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, PipelineGraphics*& 
     info.options.depthWriteEnable = 0;
     info.options.blendMode = BlendAlpha;
     // No attachments: the fragment shader reads the depth target and writes the colour target itself.
-    return sharedScenePipeline(device, handle, info, AttachmentFormats{});
+    return sharedScenePipeline(device, name, info, AttachmentFormats{});
 }
 
 } // namespace
@@ -114,18 +110,15 @@ void AtmosphereManager::init() {
             e.fluidSet = createFluidSet(placeholderBinding);
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline = atmospherePipeline(device, solidPipelineHandle, "atmosphereSolid",
-                                       "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
-    gasPipeline = atmospherePipeline(device, gasPipelineHandle, "atmosphereGas",
-                                     "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
+    solidPipeline = atmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
+    gasPipeline = atmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
 
     DsUniformSingle* uniforms = services.uniformStorage;
     modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));
     atmosphereRecord = new StorageBinding(uniforms, sizeof(AtmosphereBlock));
     bodyRecord = new StorageBinding(uniforms, sizeof(AstroObjectBlock));
-    shadowRecord = AstroSurface::sharedShadow;
-    if (!shadowRecord)
-        shadowRecord = ownShadowRecord = new StorageBinding(uniforms, sizeof(ShadowBlock));
+    // Dynamic offsets name spans of the storage, so one record binds the surfaces' shadow blocks and the manager's.
+    shadowRecord = ownShadowRecord = new StorageBinding(uniforms, sizeof(ShadowBlock));
 
     const uint32_t ubd = uniforms->descriptorType();
     recordSet = new DataSet(device, services.descriptorPool,

@@ -85,7 +85,7 @@ public:
     StorageBinding* modelRecord = nullptr;
     StorageBinding* atmosphereRecord = nullptr;
     StorageBinding* bodyRecord = nullptr;
-    StorageBinding* shadowRecord = nullptr; // the surfaces' shared shadow record, or the manager's own
+    StorageBinding* shadowRecord = nullptr; // bound at a surface's shadow block, or at the manager's own
 
 private:
     bool isGas(const Entry& entry) const;

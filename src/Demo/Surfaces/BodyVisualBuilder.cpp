@@ -36,11 +36,11 @@ void BodyVisualBuilder::attach(AstroObject* body) {
     }
     case ASTRO_PLANET_SOLID:
         attachComponent(body, new Atmosphere(body));
-        attachComponent(body, new PlanetSurfaceSolid(body));
+        attachComponent(body, new PlanetSurfaceSolid(body, generation));
         break;
     case ASTRO_PLANET_GAS:
         attachComponent(body, new Atmosphere(body));
-        attachComponent(body, new PlanetSurfaceGas(body));
+        attachComponent(body, new PlanetSurfaceGas(body, generation));
         break;
     default:
         break; // the system and the spacecraft bring their own components

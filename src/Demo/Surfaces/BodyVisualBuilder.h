@@ -4,6 +4,7 @@
 // the cloud fluid.
 // A new kind of body adds its case here.
 #include "Demo/Astro/BodyVisuals.h"
+#include "Demo/Surfaces/PlanetSurface.h"
 
 namespace Demo {
 
@@ -11,6 +12,8 @@ class BodyVisualBuilder : public BodyVisuals {
 public:
     void attach(AstroObject* body) override;
     void apply(AstroObject* body) override;
+
+    SurfaceGeneration generation; // of every planet surface attached here
 };
 
 } // namespace Demo

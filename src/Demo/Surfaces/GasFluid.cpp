@@ -15,9 +15,6 @@
 
 namespace Demo {
 
-Sampler* GasFluid::sampler = nullptr;
-PipelineCompute* GasFluid::pipelines[size_t(FluidPass::Count)] = {};
-
 namespace {
 
 constexpr VkAccessFlags accessMask(uint8_t access) {
@@ -90,24 +87,21 @@ GasFluid::~GasFluid() {
 }
 
 void GasFluid::createSharedObjects() {
-    if (sampler)
-        return;
     // Linear filtering, clamp to edge, no anisotropy, LOD range ±1000.
-    sampler = new Sampler(device, Sampler::defaultInfo(1.0f));
+    sampler = sharedResource<Sampler>(device, "fluid sampler",
+                                      [&] { return new Sampler(device, Sampler::defaultInfo(1.0f)); });
     for (size_t k = 0; k < size_t(FluidPass::Count); ++k) {
-        auto* pipeline = new PipelineCompute(device);
-        pipeline->layoutNotation = "UBD_0+SB_1+SB_2+SB_3+SB_4+SI_5 SB_6+SB_7";
-        if (FluidPass(k) == FluidPass::PressureSolveRB)
-            pipeline->pushConstantRanges.push_back({VK_SHADER_STAGE_COMPUTE_BIT, 0, 4});
-        pipeline->load("fluid", fluidPassName(FluidPass(k)));
-        pipeline->create();
-        pipelines[k] = pipeline;
+        pipelines[k] =
+            sharedResource<PipelineCompute>(device, std::string("fluid ") + fluidPassName(FluidPass(k)), [&] {
+                auto* pipeline = new PipelineCompute(device);
+                pipeline->layoutNotation = "UBD_0+SB_1+SB_2+SB_3+SB_4+SI_5 SB_6+SB_7";
+                if (FluidPass(k) == FluidPass::PressureSolveRB)
+                    pipeline->pushConstantRanges.push_back({VK_SHADER_STAGE_COMPUTE_BIT, 0, 4});
+                pipeline->load("fluid", fluidPassName(FluidPass(k)));
+                pipeline->create();
+                return pipeline;
+            });
     }
-    new SharedHandleReset<Sampler>(device, {&sampler});
-    std::vector<PipelineCompute**> handles;
-    for (PipelineCompute*& p : pipelines)
-        handles.push_back(&p);
-    new SharedHandleReset<PipelineCompute>(device, handles);
 }
 
 void GasFluid::uploadBlock() {

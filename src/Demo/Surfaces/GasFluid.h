@@ -92,9 +92,9 @@ private:
     std::vector<BufferBinding*> bufferBindings;         // bindings 1 to 4, velocity A and B
     std::vector<FluidCommand> firstStepCommands, stepCommands;
 
-    // One sampler and one pipeline per pass for all gas planets of a device.
-    static Sampler* sampler;
-    static PipelineCompute* pipelines[size_t(FluidPass::Count)];
+    // One sampler and one pipeline per pass for all gas planets of a device (the device's shared resources).
+    Sampler* sampler = nullptr;
+    PipelineCompute* pipelines[size_t(FluidPass::Count)] = {};
 };
 
 } // namespace Demo

@@ -24,8 +24,6 @@
 
 namespace Demo {
 
-ParticleSystem::Pipelines ParticleSystem::pipelines;
-
 namespace {
 
 constexpr const char* ComputeNotation = "UBD_0 UBD_1+UBD_2+SB_3+SB_4+SB_5+SB_6+SB_7+SB_8";
@@ -125,39 +123,41 @@ void ParticleSystem::CreateUniform() {
                             {{1, DATA_STORAGE, ubd, info.lights},
                              {2, DATA_STORAGE, ubd, info.shadow},
                              {3, STRUCTURED_BUFFER, sb, bufferBindings[3]}});
-    if (!pipelines.emit)
-        createPipelines();
+    createPipelines();
 }
 
 void ParticleSystem::createPipelines() {
     GraphicsDevice* device = info.device;
-    pipelines.emit =
-        createComputePass(device, "CS_emitNewParticles", {{VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(EmissionRequest)}});
-    pipelines.infoSimulation = createComputePass(device, "CS_updateInfoSimulation");
-    pipelines.simulate = createComputePass(device, "CS_simulateParticles");
-    pipelines.regions = createComputePass(device, "CS_updateRegions");
-    pipelines.sort = createComputePass(device, "CS_sortParticles");
+    auto compute = [device](const char* entryPoint, std::vector<VkPushConstantRange> pushConstants = {},
+                            std::vector<uint32_t> constants = {}) {
+        return sharedResource<PipelineCompute>(device, std::string("particles ") + entryPoint, [&] {
+            return createComputePass(device, entryPoint, std::move(pushConstants), std::move(constants));
+        });
+    };
+    pipelines.emit = compute("CS_emitNewParticles", {{VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(EmissionRequest)}});
+    pipelines.infoSimulation = compute("CS_updateInfoSimulation");
+    pipelines.simulate = compute("CS_simulateParticles");
+    pipelines.regions = compute("CS_updateRegions");
+    pipelines.sort = compute("CS_sortParticles");
     // The draw commands carry the particle mesh's index count and its first index in the mesh storage: the
     // draws bind the index buffer at the storage's start, as indirect draws on some drivers (lavapipe) do not
     // apply the offset of the bound index buffer.
     const IndexBuffer* indices = mesh->indexBuffer;
-    pipelines.infoRender = createComputePass(device, "CS_updateInfoRender", {},
-                                             {indices->indexCount, indices->offset / uint32_t(sizeof(uint32_t))});
+    pipelines.infoRender =
+        compute("CS_updateInfoRender", {}, {indices->indexCount, indices->offset / uint32_t(sizeof(uint32_t))});
 
-    auto* render = new PipelineGraphics(device);
-    render->loadShaders("particleRender");
-    render->layoutNotation = "UBD_0 UBD_1+UBD_2+SB_3";
-    render->setVertexLayout(standardLayout, false);
-    render->options.dynamicStates = standardDynamicStates();
-    render->options.cullMode = VK_CULL_MODE_FRONT_BIT;
-    render->options.depthWriteEnable = 0;
-    render->options.blendMode = BlendAdditive;
-    render->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
-    pipelines.render = render;
-
-    new SharedHandleReset<PipelineCompute>(device, {&pipelines.emit, &pipelines.infoSimulation, &pipelines.simulate,
-                                                    &pipelines.regions, &pipelines.sort, &pipelines.infoRender});
-    new SharedHandleReset<PipelineGraphics>(device, {&pipelines.render});
+    pipelines.render = sharedResource<PipelineGraphics>(device, "particles render", [&] {
+        auto* render = new PipelineGraphics(device);
+        render->loadShaders("particleRender");
+        render->layoutNotation = "UBD_0 UBD_1+UBD_2+SB_3";
+        render->setVertexLayout(standardLayout, false);
+        render->options.dynamicStates = standardDynamicStates();
+        render->options.cullMode = VK_CULL_MODE_FRONT_BIT;
+        render->options.depthWriteEnable = 0;
+        render->options.blendMode = BlendAdditive;
+        render->create({{VkFormat(device->hdrColorFormat)}, Helper::findDepthFormat(device->physicalDevice)});
+        return render;
+    });
 }
 
 uint32_t ParticleSystem::addEmitter(const EmitterRecord& record) {

@@ -103,7 +103,8 @@ public:
     // (start, after emission, info, simulation, regions, sort, draw commands); the caller resets the queries.
     VkQueryPool passTimestamps = VK_NULL_HANDLE;
 
-    // Shared by every particle system of a device: the six compute passes and the render pipeline.
+    // Shared by every particle system of a device (the device's shared resources): the six compute passes and the
+    // render pipeline.
     struct Pipelines {
         PipelineCompute* emit = nullptr;
         PipelineCompute* infoSimulation = nullptr;
@@ -113,7 +114,7 @@ public:
         PipelineCompute* infoRender = nullptr;
         PipelineGraphics* render = nullptr;
     };
-    static Pipelines pipelines;
+    Pipelines pipelines;
 
 private:
     void createPipelines();

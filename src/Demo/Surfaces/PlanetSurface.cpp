@@ -9,9 +9,6 @@
 
 namespace Demo {
 
-uint32_t PlanetSurface::bandsPerFrame = 2;
-bool PlanetSurface::autoUpdate = true;
-
 std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget) {
     std::stable_sort(requests.begin(), requests.end(),
                      [](const GenerationRequest& a, const GenerationRequest& b) { return a.distance < b.distance; });
@@ -30,32 +27,6 @@ std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> re
 
 namespace {
 
-// The frame's schedule. Update of every object precedes the recording of any, so requests made after a
-// schedule was drawn up belong to the next frame.
-struct GenerationSchedule {
-    std::vector<PlanetSurface*> requests;
-    std::vector<GenerationGrant> chosen;
-    bool closed = false;
-
-    void request(PlanetSurface* surface) {
-        if (closed) {
-            requests.clear();
-            chosen.clear();
-            closed = false;
-        }
-        if (std::find(requests.begin(), requests.end(), surface) == requests.end())
-            requests.push_back(surface);
-    }
-    void forget(PlanetSurface* surface) {
-        requests.erase(std::remove(requests.begin(), requests.end(), surface), requests.end());
-        chosen.erase(std::remove_if(chosen.begin(), chosen.end(),
-                                    [surface](const GenerationGrant& g) { return g.surface == surface; }),
-                     chosen.end());
-    }
-};
-
-GenerationSchedule schedule;
-
 // Camera to the planet's surface; the camera's position is this frame's (it moved in UpdateUniforms).
 double cameraDistance(const PlanetSurface* surface) {
     const AstroObject* planet = surface->planet;
@@ -67,10 +38,28 @@ double cameraDistance(const PlanetSurface* surface) {
 
 } // namespace
 
-PlanetSurface::PlanetSurface(SceneObject* owner_) : AstroSurface(owner_), planet(dynamic_cast<AstroObject*>(owner_)) {}
+void SurfaceGeneration::request(PlanetSurface* surface) {
+    if (closed) {
+        requests.clear();
+        chosen.clear();
+        closed = false;
+    }
+    if (std::find(requests.begin(), requests.end(), surface) == requests.end())
+        requests.push_back(surface);
+}
+
+void SurfaceGeneration::forget(PlanetSurface* surface) {
+    requests.erase(std::remove(requests.begin(), requests.end(), surface), requests.end());
+    chosen.erase(std::remove_if(chosen.begin(), chosen.end(),
+                                [surface](const GenerationGrant& g) { return g.surface == surface; }),
+                 chosen.end());
+}
+
+PlanetSurface::PlanetSurface(SceneObject* owner_, SurfaceGeneration& generation_)
+    : AstroSurface(owner_), planet(dynamic_cast<AstroObject*>(owner_)), generation(generation_) {}
 
 PlanetSurface::~PlanetSurface() {
-    schedule.forget(this);
+    generation.forget(this);
     delete generator;
 }
 
@@ -80,24 +69,24 @@ void PlanetSurface::Update(const FrameContext& frame) {
         return;
     generator->uploadSettings();
     bool changed = std::memcmp(&generatedSettings, &generator->settings, sizeof(GeneratorSettings)) != 0;
-    if (changed && bandsLeft() == 0 && autoUpdate)
+    if (changed && bandsLeft() == 0 && generation.autoUpdate)
         regenerate = 1;
     else if (changed && bandsDone > 0)
         bandsDone = 0; // the layers changed under a generation into a new map: start it again
     if (regenerate)
-        schedule.request(this);
+        generation.request(this);
 }
 
 GenerationGrant PlanetSurface::grantThisFrame() {
-    if (!schedule.closed) {
+    if (!generation.closed) {
         std::vector<GenerationRequest> requests;
-        requests.reserve(schedule.requests.size());
-        for (PlanetSurface* s : schedule.requests)
+        requests.reserve(generation.requests.size());
+        for (PlanetSurface* s : generation.requests)
             requests.push_back({s, cameraDistance(s), s->bandsLeft()});
-        schedule.chosen = chooseGenerations(std::move(requests), bandsPerFrame);
-        schedule.closed = true;
+        generation.chosen = chooseGenerations(std::move(requests), generation.bandsPerFrame);
+        generation.closed = true;
     }
-    for (const GenerationGrant& grant : schedule.chosen)
+    for (const GenerationGrant& grant : generation.chosen)
         if (grant.surface == this)
             return grant;
     return {};

@@ -37,17 +37,36 @@ struct GenerationGrant {
 // order) until `bandBudget` bands are given out.
 std::vector<GenerationGrant> chooseGenerations(std::vector<GenerationRequest> requests, uint32_t bandBudget);
 
-class PlanetSurface : public AstroSurface {
+class PlanetSurface;
+
+// The generation settings of every planet surface a body-visual builder attaches, and the frame's schedule
+// of their generations. Update of every object precedes the recording of any, so requests made after a
+// schedule was drawn up belong to the next frame.
+class SurfaceGeneration {
 public:
-    // Bands of rows per cube face, and how many bands of first generations all surfaces together record per
-    // frame: one face, a quarter to a third of a second for the system's planets on lavapipe with two cores.
-    static constexpr uint32_t BandsPerFace = 2;
-    static uint32_t bandsPerFrame;
+    // How many bands of first generations all surfaces together record per frame: one face, a quarter to a third
+    // of a second for the system's planets on lavapipe with two cores.
+    uint32_t bandsPerFrame = 2;
     // The settings window's "Auto-Update": while off, a changed layer waits for "Regenerate" (which sets the
     // regenerate flag) instead of regenerating the map at once. One switch for every planet.
-    static bool autoUpdate;
+    bool autoUpdate = true;
 
-    explicit PlanetSurface(SceneObject* owner);
+private:
+    friend class PlanetSurface;
+    void request(PlanetSurface* surface);
+    void forget(PlanetSurface* surface);
+
+    std::vector<PlanetSurface*> requests;
+    std::vector<GenerationGrant> chosen;
+    bool closed = false;
+};
+
+class PlanetSurface : public AstroSurface {
+public:
+    // Bands of rows per cube face.
+    static constexpr uint32_t BandsPerFace = 2;
+
+    PlanetSurface(SceneObject* owner, SurfaceGeneration& generation);
     ~PlanetSurface() override;
 
     // Surface block and the generator's settings block; a settings change since the last generation sets the
@@ -68,6 +87,7 @@ public:
     PlanetGenerator* generator = nullptr; // owned; none without a device
     uint8_t regenerate = 1;
     AstroObject* planet = nullptr;
+    SurfaceGeneration& generation;
     GeneratorSettings generatedSettings;  // the settings of the last (or the running) generation
     uint32_t bandsDone = 0;               // of the generation into a new map
     uint32_t framesWantingSmallerMap = 0; // see chooseMapSize

@@ -23,11 +23,8 @@
 
 namespace Demo {
 
-PipelineGraphics* PlanetSurfaceGas::pipeline = nullptr;
-Mesh* PlanetSurfaceGas::sphere = nullptr;
-
-PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, uint32_t width, uint32_t height)
-    : PlanetSurface(owner_), gridWidth(width), gridHeight(height) {}
+PlanetSurfaceGas::PlanetSurfaceGas(SceneObject* owner_, SurfaceGeneration& generation, uint32_t width, uint32_t height)
+    : PlanetSurface(owner_, generation), gridWidth(width), gridHeight(height) {}
 
 PlanetSurfaceGas::~PlanetSurfaceGas() {
     if (GraphicsDevice* device = servicesOf(owner).device)
@@ -96,7 +93,7 @@ void PlanetSurfaceGas::CreateUniform() {
                           {{1, DATA_STORAGE, ubd, owner->uniformBinding},
                            {2, DATA_STORAGE, ubd, star->lightUniform},
                            {3, DATA_STORAGE, ubd, planet->objectUniform},
-                           {4, DATA_STORAGE, ubd, sharedShadow},
+                           {4, DATA_STORAGE, ubd, shadowRecord},
                            {5, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluid->imageBinding}});
 
     ScenePipelineInfo info;
@@ -104,11 +101,10 @@ void PlanetSurfaceGas::CreateUniform() {
     info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+CIS_5";
     info.options.cullMode = VK_CULL_MODE_NONE;
     info.options.blendMode = BlendNone;
-    sharedScenePipeline(device, pipeline, info);
-    if (!sphere && services.meshStorage) {
-        sphere = new Sphere(device, services.meshStorage, 0.5f);
-        new SharedHandleReset<Mesh>(device, {&sphere});
-    }
+    pipeline = sharedScenePipeline(device, "planet gas", info);
+    if (services.meshStorage)
+        sphere = sharedResource<Mesh>(device, "gas planet sphere",
+                                      [&] { return new Sphere(device, services.meshStorage, 0.5f); });
     steppedByPass = services.renderManager && addFluidPass(*services.renderManager);
 }
 

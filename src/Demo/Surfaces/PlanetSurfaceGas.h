@@ -24,8 +24,8 @@ public:
     // The owner's services give the device objects and the process-wide random generator the bands and storms
     // are drawn from in CreateUniform. Without a device the surface is headless: blocks only, nothing recorded.
     // Tests pass a smaller grid.
-    explicit PlanetSurfaceGas(SceneObject* owner, uint32_t gridWidth = FluidGridWidth,
-                              uint32_t gridHeight = FluidGridHeight);
+    PlanetSurfaceGas(SceneObject* owner, SurfaceGeneration& generation, uint32_t gridWidth = FluidGridWidth,
+                     uint32_t gridHeight = FluidGridHeight);
     ~PlanetSurfaceGas() override;
 
     // Surface and shadow records; the simulation block with its random tables; the fluid, the disc's data set
@@ -61,9 +61,9 @@ public:
     // a render manager RecordCompute does.
     bool steppedByPass = false;
 
-    static PipelineGraphics* pipeline;
+    PipelineGraphics* pipeline = nullptr; // shared by every object of the kind (the device's)
     // The unit sphere of every gas planet's disc, one per device (the shaders scale it by the radius).
-    static Mesh* sphere;
+    Mesh* sphere = nullptr;
 
 private:
     DemoCamera* mainCamera() const;

@@ -23,10 +23,6 @@
 
 namespace Demo {
 
-PipelineGraphics* PlanetSurfaceSolid::filledPipeline = nullptr;
-PipelineGraphics* PlanetSurfaceSolid::wireframePipeline = nullptr;
-IcoSphere* PlanetSurfaceSolid::sharedMeshes[3] = {nullptr, nullptr, nullptr};
-
 BiomeEntry toBiomeEntry(const Biome& b) {
     BiomeEntry e;
     e.heightRange[0] = b.heightMin;
@@ -100,7 +96,8 @@ ScenePipelineInfo planetPipelineInfo(bool wireframe) {
 
 } // namespace
 
-PlanetSurfaceSolid::PlanetSurfaceSolid(SceneObject* owner_) : PlanetSurface(owner_) {}
+PlanetSurfaceSolid::PlanetSurfaceSolid(SceneObject* owner_, SurfaceGeneration& generation)
+    : PlanetSurface(owner_, generation) {}
 
 PlanetSurfaceSolid::~PlanetSurfaceSolid() {
     if (GraphicsDevice* device = servicesOf(owner).device)
@@ -122,12 +119,11 @@ void PlanetSurfaceSolid::CreateUniform() {
     generator = new PlanetGenerator(services, PlanetGenerator::MinMapSize);
     biomeUniform = createUniformBinding(servicesOf(owner), sizeof(BiomeBlock));
     tessellationUniform = createUniformBinding(servicesOf(owner), sizeof(TessellationBlock));
-    if (!sharedMeshes[0]) {
-        const uint32_t subdivisions[3] = {1, 3, 5};
-        for (int k = 0; k < 3; ++k)
-            sharedMeshes[k] = new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
-        new SharedHandleReset<IcoSphere>(device, {&sharedMeshes[0], &sharedMeshes[1], &sharedMeshes[2]});
-    }
+    const uint32_t subdivisions[3] = {1, 3, 5};
+    for (int k = 0; k < 3; ++k)
+        sharedMeshes[k] = sharedResource<IcoSphere>(device, "planet sphere " + std::to_string(subdivisions[k]), [&] {
+            return new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
+        });
     mesh = sharedMeshes[2];
 
     StorageBinding* atmosphereRecord = nullptr;
@@ -154,13 +150,13 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {5, DATA_STORAGE, ubd, tessellationUniform},
                            {6, DATA_STORAGE, ubd, surfaceUniform},
                            {7, DATA_STORAGE, ubd, biomeUniform},
-                           {8, DATA_STORAGE, ubd, sharedShadow},
+                           {8, DATA_STORAGE, ubd, shadowRecord},
                            {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, generator->heightMapBinding}});
 
-    sharedScenePipeline(device, filledPipeline, planetPipelineInfo(false));
+    filledPipeline = sharedScenePipeline(device, "planet filled", planetPipelineInfo(false));
     // Without fillModeNonSolid the T key keeps drawing filled.
     if (device->wireframeSupported)
-        sharedScenePipeline(device, wireframePipeline, planetPipelineInfo(true));
+        wireframePipeline = sharedScenePipeline(device, "planet wireframe", planetPipelineInfo(true));
 }
 
 void PlanetSurfaceSolid::Update(const FrameContext& frame) {

@@ -96,7 +96,7 @@ class PlanetSurfaceSolid : public PlanetSurface {
 public:
     static constexpr uint8_t WireframeKey = 0x54; // T
 
-    explicit PlanetSurfaceSolid(SceneObject* owner);
+    PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
     ~PlanetSurfaceSolid() override;
 
     // Surface and shadow records, the generator, the biome and tessellation records, the mesh, the data set and
@@ -122,11 +122,11 @@ public:
     StorageBinding* noAtmosphereUniform = nullptr;
     uint8_t wireframe = 0;
 
-    static PipelineGraphics* filledPipeline;
-    static PipelineGraphics* wireframePipeline; // the filled one when the device cannot draw lines
+    PipelineGraphics* filledPipeline = nullptr;
+    PipelineGraphics* wireframePipeline = nullptr; // the filled one when the device cannot draw lines
     // Unit icospheres of 1, 3 and 5 subdivisions, shared by every solid planet (the shaders scale them by the
     // radius; 24 copies of the finest would not even fit the mesh storage), one set per device.
-    static IcoSphere* sharedMeshes[3];
+    IcoSphere* sharedMeshes[3] = {nullptr, nullptr, nullptr};
 };
 
 class Scene;

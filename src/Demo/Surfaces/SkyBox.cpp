@@ -16,8 +16,6 @@
 
 namespace Demo {
 
-PipelineGraphics* SkyBox::pipeline = nullptr;
-
 SkyBox::SkyBox(SceneObject* owner_) : SceneComponent(owner_) {}
 
 SkyBox::~SkyBox() {
@@ -42,7 +40,7 @@ void SkyBox::CreateUniform() {
     info.options.cullMode = VK_CULL_MODE_NONE;
     info.options.depthWriteEnable = 0;
     info.options.blendMode = BlendNone;
-    sharedScenePipeline(device, pipeline, info);
+    pipeline = sharedScenePipeline(device, "sky box", info);
 }
 
 void SkyBox::RecordMain(const FrameContext&, CommandContext* context) {

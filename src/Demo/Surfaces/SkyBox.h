@@ -27,7 +27,7 @@ public:
     TextureBinding* textureBinding = nullptr;
     DataSet* dataSet = nullptr;
 
-    static PipelineGraphics* pipeline; // shared by every sky box
+    PipelineGraphics* pipeline = nullptr; // shared by every sky box (the device's)
 };
 
 } // namespace Demo

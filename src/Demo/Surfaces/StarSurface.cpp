@@ -15,8 +15,6 @@
 
 namespace Demo {
 
-PipelineGraphics* StarSurface::pipeline = nullptr;
-
 StarSurface::StarSurface(SceneObject* owner_) : AstroSurface(owner_), star(dynamic_cast<Star*>(owner_)) {}
 
 StarSurface::~StarSurface() {
@@ -47,7 +45,7 @@ void StarSurface::CreateUniform() {
     info.shader = "star";
     info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3";
     info.options.cullMode = VK_CULL_MODE_NONE;
-    sharedScenePipeline(device, pipeline, info);
+    pipeline = sharedScenePipeline(device, "star", info);
 }
 
 void StarSurface::RecordMain(const FrameContext&, CommandContext* context) {

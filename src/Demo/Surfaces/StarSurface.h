@@ -26,7 +26,7 @@ public:
     IcoSphere* mesh = nullptr;
     DataSet* dataSet = nullptr;
 
-    static PipelineGraphics* pipeline;
+    PipelineGraphics* pipeline = nullptr; // shared by every object of the kind (the device's)
 };
 
 } // namespace Demo

@@ -42,8 +42,8 @@ ListenedBinding* listened(const DataBinding& b, uint32_t kind) {
 } // namespace
 
 DataSet::DataSet(GraphicsDevice* d, DescriptorPool* pool_, std::vector<DataBinding> entries)
-    : bindings(std::move(entries)), owner(d), pool(pool_ ? pool_ : DescriptorPool::global) {
-    ENGINE_CHECK(pool != nullptr, "DataSet: no descriptor pool has been created");
+    : bindings(std::move(entries)), owner(d), pool(pool_) {
+    ENGINE_CHECK(pool != nullptr, "DataSet: no descriptor pool given");
     std::stable_sort(bindings.begin(), bindings.end(),
                      [](const DataBinding& a, const DataBinding& b) { return a.binding < b.binding; });
     for (size_t i = 0; i < bindings.size(); ++i) {

@@ -57,15 +57,17 @@ DataStorageHost::DataStorageHost(GraphicsDevice* d, uint32_t slotSize, uint32_t 
     registerResource(d, this);
 }
 
-static StorageLayout uniformLayout(GraphicsDevice* d, uint32_t requested) {
-    return hostStorageLayout(requested, d->properties.limits.minUniformBufferOffsetAlignment);
+static StorageLayout uniformLayout(GraphicsDevice* d, uint32_t requested, uint32_t alignmentAtLeast) {
+    uint64_t limit = d->properties.limits.minUniformBufferOffsetAlignment;
+    return hostStorageLayout(requested, limit > alignmentAtLeast ? limit : alignmentAtLeast);
 }
 static StorageLayout storageBufferLayout(GraphicsDevice* d, uint32_t requested) {
     return hostStorageLayout(requested, d->properties.limits.minStorageBufferOffsetAlignment);
 }
 
-DsUniformSingle::DsUniformSingle(GraphicsDevice* d, uint32_t requestedSlotSize)
-    : DataStorageHost(d, uniformLayout(d, requestedSlotSize).slotSize, uniformLayout(d, requestedSlotSize).alignment,
+DsUniformSingle::DsUniformSingle(GraphicsDevice* d, uint32_t requestedSlotSize, uint32_t alignmentAtLeast)
+    : DataStorageHost(d, uniformLayout(d, requestedSlotSize, alignmentAtLeast).slotSize,
+                      uniformLayout(d, requestedSlotSize, alignmentAtLeast).alignment,
                       VK_BUFFER_USAGE_TRANSFER_SRC_BIT | VK_BUFFER_USAGE_TRANSFER_DST_BIT |
                           VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT,
                       VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, "uniform storage") {}

@@ -77,8 +77,9 @@ private:
 // The global uniform storage: bound as dynamic uniform buffers (UBD).
 class DsUniformSingle final : public DataStorageHost {
 public:
-    // Slot size = requested size raised to a multiple of minUniformBufferOffsetAlignment.
-    DsUniformSingle(GraphicsDevice* device, uint32_t requestedSlotSize);
+    // Slot size = requested size raised to a multiple of minUniformBufferOffsetAlignment, or of
+    // `alignmentAtLeast` (a power of two) when that is larger: tests stand in for a device with a larger limit.
+    DsUniformSingle(GraphicsDevice* device, uint32_t requestedSlotSize, uint32_t alignmentAtLeast = 0);
 };
 
 // The global storage-buffer storage: bound as dynamic storage buffers (SBD).

@@ -6,8 +6,6 @@
 
 #include <string>
 
-DescriptorPool* DescriptorPool::global = nullptr;
-
 DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& sizesText) : owner(d), sizes(parsePoolSizes(sizesText)) {
     VkDescriptorPoolCreateInfo info{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
     info.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
@@ -21,18 +19,16 @@ DescriptorPool::DescriptorPool(GraphicsDevice* d, const std::string& sizesText) 
     tier = TierDescriptorPool;
     device = d;
     registerResource(d, this);
-    if (global == nullptr)
-        global = this;
 }
 
 DescriptorPool::~DescriptorPool() {
     vkDestroyDescriptorPool(owner->device, pool, nullptr);
-    if (global == this)
-        global = nullptr;
 }
 
 VkDescriptorSet allocateDescriptorSet(DescriptorPool* pool, const std::vector<VkDescriptorSetLayoutBinding>& bindings,
                                       VkDescriptorSetLayout& layout, const char* what) {
+    if (pool == nullptr)
+        ENGINE_ERROR(std::string("no descriptor pool to allocate ") + what + " from");
     VkDevice device = pool->owner->device;
     VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
     layoutInfo.bindingCount = uint32_t(bindings.size());

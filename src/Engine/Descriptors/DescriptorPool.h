@@ -8,13 +8,11 @@
 
 class GraphicsDevice;
 
-// The process's descriptor pool, sized from a pool sizes text ("UBD_100+SBD_50+SB_50+CIS_20+SI_10").
-// Sets allocated from it can be freed one by one.
+// A descriptor pool sized from a pool sizes text ("UBD_100+SBD_50+SB_50+CIS_20+SI_10"); the engine bundle holds
+// the program's. Sets allocated from it can be freed one by one.
 class DescriptorPool : public GraphicsResource {
 public:
     static constexpr uint32_t MaxSets = 150;
-    // The pool descriptor sets are allocated from when none is named (the first pool created).
-    static DescriptorPool* global;
 
     DescriptorPool(GraphicsDevice* device, const std::string& sizesText);
     ~DescriptorPool() override;

@@ -10,8 +10,8 @@
 #include <string>
 
 DescriptorSet::DescriptorSet(const std::vector<DescriptorBinding>& bindings_, DescriptorPool* pool_)
-    : pool(pool_ ? pool_ : DescriptorPool::global), bindings(bindings_) {
-    ENGINE_CHECK(pool != nullptr, "DescriptorSet: no descriptor pool has been created");
+    : pool(pool_), bindings(bindings_) {
+    ENGINE_CHECK(pool != nullptr, "DescriptorSet: no descriptor pool given");
     owner = pool->owner;
 
     std::vector<VkDescriptorSetLayoutBinding> layoutBindings;

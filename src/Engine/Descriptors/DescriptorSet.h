@@ -24,7 +24,7 @@ struct DescriptorBinding {
 // Sets that must follow replaced resources are DataSets.
 class DescriptorSet : public GraphicsResource {
 public:
-    explicit DescriptorSet(const std::vector<DescriptorBinding>& bindings, DescriptorPool* pool = nullptr);
+    DescriptorSet(const std::vector<DescriptorBinding>& bindings, DescriptorPool* pool);
     ~DescriptorSet() override; // frees the set back to its pool
 
     GraphicsDevice* owner = nullptr;

@@ -133,6 +133,7 @@ void endFrame(GraphicsDevice* device) {
 
 void teardownDevice(GraphicsDevice* device) {
     vkDeviceWaitIdle(device->device);
+    device->shared.clear();
     device->registry.teardown();
     delete device->commandPools;
     device->commandPools = nullptr;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class WindowSurface;
@@ -53,8 +55,22 @@ public:
     bool wireframeSupported = false;
     bool drawIndirectFirstInstanceSupported = false;
 
+    // Resources every object of a kind shares (pipelines, samplers, unit meshes), made by the first that needs one
+    // and keyed by a name of the kind's choosing; the registry owns them, so they go with the device.
+    std::unordered_map<std::string, GraphicsResource*> shared;
+
     void queueMeshFlush(UploadSource* source);
 };
+
+// The device's shared resource named `key`, made by `make` (a registered resource) on first use.
+template <class T, class Make> T* sharedResource(GraphicsDevice* device, const std::string& key, Make&& make) {
+    auto found = device->shared.find(key);
+    if (found != device->shared.end())
+        return static_cast<T*>(found->second);
+    T* made = make();
+    device->shared.emplace(key, made);
+    return made;
+}
 
 // Creates the device on the first suitable GPU. `surface` may be null for headless use.
 // Stops with a clear error when a feature the renderer needs is missing.

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-SwapChain::SwapChain(WindowSurface* window_, GraphicsDevice* device_, VkPresentModeKHR presentMode_, bool depthWanted_)
-    : window(window_), device(device_), depthWanted(depthWanted_), presentMode(presentMode_) {}
+SwapChain::SwapChain(WindowSurface* window_, GraphicsDevice* device_, VkPresentModeKHR presentMode_)
+    : window(window_), device(device_), presentMode(presentMode_) {}
 
 SwapChain::~SwapChain() {
     destroySync();
@@ -36,9 +36,6 @@ void SwapChain::build() {
         vkDeviceWaitIdle(d);
         for (Image2D* image : images)
             unregisterResource(device, image);
-        if (depthImage)
-            unregisterResource(device, depthImage);
-        depthImage = nullptr;
         // The GPU is idle: nothing unregistered so far can still be in use.
         device->registry.allFramesCompleted();
     }
@@ -111,10 +108,6 @@ void SwapChain::build() {
         vkCreateSemaphore(d, &semaphoreInfo, nullptr, &renderSet[i].semaphore);
         vkCreateSemaphore(d, &semaphoreInfo, nullptr, &acquireSet[i].semaphore);
     }
-    if (depthWanted)
-        depthImage = new Image2D(device, extent.width, extent.height, Helper::findDepthFormat(device->physicalDevice),
-                                 VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT,
-                                 VK_IMAGE_ASPECT_DEPTH_BIT, 1);
     width = extent.width;
     height = extent.height;
     imageIndex = 1000;

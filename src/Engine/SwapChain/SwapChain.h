@@ -11,16 +11,15 @@ class WindowSurface;
 class GraphicsDevice;
 class Image2D;
 
-// Presentable images, their views, the shared depth attachment and the per-slot fences and semaphores.
+// Presentable images, their views and the per-slot fences and semaphores.
 class SwapChain {
 public:
-    SwapChain(WindowSurface* window, GraphicsDevice* device, VkPresentModeKHR presentMode, bool depthWanted);
+    SwapChain(WindowSurface* window, GraphicsDevice* device, VkPresentModeKHR presentMode);
     ~SwapChain(); // destroys sync objects and the swapchain; images belong to the device registry
 
     // First build and every rebuild (size, present mode or surface change).
     void build();
 
-    Image2D* depthImage = nullptr;
     std::vector<std::function<void()>*> recreateListeners;
     WindowSurface* window = nullptr;
     GraphicsDevice* device = nullptr;
@@ -28,7 +27,6 @@ public:
     std::vector<Image2D*> images;
     uint32_t width = 0;
     uint32_t height = 0;
-    uint8_t depthWanted = 1;
     uint32_t imageIndex = 1000; // none acquired yet
     std::vector<FrameSync> acquireSet;
     std::vector<FrameSync> renderSet;

@@ -27,7 +27,7 @@ class RenderManagerTest : public GpuTest {
 protected:
     void SetUp() override {
         // A stand-in swap chain: one offscreen image, no surface.
-        swapChain = new SwapChain(nullptr, device, VK_PRESENT_MODE_FIFO_KHR, false);
+        swapChain = new SwapChain(nullptr, device, VK_PRESENT_MODE_FIFO_KHR);
         swapChain->width = 64;
         swapChain->height = 32;
         swapChain->surfaceFormat = {VK_FORMAT_R8G8B8A8_UNORM, VK_COLOR_SPACE_SRGB_NONLINEAR_KHR};

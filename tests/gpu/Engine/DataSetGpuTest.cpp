@@ -150,7 +150,7 @@ TEST_F(DataSetGpuTest, StructuredBufferReplacementAndWriteOnceSets) {
     entry.type = TEXTURE;
     entry.object = &image->imageView;
     entry.sampler = sampler;
-    auto* fontSet = new DescriptorSet({entry});
+    auto* fontSet = new DescriptorSet({entry}, descriptorPool);
     EXPECT_EQ(fontSet->pool, descriptorPool);
     EXPECT_NE(fontSet->set, VkDescriptorSet(VK_NULL_HANDLE));
     unregisterResource(device, fontSet);

@@ -1,6 +1,7 @@
 #include "GpuFixture.h"
 
 #include "Engine/Data/DataStorage.h"
+#include "Engine/Frame/EngineContext.h"
 
 #include <stdexcept>
 
@@ -84,13 +85,15 @@ TEST_F(DataStorageGpuTest, WritesPastTheSlotAreRefusedAndTheCursorKept) {
 
 TEST_F(DataStorageGpuTest, GlobalStoragesAreSizedFromTheDeviceLimits) {
     const VkPhysicalDeviceLimits& limits = device->properties.limits;
-    EXPECT_EQ(uniformStorage->slots.slotSize, roundUpToMultiple(100000, limits.minUniformBufferOffsetAlignment));
+    const EngineSizes sizes;
+    EXPECT_EQ(uniformStorage->slots.slotSize,
+              roundUpToMultiple(sizes.uniformStorageBytes, limits.minUniformBufferOffsetAlignment));
     EXPECT_EQ(uniformStorage->slots.alignment, storageAlignment(limits.minUniformBufferOffsetAlignment));
     EXPECT_EQ(uniformStorage->descriptorType(), uint32_t(VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC));
     EXPECT_EQ(storageBufferStorage->slots.slotSize,
-              roundUpToMultiple(16000000, limits.minStorageBufferOffsetAlignment));
+              roundUpToMultiple(sizes.storageBufferStorageBytes, limits.minStorageBufferOffsetAlignment));
     EXPECT_EQ(storageBufferStorage->descriptorType(), uint32_t(VK_DESCRIPTOR_TYPE_STORAGE_BUFFER_DYNAMIC));
-    EXPECT_EQ(meshStorage->slots.slotSize, 10000000u);
+    EXPECT_EQ(meshStorage->slots.slotSize, sizes.meshStorageBytes);
     EXPECT_EQ(uniformStorage->tier, uint32_t(TierMemory));
     EXPECT_TRUE(uniformStorage->deferredRelease);
 

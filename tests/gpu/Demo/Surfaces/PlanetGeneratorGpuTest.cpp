@@ -220,7 +220,7 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     scene.add(star);
     scene.primaryStar = star;
     star->Create();
-    auto* planet = new PlanetTerrestrial("Planet", &scene);
+    auto* planet = new PlanetSolid("Planet", &scene);
     scene.add(planet);
     planet->Create();
     planet->radius = 5.0f;
@@ -241,8 +241,8 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
                 object->RecordCompute(context, c);
         });
     };
-    uint32_t savedBudget = PlanetSurface::bandsPerFrame;
-    PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
+    uint32_t savedBudget = bodyVisuals.generation.bandsPerFrame;
+    bodyVisuals.generation.bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
 
     // The first frame generates; the surface's data set learns of the cube view and rebuilds once, at its bind.
     EXPECT_EQ(surface->dataSet->buildCount, 1u);
@@ -271,7 +271,7 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     EXPECT_EQ(generator.generationCount, 3u);
     EXPECT_EQ(surface->dataSet->buildCount, 2u) << "regenerations keep the same view";
 
-    PlanetSurface::bandsPerFrame = savedBudget;
+    bodyVisuals.generation.bandsPerFrame = savedBudget;
 }
 
 TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandBudget) {
@@ -286,7 +286,7 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     star->Create();
     std::vector<PlanetSurfaceSolid*> surfaces;
     for (int k = 0; k < 2; ++k) {
-        auto* planet = new PlanetTerrestrial("Planet " + std::to_string(k), &scene);
+        auto* planet = new PlanetSolid("Planet " + std::to_string(k), &scene);
         scene.add(planet);
         planet->Create();
         auto* surface = dynamic_cast<PlanetSurfaceSolid*>(planet->getSurface());
@@ -294,8 +294,8 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
         surface->generator->settings.layers[0] = layer(FBM, 1.0f, 1, -0.2f, 0.2f);
         surfaces.push_back(surface);
     }
-    uint32_t savedBudget = PlanetSurface::bandsPerFrame;
-    PlanetSurface::bandsPerFrame = 5; // per frame, for both planets together
+    uint32_t savedBudget = bodyVisuals.generation.bandsPerFrame;
+    bodyVisuals.generation.bandsPerFrame = 5; // per frame, for both planets together
     const uint32_t bands = 6 * PlanetSurface::BandsPerFace;
     uint32_t frames = 0;
     while (!(surfaces[0]->hasRelief() && surfaces[1]->hasRelief()) && frames < 20) {
@@ -314,7 +314,7 @@ TEST_F(PlanetGeneratorGpuTest, FirstGenerationsAreSpreadOverFramesWithinTheBandB
     EXPECT_EQ(frames, (2 * bands + 4) / 5);
     EXPECT_EQ(surfaces[0]->generator->generationCount, 1u);
     EXPECT_EQ(surfaces[1]->generator->generationCount, 1u);
-    PlanetSurface::bandsPerFrame = savedBudget;
+    bodyVisuals.generation.bandsPerFrame = savedBudget;
 }
 
 TEST_F(PlanetGeneratorGpuTest, AResizeFillsANewMapWhileTheOldOneStaysReadable) {

@@ -44,7 +44,7 @@ protected:
         star->transform->position = {1000.0, 0.0, -1000.0};
         star->transform->markDirty();
 
-        planet = new PlanetTerrestrial("Planet", &scene);
+        planet = new PlanetSolid("Planet", &scene);
         scene.add(planet);
         planet->Create();
         planet->radius = Radius;
@@ -104,7 +104,7 @@ protected:
     FrameContext context{scene.services, input};
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
-    PlanetTerrestrial* planet = nullptr;
+    PlanetSolid* planet = nullptr;
     PlanetSurfaceSolid* surface = nullptr;
     Image2D* color = nullptr;
     Image2D* depth = nullptr;
@@ -113,8 +113,8 @@ protected:
 } // namespace
 
 TEST_F(PlanetLimbGpuTest, OutlinesAreRoundAtEverySizeOnScreen) {
-    uint32_t savedBudget = PlanetSurface::bandsPerFrame;
-    PlanetSurface::bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
+    uint32_t savedBudget = bodyVisuals.generation.bandsPerFrame;
+    bodyVisuals.generation.bandsPerFrame = 6 * PlanetSurface::BandsPerFace;
     // Reaching past the top and bottom of the screen (the finest shared sphere), about 650 pixels across as at --target
     // Earth, a small disc, and a speck drawn from the coarsest sphere of 80 faces.
     for (double distance : {22.0, 44.7, 220.0, 1500.0}) {
@@ -154,5 +154,5 @@ TEST_F(PlanetLimbGpuTest, OutlinesAreRoundAtEverySizeOnScreen) {
         EXPECT_LT(outside, 0.35) << "at distance " << distance << " the outline reaches " << outside
                                  << " px beyond the circle";
     }
-    PlanetSurface::bandsPerFrame = savedBudget;
+    bodyVisuals.generation.bandsPerFrame = savedBudget;
 }

@@ -23,8 +23,8 @@ struct HeadlessAtmospheres : ::testing::Test {
         scene.mainCamera = camera;
         star = add<Star>("Sun");
         gas = add<PlanetGas>("Gas");
-        solid = add<PlanetTerrestrial>("Solid");
-        airless = add<PlanetTerrestrial>("Airless");
+        solid = add<PlanetSolid>("Solid");
+        airless = add<PlanetSolid>("Airless");
         // What the factory marks for bodies it gave atmosphere settings.
         gas->hasAtmosphereSettings = solid->hasAtmosphereSettings = true;
         services = scene.services;
@@ -48,8 +48,8 @@ struct HeadlessAtmospheres : ::testing::Test {
     DemoCamera* camera = nullptr;
     Star* star = nullptr;
     PlanetGas* gas = nullptr;
-    PlanetTerrestrial* solid = nullptr;
-    PlanetTerrestrial* airless = nullptr;
+    PlanetSolid* solid = nullptr;
+    PlanetSolid* airless = nullptr;
     Services services;
 };
 
