@@ -14,6 +14,7 @@
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionEditing.h"
@@ -86,9 +87,9 @@ void Application::start() {
     if (instance->instance == VK_NULL_HANDLE)
         ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
 
-    loadConfig();
-    applyDisplaySettings(nullptr);
-    window = new Window(windowSettings, instance);
+    loadConfig(settings);
+    applyDisplaySettings(settings.display, settings.window, nullptr);
+    window = new Window(settings.window, instance);
     {
         int x = 0, y = 0, w = 0, h = 0;
         glfwGetWindowPos(window->window, &x, &y);
@@ -102,7 +103,7 @@ void Application::start() {
 
     device = createDevice(instance->instance, window->surface, window);
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
-    swapChain = new SwapChain(window, device, VkPresentModeKHR(displaySettings.presentMode), true);
+    swapChain = new SwapChain(window, device, VkPresentModeKHR(settings.display.presentMode), true);
     // Screenshots copy from the presentable images (F12 works at any time).
     swapChain->transferSource = true;
     swapChain->build();
@@ -170,6 +171,8 @@ void Application::start() {
                  screenshot->recordCopy(c, swapChain->images[swapChain->imageIndex]->image,
                                         swapChain->surfaceFormat.format, swapChain->width, swapChain->height);
          }});
+
+    listScenePanels();
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -421,11 +424,11 @@ void Application::update() {
 
     // Typing into a text field of the user interface is not a command.
     if (!userInterface->editingText()) {
-        if (appKeys.pressed(Demo::VirtualKey::Escape))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::Quit))
             quit = true;
-        if (appKeys.pressed(Demo::VirtualKey::letter('U')))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::ToggleUi))
             frameInput.uiVisible = !frameInput.uiVisible;
-        if (appKeys.pressed(Demo::VirtualKey::F12))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::Screenshot))
             screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
     }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
@@ -450,7 +453,7 @@ void Application::update() {
     frameInput.uiWantsInput = uiWantsInput;
     frameInput.uiWantsKeyboard = userInterface->editingText();
     frameInput.scroll = window->scrollValue;
-    frameInput.lookSensitivity = lookSensitivity;
+    frameInput.lookSensitivity = settings.lookSensitivity;
     frameInput.windowWidth = window->width;
     frameInput.windowHeight = window->height;
     Demo::FrameContext frame{scene->services, frameInput};
@@ -459,6 +462,28 @@ void Application::update() {
     scene->updateUniforms(frame);
     renderManager->prepare(frame);
     updateUserInterface();
+}
+
+void Application::listScenePanels() {
+    std::vector<UiPanel>& panels = userInterface->panels;
+    if (astroSystem && astroSystem->settingsWindow) {
+        Demo::AstroSettingsWindow* astro = astroSystem->settingsWindow.get();
+        panels.push_back(
+            {"Astro settings", [astro] { return !astro->hidden; }, [astro](bool on) { astro->hidden = !on; }});
+        // The mission editor is the spacecraft's page of the astro settings.
+        if (Demo::Spacecraft* craft = astroSystem->spacecraft)
+            panels.push_back({"Mission editor", [astro, craft] { return !astro->hidden && astro->target == craft; },
+                              [astro, craft](bool on) {
+                                  if (on)
+                                      astro->setTarget(craft);
+                                  astro->hidden = !on;
+                              }});
+    }
+    if (Demo::DemoCamera* camera = scene->mainCamera) {
+        auto& state = camera->settingsWindow;
+        panels.push_back(
+            {"Demo camera", [&state] { return !state.hidden; }, [&state](bool on) { state.hidden = !on; }});
+    }
 }
 
 void Application::updateUserInterface() {
@@ -473,6 +498,7 @@ void Application::updateUserInterface() {
     ui.frameTime = realFrameTime;
     ui.drawCount = device->lastDrawCount;
     ui.passTimings = &passTimings;
+    ui.settings.settings = &settings;
     ui.settings.window = window;
     ui.settings.windowWidth = window->width;
     ui.settings.windowHeight = window->height;

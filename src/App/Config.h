@@ -1,15 +1,12 @@
 #pragma once
 // The display settings and look sensitivity, kept in the 48-byte binary file "config.gcfg".
-#include "App/Window.h"
+#include "App/AppSettings.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 inline constexpr const char* ConfigFileName = "config.gcfg";
-
-// Camera look sensitivity (multiplies 0.002 rad per pixel of drag).
-inline float lookSensitivity = 1.0f;
 
 struct ConfigRecord {
     float lookSensitivity = 1.0f;
@@ -60,11 +57,11 @@ ConfigWriteResult writeConfigFile(const std::string& path, const std::string& by
 // The monitor index clamped to the connected monitors, with a note when it moved.
 int32_t clampMonitorIndex(int32_t index, int monitorCount, std::vector<std::string>* notes);
 
-// The record that the settings hold now.
-ConfigRecord currentConfig();
+// The record that `settings` hold now.
+ConfigRecord currentConfig(const AppSettings& settings);
 
-// Engine start: reads "config.gcfg" when it exists (printing a note for what it could not use), then rebuilds
-// the video modes and picks the resolution and refresh-rate indices for 1920 x 1080.
-void loadConfig();
-// "Apply and save": writes the current settings; a failure is printed and returned.
-ConfigWriteResult saveConfig();
+// Engine start: reads "config.gcfg" into `settings` when it exists (printing a note for what it could not use),
+// then rebuilds the video modes and picks the resolution and refresh-rate indices for 1920 x 1080.
+void loadConfig(AppSettings& settings);
+// "Apply and save": writes `settings`; a failure is printed and returned.
+ConfigWriteResult saveConfig(const AppSettings& settings);

@@ -94,8 +94,6 @@ constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
 
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
-    static constexpr uint8_t WireframeKey = 0x54; // T
-
     explicit PlanetSurfaceSolid(SceneObject* owner);
     ~PlanetSurfaceSolid() override;
 
