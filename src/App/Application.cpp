@@ -506,6 +506,10 @@ void Application::updateUserInterface() {
     ui.settings.exposure = &renderManager->postProcessBlock[0];
     if (astroSystem && astroSystem->settingsWindow)
         ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
+    if (astroSystem) {
+        ui.simulatedSeconds = double(astroSystem->timeStep) * astroSystem->timeStepLength;
+        ui.timeFactor = astroSystem->timeFactor;
+    }
     if (scriptCursor) {
         scriptedMouse.x = scriptCursor->first;
         scriptedMouse.y = scriptCursor->second;

@@ -35,7 +35,7 @@ bool UserInterface::update(const UiFrame& frame) {
     if (!frame.visible)
         return false;
 
-    drawMenuBar();
+    drawMenuBar(frame);
     DebugWindowInput debugInput;
     debugInput.frameTime = frame.frameTime;
     debugInput.drawCount = frame.drawCount;
@@ -53,7 +53,7 @@ bool UserInterface::update(const UiFrame& frame) {
            ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
 }
 
-void UserInterface::drawMenuBar() {
+void UserInterface::drawMenuBar(const UiFrame& frame) {
     if (!ImGui::BeginMainMenuBar())
         return;
     if (ImGui::BeginMenu("Windows")) {
@@ -74,11 +74,16 @@ void UserInterface::drawMenuBar() {
         drawKeyTable();
         ImGui::EndMenu();
     }
-    // The frame rate at the right end, where it never covers a window.
-    char rate[32];
-    std::snprintf(rate, sizeof rate, "%d fps", frameRateFromSmoothed(debug.smoothedFrameTime));
-    ImGui::SameLine(ImGui::GetWindowWidth() - ImGui::CalcTextSize(rate).x - 2.0f * ImGui::GetStyle().ItemSpacing.x);
-    ImGui::TextDisabled("%s", rate);
+    // The clock and the frame rate at the right end, where they never cover a window.
+    char clock[96];
+    const int fps = frameRateFromSmoothed(debug.smoothedFrameTime);
+    if (frame.simulatedSeconds >= 0.0)
+        std::snprintf(clock, sizeof clock, "Day %.2f    time \xC3\x97%g    %d fps", frame.simulatedSeconds / 86400.0,
+                      frame.timeFactor, fps);
+    else
+        std::snprintf(clock, sizeof clock, "%d fps", fps);
+    ImGui::SameLine(ImGui::GetWindowWidth() - ImGui::CalcTextSize(clock).x - 2.0f * ImGui::GetStyle().ItemSpacing.x);
+    ImGui::TextDisabled("%s", clock);
     ImGui::EndMainMenuBar();
 }
 

@@ -33,6 +33,8 @@ struct UiFrame {
     SettingsWindowInput settings;                 // its `debug` is filled in here
     const ScriptedMouse* scriptedMouse = nullptr; // a script's mouse instead of the platform's
     bool* astroSettingsHidden = nullptr;          // shown again by the debug window's "Astro settings"
+    double simulatedSeconds = -1.0;               // since the epoch, for the menu bar; negative: no clock
+    double timeFactor = 0.0;                      // simulated seconds per real second
 };
 
 class UserInterface {
@@ -63,5 +65,5 @@ public:
     std::vector<UiPanel> panels; // the scene's windows, listed in the menu bar after Debug and Settings
 
 private:
-    void drawMenuBar();
+    void drawMenuBar(const UiFrame& frame);
 };
