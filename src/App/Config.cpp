@@ -50,9 +50,15 @@ std::string encodeConfig(const ConfigRecord& r) {
 
 std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& r) {
     namespace L = ConfigLayout;
-    // Byte for byte over the record's current values, as many bytes as the file holds.
+    // Over the record's current values, as many whole fields as the file holds: a field cut short would be a value
+    // no one saved, so it keeps the current one.
+    constexpr size_t FieldEnds[] = {4, 8, 12, 16, 17, 18, 20, 24, 28, 32, 36, 40, L::Size};
+    size_t whole = 0;
+    for (size_t end : FieldEnds)
+        if (end <= bytes.size())
+            whole = end;
     std::string raw = encodeConfig(r);
-    std::memcpy(raw.data(), bytes.data(), std::min(bytes.size(), L::Size));
+    std::memcpy(raw.data(), bytes.data(), whole);
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
     get(b, L::LookSensitivity, r.lookSensitivity);
     get(b, L::WindowMode, r.windowMode);

@@ -31,8 +31,8 @@ inline constexpr int32_t MaxRefreshRate = 1000;       // Hz
 
 // The 48 bytes of the file; the padding is zero.
 std::string encodeConfig(const ConfigRecord& record);
-// Fills `record` from the bytes of a config file, byte for byte: a short file fills the fields it covers, the
-// field in which it ends only in its first bytes, and leaves the rest. Then every value a user could not have
+// Fills `record` from the bytes of a config file: a short file fills the fields it holds whole and leaves the rest,
+// the field in which it ends included; bytes past 48 are not looked at. Then every value a user could not have
 // saved is replaced by its default or clamped; the returned notes name each field that was (one line each).
 std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& record);
 
