@@ -43,9 +43,10 @@ void BM_UiFrameThreeWindows(benchmark::State& state) {
         camera->mode = Demo::TARGET_FOCUS;
         camera->target = scene.objects[3];
 
-        displaySettings.monitorCount = 1;
-        displaySettings.resolutions = {{{1280, 720, {60}}, {1920, 1080, {60, 144}}, {2560, 1440, {60}}}};
-        displaySettings.resolutionIndex = 2;
+        AppSettings appSettings;
+        appSettings.display.monitorCount = 1;
+        appSettings.display.resolutions = {{{1280, 720, {60}}, {1920, 1080, {60, 144}}, {2560, 1440, {60}}}};
+        appSettings.display.resolutionIndex = 2;
         std::vector<PassTiming> passes{{"Upload", 0.01f, 0.01f}, {"Compute", 1.0f, 0.1f},       {"Main", 3.0f, 0.3f},
                                        {"Layers", 2.0f, 0.2f},   {"Post-process", 0.4f, 0.02f}, {"UI", 0.2f, 0.1f}};
         float exposure = 1.0f;
@@ -58,6 +59,7 @@ void BM_UiFrameThreeWindows(benchmark::State& state) {
             frame.frameTime = 16.0f;
             frame.drawCount = 120;
             frame.passTimings = &passes;
+            frame.settings.settings = &appSettings;
             frame.settings.windowWidth = width;
             frame.settings.windowHeight = height;
             frame.settings.scene = &scene;

@@ -1,6 +1,7 @@
 #version 450
 // One indexed indirect draw per depth layer: the particle mesh's indices, one instance per particle of the
-// layer, starting at the layer's region of sort buffer B. Then the next alive list becomes the current one.
+// layer; the vertex shader finds the layer's region of sort buffer B itself, so the first instance is 0 (all a
+// device without drawIndirectFirstInstance allows). Then the next alive list becomes the current one.
 #include "particles.glsl"
 
 layout(local_size_x = 64) in;
@@ -18,10 +19,9 @@ void main() {
     if (l >= uint(layerCount()))
         return;
     uint count = counters[l];
-    uint first = counters[32u + l] - count; // the sort advanced the cursor past the layer's records
     indirect[5u * l + 0u] = INDEX_COUNT;
     indirect[5u * l + 1u] = count;
     indirect[5u * l + 2u] = FIRST_INDEX;
     indirect[5u * l + 3u] = 0u;
-    indirect[5u * l + 4u] = first;
+    indirect[5u * l + 4u] = 0u;
 }

@@ -14,6 +14,7 @@
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionEditing.h"
@@ -88,9 +89,9 @@ void Application::start() {
     if (instance->instance == VK_NULL_HANDLE)
         ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
 
-    loadConfig();
-    applyDisplaySettings(nullptr);
-    window = new Window(windowSettings, instance);
+    loadConfig(settings);
+    applyDisplaySettings(settings.display, settings.window, nullptr);
+    window = new Window(settings.window, instance);
     {
         int x = 0, y = 0, w = 0, h = 0;
         glfwGetWindowPos(window->window, &x, &y);
@@ -106,7 +107,7 @@ void Application::start() {
     device = engine->device;
     device->hdrColorFormat = VK_FORMAT_R32G32B32A32_SFLOAT;
     // Screenshots copy from the presentable images (F12 works at any time).
-    swapChain = engine->createSwapChain(VkPresentModeKHR(displaySettings.presentMode), true);
+    swapChain = engine->createSwapChain(VkPresentModeKHR(settings.display.presentMode), true);
     window->swapChain = swapChain;
     frameLoop = new FrameLoop(device, swapChain);
     screenshot = new ScreenshotCapture(device);
@@ -171,6 +172,8 @@ void Application::start() {
                  screenshot->recordCopy(c, swapChain->images[swapChain->imageIndex]->image,
                                         swapChain->surfaceFormat.format, swapChain->width, swapChain->height);
          }});
+
+    listScenePanels();
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -413,11 +416,11 @@ void Application::update() {
 
     // Typing into a text field of the user interface is not a command.
     if (!userInterface->editingText()) {
-        if (appKeys.pressed(Demo::VirtualKey::Escape))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::Quit))
             quit = true;
-        if (appKeys.pressed(Demo::VirtualKey::letter('U')))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::ToggleUi))
             frameInput.uiVisible = !frameInput.uiVisible;
-        if (appKeys.pressed(Demo::VirtualKey::F12))
+        if (Demo::pressed(&appKeys, Demo::KeyAction::Screenshot))
             screenshot->request(timestampedScreenshotName(), ScreenshotNaming::Unique);
     }
     if (commandLine.frames && long(frameNumber) >= *commandLine.frames)
@@ -441,7 +444,7 @@ void Application::update() {
     frameInput.uiWantsInput = uiWantsInput;
     frameInput.uiWantsKeyboard = userInterface->editingText();
     frameInput.scroll = window->scrollValue;
-    frameInput.lookSensitivity = lookSensitivity;
+    frameInput.lookSensitivity = settings.lookSensitivity;
     frameInput.windowWidth = window->width;
     frameInput.windowHeight = window->height;
     Demo::FrameContext frame{scene->services, frameInput};
@@ -450,6 +453,28 @@ void Application::update() {
     scene->updateUniforms(frame);
     renderManager->prepare(frame);
     updateUserInterface();
+}
+
+void Application::listScenePanels() {
+    std::vector<UiPanel>& panels = userInterface->panels;
+    if (astroSystem && astroSystem->settingsWindow) {
+        Demo::AstroSettingsWindow* astro = astroSystem->settingsWindow.get();
+        panels.push_back(
+            {"Astro settings", [astro] { return !astro->hidden; }, [astro](bool on) { astro->hidden = !on; }});
+        // The mission editor is the spacecraft's page of the astro settings.
+        if (Demo::Spacecraft* craft = astroSystem->spacecraft)
+            panels.push_back({"Mission editor", [astro, craft] { return !astro->hidden && astro->target == craft; },
+                              [astro, craft](bool on) {
+                                  if (on)
+                                      astro->setTarget(craft);
+                                  astro->hidden = !on;
+                              }});
+    }
+    if (Demo::DemoCamera* camera = scene->mainCamera) {
+        auto& state = camera->settingsWindow;
+        panels.push_back(
+            {"Demo camera", [&state] { return !state.hidden; }, [&state](bool on) { state.hidden = !on; }});
+    }
 }
 
 void Application::updateUserInterface() {
@@ -464,6 +489,7 @@ void Application::updateUserInterface() {
     ui.frameTime = realFrameTime;
     ui.drawCount = device->lastDrawCount;
     ui.passTimings = &passTimings;
+    ui.settings.settings = &settings;
     ui.settings.window = window;
     ui.settings.windowWidth = window->width;
     ui.settings.windowHeight = window->height;
@@ -471,6 +497,10 @@ void Application::updateUserInterface() {
     ui.settings.exposure = &renderManager->postProcessBlock[0];
     if (astroSystem && astroSystem->settingsWindow)
         ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
+    if (astroSystem) {
+        ui.simulatedSeconds = double(astroSystem->timeStep) * astroSystem->timeStepLength;
+        ui.timeFactor = astroSystem->timeFactor;
+    }
     if (scriptCursor) {
         scriptedMouse.x = scriptCursor->first;
         scriptedMouse.y = scriptCursor->second;

@@ -2,6 +2,7 @@
 // Owns everything the program runs on — instance, window, input, device, swap chain, storages, scene, render
 // manager — creates them in the order of engine start and frees them in reverse at shutdown. `main` builds one,
 // starts it and runs its frame loop.
+#include "App/AppSettings.h"
 #include "App/CommandLine.h"
 #include "App/Script.h"
 #include "App/UIRenderer.h"
@@ -73,6 +74,7 @@ private:
 
     CommandLine commandLine;
     std::optional<ScriptPlayer> script;
+    AppSettings settings; // from config.gcfg; the settings window edits them
 
     VulkanInstance* instance = nullptr;
     Window* window = nullptr;
@@ -92,6 +94,8 @@ private:
     UserInterface* userInterface = nullptr;
 
     void updateUserInterface();
+    // The scene's windows in the menu bar of the user interface.
+    void listScenePanels();
 
     Demo::InputState appKeys; // the keys as pressed, for Escape, U and F12; the scene sees them unless the UI has them
     bool uiWantsInput = false;

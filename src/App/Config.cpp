@@ -50,9 +50,15 @@ std::string encodeConfig(const ConfigRecord& r) {
 
 std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& r) {
     namespace L = ConfigLayout;
-    // Byte for byte over the record's current values, as many bytes as the file holds.
+    // Over the record's current values, as many whole fields as the file holds: a field cut short would be a value
+    // no one saved, so it keeps the current one.
+    constexpr size_t FieldEnds[] = {4, 8, 12, 16, 17, 18, 20, 24, 28, 32, 36, 40, L::Size};
+    size_t whole = 0;
+    for (size_t end : FieldEnds)
+        if (end <= bytes.size())
+            whole = end;
     std::string raw = encodeConfig(r);
-    std::memcpy(raw.data(), bytes.data(), std::min(bytes.size(), L::Size));
+    std::memcpy(raw.data(), bytes.data(), whole);
     const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
     get(b, L::LookSensitivity, r.lookSensitivity);
     get(b, L::WindowMode, r.windowMode);
@@ -131,8 +137,10 @@ ConfigFileRead readConfigFile(const std::string& path) {
     UserFile file = readUserFile(path, ConfigLayout::Size, Oversize::ReadPrefix);
     result.found = file.fault != FileFault::Missing;
     switch (file.fault) {
-    case FileFault::None: break;
-    case FileFault::Missing: return result;
+    case FileFault::None:
+        break;
+    case FileFault::Missing:
+        return result;
     case FileFault::NotRegular:
         result.notes.push_back(path + " is " + file.detail + ", not a settings file; using the default settings");
         return result;
@@ -140,10 +148,10 @@ ConfigFileRead readConfigFile(const std::string& path) {
     case FileFault::TooLarge: // not with a prefix read
     case FileFault::CannotOpen:
     case FileFault::CannotRead:
-        result.notes.push_back(path + " cannot be read (" +
-                               (file.fault == FileFault::DanglingLink ? std::string("a symbolic link to nothing")
-                                                                      : file.detail) +
-                               "); using the default settings");
+        result.notes.push_back(
+            path + " cannot be read (" +
+            (file.fault == FileFault::DanglingLink ? std::string("a symbolic link to nothing") : file.detail) +
+            "); using the default settings");
         return result;
     }
     const size_t got = file.bytes.size();
@@ -212,47 +220,47 @@ int32_t clampMonitorIndex(int32_t index, int monitorCount, std::vector<std::stri
     return clamped;
 }
 
-ConfigRecord currentConfig() {
-    return {lookSensitivity, displaySettings.windowMode, displaySettings.refreshMode, displaySettings.monitorIndex,
-            windowSettings};
+ConfigRecord currentConfig(const AppSettings& s) {
+    return {s.lookSensitivity, s.display.windowMode, s.display.refreshMode, s.display.monitorIndex, s.window};
 }
 
-void loadConfig() {
-    ConfigRecord record = currentConfig();
+void loadConfig(AppSettings& settings) {
+    DisplaySettings& display = settings.display;
+    ConfigRecord record = currentConfig(settings);
     ConfigFileRead file = readConfigFile(ConfigFileName);
     std::vector<std::string> notes = file.notes;
     if (!file.bytes.empty()) {
         std::vector<std::string> fieldNotes = decodeConfig(file.bytes, record);
         notes.insert(notes.end(), fieldNotes.begin(), fieldNotes.end());
     }
-    lookSensitivity = record.lookSensitivity;
-    displaySettings.windowMode = record.windowMode;
-    displaySettings.refreshMode = record.refreshMode;
-    displaySettings.monitorIndex = record.monitorIndex;
-    windowSettings = record.window;
+    settings.lookSensitivity = record.lookSensitivity;
+    display.windowMode = record.windowMode;
+    display.refreshMode = record.refreshMode;
+    display.monitorIndex = record.monitorIndex;
+    settings.window = record.window;
     // The stored size is never used.
-    windowSettings.width = 1920;
-    windowSettings.height = 1080;
+    settings.window.width = 1920;
+    settings.window.height = 1080;
 
-    int32_t stored = displaySettings.monitorIndex;
-    refreshVideoModes();
-    if (file.found && !file.bytes.empty() && displaySettings.monitorCount > 0)
-        clampMonitorIndex(stored, displaySettings.monitorCount, &notes);
+    int32_t stored = display.monitorIndex;
+    refreshVideoModes(display);
+    if (file.found && !file.bytes.empty() && display.monitorCount > 0)
+        clampMonitorIndex(stored, display.monitorCount, &notes);
     for (const std::string& line : notes)
         std::cout << line << std::endl;
 
-    displaySettings.resolutionIndex = 0;
-    displaySettings.refreshRateIndex = 0;
-    if (size_t(displaySettings.monitorIndex) < displaySettings.resolutions.size()) {
-        const auto& entries = displaySettings.resolutions[displaySettings.monitorIndex];
+    display.resolutionIndex = 0;
+    display.refreshRateIndex = 0;
+    if (size_t(display.monitorIndex) < display.resolutions.size()) {
+        const auto& entries = display.resolutions[display.monitorIndex];
         for (size_t k = 0; k < entries.size(); ++k) {
             if (entries[k].width != 1920 || entries[k].height != 1080)
                 continue;
-            displaySettings.resolutionIndex = int32_t(k + 1);
+            display.resolutionIndex = int32_t(k + 1);
             const auto& rates = entries[k].refreshRates;
             for (size_t r = 0; r < rates.size(); ++r)
-                if (int32_t(rates[r]) == windowSettings.refreshRate) {
-                    displaySettings.refreshRateIndex = int32_t(r + 1);
+                if (int32_t(rates[r]) == settings.window.refreshRate) {
+                    display.refreshRateIndex = int32_t(r + 1);
                     break;
                 }
             break;
@@ -260,8 +268,8 @@ void loadConfig() {
     }
 }
 
-ConfigWriteResult saveConfig() {
-    ConfigWriteResult result = writeConfigFile(ConfigFileName, encodeConfig(currentConfig()));
+ConfigWriteResult saveConfig(const AppSettings& settings) {
+    ConfigWriteResult result = writeConfigFile(ConfigFileName, encodeConfig(currentConfig(settings)));
     if (!result.ok)
         std::cout << result.message << std::endl;
     return result;

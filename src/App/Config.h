@@ -1,15 +1,12 @@
 #pragma once
 // The display settings and look sensitivity, kept in the 48-byte binary file "config.gcfg".
-#include "App/Window.h"
+#include "App/AppSettings.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 inline constexpr const char* ConfigFileName = "config.gcfg";
-
-// Camera look sensitivity (multiplies 0.002 rad per pixel of drag).
-inline float lookSensitivity = 1.0f;
 
 struct ConfigRecord {
     float lookSensitivity = 1.0f;
@@ -34,8 +31,8 @@ inline constexpr int32_t MaxRefreshRate = 1000;       // Hz
 
 // The 48 bytes of the file; the padding is zero.
 std::string encodeConfig(const ConfigRecord& record);
-// Fills `record` from the bytes of a config file, byte for byte: a short file fills the fields it covers, the
-// field in which it ends only in its first bytes, and leaves the rest. Then every value a user could not have
+// Fills `record` from the bytes of a config file: a short file fills the fields it holds whole and leaves the rest,
+// the field in which it ends included; bytes past 48 are not looked at. Then every value a user could not have
 // saved is replaced by its default or clamped; the returned notes name each field that was (one line each).
 std::vector<std::string> decodeConfig(const std::string& bytes, ConfigRecord& record);
 
@@ -60,11 +57,11 @@ ConfigWriteResult writeConfigFile(const std::string& path, const std::string& by
 // The monitor index clamped to the connected monitors, with a note when it moved.
 int32_t clampMonitorIndex(int32_t index, int monitorCount, std::vector<std::string>* notes);
 
-// The record that the settings hold now.
-ConfigRecord currentConfig();
+// The record that `settings` hold now.
+ConfigRecord currentConfig(const AppSettings& settings);
 
-// Engine start: reads "config.gcfg" when it exists (printing a note for what it could not use), then rebuilds
-// the video modes and picks the resolution and refresh-rate indices for 1920 x 1080.
-void loadConfig();
-// "Apply and save": writes the current settings; a failure is printed and returned.
-ConfigWriteResult saveConfig();
+// Engine start: reads "config.gcfg" into `settings` when it exists (printing a note for what it could not use),
+// then rebuilds the video modes and picks the resolution and refresh-rate indices for 1920 x 1080.
+void loadConfig(AppSettings& settings);
+// "Apply and save": writes `settings`; a failure is printed and returned.
+ConfigWriteResult saveConfig(const AppSettings& settings);

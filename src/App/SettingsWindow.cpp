@@ -2,7 +2,7 @@
 
 #include "App/Config.h"
 #include "App/DebugWindow.h"
-#include "App/KeyMap.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 
 #include <imgui.h>
@@ -80,7 +80,7 @@ PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight,
 SettingsWindow::SettingsWindow() : scratch(ScratchSize, '\0') {}
 
 void SettingsWindow::draw(const SettingsWindowInput& input) {
-    if (closed)
+    if (closed || !input.settings)
         return;
     ImGui::SetNextWindowSize(ImVec2(Width, 0.0f));
     ImGui::Begin("Settings", nullptr,
@@ -108,7 +108,7 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Control")) {
-            drawControl();
+            drawControl(input);
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();
@@ -123,7 +123,7 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
     ImGui::SameLine(applyButtonsX(ImGui::GetWindowContentRegionMax().x, ImGui::CalcTextSize("Apply").x,
                                   ImGui::CalcTextSize("Apply and save").x, style.FramePadding.x, style.ItemSpacing.x));
     if (ImGui::Button("Apply"))
-        applyDisplaySettings(input.window);
+        applyDisplaySettings(input.settings->display, input.settings->window, input.window);
     ImGui::SameLine();
     if (ImGui::Button("Apply and save"))
         applyAndSave(input);
@@ -143,14 +143,14 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
 }
 
 void SettingsWindow::applyAndSave(const SettingsWindowInput& input) {
-    applyDisplaySettings(input.window);
-    ConfigWriteResult result = saveConfig();
+    applyDisplaySettings(input.settings->display, input.settings->window, input.window);
+    ConfigWriteResult result = saveConfig(*input.settings);
     statusIsError = !result.ok;
     status = result.ok ? std::string("Settings saved to ") + ConfigFileName : result.message;
 }
 
 void SettingsWindow::drawGeneral(const SettingsWindowInput& input) {
-    DisplaySettings& d = displaySettings;
+    DisplaySettings& d = input.settings->display;
     ImGui::BeginChild("GeneralContainer", ImVec2(0.0f, 300.0f));
     if (ImGui::Button("Open debug window") && input.debug)
         input.debug->open = true;
@@ -194,24 +194,28 @@ void SettingsWindow::drawGraphics(const SettingsWindowInput& input) {
     ImGui::EndChild();
 }
 
-void SettingsWindow::drawControl() {
+void drawKeyTable() {
+    if (!ImGui::BeginTable("Keys", 2, ImGuiTableFlags_BordersInnerH | ImGuiTableFlags_SizingFixedFit))
+        return;
+    ImGui::TableSetupColumn("Key");
+    ImGui::TableSetupColumn("Effect");
+    ImGui::TableHeadersRow();
+    for (const Demo::KeyBinding& k : Demo::KeyBindings) {
+        ImGui::TableNextRow();
+        ImGui::TableNextColumn();
+        ImGui::TextUnformatted(k.keyName);
+        ImGui::TableNextColumn();
+        ImGui::TextUnformatted(k.effect);
+    }
+    ImGui::EndTable();
+}
+
+void SettingsWindow::drawControl(const SettingsWindowInput& input) {
     ImGui::BeginChild("GeneralContainer", ImVec2(0.0f, 300.0f));
-    ImGui::SliderFloat("Look sensitivity", &lookSensitivity, 0.05f, 10.0f, "%.2f",
+    ImGui::SliderFloat("Look sensitivity", &input.settings->lookSensitivity, 0.05f, 10.0f, "%.2f",
                        ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
     ImGui::TextDisabled("Saved with \"Apply and save\".");
     ImGui::Spacing();
-    if (ImGui::BeginTable("Keys", 2, ImGuiTableFlags_BordersInnerH | ImGuiTableFlags_SizingFixedFit)) {
-        ImGui::TableSetupColumn("Key");
-        ImGui::TableSetupColumn("Effect");
-        ImGui::TableHeadersRow();
-        for (const KeyBinding& k : KeyMap) {
-            ImGui::TableNextRow();
-            ImGui::TableNextColumn();
-            ImGui::TextUnformatted(k.keys);
-            ImGui::TableNextColumn();
-            ImGui::TextUnformatted(k.effect);
-        }
-        ImGui::EndTable();
-    }
+    drawKeyTable();
     ImGui::EndChild();
 }

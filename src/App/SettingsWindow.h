@@ -2,7 +2,7 @@
 // The "Settings" window: a fixed panel centred on the application window with the display settings ("General"),
 // the wireframe switch and exposure ("Graphics"), the look sensitivity and the key map ("Control"), and the
 // buttons that apply the display settings or apply and save them to "config.gcfg".
-#include "App/Window.h"
+#include "App/AppSettings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,8 +34,12 @@ struct PanelPosition {
 PanelPosition settingsPanelPosition(uint32_t windowWidth, uint32_t windowHeight, float panelWidth, float contentBottom,
                                     float windowPaddingY);
 
+// The key table (key, effect), one row per binding, as the Control tab and the menu bar's "Keys" show it.
+void drawKeyTable();
+
 struct SettingsWindowInput {
-    Window* window = nullptr; // the display settings are applied to it
+    AppSettings* settings = nullptr; // edited; nothing is drawn without them
+    Window* window = nullptr;        // the display settings are applied to it
     uint32_t windowWidth = 0, windowHeight = 0;
     DebugWindowState* debug = nullptr; // "Open debug window"
     Demo::Scene* scene = nullptr;      // wireframe of the solid planets
@@ -62,7 +66,7 @@ public:
 private:
     void drawGeneral(const SettingsWindowInput& input);
     void drawGraphics(const SettingsWindowInput& input);
-    void drawControl();
+    void drawControl(const SettingsWindowInput& input);
     void applyAndSave(const SettingsWindowInput& input);
 
     std::vector<char> scratch; // item texts of the resolution and refresh rate combos, rebuilt every frame

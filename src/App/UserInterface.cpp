@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <cstdio>
 #include <cstring>
 
 void sceneKeySnapshot(const uint8_t raw[256], bool uiWantsInput, uint8_t scene[256]) {
@@ -34,6 +35,7 @@ bool UserInterface::update(const UiFrame& frame) {
     if (!frame.visible)
         return false;
 
+    drawMenuBar(frame);
     DebugWindowInput debugInput;
     debugInput.frameTime = frame.frameTime;
     debugInput.drawCount = frame.drawCount;
@@ -49,6 +51,40 @@ bool UserInterface::update(const UiFrame& frame) {
         return false;
     return ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
            ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
+}
+
+void UserInterface::drawMenuBar(const UiFrame& frame) {
+    if (!ImGui::BeginMainMenuBar())
+        return;
+    if (ImGui::BeginMenu("Windows")) {
+        ImGui::MenuItem("Debug", nullptr, &debug.open);
+        bool settingsShown = !settings.closed;
+        if (ImGui::MenuItem("Settings", nullptr, &settingsShown))
+            settings.closed = !settingsShown;
+        if (!panels.empty())
+            ImGui::Separator();
+        for (const UiPanel& panel : panels) {
+            bool shown = panel.shown();
+            if (ImGui::MenuItem(panel.name.c_str(), nullptr, &shown))
+                panel.setShown(shown);
+        }
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Keys")) {
+        drawKeyTable();
+        ImGui::EndMenu();
+    }
+    // The clock and the frame rate at the right end, where they never cover a window.
+    char clock[96];
+    const int fps = frameRateFromSmoothed(debug.smoothedFrameTime);
+    if (frame.simulatedSeconds >= 0.0)
+        std::snprintf(clock, sizeof clock, "Day %.2f    time \xC3\x97%g    %d fps", frame.simulatedSeconds / 86400.0,
+                      frame.timeFactor, fps);
+    else
+        std::snprintf(clock, sizeof clock, "%d fps", fps);
+    ImGui::SameLine(ImGui::GetWindowWidth() - ImGui::CalcTextSize(clock).x - 2.0f * ImGui::GetStyle().ItemSpacing.x);
+    ImGui::TextDisabled("%s", clock);
+    ImGui::EndMainMenuBar();
 }
 
 bool UserInterface::editingText() const {

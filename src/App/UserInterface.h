@@ -6,6 +6,7 @@
 #include "App/UIRenderer.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,14 @@
 // dragging a window neither moves the camera nor toggles a simulation key.
 void sceneKeySnapshot(const uint8_t raw[256], bool uiWantsInput, uint8_t scene[256]);
 
+// A window of the scene that the menu bar shows and hides; its close button only hides it, so it comes back from
+// the menu.
+struct UiPanel {
+    std::string name;
+    std::function<bool()> shown;
+    std::function<void(bool)> setShown;
+};
+
 // One frame's inputs of the UI.
 struct UiFrame {
     bool visible = false;        // the U key's flag: hidden windows are not built
@@ -21,9 +30,11 @@ struct UiFrame {
     float frameTime = 0.0f;      // milliseconds of the last frame
     uint32_t drawCount = 0;      // draws of the last frame
     const std::vector<PassTiming>* passTimings = nullptr;
-    SettingsWindowInput settings; // its `debug` is filled in here
+    SettingsWindowInput settings;                 // its `debug` is filled in here
     const ScriptedMouse* scriptedMouse = nullptr; // a script's mouse instead of the platform's
     bool* astroSettingsHidden = nullptr;          // shown again by the debug window's "Astro settings"
+    double simulatedSeconds = -1.0;               // since the epoch, for the menu bar; negative: no clock
+    double timeFactor = 0.0;                      // simulated seconds per real second
 };
 
 class UserInterface {
@@ -33,7 +44,8 @@ public:
     UserInterface(GraphicsDevice* device, DescriptorPool* pool, GLFWwindow* window, VkFormat colorFormat,
                   VkFormat depthFormat = VK_FORMAT_UNDEFINED, const std::string& fontFile = UIRenderer::FontFile);
 
-    // Begins the UI frame and, while visible, builds the debug and settings windows. Returns whether the UI
+    // Begins the UI frame and, while visible, builds the menu bar and the debug and settings windows. Returns
+    // whether the UI
     // wants the input: an item active or hovered, or the mouse over any window (also one blocked by a popup);
     // always false while hidden.
     bool update(const UiFrame& frame);
@@ -50,4 +62,8 @@ public:
     ImFont* largeFont = nullptr;   // 24 px
     DebugWindowState debug;
     SettingsWindow settings;
+    std::vector<UiPanel> panels; // the scene's windows, listed in the menu bar after Debug and Settings
+
+private:
+    void drawMenuBar(const UiFrame& frame);
 };

@@ -48,7 +48,9 @@ bool windowRenderable(int framebufferWidth, int framebufferHeight, bool visible,
     return visible && !iconified && !(framebufferWidth == 0 && framebufferHeight == 0);
 }
 
-static Window* windowOf(GLFWwindow* w) { return static_cast<Window*>(glfwGetWindowUserPointer(w)); }
+static Window* windowOf(GLFWwindow* w) {
+    return static_cast<Window*>(glfwGetWindowUserPointer(w));
+}
 
 Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : instance(instance_) {
     renderable = 1;
@@ -108,9 +110,8 @@ Window::Window(const WindowSettings& settings, VulkanInstance* instance_) : inst
     height = uint32_t(std::max(h, 0));
     glfwSetWindowUserPointer(window, this);
 
-    glfwSetFramebufferSizeCallback(window, [](GLFWwindow* w, int fw, int fh) {
-        windowOf(w)->renderable = !(fw == 0 && fh == 0);
-    });
+    glfwSetFramebufferSizeCallback(
+        window, [](GLFWwindow* w, int fw, int fh) { windowOf(w)->renderable = !(fw == 0 && fh == 0); });
     // Printed when the window gains focus; losing it is not worth a line.
     glfwSetWindowFocusCallback(window, [](GLFWwindow*, int focused) {
         if (focused)
@@ -165,8 +166,7 @@ void Window::captureDesktopResolutions() {
     }
 }
 
-void refreshVideoModes() {
-    DisplaySettings& d = displaySettings;
+void refreshVideoModes(DisplaySettings& d) {
     d.monitors = glfwGetMonitors(&d.monitorCount);
     d.monitorIndex = std::clamp(d.monitorIndex, 0, std::max(d.monitorCount - 1, 0));
     d.resolutions.assign(size_t(std::max(d.monitorCount, 0)), {});
@@ -180,10 +180,8 @@ void refreshVideoModes() {
     }
 }
 
-void applyDisplaySettings(Window* window) {
-    refreshVideoModes();
-    DisplaySettings& d = displaySettings;
-    WindowSettings& r = windowSettings;
+void applyDisplaySettings(DisplaySettings& d, WindowSettings& r, Window* window) {
+    refreshVideoModes(d);
     GLFWmonitor* monitor = d.monitorCount > 0 ? d.monitors[d.monitorIndex] : nullptr;
 
     int nativeW = r.width, nativeH = r.height;

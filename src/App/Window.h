@@ -45,8 +45,8 @@ struct DisplaySettings {
     GLFWmonitor** monitors = nullptr;
     int monitorCount = 0;
     std::vector<std::vector<ResolutionEntry>> resolutions; // per monitor
-    int32_t resolutionIndex = 0;                            // 0 = native, k = entry k - 1
-    int32_t refreshRateIndex = 0;                           // 0 = any, r = rate r - 1
+    int32_t resolutionIndex = 0;                           // 0 = native, k = entry k - 1
+    int32_t refreshRateIndex = 0;                          // 0 = any, r = rate r - 1
 };
 
 // Runs of consecutive modes of equal size become one entry each, in GLFW's order.
@@ -87,10 +87,8 @@ public:
     void refreshRenderable();
 };
 
-inline WindowSettings windowSettings;
-inline DisplaySettings displaySettings;
-
-void refreshVideoModes();
-// Turns the chosen settings into the window record, the present mode and, once the window exists,
+// The connected monitors and the video modes of each, into `display`; the monitor index is clamped to them.
+void refreshVideoModes(DisplaySettings& display);
+// Turns the chosen display settings into the window record, the present mode and, once the window exists,
 // a windowed or fullscreen window (every apply rebuilds the swap chain once).
-void applyDisplaySettings(Window* window);
+void applyDisplaySettings(DisplaySettings& display, WindowSettings& record, Window* window);

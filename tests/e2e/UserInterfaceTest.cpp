@@ -121,3 +121,62 @@ TEST(UserInterface, MissingFontStopsWithExitCodeOneNamingTheFile) {
     EXPECT_EQ(r.output.find("Assertion"), std::string::npos) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
 }
+
+// Every window closed with its own close button (the cross of Debug, Astro settings and Demo camera, "Close" of
+// the settings panel) comes back from the menu bar's "Windows" menu. The layout is pinned by an imgui.ini in the
+// work directory, so the crosses are where the script clicks.
+TEST(UserInterface, ClosedWindowsComeBackFromTheMenuBar) {
+    std::string dir = makeWorkDir("menu-bar");
+    std::ofstream(dir + "/imgui.ini") << "[Window][Debug]\nPos=60,60\nSize=240,300\nCollapsed=0\n\n"
+                                         "[Window][Astro Object Settings (AstroSystem)]\nPos=10,400\nSize=560,600\n"
+                                         "Collapsed=0\n\n"
+                                         "[Window][Demo Camera (MainCamera)]\nPos=1400,40\nSize=382,160\nCollapsed=0\n";
+    RunResult r = runProgram(dir, "SKIP_DEMO", R"(
+3 move 1000 1000
+4 key U
+8 click left 30 10      # "Windows"
+11 click left 40 58     # its "Settings"
+14 move 1000 1000
+17 screenshot open.png
+18 click left 287 71    # the cross of "Debug"
+21 click left 557 411   # the cross of the astro settings
+24 click left 1769 51   # the cross of the demo camera
+27 click left 694 727   # "Close" of the settings panel
+30 move 1000 1000
+33 screenshot closed.png
+34 click left 30 10
+37 click left 40 38     # "Debug"
+40 click left 30 10
+43 click left 40 58     # "Settings"
+46 click left 30 10
+49 click left 40 82     # "Astro settings"
+52 click left 30 10
+55 click left 40 121    # "Demo camera"
+58 move 1000 1000
+61 screenshot back.png
+62 quit
+)");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
+    Picture open, closed, back;
+    ASSERT_TRUE(open.load(dir + "/open.png"));
+    ASSERT_TRUE(closed.load(dir + "/closed.png"));
+    ASSERT_TRUE(back.load(dir + "/back.png"));
+
+    // White text inside each window: its labels while shown, at most a few stars once closed.
+    struct Region {
+        const char* name;
+        int x0, y0, x1, y1;
+    };
+    const Region windows[] = {{"Debug", 64, 114, 260, 154},
+                              {"Astro settings", 20, 430, 560, 600},
+                              {"Demo camera", 1400, 60, 1780, 250},
+                              {"Settings", 880, 330, 1040, 365}};
+    for (const Region& w : windows) {
+        EXPECT_GT(open.countBrighterThan(w.x0, w.y0, w.x1, w.y1, 200), 150) << w.name << " before closing";
+        EXPECT_LT(closed.countBrighterThan(w.x0, w.y0, w.x1, w.y1, 200), 40) << w.name << " closed";
+        EXPECT_GT(back.countBrighterThan(w.x0, w.y0, w.x1, w.y1, 200), 150) << w.name << " back from the menu";
+    }
+    // The menu bar stays along the top: "Windows" and "Keys" in white on its grey.
+    EXPECT_GT(closed.countBrighterThan(8, 2, 120, 20, 200), 60) << "menu bar";
+}

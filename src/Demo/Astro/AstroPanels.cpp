@@ -303,7 +303,8 @@ void drawSurfaceSection(AstroSettingsWindow& window, AstroObject& body, const Se
     AstroSurface* surface = body.getSurface();
     if (!surface)
         return;
-    if (panelHeader(window, "Surface Settings", true))
+    // A gas planet's surface has no relief to scale.
+    if (body.typeCode() != ASTRO_PLANET_GAS && panelHeader(window, "Surface Settings", true))
         widgets::sliderFloat("Elevation Scale", &surface->surfaceBlock.elevationScale, 0.0f, 1.0f);
     if (auto* solid = dynamic_cast<PlanetSurfaceSolid*>(surface)) {
         solidSurfaceEditor(window, *solid, services);

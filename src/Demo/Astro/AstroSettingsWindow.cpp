@@ -170,7 +170,11 @@ void AstroSettingsWindow::drawPlanetTabs(AstroObject& body, const Services& serv
         drawSurfaceSection(*this, body, services);
         ImGui::EndTabItem();
     }
-    if (Atmosphere* atmosphere = body.getAtmosphere(); atmosphere && ImGui::BeginTabItem("Atmosphere")) {
+    // An airless body carries the component for its surface's shading, but nothing draws it: its edits would
+    // change nothing.
+    auto* planetoid = dynamic_cast<Planetoid*>(&body);
+    const bool airless = planetoid && !planetoid->hasAtmosphereSettings;
+    if (Atmosphere* atmosphere = body.getAtmosphere(); atmosphere && !airless && ImGui::BeginTabItem("Atmosphere")) {
         drawAtmosphereSection(*this, *atmosphere);
         ImGui::EndTabItem();
     }

@@ -2,7 +2,7 @@
 // The astro settings window, "Astro Object Settings (" + the system's name + ")": pick the system or any body and
 // edit its physical parameters, orbit, orbit line, surface generator and atmosphere while the simulation runs;
 // the spacecraft's tabs are the mission editor's. Edits that change a trajectory reset the mission plan. The
-// window's close button hides it; the debug window's "Astro settings" button shows it again.
+// window's close button hides it; the menu bar of the user interface shows it again.
 #include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditor.h"
 

@@ -1,6 +1,7 @@
 #include "Demo/Astro/AstroSystem.h"
 
 #include "Demo/Astro/AstroSettingsWindow.h"
+#include "Demo/Scene/KeyBindings.h"
 
 #include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
@@ -57,8 +58,8 @@ void AstroSystem::Start() {
 void AstroSystem::Update(const FrameContext& frame) {
     AstroObject::Update(frame);
     const InputState* input = frame.keys();
-    bool period = input && input->pressed(VirtualKey::Period);
-    bool comma = input && input->pressed(VirtualKey::Comma);
+    bool period = pressed(input, KeyAction::TimeFaster);
+    bool comma = pressed(input, KeyAction::TimeSlower);
     if (frame.frame.fixedFrameSeconds > 0.0)
         advanceTimeSeconds(frame.frame.fixedFrameSeconds, period, comma, true);
     else

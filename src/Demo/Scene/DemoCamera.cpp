@@ -2,9 +2,10 @@
 
 #include "Demo/Astro/AstroObject.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
-#include "Demo/Scene/DemoCameraWindow.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
@@ -28,14 +29,14 @@ static Vec3d toD(const Vec3f& v) {
 CameraInput readCameraInput(const FrameContext& frame) {
     CameraInput in;
     if (InputState* input = frame.frame.input) {
-        in.rightButton = input->down(VirtualKey::RightButton);
-        in.leftShift = input->down(VirtualKey::LeftShift);
-        in.forward = input->down(VirtualKey::letter('W'));
-        in.back = input->down(VirtualKey::letter('S'));
-        in.left = input->down(VirtualKey::letter('A'));
-        in.right = input->down(VirtualKey::letter('D'));
-        in.up = input->down(VirtualKey::Space);
-        in.down = input->down(VirtualKey::Control);
+        in.rightButton = held(input, KeyAction::Look);
+        in.leftShift = held(input, KeyAction::Sprint);
+        in.forward = held(input, KeyAction::MoveForward);
+        in.back = held(input, KeyAction::MoveBack);
+        in.left = held(input, KeyAction::MoveLeft);
+        in.right = held(input, KeyAction::MoveRight);
+        in.up = held(input, KeyAction::MoveUp);
+        in.down = held(input, KeyAction::MoveDown);
         in.cursorDelta[0] = input->cursor[0] - input->previousCursor[0];
         in.cursorDelta[1] = input->cursor[1] - input->previousCursor[1];
         in.cursorCaptured = &input->cursorCaptured;

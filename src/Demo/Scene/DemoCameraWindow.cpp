@@ -30,9 +30,9 @@ void drawDemoCameraWindow(DemoCamera& camera, const Scene& scene) {
     if (state.hidden || !ui || !ui->WithinFrameScope)
         return;
     bool open = true;
-    // First shown at the top right, clear of the debug window.
-    ImGui::SetNextWindowPos(ImVec2(ImGui::GetIO().DisplaySize.x - 10.0f, 10.0f), ImGuiCond_FirstUseEver,
-                            ImVec2(1.0f, 0.0f));
+    // First shown at the top right, clear of the debug window and below the menu bar.
+    ImGui::SetNextWindowPos(ImVec2(ImGui::GetIO().DisplaySize.x - 10.0f, ImGui::GetFrameHeight() + 10.0f),
+                            ImGuiCond_FirstUseEver, ImVec2(1.0f, 0.0f));
     const std::string title = "Demo Camera (" + camera.name + ")";
     if (ImGui::Begin(title.c_str(), &open, ImGuiWindowFlags_AlwaysAutoResize)) {
         int mode = camera.mode;

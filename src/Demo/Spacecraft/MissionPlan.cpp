@@ -3,6 +3,7 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
@@ -125,24 +126,24 @@ void MissionPlan::Update(const FrameContext& frame) {
     const InputState* input = frame.keys();
     DemoCamera* cam = camera();
     if (input && cam) {
-        if (input->pressed(VirtualKey::F1)) {
+        if (pressed(input, KeyAction::CameraFollow)) {
             cam->setMode(TARGET_FOLLOW);
             demoActive = false;
         }
-        if (input->pressed(VirtualKey::F1 + 1)) {
+        if (pressed(input, KeyAction::CameraFocus)) {
             cam->mode = TARGET_FOCUS;
             if (auto* body = dynamic_cast<AstroObject*>(cam->target))
                 cam->orbitDistance = std::max(1.0, 3.0 * double(body->radius));
             demoActive = false;
         }
-        if (input->pressed(VirtualKey::F1 + 2)) {
+        if (pressed(input, KeyAction::CameraOrbitFrame)) {
             cam->setMode(cam->mode == TARGET_PROGRADE ? TARGET_RADIAL
                          : cam->mode == TARGET_RADIAL ? TARGET_NORMAL
                                                       : TARGET_PROGRADE);
             demoActive = false;
         }
     }
-    if (input && input->pressed(VirtualKey::F1 + 4)) {
+    if (pressed(input, KeyAction::Tour)) {
         demoActive = true;
         reset();
         enterDemoCamera(true);

@@ -3,6 +3,7 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
 #include "Demo/Spacecraft/Spacecraft.h"
@@ -48,7 +49,7 @@ void OrbitRenderer::createGpu(const Services& services) {
 }
 
 void OrbitRenderer::Update(const FrameContext& frame) {
-    if (frame.keys() && frame.keys()->pressed(VirtualKey::letter('O')))
+    if (pressed(frame.keys(), KeyAction::OrbitLines))
         visible = !visible;
     // Written while hidden too: the settings window can show the line later in this frame, after the updates.
     if (!orbit)

@@ -3,6 +3,7 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -94,14 +95,12 @@ void SpacecraftNavigation::Update(const FrameContext& frame) {
     if (!system)
         return;
     const InputState* input = frame.keys();
-    auto pressed = [input](char key) { return input && input->pressed(VirtualKey::letter(key)); };
-    auto held = [input](char key) { return input && input->down(VirtualKey::letter(key)); };
     const bool demoRunning = craft->missionPlan && craft->missionPlan->demoActive;
 
     craft->thrustAcceleration = {};
     craft->followsOrbit = mode == NavOrbit;
 
-    if (pressed('G')) {
+    if (pressed(input, KeyAction::FlightMode)) {
         if (mode == NavOrbit) {
             mode = NavFree;
             restartPrediction();
@@ -128,17 +127,17 @@ void SpacecraftNavigation::Update(const FrameContext& frame) {
     }
 
     if (!demoRunning) {
-        if (pressed('H'))
+        if (pressed(input, KeyAction::FacePrograde))
             orientation = OrientPrograde;
-        if (pressed('J'))
+        if (pressed(input, KeyAction::FaceNormal))
             orientation = OrientNormal;
-        if (pressed('K'))
+        if (pressed(input, KeyAction::FaceRadialIn))
             orientation = OrientRadialIn;
-        int s = (held('M') ? 1 : 0) - (held('N') ? 1 : 0);
+        int s = (held(input, KeyAction::ThrustForward) ? 1 : 0) - (held(input, KeyAction::ThrustBackward) ? 1 : 0);
         if (mode == NavFree && s != 0) {
             double delta = double(frame.frame.frameTime) * 1e-7 * double(s);
             Vec3d f = normalize(craft->transform->rotation.rotate({0.0, 0.0, 1.0}));
-            // The nose is −Z: M pushes along it.
+            // The nose is −Z: forward thrust pushes along it.
             craft->thrustAcceleration -= f * delta;
             craft->simVelocity -= f * delta;
             restartPrediction();

@@ -3,6 +3,7 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -61,7 +62,7 @@ void SpacecraftPrediction::startWorker() {
 }
 
 void SpacecraftPrediction::Update(const FrameContext& frame) {
-    if (frame.keys() && frame.keys()->pressed(VirtualKey::letter('O')))
+    if (pressed(frame.keys(), KeyAction::OrbitLines))
         visible = !visible;
 }
 

@@ -122,7 +122,8 @@ void ParticleSystem::CreateUniform() {
     renderSet = new DataSet(device, info.descriptorPool,
                             {{1, DATA_STORAGE, ubd, info.lights},
                              {2, DATA_STORAGE, ubd, info.shadow},
-                             {3, STRUCTURED_BUFFER, sb, bufferBindings[3]}});
+                             {3, STRUCTURED_BUFFER, sb, bufferBindings[3]},
+                             {4, STRUCTURED_BUFFER, sb, bufferBindings[1]}});
     createPipelines();
 }
 
@@ -149,7 +150,8 @@ void ParticleSystem::createPipelines() {
     pipelines.render = sharedResource<PipelineGraphics>(device, "particles render", [&] {
         auto* render = new PipelineGraphics(device);
         render->loadShaders("particleRender");
-        render->layoutNotation = "UBD_0 UBD_1+UBD_2+SB_3";
+        render->layoutNotation = "UBD_0 UBD_1+UBD_2+SB_3+SB_4";
+        render->pushConstantRanges = {{VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof(uint32_t)}};
         render->setVertexLayout(standardLayout, false);
         render->options.dynamicStates = standardDynamicStates();
         render->options.cullMode = VK_CULL_MODE_FRONT_BIT;
@@ -323,18 +325,20 @@ void ParticleSystem::recordCompute(CommandContext* context, DataSet* cameraSet, 
     vkCmdDispatch(cmd, layerGroupCount(layerCount), 1, 1);
 
     timestamp(6);
-    // 9. The draws read the commands, and the vertex shader reads sort buffer B, which the sort wrote last.
+    // 9. The draws read the commands, and the vertex shader reads sort buffer B and the layer cursors, which the
+    // sort wrote last.
     indirectBarrier(context, indirectBuffer);
-    bufferBarrier(context, sortBufferB->buffer, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT,
-                  VK_PIPELINE_STAGE_VERTEX_SHADER_BIT, ShaderReadWrite, VK_ACCESS_SHADER_READ_BIT);
+    for (StructuredBuffer* b : {sortBufferB, counterBuffer})
+        bufferBarrier(context, b->buffer, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, VK_PIPELINE_STAGE_VERTEX_SHADER_BIT,
+                      ShaderReadWrite, VK_ACCESS_SHADER_READ_BIT);
     recordedLayers = layerCount;
 }
 
 void ParticleSystem::recordLayer(CommandContext* context, DataSet* cameraSet, uint32_t layer, uint32_t width,
                                  uint32_t height) {
-    // Each layer's draw starts at its region of sort buffer B through the command's first instance.
-    if (!renderSet || !pipelines.render || !cameraSet || layer >= recordedLayers ||
-        !info.device->drawIndirectFirstInstanceSupported)
+    // The vertex shader finds the layer's region of sort buffer B from its cursor: the draw needs no first
+    // instance in the command, which a device without drawIndirectFirstInstance must leave at 0.
+    if (!renderSet || !pipelines.render || !cameraSet || layer >= recordedLayers)
         return;
     PipelineGraphics* pipeline = pipelines.render;
     pipeline->bind(context);
@@ -342,6 +346,7 @@ void ParticleSystem::recordLayer(CommandContext* context, DataSet* cameraSet, ui
     context->bindDataSet(cameraSet);
     context->bindDataSet(renderSet);
     pipeline->bindDataSets(context);
+    vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof layer, &layer);
     mesh->bind(context, *pipeline);
     vkCmdBindIndexBuffer(context->commandBuffer, mesh->indexBuffer->storage->buffer, 0, VK_INDEX_TYPE_UINT32);
     context->boundMesh = nullptr; // its index buffer is not bound the way Mesh::bind leaves it

@@ -5,6 +5,7 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/InputState.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/ScenePipelines.h"
 #include "Demo/Surfaces/Atmosphere.h"
@@ -163,7 +164,7 @@ void PlanetSurfaceSolid::Update(const FrameContext& frame) {
     // Before the base update, so that a new size is scheduled in this frame.
     chooseMapSizeFromView();
     PlanetSurface::Update(frame);
-    if (const InputState* keys = frame.keys(); keys && keys->pressed(WireframeKey))
+    if (const InputState* keys = frame.keys(); pressed(keys, KeyAction::Wireframe))
         wireframe = !wireframe;
     tessellation.distance = tessellationDistance(planet ? planet->radius : 1.0f, tessellation.factor);
     writeUniformBinding(biomeUniform, &biomes);

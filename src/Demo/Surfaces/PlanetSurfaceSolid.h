@@ -94,8 +94,6 @@ constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
 
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
-    static constexpr uint8_t WireframeKey = 0x54; // T
-
     PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
     ~PlanetSurfaceSolid() override;
 

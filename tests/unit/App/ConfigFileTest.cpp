@@ -199,16 +199,16 @@ TEST(ConfigFile, CorruptValuesAreReplacedWithANoteNamingTheField) {
     EXPECT_EQ(notes.size(), 7u); // all but the position and the refresh rate, which -1 leaves valid
 }
 
-TEST(ConfigFile, TruncatedFileFillsTheFieldsItCovers) {
+TEST(ConfigFile, TruncatedFileFillsTheWholeFieldsItHolds) {
     ConfigFileFields saved;
     saved.windowMode = 0;
-    saved.refreshMode = 0x01010101; // only its first byte survives the cut below
+    saved.refreshMode = 1; // its first byte alone survives the cut below: the field keeps its value
     std::string bytes = configFileBytes(saved).substr(0, 9);
     ConfigRecord r;
     r.refreshMode = 0;
     EXPECT_TRUE(decodeConfig(bytes, r).empty());
     EXPECT_EQ(r.windowMode, 0);
-    EXPECT_EQ(r.refreshMode, 1);
+    EXPECT_EQ(r.refreshMode, 0);
     EXPECT_EQ(r.monitorIndex, 0);
     EXPECT_EQ(r.window.positionX, 50);
     ConfigRecord fromEmpty;

@@ -1,9 +1,14 @@
-#include "Demo/Scene/InputState.h"
 #include "App/Keyboard.h"
+#include "Demo/Scene/InputState.h"
+#include "Demo/Scene/KeyBindings.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <set>
 #include <vector>
 
 TEST(Keyboard, VirtualKeyMappingCoversEveryKeyTheProgramReads) {
@@ -73,9 +78,9 @@ TEST(Keyboard, PressCountsOnceWhileHeldAndUTogglesTwiceInTwoPresses) {
 TEST(Keyboard, TapsWithinOneFrameAreEachDeliveredAsAPress) {
     constexpr uint8_t F12 = 0x7B, LeftShift = 0xA0, Shift = 0x10;
     struct Frame {
-        int presses;  // of F12 reported by the callback since the last snapshot
-        bool polled;  // F12 down in the polled state (sticky: a tap of this frame reads down once)
-        bool down;    // F12 in the delivered snapshot
+        int presses; // of F12 reported by the callback since the last snapshot
+        bool polled; // F12 down in the polled state (sticky: a tap of this frame reads down once)
+        bool down;   // F12 in the delivered snapshot
     };
     struct Case {
         const char* what;
@@ -125,4 +130,31 @@ TEST(Keyboard, AnchorFollowsCursorOnlyWhileNotCaptured) {
     EXPECT_EQ(input.anchor[0], 10);
     EXPECT_EQ(input.previousCursor[0], 10);
     EXPECT_EQ(input.cursor[1], 40);
+}
+
+// The one key table: each action bound once, no key bound twice, every row labelled for the Control tab, and
+// every bound key one the platform layer fills (a key it never reports would do nothing).
+TEST(KeyBindings, EachActionOnceEachKeyOnceLabelledAndReportedByThePlatform) {
+    RawInputState everything;
+    std::fill(std::begin(everything.keys), std::end(everything.keys), true);
+    std::fill(std::begin(everything.mouseButtons), std::end(everything.mouseButtons), true);
+    uint8_t snapshot[256];
+    buildKeyboardSnapshot(everything, snapshot);
+
+    std::set<Demo::KeyAction> actions;
+    std::set<uint8_t> keys;
+    for (const Demo::KeyBinding& b : Demo::KeyBindings) {
+        SCOPED_TRACE(b.keyName ? b.keyName : "(no name)");
+        EXPECT_TRUE(actions.insert(b.action).second) << "action bound twice";
+        ASSERT_NE(b.keyName, nullptr);
+        ASSERT_NE(b.effect, nullptr);
+        EXPECT_GT(std::strlen(b.keyName), 0u);
+        EXPECT_GT(std::strlen(b.effect), 0u);
+        if (b.action == Demo::KeyAction::Zoom)
+            continue; // the wheel is a scroll, not a key
+        EXPECT_NE(b.key, 0) << "no key";
+        EXPECT_TRUE(keys.insert(b.key).second) << "key bound twice";
+        EXPECT_EQ(snapshot[b.key] & 0x80, 0x80) << "the platform never reports this key";
+    }
+    EXPECT_EQ(actions.size(), size_t(Demo::KeyAction::Sprint) + 1) << "an action without a key";
 }

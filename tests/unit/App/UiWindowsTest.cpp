@@ -18,21 +18,14 @@ namespace {
 
 // An ImGui context without renderer or window: frames are built and ended, nothing is drawn.
 struct HeadlessUi : ::testing::Test {
-    HeadlessUi() {
-        context = createHeadlessImGuiContext();
-        savedDisplay = displaySettings;
-    }
-    ~HeadlessUi() override {
-        ImGui::DestroyContext(context);
-        displaySettings = savedDisplay;
-    }
+    HeadlessUi() { context = createHeadlessImGuiContext(); }
+    ~HeadlessUi() override { ImGui::DestroyContext(context); }
     template <class F> void frame(F&& build) {
         ImGui::NewFrame();
         build();
         ImGui::EndFrame();
     }
     ImGuiContext* context;
-    DisplaySettings savedDisplay;
 };
 
 } // namespace
@@ -115,6 +108,8 @@ TEST(SettingsItems, MonitorAndResolutionItemsAndIndexClamps) {
 }
 
 TEST_F(HeadlessUi, SettingsPanelClampsIndicesKeepsThemWhenWindowedAndSitsCentred) {
+    AppSettings appSettings;
+    DisplaySettings& displaySettings = appSettings.display;
     displaySettings.monitorCount = 7;
     displaySettings.monitorIndex = 0;
     displaySettings.resolutions = {{{1920, 1080, {60, 144}}, {1280, 720, {60}}}};
@@ -125,6 +120,7 @@ TEST_F(HeadlessUi, SettingsPanelClampsIndicesKeepsThemWhenWindowedAndSitsCentred
     settings.closed = false;
     DebugWindowState debug;
     SettingsWindowInput input;
+    input.settings = &appSettings;
     input.windowWidth = 1920;
     input.windowHeight = 1080;
     input.debug = &debug;

@@ -137,6 +137,26 @@ TEST_F(AstroWindowUi, StartsOnTheSpacecraftAndBuildsEveryTabOfEveryKindOfTarget)
     EXPECT_FALSE(w->Active);
 }
 
+// Edits of an atmosphere nothing draws would change nothing: an airless moon offers no Atmosphere tab.
+TEST_F(AstroWindowUi, OnlyABodyWithAnAtmosphereOffersItsTab) {
+    auto offersAtmosphere = [&](const char* body) {
+        window->setTarget(find(body));
+        frame();
+        frame();
+        // Tabs submitted in the last frame carry its number.
+        ImGuiContext& g = *ImGui::GetCurrentContext();
+        for (int n = 0; n < g.TabBars.GetMapSize(); ++n)
+            if (ImGuiTabBar* bar = g.TabBars.TryGetMapData(n))
+                for (ImGuiTabItem& tab : bar->Tabs)
+                    if (tab.LastFrameVisible == g.FrameCount && std::strcmp(bar->GetTabName(&tab), "Atmosphere") == 0)
+                        return true;
+        return false;
+    };
+    ASSERT_NE(find("Mimas (Saturn)"), nullptr);
+    EXPECT_TRUE(offersAtmosphere("Earth"));
+    EXPECT_FALSE(offersAtmosphere("Mimas (Saturn)"));
+}
+
 TEST_F(AstroWindowUi, OrbitSectionKeepsTheInvariantsWhileShown) {
     AstroObject* mars = find("Mars");
     window->setTarget(mars);

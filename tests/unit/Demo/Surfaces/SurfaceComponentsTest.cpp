@@ -3,6 +3,7 @@
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
+#include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/BodyVisualBuilder.h"
@@ -155,7 +156,7 @@ TEST_F(SolarSurfaces, PressingTOnceSwitchesEverySolidSurfaceBetweenFilledAndWire
     FrameContext context{scene.services, frameInput};
     uint8_t keys[256] = {};
     auto frame = [&](bool tDown) {
-        keys[PlanetSurfaceSolid::WireframeKey] = tDown ? 0x80 : 0x00;
+        keys[keyOf(KeyAction::Wireframe)] = tDown ? 0x80 : 0x00;
         input.advanceKeys(keys);
         scene.update(context);
     };
