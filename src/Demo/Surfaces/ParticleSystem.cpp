@@ -234,8 +234,8 @@ void ParticleSystem::RecordLayer(const FrameContext&, CommandContext* context, u
 
 void ParticleSystem::bindCompute(CommandContext* context, PipelineCompute* pipeline, DataSet* cameraSet) {
     pipeline->bind(context);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(computeSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, computeSet);
     pipeline->bindDataSets(context);
 }
 
@@ -339,8 +339,8 @@ void ParticleSystem::recordLayer(CommandContext* context, DataSet* cameraSet, ui
     PipelineGraphics* pipeline = pipelines.render;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(renderSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, renderSet);
     pipeline->bindDataSets(context);
     mesh->bind(context, *pipeline);
     vkCmdBindIndexBuffer(context->commandBuffer, mesh->indexBuffer->storage->buffer, 0, VK_INDEX_TYPE_UINT32);
