@@ -46,7 +46,7 @@ protected:
                                       VkClearColorValue clear = {});
 
     static VulkanInstance* instance;
-    // The program's engine bundle; the pointers below are its parts.
+    // The program's engine bundle; the pointers below point into it.
     static EngineContext* engine;
     static GraphicsDevice* device;
     // The program's storages and descriptor pool, sized as at engine start.

@@ -141,7 +141,7 @@ void Bloom::build(Image2D* colorTarget, TextureBinding* colorTargetBinding) {
 void Bloom::dispatch(CommandContext* context, PipelineCompute* pipeline, DataSet* set, const BloomParameters& p,
                      int32_t texelsPerInvocation) {
     pipeline->bind(context);
-    context->bindDataSet(set);
+    bindDataSet(context, set);
     pipeline->bindDataSets(context);
     vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(p), &p);
     const int32_t n = texelsPerInvocation;

@@ -322,7 +322,7 @@ void RenderManager::recordPostProcess(CommandContext* context) {
     beginRendering(context, swapChain->width, swapChain->height, &target, nullptr);
     postProcessPipeline->bind(context);
     setViewportAndScissor(context, swapChain->width, swapChain->height);
-    context->bindDataSet(postProcessDataSet);
+    bindDataSet(context, postProcessDataSet);
     postProcessPipeline->bindDataSets(context);
     vkCmdDraw(context->commandBuffer, 3, 1, 0, 0);
     ++services.device->drawCount;

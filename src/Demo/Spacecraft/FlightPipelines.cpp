@@ -3,6 +3,7 @@
 #include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Buffers/VertexLayout.h"
 #include "Engine/Commands/CommandContext.h"
+#include "Engine/Data/DataSet.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
@@ -45,8 +46,8 @@ PipelineGraphics* maneuverMarkerPipeline(GraphicsDevice* device) {
 void bindFlightPipeline(CommandContext* context, PipelineGraphics* pipeline, DataSet* cameraSet, DataSet* objectSet) {
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(objectSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, objectSet);
     pipeline->bindDataSets(context);
 }
 

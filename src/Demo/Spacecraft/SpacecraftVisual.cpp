@@ -195,9 +195,9 @@ void SpacecraftVisual::record(CommandContext* context, DataSet* cameraSet, uint3
         return;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(uniformSet);
-    context->bindDataSet(textureSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, uniformSet);
+    bindDataSet(context, textureSet);
     pipeline->bindDataSets(context);
     model->draw(context, *pipeline);
 }

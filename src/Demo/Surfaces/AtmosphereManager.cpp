@@ -232,7 +232,7 @@ void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);
     for (uint32_t k = 0; k < setCount; ++k)
-        context->bindDataSet(sets[k]);
+        bindDataSet(context, sets[k]);
     pipeline->bindDataSets(context);
     shell->draw(context, *pipeline);
 }

@@ -147,8 +147,8 @@ void GasFluid::recordCommands(CommandContext* context, const std::vector<FluidCo
         case FluidCommand::Dispatch: {
             PipelineCompute* pipeline = pipelines[size_t(c.pass)];
             pipeline->bind(context);
-            context->bindDataSet(set0);
-            context->bindDataSet(set1[currentSet]);
+            bindDataSet(context, set0);
+            bindDataSet(context, set1[currentSet]);
             pipeline->bindDataSets(context);
             if (c.pass == FluidPass::PressureSolveRB)
                 vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0,

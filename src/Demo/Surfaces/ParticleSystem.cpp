@@ -236,8 +236,8 @@ void ParticleSystem::RecordLayer(const FrameContext&, CommandContext* context, u
 
 void ParticleSystem::bindCompute(CommandContext* context, PipelineCompute* pipeline, DataSet* cameraSet) {
     pipeline->bind(context);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(computeSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, computeSet);
     pipeline->bindDataSets(context);
 }
 
@@ -343,8 +343,8 @@ void ParticleSystem::recordLayer(CommandContext* context, DataSet* cameraSet, ui
     PipelineGraphics* pipeline = pipelines.render;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
-    context->bindDataSet(cameraSet);
-    context->bindDataSet(renderSet);
+    bindDataSet(context, cameraSet);
+    bindDataSet(context, renderSet);
     pipeline->bindDataSets(context);
     vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof layer, &layer);
     mesh->bind(context, *pipeline);

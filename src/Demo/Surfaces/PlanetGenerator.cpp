@@ -194,7 +194,7 @@ bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     }
 
     pipeline->bind(context);
-    context->bindDataSet(dataSet);
+    bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     DispatchSize groups = generatorDispatch(float(target->width), float(target->height));
     if (bandsPerFace == 1 && firstBand == 0 && bandCount == 6) {

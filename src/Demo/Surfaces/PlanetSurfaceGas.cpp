@@ -159,8 +159,8 @@ void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camer
     selectShadowBlock();
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);
-    context->bindDataSet(camera->dataSet);
-    context->bindDataSet(dataSet);
+    bindDataSet(context, camera->dataSet);
+    bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     sphere->draw(context, *pipeline);
 }

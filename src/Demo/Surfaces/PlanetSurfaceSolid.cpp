@@ -213,8 +213,8 @@ void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context
     PipelineGraphics* pipeline = wireframe && wireframePipeline ? wireframePipeline : filledPipeline;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
-    context->bindDataSet(camera->dataSet);
-    context->bindDataSet(dataSet);
+    bindDataSet(context, camera->dataSet);
+    bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     sphere->bind(context, *pipeline);
     const uint32_t run = patchesPerDraw(MaxTessellationLevel) * 3, indices = sphere->indexBuffer->indexCount;

@@ -54,8 +54,8 @@ void StarSurface::RecordMain(const FrameContext&, CommandContext* context) {
         return;
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);
-    context->bindDataSet(camera->dataSet);
-    context->bindDataSet(dataSet);
+    bindDataSet(context, camera->dataSet);
+    bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     mesh->draw(context, *pipeline);
 }

@@ -1,6 +1,5 @@
 #include "Engine/Commands/CommandContext.h"
 
-#include "Engine/Data/DataSet.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 
 #include <stdexcept>
@@ -16,24 +15,6 @@ void CommandContext::addPendingSet(VkDescriptorSet set, const uint32_t* offsets,
     pendingSets[pendingSetCount++] = set;
     for (uint32_t i = 0; i < offsetCount; ++i)
         pendingOffsets[pendingOffsetCount++] = offsets[i];
-}
-
-void CommandContext::bindDataSet(DataSet* set) {
-    if (set->dirty)
-        set->build();
-    if (pendingSetCount >= MaxPendingSets)
-        throw std::runtime_error("too many descriptor sets bound before one draw (at most " +
-                                 std::to_string(MaxPendingSets) + ")");
-    if (pendingOffsetCount + set->dynamicOffsetCount() > MaxPendingOffsets)
-        throw std::runtime_error("too many dynamic offsets bound before one draw (at most " +
-                                 std::to_string(MaxPendingOffsets) + ")");
-    uint32_t* offsets = pendingOffsets + pendingOffsetCount;
-    uint32_t count = set->gatherOffsets(offsets);
-    for (uint32_t i = 0; i < count; ++i)
-        if (offsets[i] == StorageBinding::NoOffset)
-            throw std::runtime_error("data set bound before its uniform block was written (no dynamic offset)");
-    pendingOffsetCount += count;
-    pendingSets[pendingSetCount++] = set->set;
 }
 
 void CommandContext::flushPendingSets(VkPipelineBindPoint bindPoint, VkPipelineLayout layout) {

@@ -9,7 +9,6 @@ class PipelineGraphics;
 class PipelineCompute;
 class Mesh;
 class GraphicsResource;
-class DataSet;
 
 // The frame's primary command buffer with the bind caches and the descriptor sets gathered for the next draw.
 class CommandContext {
@@ -33,9 +32,6 @@ public:
     // Appends a set and its dynamic offsets for the next vkCmdBindDescriptorSets.
     // Throws instead of overrunning the fixed arrays.
     void addPendingSet(VkDescriptorSet set, const uint32_t* offsets, uint32_t offsetCount);
-    // Rebuilds the set first when a bound resource was replaced, then appends it with the current offsets of
-    // its storage bindings (binding order). Throws when a block was never written or the arrays would overrun.
-    void bindDataSet(DataSet* set);
     // vkCmdBindDescriptorSets of every pending set and offset from set 0, then empties both arrays.
     void flushPendingSets(VkPipelineBindPoint bindPoint, VkPipelineLayout layout);
     void clearBindings();

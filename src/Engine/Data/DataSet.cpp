@@ -1,6 +1,7 @@
 #include "Engine/Data/DataSet.h"
 
 #include "Engine/Buffers/StructuredBuffer.h"
+#include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
@@ -8,6 +9,7 @@
 #include "Engine/Images/Image.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -171,4 +173,22 @@ uint32_t DataSet::gatherOffsets(uint32_t* out) const {
         if (b.type == DATA_STORAGE)
             out[n++] = static_cast<const StorageBinding*>(b.resource)->offset;
     return n;
+}
+
+void bindDataSet(CommandContext* context, DataSet* set) {
+    if (set->dirty)
+        set->build();
+    if (context->pendingSetCount >= CommandContext::MaxPendingSets)
+        throw std::runtime_error("too many descriptor sets bound before one draw (at most " +
+                                 std::to_string(CommandContext::MaxPendingSets) + ")");
+    if (context->pendingOffsetCount + set->dynamicOffsetCount() > CommandContext::MaxPendingOffsets)
+        throw std::runtime_error("too many dynamic offsets bound before one draw (at most " +
+                                 std::to_string(CommandContext::MaxPendingOffsets) + ")");
+    uint32_t* offsets = context->pendingOffsets + context->pendingOffsetCount;
+    uint32_t count = set->gatherOffsets(offsets);
+    for (uint32_t i = 0; i < count; ++i)
+        if (offsets[i] == StorageBinding::NoOffset)
+            throw std::runtime_error("data set bound before its uniform block was written (no dynamic offset)");
+    context->pendingOffsetCount += count;
+    context->pendingSets[context->pendingSetCount++] = set->set;
 }

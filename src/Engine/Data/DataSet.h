@@ -9,6 +9,7 @@
 
 class GraphicsDevice;
 class DescriptorPool;
+class CommandContext;
 
 // An object's descriptor set with what is bound at each binding. It rebuilds itself at its next bind when a
 // bound texture or structured buffer is replaced, and supplies the dynamic offsets of its storage bindings.
@@ -41,3 +42,8 @@ private:
     std::vector<uint32_t> kinds; // each entry's type at construction (entries may be detached later)
     uint32_t storageCount = 0;
 };
+
+// Appends `set` to the context's sets for the next draw with the current offsets of its storage bindings (binding
+// order), rebuilding it first when a bound resource was replaced. Throws when a block was never written or the
+// context's arrays would overrun.
+void bindDataSet(CommandContext* context, DataSet* set);

@@ -42,7 +42,7 @@ TEST_F(DataSetGpuTest, StorageBindingsSupplyTheirOffsetsInBindingOrder) {
     context.pendingOffsets[0] = 0xDEAD; // an earlier set's offset stays first
     context.pendingOffsetCount = 1;
     context.pendingSetCount = 1;
-    context.bindDataSet(set);
+    bindDataSet(&context, set);
     ASSERT_EQ(context.pendingSetCount, 2u);
     EXPECT_EQ(context.pendingSets[1], set->set);
     ASSERT_EQ(context.pendingOffsetCount, 4u);
@@ -54,14 +54,14 @@ TEST_F(DataSetGpuTest, StorageBindingsSupplyTheirOffsetsInBindingOrder) {
 
     // More than 20 sets before a draw is refused, and so is binding a block that was never written.
     context.pendingSetCount = CommandContext::MaxPendingSets;
-    EXPECT_THROW(context.bindDataSet(set), std::runtime_error);
+    EXPECT_THROW(bindDataSet(&context, set), std::runtime_error);
     context.pendingSetCount = 0;
     context.pendingOffsetCount = CommandContext::MaxPendingOffsets - 2;
-    EXPECT_THROW(context.bindDataSet(set), std::runtime_error);
+    EXPECT_THROW(bindDataSet(&context, set), std::runtime_error);
     context.pendingOffsetCount = 0;
     StorageBinding unwritten(uniformStorage, 64);
     auto* early = new DataSet(device, descriptorPool, {storageEntry(0, &unwritten)});
-    EXPECT_THROW(context.bindDataSet(early), std::runtime_error);
+    EXPECT_THROW(bindDataSet(&context, early), std::runtime_error);
 
     // Entries a set cannot honour are refused at construction.
     EXPECT_THROW(new DataSet(device, descriptorPool, {storageEntry(1, &one), storageEntry(1, &two)}),
@@ -99,7 +99,7 @@ TEST_F(DataSetGpuTest, ReplacedTextureRebuildsEveryReferencingSetOnceAtItsNextBi
     CommandContext context;
     for (int bind = 0; bind < 3; ++bind) {
         for (DataSet* s : {a, b, unrelated}) {
-            context.bindDataSet(s);
+            bindDataSet(&context, s);
             context.pendingSetCount = 0;
             context.pendingOffsetCount = 0;
         }
@@ -117,7 +117,7 @@ TEST_F(DataSetGpuTest, ReplacedTextureRebuildsEveryReferencingSetOnceAtItsNextBi
     EXPECT_TRUE(texture.listeners.empty()); // the detached sets stop listening to the released record
     EXPECT_EQ(b->bindings[0].type, uint32_t(DETACHED));
     EXPECT_EQ(a->bindings[1].type, uint32_t(DETACHED));
-    context.bindDataSet(b);
+    bindDataSet(&context, b);
     EXPECT_EQ(b->buildCount, 3u);
 
     unregisterResource(device, b);
@@ -138,7 +138,7 @@ TEST_F(DataSetGpuTest, StructuredBufferReplacementAndWriteOnceSets) {
     buffer.replace(second);
     EXPECT_TRUE(set->dirty);
     CommandContext context;
-    context.bindDataSet(set);
+    bindDataSet(&context, set);
     EXPECT_EQ(set->buildCount, 2u);
     EXPECT_EQ(context.pendingOffsetCount, 0u);
 

@@ -102,8 +102,8 @@ TEST_F(PipelineGpuTest, ComputePipelineDispatchesWithDynamicOffsetsAndTwoSets) {
         pipeline->bind(c);
         pipeline->bind(c); // cached: one vkCmdBindPipeline
         binds = c->boundComputePipeline == pipeline;
-        c->bindDataSet(set0);
-        c->bindDataSet(set1);
+        bindDataSet(c, set0);
+        bindDataSet(c, set1);
         pipeline->bindDataSets(c);
         EXPECT_EQ(c->pendingSetCount, 0u);
         vkCmdDispatch(c->commandBuffer, (count + 63) / 64, 1, 1);
@@ -187,7 +187,7 @@ TEST_F(PipelineGpuTest, PostProcessPipelineToneMapsTheHdrTarget) {
         vkCmdBeginRendering(c->commandBuffer, &info);
         pipeline->bind(c);
         setViewportAndScissor(c, W, H);
-        c->bindDataSet(set);
+        bindDataSet(c, set);
         pipeline->bindDataSets(c);
         vkCmdDraw(c->commandBuffer, 3, 1, 0, 0);
         vkCmdEndRendering(c->commandBuffer);

@@ -252,8 +252,8 @@ TEST_F(PlanetGeneratorGpuTest, ChangingOneLayerRegeneratesExactlyOnceInTheNextFr
     EXPECT_EQ(generator.heightMapBinding->view, &generator.heightMap->imageView);
     EXPECT_EQ(surface->dataSet->dirty, 1);
     surface->selectShadowBlock();
-    runOnce([&](CommandContext* c) { c->bindDataSet(surface->dataSet); });
-    runOnce([&](CommandContext* c) { c->bindDataSet(surface->dataSet); });
+    runOnce([&](CommandContext* c) { bindDataSet(c, surface->dataSet); });
+    runOnce([&](CommandContext* c) { bindDataSet(c, surface->dataSet); });
     EXPECT_EQ(surface->dataSet->buildCount, 2u);
     frame();
     EXPECT_EQ(generator.generationCount, 1u) << "nothing changed";
