@@ -75,7 +75,8 @@ std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spe
         return std::nullopt;
     Vec3d wanted = arc->departure + cv;
     if (leavesBody)
-        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(spec.from)].mu());
+        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(spec.from)].mu(),
+                                     s.velocity - fv, double(eph.bodies[size_t(spec.from)].radius));
     const Vec3d dv = wanted - s.velocity;
     const Demo::PnrFrame f = Demo::pnrFrame(s.position, s.velocity, fp, fv);
     if (!f.defined || !(Demo::length(dv) > 0.0))
