@@ -13,21 +13,21 @@ namespace {
 
 void BM_PorkchopCells(benchmark::State& state) {
     const Plan::Ephemeris eph = Plan::Ephemeris::solarSystem();
-    Plan::PorkchopSpec spec;
-    spec.from = eph.find("Earth");
-    spec.to = eph.find("Luna");
-    spec.depart = {1000, 2000, 200};
-    spec.arrive = {2500, 3500, 200};
-    spec.distance = Plan::defaultArrivalDistance(eph, spec.to);
+    Plan::PorkchopGrid grid;
+    grid.from = eph.find("Earth");
+    grid.to = eph.find("Luna");
+    grid.depart = {1000, 2000, 200};
+    grid.arrive = {2500, 3500, 200};
+    grid.distance = Plan::defaultArrivalDistance(eph, grid.to);
     const unsigned jobs = unsigned(state.range(0));
     size_t converged = 0;
     for (auto _ : state) {
-        std::vector<Plan::PorkchopCell> cells = Plan::computeCells(spec, 0, spec.cells(), jobs);
+        std::vector<Plan::PorkchopCell> cells = Plan::computeCells(grid, 0, grid.cells(), jobs);
         converged = size_t(std::count_if(cells.begin(), cells.end(), [](const auto& c) { return c.converged; }));
         benchmark::DoNotOptimize(cells.data());
     }
     state.counters["cells_per_s"] =
-        benchmark::Counter(double(spec.cells()) * double(state.iterations()), benchmark::Counter::kIsRate);
+        benchmark::Counter(double(grid.cells()) * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["converged"] = double(converged);
 }
 BENCHMARK(BM_PorkchopCells)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);

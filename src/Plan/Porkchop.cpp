@@ -17,8 +17,8 @@ namespace {
 // Δv = thrust × 1e-7 × step length, whatever the burn's length.
 constexpr double ThrustUnit = 1e-7;
 
-Demo::MissionData coastMission(const PorkchopSpec& spec, uint64_t depart) {
-    Demo::MissionData m = spec.mission;
+Demo::MissionData coastMission(const PorkchopGrid& grid, uint64_t depart) {
+    Demo::MissionData m = grid.mission;
     std::erase_if(m.maneuvers, [&](const Demo::Maneuver& b) { return b.end() > depart; });
     return m;
 }
@@ -54,20 +54,20 @@ uint64_t flybyWindow(uint64_t depart, uint64_t arrive) {
     return flight >= MaxAimSteps ? 0 : std::min(wanted, MaxAimSteps - flight);
 }
 
-std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spec, uint64_t depart, uint64_t arrive) {
+std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopGrid& grid, uint64_t depart, uint64_t arrive) {
     if (arrive <= depart + 4)
         return std::nullopt;
-    const int32_t centre = commonDominantBody(eph, spec.from, spec.to);
-    const Demo::FlightState s = stateAt(eph, coastMission(spec, depart), depart);
+    const int32_t centre = commonDominantBody(eph, grid.from, grid.to);
+    const Demo::FlightState s = stateAt(eph, coastMission(grid, depart), depart);
     const Vec3d cp = centre >= 0 ? eph.position(centre, depart) : Vec3d{};
     const Vec3d cv = centre >= 0 ? eph.velocity(centre, depart) : Vec3d{};
-    const Vec3d fp = eph.position(spec.from, depart), fv = eph.velocity(spec.from, depart);
+    const Vec3d fp = eph.position(grid.from, depart), fv = eph.velocity(grid.from, depart);
     const double muCentre = centre >= 0 ? eph.bodies[size_t(centre)].mu() : eph.rootMu;
-    const Vec3d r2 = eph.position(spec.to, arrive) - (centre >= 0 ? eph.position(centre, arrive) : Vec3d{});
+    const Vec3d r2 = eph.position(grid.to, arrive) - (centre >= 0 ? eph.position(centre, arrive) : Vec3d{});
     const double seconds = double(arrive - depart) * eph.timeStepLength;
     // Leaving a body for one beyond it: the arc from the body, left along the hyperbola's asymptote. Within the
     // body's own system (Earth to Luna): the arc from the craft. Prograde: the way the body, or the craft, goes.
-    const bool leavesBody = spec.from != centre;
+    const bool leavesBody = grid.from != centre;
     const Vec3d r1 = (leavesBody ? fp : s.position) - cp;
     const Vec3d normal = Demo::cross(r1, (leavesBody ? fv : s.velocity) - cv);
     std::optional<LambertArc> arc = lambert(r1, r2, seconds, muCentre, normal);
@@ -75,8 +75,8 @@ std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spe
         return std::nullopt;
     Vec3d wanted = arc->departure + cv;
     if (leavesBody)
-        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(spec.from)].mu(),
-                                     s.velocity - fv, double(eph.bodies[size_t(spec.from)].radius));
+        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(grid.from)].mu(),
+                                     s.velocity - fv, double(eph.bodies[size_t(grid.from)].radius));
     const Vec3d dv = wanted - s.velocity;
     const Demo::PnrFrame f = Demo::pnrFrame(s.position, s.velocity, fp, fv);
     if (!f.defined || !(Demo::length(dv) > 0.0))
@@ -87,33 +87,33 @@ std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spe
     m.thrust = Demo::length(dv) / (ThrustUnit * eph.timeStepLength);
     m.burn = burnLengthFor(m.thrust, arrive - depart);
     m.continuous = true;
-    m.dominantObject = spec.from;
+    m.dominantObject = grid.from;
     return m;
 }
 
-Demo::MissionData cellMission(const PorkchopSpec& spec, const PorkchopCell& cell) {
-    Demo::MissionData m = coastMission(spec, cell.depart);
+Demo::MissionData cellMission(const PorkchopGrid& grid, const PorkchopCell& cell) {
+    Demo::MissionData m = coastMission(grid, cell.depart);
     m.maneuvers.push_back(cell.burn);
     return m;
 }
 
-PorkchopCell computeCell(Ephemeris& eph, const PorkchopSpec& spec, size_t index, unsigned aimThreads,
+PorkchopCell computeCell(Ephemeris& eph, const PorkchopGrid& grid, size_t index, unsigned aimThreads,
                          const std::atomic<bool>* cancel) {
     PorkchopCell cell;
-    const size_t n = spec.arrive.count();
-    cell.depart = spec.depart.at(index / n);
-    cell.arrive = spec.arrive.at(index % n);
-    std::optional<Demo::Maneuver> guess = firstGuess(eph, spec, cell.depart, cell.arrive);
+    const size_t n = grid.arrive.count();
+    cell.depart = grid.depart.at(index / n);
+    cell.arrive = grid.arrive.at(index % n);
+    std::optional<Demo::Maneuver> guess = firstGuess(eph, grid, cell.depart, cell.arrive);
     if (!guess)
         return cell;
     cell.burn = *guess;
     cell.deltaV = std::abs(guess->thrust) * ThrustUnit * eph.timeStepLength;
-    Demo::MissionData m = cellMission(spec, cell);
+    Demo::MissionData m = cellMission(grid, cell);
     const size_t burn = m.maneuvers.size() - 1;
     AimTarget target;
     target.kind = AimKind::Arrive;
-    target.body = spec.to;
-    target.distance = spec.distance;
+    target.body = grid.to;
+    target.distance = grid.distance;
     target.step = cell.arrive;
     AimOptions options;
     options.threads = std::max(1u, aimThreads);
@@ -140,11 +140,11 @@ PorkchopCell computeCell(Ephemeris& eph, const PorkchopSpec& spec, size_t index,
     cell.deltaV = p.deltaVAfter;
     m.maneuvers[burn] = p.burn;
     const Demo::FlightState s = stateAt(eph, m, cell.arrive);
-    cell.arrivalSpeed = Demo::length(s.velocity - eph.velocity(spec.to, cell.arrive));
+    cell.arrivalSpeed = Demo::length(s.velocity - eph.velocity(grid.to, cell.arrive));
     return cell;
 }
 
-std::vector<PorkchopCell> computeCells(const PorkchopSpec& spec, size_t first, size_t end, unsigned jobs,
+std::vector<PorkchopCell> computeCells(const PorkchopGrid& grid, size_t first, size_t end, unsigned jobs,
                                        const std::function<void(size_t)>& progress, const std::atomic<bool>* cancel) {
     const size_t count = end > first ? end - first : 0;
     std::vector<PorkchopCell> cells(count);
@@ -160,7 +160,7 @@ std::vector<PorkchopCell> computeCells(const PorkchopSpec& spec, size_t first, s
     auto work = [&] {
         Ephemeris eph = Ephemeris::solarSystem();
         for (size_t k; !stopped() && (k = next.fetch_add(1)) < count;) {
-            cells[k] = computeCell(eph, spec, first + k, aimThreads, cancel);
+            cells[k] = computeCell(eph, grid, first + k, aimThreads, cancel);
             if (stopped())
                 return;
             std::lock_guard<std::mutex> guard(lock);

@@ -25,7 +25,7 @@ struct StepRange {
     uint64_t at(size_t i) const { return first + uint64_t(i) * step; }
 };
 
-struct PorkchopSpec {
+struct PorkchopGrid {
     int32_t from = -1, to = -1; // body indices
     StepRange depart, arrive;
     double distance = 0.0; // world units from the target's centre at the arrival step
@@ -61,22 +61,22 @@ uint64_t burnLengthFor(double thrust, uint64_t flightSteps);
 uint64_t flybyWindow(uint64_t depart, uint64_t arrive);
 
 // The two-body first guess of the departure burn at `depart` for arrival at `arrive`; nothing when no arc exists.
-std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spec, uint64_t depart, uint64_t arrive);
+std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopGrid& grid, uint64_t depart, uint64_t arrive);
 
 // Cell `index` (row-major: departure outer, arrival inner). `aimThreads` flights at once inside the aim.
-PorkchopCell computeCell(Ephemeris& eph, const PorkchopSpec& spec, size_t index, unsigned aimThreads,
+PorkchopCell computeCell(Ephemeris& eph, const PorkchopGrid& grid, size_t index, unsigned aimThreads,
                          const std::atomic<bool>* cancel = nullptr);
 
 // Cells [first, end) on `jobs` threads, each with its own ephemeris; `progress(done)` after each cell (under a
 // lock). Stops early (fewer cells) when `cancel` is set.
-std::vector<PorkchopCell> computeCells(const PorkchopSpec& spec, size_t first, size_t end, unsigned jobs,
+std::vector<PorkchopCell> computeCells(const PorkchopGrid& grid, size_t first, size_t end, unsigned jobs,
                                        const std::function<void(size_t)>& progress = {},
                                        const std::atomic<bool>* cancel = nullptr);
 
 // One CSV line (no newline): shortest round-trip numbers, "nan" where there is no value.
 std::string porkchopCsvLine(const PorkchopCell& cell);
 
-// The spec's start mission with the cell's burn in it, as a mission file holds it.
-Demo::MissionData cellMission(const PorkchopSpec& spec, const PorkchopCell& cell);
+// The grid's start mission with the cell's burn in it, as a mission file holds it.
+Demo::MissionData cellMission(const PorkchopGrid& grid, const PorkchopCell& cell);
 
 } // namespace Plan

@@ -159,14 +159,14 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
         throw PlanMisuse{"porkchop needs --depart A:B:STEP and --arrive C:D:STEP"};
     if (output.empty())
         throw PlanMisuse{"porkchop needs -o CSV"};
-    PorkchopSpec spec;
-    spec.depart = *depart;
-    spec.arrive = *arrive;
-    if ((spec.depart.last - spec.depart.first) / spec.depart.step >= MaxGridCells ||
-        (spec.arrive.last - spec.arrive.first) / spec.arrive.step >= MaxGridCells ||
-        spec.depart.count() * spec.arrive.count() > MaxGridCells)
+    PorkchopGrid grid;
+    grid.depart = *depart;
+    grid.arrive = *arrive;
+    if ((grid.depart.last - grid.depart.first) / grid.depart.step >= MaxGridCells ||
+        (grid.arrive.last - grid.arrive.first) / grid.arrive.step >= MaxGridCells ||
+        grid.depart.count() * grid.arrive.count() > MaxGridCells)
         throw PlanMisuse{"the grid has more than " + std::to_string(MaxGridCells) + " cells"};
-    const size_t total = spec.cells();
+    const size_t total = grid.cells();
     size_t first = 0, end = total;
     if (cells) {
         first = size_t((*cells)[0]);
@@ -177,7 +177,7 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
 
     Ephemeris eph = Ephemeris::solarSystem();
-    if (!missionPath.empty() && !loadPlanMission(missionPath, eph, spec.mission, err))
+    if (!missionPath.empty() && !loadPlanMission(missionPath, eph, grid.mission, err))
         return 1;
     for (const std::string* name : {&from, &to}) {
         const int32_t b = eph.find(*name);
@@ -185,17 +185,17 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
             err << "kestrune-plan: no body named \"" << *name << "\" in the system\n";
             return 1;
         }
-        (name == &from ? spec.from : spec.to) = b;
+        (name == &from ? grid.from : grid.to) = b;
     }
-    if (spec.from == spec.to) {
-        err << "kestrune-plan: --from and --to name the same body, " << eph.bodies[size_t(spec.to)].name << "\n";
+    if (grid.from == grid.to) {
+        err << "kestrune-plan: --from and --to name the same body, " << eph.bodies[size_t(grid.to)].name << "\n";
         return 1;
     }
-    spec.distance = distance ? *distance : defaultArrivalDistance(eph, spec.to);
-    const uint64_t start = spec.mission.startTimeStep;
-    const uint64_t lastArrival = spec.arrive.at(spec.arrive.count() - 1);
-    if (spec.depart.first < start) {
-        err << "kestrune-plan: --depart step " << spec.depart.first << " is before the mission's start step " << start
+    grid.distance = distance ? *distance : defaultArrivalDistance(eph, grid.to);
+    const uint64_t start = grid.mission.startTimeStep;
+    const uint64_t lastArrival = grid.arrive.at(grid.arrive.count() - 1);
+    if (grid.depart.first < start) {
+        err << "kestrune-plan: --depart step " << grid.depart.first << " is before the mission's start step " << start
             << "\n";
         return 1;
     }
@@ -204,9 +204,9 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
             << " steps after the mission's start step " << start << " (the longest flight)\n";
         return 1;
     }
-    if (lastArrival > spec.depart.first && lastArrival - spec.depart.first > MaxAimSteps) {
+    if (lastArrival > grid.depart.first && lastArrival - grid.depart.first > MaxAimSteps) {
         err << "kestrune-plan: --arrive step " << lastArrival << " lies more than " << MaxAimSteps
-            << " steps after --depart step " << spec.depart.first << " (the longest aimed flight)\n";
+            << " steps after --depart step " << grid.depart.first << " (the longest aimed flight)\n";
         return 1;
     }
 
@@ -227,17 +227,17 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
             << seconds(s / double(done) * double(count - done)) << " left   " << std::flush;
     };
     InterruptFlag interrupt;
-    std::vector<PorkchopCell> grid = computeCells(spec, first, end, threads, progress, interrupt.flag());
+    std::vector<PorkchopCell> computed = computeCells(grid, first, end, threads, progress, interrupt.flag());
     if (terminal)
         err << "\n";
-    if (interrupt.interrupted() || grid.size() != count) {
+    if (interrupt.interrupted() || computed.size() != count) {
         err << "kestrune-plan: interrupted; " << output << " not written\n";
         return 130;
     }
     std::string text = std::string(PorkchopCsvHeader) + "\n";
     size_t converged = 0;
     const PorkchopCell* cheapest = nullptr;
-    for (const PorkchopCell& c : grid) {
+    for (const PorkchopCell& c : computed) {
         text += porkchopCsvLine(c) + "\n";
         if (c.converged) {
             ++converged;
@@ -262,7 +262,7 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
             return 1;
         }
         std::string error;
-        if (!Demo::writeMissionFile(writeMission, Demo::missionFileText(cellMission(spec, *cheapest)), error)) {
+        if (!Demo::writeMissionFile(writeMission, Demo::missionFileText(cellMission(grid, *cheapest)), error)) {
             err << "kestrune-plan: " << writeMission << ": " << error << "\n";
             return 1;
         }
