@@ -7,6 +7,7 @@ KESTRUNE_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils fonts-roboto-unhinted
     ffmpeg
+    python3-matplotlib python3-distributed
 )
 
 kestrune_install_deps() {

@@ -17,9 +17,6 @@ namespace {
 
 using Demo::Maneuver;
 
-// The longest stretch a candidate flies: the ring for it is held whole (29 bodies: about 175 MB at most).
-constexpr uint64_t MaxAimSteps = 1000000;
-
 double deltaV(const Maneuver& m, double stepLength) {
     return std::abs(m.thrust) * 1e-7 * stepLength;
 }

@@ -14,6 +14,10 @@
 
 namespace Plan {
 
+// The longest stretch a candidate flies from the burn's start: the ring for it is held whole (29 bodies: about
+// 175 MB at most).
+constexpr uint64_t MaxAimSteps = 1000000;
+
 enum class AimKind {
     // At `step`, `distance` from the body: first as three conditions (the point at that distance on the side the
     // planned flight reaches), then, when no burn reaches that point, the distance alone (the least change).

@@ -13,20 +13,27 @@ namespace Plan {
 std::string planUsage() {
     return "usage: kestrune-plan report [MISSION] [--until STEP] [--json]\n"
            "       kestrune-plan aim MISSION --burn N --body NAME (--at STEP --distance D | --pass D) [-o OUT]\n"
+           "       kestrune-plan porkchop --from BODY --to BODY --depart A:B:STEP --arrive C:D:STEP [--distance D]\n"
+           "                     [--jobs N] [--cells I:J] [--mission FILE] [--write-mission FILE] -o CSV [--plot PNG]\n"
            "\n"
            "report  flies the mission (the built-in one without MISSION) to STEP (default: the end of the last\n"
            "        burn plus 200000 steps) and prints each burn's distance to its body and each body's closest\n"
            "        approach; --json prints one JSON object instead.\n"
            "aim     changes burn N's direction and thrust (its start and length kept) so that the craft is D world\n"
            "        units from the body at STEP, or passes it at D; writes the aimed mission to OUT (default:\n"
-           "        standard output).\n";
+           "        standard output).\n"
+           "porkchop  the departure burn from one body to another aimed for every cell of a grid of departure and\n"
+           "        arrival steps (A:B:STEP: A, A + STEP, ... up to B), the craft at D world units from the target\n"
+           "        at the arrival step (default: five of its radii); one CSV line per cell, in order, departure\n"
+           "        outer. --cells I:J computes cells [I, J) only, --jobs N cells at once (default: every core),\n"
+           "        --mission FILE starts the craft as that mission does (default: the built-in start, coasting),\n"
+           "        --write-mission FILE writes the mission of the cheapest converged cell, --plot PNG draws the "
+           "grid.\n";
 }
 
 namespace {
 
-struct Misuse {
-    std::string what;
-};
+using Misuse = PlanMisuse;
 
 std::optional<uint64_t> parseStep(const std::string& s) {
     uint64_t v = 0;
@@ -48,8 +55,9 @@ std::optional<double> parseDistance(const std::string& s) {
     }
 }
 
-// The mission of a file (the parser's messages name the file and line) or the built-in one.
-bool loadMission(const std::string& path, const Ephemeris& eph, Demo::MissionData& mission, std::ostream& err) {
+} // namespace
+
+bool loadPlanMission(const std::string& path, const Ephemeris& eph, Demo::MissionData& mission, std::ostream& err) {
     if (path.empty()) {
         mission.maneuvers = Demo::builtInManeuvers();
         mission.settings = Demo::builtInSettings();
@@ -68,6 +76,8 @@ bool loadMission(const std::string& path, const Ephemeris& eph, Demo::MissionDat
     mission = parse.mission;
     return true;
 }
+
+namespace {
 
 int report(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string path;
@@ -91,7 +101,7 @@ int report(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     Ephemeris eph = Ephemeris::solarSystem();
     Demo::MissionData mission;
-    if (!loadMission(path, eph, mission, err))
+    if (!loadPlanMission(path, eph, mission, err))
         return 1;
     // About ten seconds of flight: a report, not a hang.
     constexpr uint64_t MaxReportSteps = 100000000;
@@ -149,7 +159,7 @@ int aim(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     Ephemeris eph = Ephemeris::solarSystem();
     Demo::MissionData mission;
-    if (!loadMission(path, eph, mission, err))
+    if (!loadPlanMission(path, eph, mission, err))
         return 1;
     AimTarget target;
     target.body = eph.find(body);
@@ -195,6 +205,8 @@ int runPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
             return report(args, out, err);
         if (args[0] == "aim")
             return aim(args, out, err);
+        if (args[0] == "porkchop")
+            return porkchopCommand(args, out, err);
         if (args[0] == "--help" || args[0] == "-h") {
             out << planUsage();
             return 0;
