@@ -13,8 +13,9 @@ import tempfile
 import time
 import unittest
 
-# Short flights from Earth to the Moon: a second or so per cell.
-GRID = ["--from", "Earth", "--to", "Luna", "--depart", "4000:4500:100", "--arrive", "7000:7500:100"]
+# Earth to the Moon over some 19000 steps, half a second a cell: a shard takes long enough for a worker to be
+# killed in it; a third of the cells do not converge, which their lines must show the same way.
+GRID = ["--from", "Earth", "--to", "Luna", "--depart", "1000:1250:50", "--arrive", "20000:20250:50"]
 SHARD_CELLS = "4"  # 36 cells in 9 shards, more than the two workers take at once
 TIMEOUT_S = 300
 
@@ -33,6 +34,13 @@ def wait_until(condition, what, timeout=TIMEOUT_S):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout} s waiting for {what}")
         time.sleep(0.05)
+
+
+def running_children(pid):
+    try:
+        return any(open(f"/proc/{pid}/task/{t}/children").read().split() for t in os.listdir(f"/proc/{pid}/task"))
+    except OSError:
+        return False
 
 
 def dask_command(name):
@@ -107,7 +115,9 @@ class SweepClusterTest(unittest.TestCase):
 
         # A worker lost mid-shard: Dask runs its shard again on the other one.
         p = self.sweep("killed.csv", wait=False)
-        wait_until(lambda: self.first_shard_done("killed.csv") or p.poll() is not None, "the first shard")
+        victim = self.workers[0].pid
+        wait_until(lambda: (self.first_shard_done("killed.csv") and running_children(victim)) or p.poll() is not None,
+                   "the first shard, and a shard running on the first worker")
         self.assertIsNone(p.poll(), "the sweep ended before a worker could be killed")
         os.killpg(self.workers[0].pid, signal.SIGKILL)
         err = p.communicate(timeout=TIMEOUT_S)[1].decode()
