@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Plan {
 
@@ -77,32 +78,62 @@ std::optional<LambertArc> lambert(const Vec3d& r1, const Vec3d& r2, double secon
     return arc;
 }
 
-Vec3d escapeVelocity(const Vec3d& position, const Vec3d& excess, double mu) {
+Vec3d escapeVelocity(const Vec3d& position, const Vec3d& excess, double mu, const Vec3d& near, double periapsis) {
     const double r = length(position), vInf = length(excess);
     if (!(r > 0.0) || !(vInf > 0.0) || !(mu > 0.0))
         return excess;
     const double speed = std::sqrt(vInf * vInf + 2.0 * mu / r);
     const Vec3d want = excess / vInf;
-    const Vec3d rHat = position / r;
-    Vec3d d = want;
-    for (int k = 0; k < 50; ++k) {
-        const Vec3d u = d * speed;
+    const Vec3d n = cross(position, want);
+    if (!(length(n) > 1e-9 * r))
+        return want * speed;
+    // The orbit holds the position and the asymptote, so the velocity lies in their plane: one angle φ from r̂
+    // towards n̂ × r̂. err(φ) is the signed angle from the asymptote reached to the one wanted.
+    const Vec3d a = position / r, nHat = normalize(n), b = cross(nHat, a);
+    auto velocity = [&](double phi) { return (a * std::cos(phi) + b * std::sin(phi)) * speed; };
+    auto err = [&](double phi) {
+        const Vec3d u = velocity(phi);
         const Vec3d h = cross(position, u);
-        if (!(length(h) > 0.0))
-            break;
-        const Vec3d eVec = cross(u, h) / mu - rHat;
+        const Vec3d eVec = cross(u, h) / mu - a;
         const double e = length(eVec);
-        if (!(e > 1.0))
-            break;
+        if (!(length(h) > 0.0) || !(e > 1.0))
+            return std::numeric_limits<double>::quiet_NaN();
         // The outgoing asymptote: the velocity's direction at the true anomaly arccos(−1/e).
         const Vec3d p = eVec / e, q = cross(normalize(h), p);
-        const Vec3d reached = normalize(p * -std::sqrt(1.0 - 1.0 / (e * e)) + q * (e - 1.0 / e));
-        const Vec3d error = want - reached;
-        if (length(error) < 1e-12)
-            return u;
-        d = normalize(d + error);
+        const Vec3d reached = p * -std::sqrt(1.0 - 1.0 / (e * e)) + q * (e - 1.0 / e);
+        return std::atan2(dot(cross(reached, want), nHat), dot(reached, want));
+    };
+    // Every root over the circle (a scan, then bisection); the one closest to `near`.
+    constexpr int Samples = 720;
+    std::optional<Vec3d> best;
+    double prevPhi = 0.0, prev = err(0.0);
+    for (int k = 1; k <= Samples; ++k) {
+        const double phi = 2.0 * M_PI * k / Samples, now = err(phi);
+        if (std::isfinite(prev) && std::isfinite(now) && (prev < 0.0) != (now < 0.0) && std::abs(prev - now) < M_PI) {
+            double lo = prevPhi, hi = phi, flo = prev;
+            for (int i = 0; i < 60; ++i) {
+                const double mid = 0.5 * (lo + hi), fm = err(mid);
+                if (!std::isfinite(fm))
+                    break;
+                if ((fm < 0.0) == (flo < 0.0)) {
+                    lo = mid;
+                    flo = fm;
+                } else {
+                    hi = mid;
+                }
+            }
+            const Vec3d u = velocity(0.5 * (lo + hi));
+            // Periapsis h²/μ/(1 + e): a hyperbola through the body is no way out.
+            const Vec3d h = cross(position, u);
+            const double e = length(cross(u, h) / mu - a);
+            const bool clear = dot(h, h) / mu / (1.0 + e) >= periapsis;
+            if (clear && (!best || length(u - near) < length(*best - near)))
+                best = u;
+        }
+        prevPhi = phi;
+        prev = now;
     }
-    return want * speed;
+    return best ? *best : want * speed;
 }
 
 } // namespace Plan

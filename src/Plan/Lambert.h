@@ -20,9 +20,11 @@ struct LambertArc {
 // transfer of exactly half a turn (its plane is undefined) or a non-positive time.
 std::optional<LambertArc> lambert(const Vec3d& r1, const Vec3d& r2, double seconds, double mu, const Vec3d& normal);
 
-// The velocity at `position` (relative to a body of parameter μ) on the hyperbola whose outgoing asymptote is
-// `excess` (the velocity left far away): the speed from the energy, √(v∞² + 2μ/r), the direction turned until the
-// asymptote points along `excess`; along `excess` at that speed when the turning does not settle.
-Vec3d escapeVelocity(const Vec3d& position, const Vec3d& excess, double mu);
+// The velocity at `position` (relative to a body of parameter μ) on a hyperbola whose outgoing asymptote is
+// `excess` (the velocity left far away): the speed from the energy, √(v∞² + 2μ/r), the direction in the plane of
+// the position and the asymptote; of the hyperbolae through the point (one each way round), the one whose
+// velocity is closest to `near` (the craft's own: the smallest burn) among those whose periapsis is at least
+// `periapsis` (clear of the body). Along `excess` at that speed when there is none.
+Vec3d escapeVelocity(const Vec3d& position, const Vec3d& excess, double mu, const Vec3d& near, double periapsis);
 
 } // namespace Plan

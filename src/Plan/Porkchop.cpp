@@ -36,8 +36,8 @@ double defaultArrivalDistance(const Ephemeris& eph, int32_t to) {
 }
 
 int32_t commonDominantBody(const Ephemeris& eph, int32_t a, int32_t b) {
-    for (int32_t i = eph.bodies[size_t(a)].parent; i >= 0; i = eph.bodies[size_t(i)].parent)
-        for (int32_t j = eph.bodies[size_t(b)].parent; j >= 0; j = eph.bodies[size_t(j)].parent)
+    for (int32_t i = a; i >= 0; i = eph.bodies[size_t(i)].parent)
+        for (int32_t j = b; j >= 0; j = eph.bodies[size_t(j)].parent)
             if (i == j)
                 return i;
     return -1;
@@ -64,18 +64,19 @@ std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopSpec& spe
     const Vec3d fp = eph.position(spec.from, depart), fv = eph.velocity(spec.from, depart);
     const double muCentre = centre >= 0 ? eph.bodies[size_t(centre)].mu() : eph.rootMu;
     const Vec3d r2 = eph.position(spec.to, arrive) - (centre >= 0 ? eph.position(centre, arrive) : Vec3d{});
-    // Prograde: the way the departure body goes round the centre.
-    const Vec3d normal = Demo::cross(fp - cp, fv - cv);
     const double seconds = double(arrive - depart) * eph.timeStepLength;
-    // The arc starts from the departure body when the craft is its satellite (the hyperbola leaves from there),
-    // otherwise from the craft.
+    // Leaving a body for one beyond it: the arc from the body, left along the hyperbola's asymptote. Within the
+    // body's own system (Earth to Luna): the arc from the craft. Prograde: the way the body, or the craft, goes.
     const bool leavesBody = spec.from != centre;
-    std::optional<LambertArc> arc = lambert((leavesBody ? fp : s.position) - cp, r2, seconds, muCentre, normal);
+    const Vec3d r1 = (leavesBody ? fp : s.position) - cp;
+    const Vec3d normal = Demo::cross(r1, (leavesBody ? fv : s.velocity) - cv);
+    std::optional<LambertArc> arc = lambert(r1, r2, seconds, muCentre, normal);
     if (!arc)
         return std::nullopt;
     Vec3d wanted = arc->departure + cv;
     if (leavesBody)
-        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(spec.from)].mu());
+        wanted = fv + escapeVelocity(s.position - fp, arc->departure + cv - fv, eph.bodies[size_t(spec.from)].mu(),
+                                     s.velocity - fv, double(eph.bodies[size_t(spec.from)].radius));
     const Vec3d dv = wanted - s.velocity;
     const Demo::PnrFrame f = Demo::pnrFrame(s.position, s.velocity, fp, fv);
     if (!f.defined || !(Demo::length(dv) > 0.0))

@@ -49,7 +49,7 @@ inline constexpr const char* PorkchopCsvHeader =
 
 // The pass distance without --distance: five radii of the target.
 double defaultArrivalDistance(const Ephemeris& eph, int32_t to);
-// The body both orbit (the nearest common ancestor of their parents).
+// The body both orbit, or the one of them the other orbits (Earth for Earth and Luna).
 int32_t commonDominantBody(const Ephemeris& eph, int32_t a, int32_t b);
 // The craft's burn length for a velocity change: ten steps per unit of thrust (the built-in tour's departure
 // burns: thrust 50 over about 500 steps), at least 20 steps, at most 2000 and a quarter of the flight.

@@ -22,6 +22,8 @@ namespace {
 
 // The longest flight from the mission's start to an arrival, as `report` allows.
 constexpr uint64_t MaxFlightSteps = 100000000;
+// Days of one machine at a few cells a second, and its records held in memory until written.
+constexpr uint64_t MaxGridCells = 10000000;
 constexpr const char* PlotInterpreter = "/usr/bin/python3";
 
 std::optional<uint64_t> number(std::string_view s) {
@@ -160,6 +162,10 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
     PorkchopSpec spec;
     spec.depart = *depart;
     spec.arrive = *arrive;
+    if ((spec.depart.last - spec.depart.first) / spec.depart.step >= MaxGridCells ||
+        (spec.arrive.last - spec.arrive.first) / spec.arrive.step >= MaxGridCells ||
+        spec.depart.count() * spec.arrive.count() > MaxGridCells)
+        throw PlanMisuse{"the grid has more than " + std::to_string(MaxGridCells) + " cells"};
     const size_t total = spec.cells();
     size_t first = 0, end = total;
     if (cells) {
@@ -187,18 +193,19 @@ int porkchopCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
     spec.distance = distance ? *distance : defaultArrivalDistance(eph, spec.to);
     const uint64_t start = spec.mission.startTimeStep;
+    const uint64_t lastArrival = spec.arrive.at(spec.arrive.count() - 1);
     if (spec.depart.first < start) {
         err << "kestrune-plan: --depart step " << spec.depart.first << " is before the mission's start step " << start
             << "\n";
         return 1;
     }
-    if (spec.arrive.last > start + MaxFlightSteps) {
-        err << "kestrune-plan: --arrive step " << spec.arrive.last << " lies more than " << MaxFlightSteps
+    if (lastArrival > start + MaxFlightSteps) {
+        err << "kestrune-plan: --arrive step " << lastArrival << " lies more than " << MaxFlightSteps
             << " steps after the mission's start step " << start << " (the longest flight)\n";
         return 1;
     }
-    if (spec.arrive.last > spec.depart.first && spec.arrive.last - spec.depart.first > MaxAimSteps) {
-        err << "kestrune-plan: --arrive step " << spec.arrive.last << " lies more than " << MaxAimSteps
+    if (lastArrival > spec.depart.first && lastArrival - spec.depart.first > MaxAimSteps) {
+        err << "kestrune-plan: --arrive step " << lastArrival << " lies more than " << MaxAimSteps
             << " steps after --depart step " << spec.depart.first << " (the longest aimed flight)\n";
         return 1;
     }
