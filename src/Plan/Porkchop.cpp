@@ -81,14 +81,10 @@ std::optional<Demo::Maneuver> firstGuess(Ephemeris& eph, const PorkchopGrid& gri
     const Demo::PnrFrame f = Demo::pnrFrame(s.position, s.velocity, fp, fv);
     if (!f.defined || !(Demo::length(dv) > 0.0))
         return std::nullopt;
-    Demo::Maneuver m;
-    m.time = depart;
-    m.direction = Demo::normalize(Vec3d{dot(dv, f.prograde), dot(dv, f.normal), -dot(dv, f.radialOut)});
-    m.thrust = Demo::length(dv) / (ThrustUnit * eph.timeStepLength);
-    m.burn = burnLengthFor(m.thrust, arrive - depart);
-    m.continuous = true;
-    m.dominantObject = grid.from;
-    return m;
+    const double thrust = Demo::length(dv) / (ThrustUnit * eph.timeStepLength);
+    return Demo::departureBurn(depart, burnLengthFor(thrust, arrive - depart),
+                               Demo::normalize(Vec3d{dot(dv, f.prograde), dot(dv, f.normal), -dot(dv, f.radialOut)}),
+                               thrust, grid.from);
 }
 
 Demo::MissionData cellMission(const PorkchopGrid& grid, const PorkchopCell& cell) {

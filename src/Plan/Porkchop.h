@@ -6,6 +6,7 @@
 // through every body's gravity. Cells are independent and deterministic: a grid computed in slices, on any number
 // of threads, gives the same records bit for bit.
 #include "Demo/Spacecraft/MissionText.h"
+#include "Demo/Spacecraft/TransferCell.h"
 #include "Plan/Ephemeris.h"
 
 #include <atomic>
@@ -44,8 +45,7 @@ struct PorkchopCell {
     Demo::Maneuver burn; // the aimed burn; when the aim did not converge, the first guess or the arrival aimed
 };
 
-inline constexpr const char* PorkchopCsvHeader =
-    "depart_step,arrive_step,delta_v,arrival_speed,miss,converged,burn_length,prograde,normal,radial,thrust";
+using Demo::PorkchopCsvHeader;
 
 // The pass distance without --distance: five radii of the target.
 double defaultArrivalDistance(const Ephemeris& eph, int32_t to);

@@ -4,6 +4,7 @@
 // the spacecraft's tabs are the mission editor's. Edits that change a trajectory reset the mission plan. The
 // window's close button hides it; the menu bar of the user interface shows it again.
 #include "Demo/Spacecraft/BurnAiming.h"
+#include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionEditor.h"
 
 #include <cstdint>
@@ -52,6 +53,7 @@ public:
     bool expandAll = false;
     MissionFilePanel missionFile;
     AimPanel aim;
+    TransferPanel transfer;
     AstroSystem* system = nullptr;
 
 private:

@@ -1,8 +1,10 @@
 #include "Demo/Spacecraft/MissionEditing.h"
 
 #include "Demo/Spacecraft/MissionPlan.h"
+#include "Demo/Spacecraft/TransferCell.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <numeric>
 
@@ -143,6 +145,72 @@ PlanEdit removeSetting(std::vector<TimestepSetting>& list, int32_t& selected) {
     list.erase(list.begin() + selected);
     selectAfterRemoval(selected, list.size());
     return SettingsChanged;
+}
+
+namespace {
+
+bool sameBurn(const Maneuver& a, const Maneuver& b) {
+    return a.time == b.time && a.burn == b.burn && a.direction.x == b.direction.x && a.direction.y == b.direction.y &&
+           a.direction.z == b.direction.z && a.thrust == b.thrust && a.continuous == b.continuous &&
+           a.dominantObject == b.dominantObject && a.rotationSpeed == b.rotationSpeed;
+}
+
+} // namespace
+
+PlanEdit takeTransfer(std::vector<Maneuver>& list, TransferPanel& panel, size_t bodyCount, uint64_t startTimeStep,
+                      double timeStepLength, int32_t& selected) {
+    const TransferText t = readTransferText(panel.text, panel.from, bodyCount, startTimeStep);
+    if (!t.ok()) {
+        panel.message = "Not taken: " + t.error + ".";
+        panel.messageIsError = true;
+        return {};
+    }
+    const Maneuver& b = t.burn;
+    size_t later = 0;
+    for (const Maneuver& m : list)
+        later += m.end() > b.time;
+    const size_t index = insertByTime(list, b);
+    selected = int32_t(index);
+    panel.taken = b;
+    panel.canUndo = true;
+    char what[160];
+    if (t.fromMission)
+        std::snprintf(what, sizeof what, "Burn at step %llu (delta-v %.3g) from the mission text's departure burn",
+                      (unsigned long long)b.time, b.thrust * 1e-7 * timeStepLength);
+    else
+        std::snprintf(what, sizeof what,
+                      "Burn at step %llu from the transfer departing %llu, arriving %llu, delta-v %.3g",
+                      (unsigned long long)b.time, (unsigned long long)b.time, (unsigned long long)t.arrive, t.deltaV);
+    panel.message = std::string(what) + ": inserted in time order as burn " + std::to_string(index + 1) + " of " +
+                    std::to_string(list.size()) + ".";
+    if (later > 0)
+        panel.message.append(" ")
+            .append(std::to_string(later))
+            .append(later == 1 ? " burn" : " burns")
+            .append(" of the plan end after its start; the transfer was computed without them.");
+    panel.messageIsError = false;
+    return touches(b.time);
+}
+
+PlanEdit undoTransfer(std::vector<Maneuver>& list, TransferPanel& panel, int32_t& selected) {
+    if (!panel.canUndo)
+        return {};
+    panel.canUndo = false;
+    auto at = std::find_if(list.begin(), list.end(), [&](const Maneuver& m) { return sameBurn(m, panel.taken); });
+    if (at == list.end()) {
+        panel.message = "The taken burn was edited or removed since; nothing to undo.";
+        panel.messageIsError = true;
+        return {};
+    }
+    const int32_t index = int32_t(at - list.begin());
+    list.erase(at);
+    if (selected == index)
+        selected = -1;
+    else if (selected > index)
+        --selected;
+    panel.message = "Transfer burn at step " + std::to_string(panel.taken.time) + " removed again.";
+    panel.messageIsError = false;
+    return touches(panel.taken.time);
 }
 
 void finishPlanEdits(MissionPlan& plan, const PlanEdit& edits) {

@@ -6,6 +6,7 @@
 #include "Demo/Spacecraft/MissionText.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Demo {
@@ -51,6 +52,23 @@ PlanEdit newSettingBefore(std::vector<TimestepSetting>& list, int32_t selected);
 // Inserts a copy 1000 steps later after the selected setting and selects the copy.
 PlanEdit newSettingAfter(std::vector<TimestepSetting>& list, int32_t& selected);
 PlanEdit removeSetting(std::vector<TimestepSetting>& list, int32_t& selected);
+
+// The "Take a transfer" section: a porkchop cell pasted as text (see TransferCell.h), its burn put into the plan.
+struct TransferPanel {
+    std::string text;
+    int32_t from = -1; // the body a CSV line's transfer departs from; preset to the craft's dominant body
+    std::string message;
+    bool messageIsError = false;
+    bool canUndo = false;
+    Maneuver taken; // the burn the last take inserted
+};
+// Reads the panel's text and inserts its burn in time order (after the burns starting at the same step), selects
+// it and says in the message what was taken, where it went and how many burns of the plan end after its start
+// (the planner computed the transfer without them). A refused text leaves the list as it was.
+PlanEdit takeTransfer(std::vector<Maneuver>& list, TransferPanel& panel, size_t bodyCount, uint64_t startTimeStep,
+                      double timeStepLength, int32_t& selected);
+// Removes the burn the last take inserted while it is in the list unchanged (edits made meanwhile win).
+PlanEdit undoTransfer(std::vector<Maneuver>& list, TransferPanel& panel, int32_t& selected);
 
 // The "Timefac##ts" field shows the time factor in units of 10000.
 inline float timeFactorField(double timeFactor) {

@@ -495,6 +495,67 @@ PlanEdit aimSection(AstroSettingsWindow& window, BurnAimer* aimer, const AstroSy
     return edits;
 }
 
+// A multi-line field over a std::string, grown as the user types or pastes.
+bool inputTextBlock(const char* label, std::string& text, const ImVec2& size) {
+    auto grow = [](ImGuiInputTextCallbackData* data) {
+        if (data->EventFlag == ImGuiInputTextFlags_CallbackResize) {
+            auto* s = static_cast<std::string*>(data->UserData);
+            s->resize(size_t(data->BufTextLen));
+            data->Buf = s->data();
+        }
+        return 0;
+    };
+    return ImGui::InputTextMultiline(label, text.data(), text.capacity() + 1, size, ImGuiInputTextFlags_CallbackResize,
+                                     grow, &text);
+}
+
+// "Take a transfer": a porkchop cell pasted as text becomes a burn of the plan.
+PlanEdit transferSection(AstroSettingsWindow& window, const Services& services, const AstroSystem& system,
+                         MissionPlan& plan, int32_t dominant) {
+    PlanEdit edits;
+    if (!panelHeader(window, "Take a transfer", false))
+        return edits;
+    TransferPanel& panel = window.transfer;
+    if (panel.from < 0 && dominant >= 0)
+        panel.from = dominant;
+    ImGui::PushTextWrapPos(0.0f);
+    ImGui::TextDisabled("A line of a porkchop CSV (with or without its header), or the mission "
+                        "kestrune-plan porkchop --write-mission wrote.");
+    ImGui::PopTextWrapPos();
+    inputTextBlock("##transferText", panel.text, ImVec2(-FLT_MIN, 4.0f * ImGui::GetTextLineHeightWithSpacing()));
+    if (ImGui::Button("Paste##transfer")) {
+        std::string clip = services.getClipboard ? services.getClipboard() : std::string();
+        if (!services.getClipboard) {
+            panel.message = "No clipboard to paste from.";
+            panel.messageIsError = true;
+        } else if (clip.size() > MaxMissionFileBytes) {
+            panel.message = "The clipboard holds more than a mission file may (" +
+                            std::to_string(MaxMissionFileBytes >> 20) + " MB); nothing pasted.";
+            panel.messageIsError = true;
+        } else {
+            panel.text = std::move(clip);
+        }
+    }
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(200.0f);
+    bodyCombo("Departs from", panel.from, system);
+    if (ImGui::Button("Take transfer"))
+        edits += takeTransfer(plan.maneuvers, panel, system.objects.size(), plan.startTimeStep, system.timeStepLength,
+                              window.selectedManeuver);
+    if (panel.canUndo) {
+        ImGui::SameLine();
+        if (ImGui::Button("Undo##transfer"))
+            edits += undoTransfer(plan.maneuvers, panel, window.selectedManeuver);
+    }
+    if (!panel.message.empty()) {
+        ImVec4 color = panel.messageIsError ? ImVec4(1.0f, 0.45f, 0.4f, 1.0f) : ImVec4(0.7f, 0.7f, 0.7f, 1.0f);
+        ImGui::PushTextWrapPos(0.0f);
+        ImGui::TextColored(color, "%s", panel.message.c_str());
+        ImGui::PopTextWrapPos();
+    }
+    return edits;
+}
+
 void missionEditor(AstroSettingsWindow& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
     AstroSystem* system = craft.system;
     if (!system)
@@ -524,6 +585,7 @@ void missionEditor(AstroSettingsWindow& window, const Services& services, Spacec
             plan.applyPlan();
     }
     missionFileButtons(window, services, *system, plan);
+    edits += transferSection(window, services, *system, plan, dominant);
     demoModeHeader(window, craft, plan);
     edits += maneuverList(window, *system, plan, window.selectedManeuver);
     edits += aimSection(window, services.burnAimer, *system, plan, window.selectedManeuver);

@@ -1,6 +1,6 @@
 // Porkchop grids: the two-body first guesses against known conics, a grid computed in shards and on any number
 // of threads is the same bytes (this one also runs under ThreadSanitizer), its cheapest cell flown passes the target as
-// asked, and the refusals.
+// asked (its CSV line read back is the burn of its mission), and the refusals.
 #include "Plan/Porkchop.h"
 #include "Plan/Lambert.h"
 #include "Plan/MissionFlight.h"
@@ -150,6 +150,24 @@ TEST(PorkchopCommand, ShardsAndThreadsGiveTheSameGridAndItsCheapestCellPassesThe
     ASSERT_TRUE(parse.ok()) << parse.error;
     Ephemeris eph = Ephemeris::solarSystem();
     const int32_t luna = eph.find("Luna");
+
+    // The cheapest cell's CSV line, taken as the mission editor takes it, is the burn the mission holds.
+    std::istringstream lines(full.substr(full.find('\n') + 1));
+    Demo::TransferText cheapest;
+    cheapest.error = "none";
+    for (std::string line; std::getline(lines, line);) {
+        Demo::TransferText t = Demo::readTransferText(line, eph.find("Earth"), eph.bodies.size(), 0);
+        if (t.ok() && (!cheapest.ok() || t.deltaV < cheapest.deltaV))
+            cheapest = t;
+    }
+    ASSERT_TRUE(cheapest.ok()) << full;
+    ASSERT_FALSE(parse.mission.maneuvers.empty());
+    const Demo::Maneuver &a = cheapest.burn, &b = parse.mission.maneuvers.back();
+    EXPECT_TRUE(a.time == b.time && a.burn == b.burn && a.direction == b.direction && a.thrust == b.thrust &&
+                a.continuous == b.continuous && a.dominantObject == b.dominantObject &&
+                a.rotationSpeed == b.rotationSpeed)
+        << Demo::missionFileText({0, {a, b}});
+
     const FlightReport r = flyMission(eph, parse.mission, 5000);
     EXPECT_NEAR(r.closest[size_t(luna)].distance, 5.0 * eph.bodies[size_t(luna)].radius,
                 0.01 * 5.0 * eph.bodies[size_t(luna)].radius);
