@@ -356,3 +356,43 @@ TEST_F(AstroWindowUi, AimSectionAimsTheSelectedBurnAndUndoes) {
     EXPECT_EQ(plan->maneuvers[1].thrust, before.thrust);
     EXPECT_EQ(plan->maneuvers[1].direction, before.direction);
 }
+
+// "Take a transfer": typed text goes into the field, a pasted cell line becomes a burn of the plan, "Undo" removes it.
+TEST_F(AstroWindowUi, TransferSectionTakesAPastedCellIntoThePlan) {
+    scene.start();
+    std::string clipboard = "1000,1700,0.0013490985647043848,0.0017844484787334872,1.681345754533936e-05,yes,175,"
+                            "0.5117019968251572,-0.30476601357903244,-0.8032924395338796,134.90985647043848";
+    scene.services.getClipboard = [&]() { return clipboard; };
+    MissionPlan* plan = craft->missionPlan;
+    const size_t burns = plan->maneuvers.size();
+    window->transfer.from = 3;
+    frame();
+    selectTab("Mission");
+    frame([] {
+        ImGui::SetWindowPos("Astro Object Settings (AstroSystem)", ImVec2(10, 4));
+        ImGui::SetWindowSize("Astro Object Settings (AstroSystem)", ImVec2(700, 1070));
+    });
+    frame();
+    ImGuiWindow* w = imguiWindow();
+    ASSERT_NE(w, nullptr);
+    const ImGuiID missionTab = ImHashStr("Mission", 0, ImHashStr("SpacecraftTabs", 0, w->ID));
+    auto click = [&](const char* label, const std::string& typed = "") {
+        clickAndType(itemRect(ImHashStr(label, 0, missionTab)), typed);
+    };
+    click("Take a transfer");
+    click("##transferText", "1,2");
+    EXPECT_EQ(window->transfer.text, "1,2");
+    click("Take transfer");
+    EXPECT_TRUE(window->transfer.messageIsError);
+    EXPECT_NE(window->transfer.message.find("11 columns expected, got 2"), std::string::npos);
+    EXPECT_EQ(plan->maneuvers.size(), burns);
+
+    click("Paste##transfer");
+    click("Take transfer");
+    ASSERT_EQ(plan->maneuvers.size(), burns + 1) << window->transfer.message;
+    const Maneuver& taken = plan->maneuvers[size_t(window->selectedManeuver)];
+    EXPECT_EQ(taken.time, 1000u);
+    EXPECT_EQ(taken.thrust, 134.90985647043848);
+    click("Undo##transfer");
+    EXPECT_EQ(plan->maneuvers.size(), burns);
+}

@@ -18,7 +18,7 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
 
 } // namespace
 
-TEST(TransferCell, ReadsACellLineOrAWrittenMissionAndRefusesTheRestNamingWhy) {
+TEST(TransferCell, ReadsACellLineOrItsMissionAndRefusesMalformedTextNamingWhy) {
     const std::string mission = "uint64 startTimeStep = 0;\n"
                                 "scheduleManouver(200, 50, { 1, 0, 0 }, 3, 1, 3, 0);\n"
                                 "scheduleManouver(1000, 175, { 0.51170199682515716, -0.30476601357903244, "
