@@ -4,6 +4,7 @@
 #include "Demo/Spacecraft/TransferCell.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <numeric>
@@ -176,7 +177,7 @@ PlanEdit takeTransfer(std::vector<Maneuver>& list, TransferPanel& panel, size_t 
     char what[160];
     if (t.fromMission)
         std::snprintf(what, sizeof what, "Burn at step %llu (delta-v %.3g) from the mission text's departure burn",
-                      (unsigned long long)b.time, b.thrust * 1e-7 * timeStepLength);
+                      (unsigned long long)b.time, std::abs(b.thrust) * 1e-7 * timeStepLength);
     else
         std::snprintf(what, sizeof what,
                       "Burn at step %llu from the transfer departing %llu, arriving %llu, delta-v %.3g",
