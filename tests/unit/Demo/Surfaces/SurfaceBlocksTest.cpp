@@ -99,7 +99,7 @@ TEST(SurfaceBlocks, BiomeTessellationSurfaceAndShadowBlocksMatchTheShaderLayout)
     EXPECT_EQ(at<float>(biomes, 36), 0.2f);
 
     TessellationBlock tessellation;
-    EXPECT_EQ(sizeof(tessellation), 16u);
+    EXPECT_EQ(sizeof(tessellation), 32u);
     EXPECT_EQ(at<float>(tessellation, 4), 1.0f);  // factor
     EXPECT_EQ(at<float>(tessellation, 8), 64.0f); // maximum subdivision
     EXPECT_EQ(at<float>(tessellation, 12), 1.0f); // minimum subdivision
