@@ -19,6 +19,10 @@ layout(std140, set = 1, binding = 5) uniform TessellationBlock {
     float factor;
     float maxSubdivision;
     float minSubdivision;
+    float pixelsPerEdge;  // target length of a subdivided edge on screen
+    float viewportHeight; // pixels
+    float heightLow;      // lowest and highest heights the generator's layers can make
+    float heightHigh;
 } tessellation;
 layout(std140, set = 1, binding = 6) uniform SurfaceBlock { float elevationScale; } surface;
 

@@ -1,47 +1,106 @@
 #version 450
-// Subdivision of the planet's patches: more levels near the camera (the tessellation distance sets how fast
-// they fall off), but no finer than about 1/24 of the screen height per subdivided edge divided by the factor
-// (11 pixels at 1080 lines and factor 4): that is all the relief needs, the shading takes its detail from the
-// height map. The outline needs more where the surface turns away from the eye: a straight edge runs below the
-// sphere by its sagitta, which seen edge-on shows as a flat facet on the limb, however short the edge looks on
-// screen. Edges there are split until that sag is under about a sixth of a pixel at 1080 lines (factor 4).
-// Patches behind the horizon are culled. The clamp (64) is the one the draw's patch runs are sized for.
+// Subdivision of the planet's patches for the pixels they cover. Patches that cannot show a pixel (beyond the
+// horizon of the lowest possible ground, or outside the view) get level 0. Each edge's level comes from its two
+// end points only, ordered the same way from both patches that share it, so shared edges match (no cracks):
+// its length on screen over the target pixels per edge, raised where the edge's middle stands off its chord on
+// screen (the silhouette: a straight edge there shows as a facet of the limb, of the sphere or of the relief
+// seen edge-on) until that sagitta is under about a sixth of a pixel, and capped by the height map's texels
+// along the edge (finer triangles show nothing more). The clamp (64) is the one the draw's patch runs are sized
+// for.
 #include "planet.glsl"
 
 layout(vertices = 3) out;
 layout(location = 0) in vec3 inDirection[];
 layout(location = 0) out vec3 outDirection[];
 
-vec3 worldPoint(vec3 dir) { return (object.model * vec4(dir * body.radius, 1.0)).xyz; }
+const float MaxLevel = 64.0;
 
-// Normalised device x counted in units of the screen height, as y is: the projection's x scale over its y scale is
-// the aspect ratio (the view matrix only rotates the rows it multiplies).
+// Normalised device x in units of the screen height, as y is: the projection's x scale over its y scale is the
+// aspect ratio (the view matrix only rotates the rows it multiplies).
 vec2 screenUnits() {
     mat4 m = camera.viewProjection;
     float sx = length(vec3(m[0][0], m[1][0], m[2][0])), sy = length(vec3(m[0][1], m[1][1], m[2][1]));
     return vec2(sx > 0.0 ? sy / sx : 1.0, 1.0);
 }
 
-// Subdivisions that bring a sag of `sag` (in screen heights / 2) under 1 / (900 factor) of it: the sag of an arc
-// split in L falls as 1 / L^2.
-float levelForSag(float sag) { return sqrt(sag * 900.0 * tessellation.factor); }
+// Pixels per world unit at distance 1 from the eye (the projection's y scale times half the viewport height).
+float pixelsPerUnit() {
+    mat4 m = camera.viewProjection;
+    return length(vec3(m[0][1], m[1][1], m[2][1])) * 0.5 * tessellation.viewportHeight;
+}
 
-float levelFor(vec3 a, vec3 b, vec2 units) {
-    vec3 wa = worldPoint(a), wb = worldPoint(b);
-    vec3 mid = worldPoint(normalize(a + b));
-    float d = max(distance(mid, camera.eye) - body.radius, 0.0);
-    float t = clamp(d / max(tessellation.distance, 1e-6), 0.0, 1.0);
-    float level = mix(tessellation.maxSubdivision, tessellation.minSubdivision, sqrt(t));
-    vec4 ca = camera.viewProjection * vec4(wa, 1.0), cb = camera.viewProjection * vec4(wb, 1.0);
-    vec4 cm = camera.viewProjection * vec4(mid, 1.0), cc = camera.viewProjection * vec4(0.5 * (wa + wb), 1.0);
-    if (ca.w > 1e-4 && cb.w > 1e-4 && cm.w > 1e-4 && cc.w > 1e-4) {
-        // Edge length in normalised device coordinates; 2 is the screen height.
-        float ndc = length((ca.xy / ca.w - cb.xy / cb.w) * units);
-        level = min(level, max(ndc * 12.0 * tessellation.factor, 1.0));
-        // The arc's midpoint against the chord's on screen: large only where the edge turns away from the eye.
-        level = max(level, levelForSag(length((cm.xy / cm.w - cc.xy / cc.w) * units)));
+vec3 displacedWorld(vec3 dir, float level) { return (object.model * vec4(surfacePoint(dir, level), 1.0)).xyz; }
+
+bool lexicallyBefore(vec3 p, vec3 q) {
+    return p.x != q.x ? p.x < q.x : (p.y != q.y ? p.y < q.y : p.z < q.z);
+}
+
+float edgeLevel(vec3 a, vec3 b, vec2 units, float liquid) {
+    if (lexicallyBefore(b, a)) {
+        vec3 t = a;
+        a = b;
+        b = t;
     }
-    return clamp(level, 1.0, 64.0);
+    vec3 m = normalize(a + b);
+    vec3 wa = displacedWorld(a, liquid), wb = displacedWorld(b, liquid), wm = displacedWorld(m, liquid);
+    vec4 ca = camera.viewProjection * vec4(wa, 1.0), cb = camera.viewProjection * vec4(wb, 1.0);
+    vec4 cm = camera.viewProjection * vec4(wm, 1.0);
+    float level;
+    if (ca.w > 1e-4 && cb.w > 1e-4 && cm.w > 1e-4) {
+        vec2 px = units * 0.5 * tessellation.viewportHeight;
+        vec2 sa = ca.xy / ca.w * px, sb = cb.xy / cb.w * px, sm = cm.xy / cm.w * px;
+        float lengthLevel = distance(sa, sb) / tessellation.pixelsPerEdge;
+        // The sagitta falls as 1 / L^2 with L subdivisions: L = sqrt(6 sag) brings it under a sixth of a pixel.
+        float sagLevel = sqrt(6.0 * distance(sm, 0.5 * (sa + sb)));
+        level = max(lengthLevel, sagLevel);
+    } else {
+        // An end behind the eye: the edge's length as if seen face-on from its middle.
+        level = distance(wa, wb) * pixelsPerUnit() / max(distance(wm, camera.eye), 1e-6) /
+                tessellation.pixelsPerEdge;
+    }
+    float texels = acos(clamp(dot(a, b), -1.0, 1.0)) * float(textureSize(heightMap, 0).x) * (2.0 / 3.14159265);
+    level = min(level, max(texels, 1.0));
+    float lo = max(tessellation.minSubdivision, 1.0), hi = clamp(tessellation.maxSubdivision, lo, MaxLevel);
+    // NaN from a degenerate projection compares false and takes the finest level.
+    return level >= 0.0 ? clamp(level, lo, hi) : hi;
+}
+
+// Whether no point of the patch, from the lowest to the highest ground it can have, is in view: beyond the
+// horizon the lowest ground makes for the highest, or wholly outside one side of the view.
+bool patchHidden(vec3 a, vec3 b, vec3 c, float liquid) {
+    float low = 1.0 + surface.elevationScale * max(tessellation.heightLow, liquid);
+    float high = 1.0 + surface.elevationScale * max(tessellation.heightHigh, liquid);
+    float rMin = body.radius * max(min(low, high), 0.0), rMax = body.radius * max(low, high);
+    vec3 axis = normalize(a + b + c);
+    float cosSpread = min(dot(axis, a), min(dot(axis, b), dot(axis, c)));
+    vec3 centre = (object.model * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
+    vec3 toEye = camera.eye - centre;
+    float eyeDist = length(toEye);
+    mat3 rot = mat3(object.model);
+    if (eyeDist > rMax * 1.0001 && rMin > 0.0) {
+        // A point at height rMax is seen over the sphere of rMin up to acos(rMin / d) + acos(rMin / rMax) from
+        // the eye's direction; the patch reaches acos(cosSpread) from its axis towards it.
+        float reach = acos(clamp(rMin / eyeDist, -1.0, 1.0)) + acos(clamp(rMin / rMax, -1.0, 1.0)) +
+                      acos(clamp(cosSpread, -1.0, 1.0));
+        float eyeAngle = acos(clamp(dot(normalize(rot * axis), toEye / eyeDist), -1.0, 1.0));
+        if (reach < 3.14159 && eyeAngle > reach)
+            return true;
+    }
+    // Bounding sphere of the patch's shell (directions within the spread of the axis, radii rMin to rMax),
+    // centred on the axis at rMax, against the left, right, bottom and top planes of the view.
+    float sinSpread2 = 2.0 * (1.0 - cosSpread);
+    float bound = sqrt(max(rMax * rMax * sinSpread2, rMin * rMin + rMax * rMax - 2.0 * rMin * rMax * cosSpread));
+    vec3 world = (object.model * vec4(axis * rMax, 1.0)).xyz;
+    mat4 m = camera.viewProjection;
+    vec4 w = vec4(m[0][3], m[1][3], m[2][3], m[3][3]);
+    vec4 x = vec4(m[0][0], m[1][0], m[2][0], m[3][0]), y = vec4(m[0][1], m[1][1], m[2][1], m[3][1]);
+    vec4 planes[4] = vec4[4](w + x, w - x, w + y, w - y);
+    for (int i = 0; i < 4; ++i) {
+        float n = length(planes[i].xyz);
+        if (n > 0.0 && dot(planes[i].xyz, world) + planes[i].w < -bound * n * 1.0001)
+            return true;
+    }
+    return false;
 }
 
 void main() {
@@ -49,27 +108,16 @@ void main() {
     if (gl_InvocationID != 0)
         return;
     vec3 a = inDirection[0], b = inDirection[1], c = inDirection[2];
-    // Horizon cull: a patch whose every corner faces away from the eye (with margin for relief) is invisible.
-    vec3 centre = (object.model * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
-    vec3 toEye = camera.eye - centre;
-    float eyeDist = length(toEye);
-    float horizon = body.radius / max(eyeDist, 1e-6);
-    mat3 rot = mat3(object.model);
-    float margin = 0.1 + 2.0 * surface.elevationScale;
-    bool hidden = eyeDist > body.radius * 1.05;
-    for (int i = 0; i < 3 && hidden; ++i) {
-        vec3 n = normalize(rot * inDirection[i]);
-        hidden = dot(n, toEye / eyeDist) < horizon - margin;
-    }
-    if (hidden) {
+    float liquid = liquidLevel();
+    if (patchHidden(a, b, c, liquid)) {
         gl_TessLevelOuter[0] = gl_TessLevelOuter[1] = gl_TessLevelOuter[2] = 0.0;
         gl_TessLevelInner[0] = 0.0;
         return;
     }
     // Outer level i is the edge opposite corner i.
     vec2 units = screenUnits();
-    gl_TessLevelOuter[0] = levelFor(b, c, units);
-    gl_TessLevelOuter[1] = levelFor(c, a, units);
-    gl_TessLevelOuter[2] = levelFor(a, b, units);
+    gl_TessLevelOuter[0] = edgeLevel(b, c, units, liquid);
+    gl_TessLevelOuter[1] = edgeLevel(c, a, units, liquid);
+    gl_TessLevelOuter[2] = edgeLevel(a, b, units, liquid);
     gl_TessLevelInner[0] = max(gl_TessLevelOuter[0], max(gl_TessLevelOuter[1], gl_TessLevelOuter[2]));
 }

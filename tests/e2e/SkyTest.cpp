@@ -24,14 +24,16 @@ int countStars(const Picture& p, int x0, int y0, int x1, int y1) {
     return stars;
 }
 
-// The start view: Earth's night side fills the left of the frame (its limb runs near 40 % of the width), the
-// stars the right. No star may show through the disc: a missing patch lets them through.
+// The start view: Earth's night side fills the left of the frame (its limb runs near 40 % of the width, 42 % in
+// the middle third of the rows), the stars the right. No star may show through the disc, up to a few dozen
+// pixels inside the limb: a missing or wrongly culled patch lets them through.
 void expectStarFieldBesideEarth(const Picture& p) {
     int w = p.width, h = p.height;
     EXPECT_GT(p.meanLuma(0, 0, w, h), 1.0) << "picture is black";
     for (int q = 0; q < 2; ++q)
         EXPECT_GE(countStars(p, w / 2, q * h / 2, w, (q + 1) * h / 2), 10) << "right half, part " << q;
     EXPECT_EQ(countStars(p, 0, 0, w * 3 / 10, h), 0) << "stars inside Earth's disc";
+    EXPECT_EQ(countStars(p, w * 3 / 10 - 6, h / 3, w * 38 / 100, h * 2 / 3), 0) << "stars inside Earth's limb";
 }
 } // namespace
 

@@ -264,7 +264,8 @@ void biomeTable(PlanetSurfaceSolid& surface) {
 
 void solidSurfaceEditor(AstroSettingsWindow& window, PlanetSurfaceSolid& surface, const Services& services) {
     if (panelHeader(window, "Tessellation", false)) {
-        widgets::sliderFloat("Factor", &surface.tessellation.factor, 0.1f, 10.0f);
+        // Levels follow the edges' length on screen; the distance factor no longer changes them.
+        widgets::sliderFloat("Pixels per edge", &surface.tessellation.pixelsPerEdge, 4.0f, 64.0f);
         widgets::sliderFloat("Subdiv Max", &surface.tessellation.maxSubdivision, 1.0f, 64.0f);
         widgets::sliderFloat("Subdiv Min", &surface.tessellation.minSubdivision, 1.0f, 64.0f);
     }

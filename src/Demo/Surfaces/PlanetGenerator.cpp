@@ -11,6 +11,11 @@
 
 namespace Demo {
 
+// Stages in which the solid surfaces read the height map.
+constexpr VkPipelineStageFlags2 SurfaceReadStages = VK_PIPELINE_STAGE_2_TESSELLATION_CONTROL_SHADER_BIT |
+                                                    VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT |
+                                                    VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT;
+
 GeneratorLayer toGeneratorLayer(const NoiseLayer& in) {
     GeneratorLayer out;
     std::copy(in.offset, in.offset + 3, out.offset);
@@ -186,10 +191,10 @@ bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     const VkImageSubresourceRange range = target->range;
     if (firstBand == 0) {
         // Every texel is rewritten, so the old contents are discarded. The previous frame's draws read the map
-        // in tessellation evaluation and fragment shading; the writes wait for them.
+        // in both tessellation stages and fragment shading; the writes wait for them.
         imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
-                     VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT | VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                     VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+                     SurfaceReadStages, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
+                     VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
         updatePipeline();
     }
 
@@ -210,10 +215,10 @@ bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
 
     if (firstBand + bandCount < totalBands)
         return false;
-    // The surfaces displace by the map in tessellation evaluation and shade with it in the fragment stage.
+    // The surfaces size their patches by the map in tessellation control, displace by it in evaluation and shade
+    // with it in the fragment stage.
     imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
-                 VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
-                 VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT | VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
+                 VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT, SurfaceReadStages,
                  VK_ACCESS_2_SHADER_READ_BIT);
 
     if (pending) {

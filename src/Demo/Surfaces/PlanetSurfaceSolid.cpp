@@ -167,6 +167,13 @@ void PlanetSurfaceSolid::Update(const FrameContext& frame) {
     if (const InputState* keys = frame.keys(); pressed(keys, KeyAction::Wireframe))
         wireframe = !wireframe;
     tessellation.distance = tessellationDistance(planet ? planet->radius : 1.0f, tessellation.factor);
+    SwapChain* swapChain = servicesOf(owner).swapChain;
+    tessellation.viewportHeight = swapChain ? float(swapChain->height) : 1080.0f;
+    if (generator) {
+        HeightBounds bounds = heightBounds(generator->settings);
+        tessellation.heightLow = bounds.low;
+        tessellation.heightHigh = bounds.high;
+    }
     writeUniformBinding(biomeUniform, &biomes);
     writeUniformBinding(tessellationUniform, &tessellation);
     if (noAtmosphereUniform) {

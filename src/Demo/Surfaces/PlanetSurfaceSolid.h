@@ -17,18 +17,30 @@ struct FrameContext;
 
 struct SolidSurfaceCreateInfo;
 
-// Tessellation block (16 bytes, a uniform block).
+// Length on screen, in pixels, that the control shader aims for per subdivided edge of a solid planet.
+constexpr float DefaultPixelsPerEdge = 14.0f;
+
+// Tessellation block (32 bytes, a uniform block).
 struct TessellationBlock {
     float distance = 0.0f; // world units over which subdivision falls from maximum to minimum
     float factor = 1.0f;
     float maxSubdivision = 64.0f;
     float minSubdivision = 1.0f;
+    float pixelsPerEdge = DefaultPixelsPerEdge;
+    float viewportHeight = 1080.0f; // pixels
+    // Lowest and highest heights the noise layers can make (before the elevation scale): the cull's bounds.
+    float heightLow = -1.0f;
+    float heightHigh = 1.0f;
 };
-static_assert(sizeof(TessellationBlock) == 16);
+static_assert(sizeof(TessellationBlock) == 32);
 static_assert(offsetof(TessellationBlock, distance) == 0);
 static_assert(offsetof(TessellationBlock, factor) == 4);
 static_assert(offsetof(TessellationBlock, maxSubdivision) == 8);
 static_assert(offsetof(TessellationBlock, minSubdivision) == 12);
+static_assert(offsetof(TessellationBlock, pixelsPerEdge) == 16);
+static_assert(offsetof(TessellationBlock, viewportHeight) == 20);
+static_assert(offsetof(TessellationBlock, heightLow) == 24);
+static_assert(offsetof(TessellationBlock, heightHigh) == 28);
 
 // One biome (48 bytes, std140 array element). Heights are the generator's unitless heights; slope is 0 on flat
 // ground and 1 on steep ground.
