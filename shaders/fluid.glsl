@@ -17,7 +17,7 @@
 // A flow node's 8-byte element holds its velocity as two half floats in the first word, and in the second the
 // forcing that never changes: the band's jet and a storm's vortex with the weight it is held with.
 //
-// The colour moves every other step, by the flow of two steps, and writes the fluid image as it goes: on a CPU
+// The colour moves every fourth step, by the flow of four steps, and writes the fluid image as it goes: on a CPU
 // driver the passes over the full grid are most of a step's cost. The flow moves every step.
 #ifndef FLUID_GLSL
 #define FLUID_GLSL
@@ -195,7 +195,7 @@ vec3 unpackColor(uint c) {
     vec3 e = unpackEncoded(c);
     return e * e;
 }
-const float ColorSteps = 2.0; // steps of flow the colour moves by when it moves
+const float ColorSteps = 4.0; // steps of flow the colour moves by when it moves (FluidColourSteps on the CPU)
 
 // The texel of a cell's colour (square root of linear reflectance) in the fluid image: towards the poles the
 // clouds dim and grey, as the haze over them thickens.

@@ -148,8 +148,11 @@ struct FluidCommand {
 // group, even one with nothing to do), 8 × 8 pixels for the image.
 FluidCommand fluidDispatch(FluidPass pass, uint32_t width, uint32_t height, uint32_t parity = 0);
 
-// The kinds of step. The flow moves every step; the colour moves every other step, by two steps of flow, and
-// writes the fluid image as it goes, so steps that leave the colour alone leave the image alone too.
+// The kinds of step. The flow moves every step; the colour moves every FluidColourSteps-th step, by that many
+// steps of flow (ColorSteps in fluid.glsl), and writes the fluid image as it goes, so steps that leave the colour
+// alone leave the image alone too. On a CPU driver a pass over the full grid costs as much as all the flow passes
+// of a step together.
+constexpr uint32_t FluidColourSteps = 4;
 enum class FluidStepKind : uint8_t {
     First,  // CS_init, the flow, and CS_renderImage paints the first image
     Flow,   // the flow only
@@ -157,7 +160,8 @@ enum class FluidStepKind : uint8_t {
 };
 // The kind of a fluid's step number `step` (0 is the first).
 constexpr FluidStepKind fluidStepKind(uint32_t step) {
-    return step == 0 ? FluidStepKind::First : (step % 2 ? FluidStepKind::Colour : FluidStepKind::Flow);
+    return step == 0 ? FluidStepKind::First
+                     : (step % FluidColourSteps == 0 ? FluidStepKind::Colour : FluidStepKind::Flow);
 }
 
 // The commands of one step of a kind.
@@ -172,7 +176,7 @@ uint32_t fluidStepInterval(bool visible, double pixelRadius);
 // Seconds of animation time (the frame time, or 1/N s a frame with --fps N) between two steps of a planet in
 // view: the clouds move by animation time, so a fast GPU, a slow CPU driver and a recording show the same motion
 // per second, and a CPU driver's slow frames do not each pay for a step.
-constexpr double FluidStepSeconds = 1.0;
+constexpr double FluidStepSeconds = 0.5;
 // Steps a frame may run at most: a slow frame catches up a little, a stalled one (loading, a minimised window)
 // queues no burst.
 constexpr uint32_t FluidMaxStepsPerFrame = 2;
