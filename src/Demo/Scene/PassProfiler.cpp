@@ -31,11 +31,11 @@ float SampleRing::median(bool skipZeros) const {
     return n % 2 ? sorted[n / 2] : 0.5f * (sorted[n / 2 - 1] + sorted[n / 2]);
 }
 
-float SampleRing::mean() const {
+float SampleRing::mean(uint32_t skipOldest) const {
     double sum = 0.0;
-    for (uint32_t k = 0; k < count; ++k)
+    for (uint32_t k = skipOldest; k < count; ++k)
         sum += values[(head + Capacity - count + k) % Capacity];
-    return count ? float(sum / count) : 0.0f;
+    return count > skipOldest ? float(sum / (count - skipOldest)) : 0.0f;
 }
 
 bool timestampsUsable(float timestampPeriod, uint32_t timestampValidBits) {
@@ -205,6 +205,16 @@ void PassProfiler::endFrame() {
         cpu[pass].push(float(frameCpu[pass]));
 }
 
+namespace {
+
+// The first frame's one-time work (pipelines, first uploads, the first fluid step) stays out of the means while
+// the ring still holds it: the means are what a frame costs in the run.
+uint32_t firstFrameHeld(const SampleRing& ring) {
+    return ring.size() > 1 && ring.size() < SampleRing::Capacity ? 1 : 0;
+}
+
+} // namespace
+
 std::vector<PassTiming> PassProfiler::timings(const std::vector<std::string>& passNames) const {
     std::vector<PassTiming> out;
     out.reserve(passNames.size());
@@ -214,12 +224,12 @@ std::vector<PassTiming> PassProfiler::timings(const std::vector<std::string>& pa
         if (pass < cpu.size()) {
             t.cpuMs = cpu[pass].median();
             t.gpuMs = gpu[pass].median();
-            t.gpuMeanMs = gpu[pass].mean();
+            t.gpuMeanMs = gpu[pass].mean(firstFrameHeld(gpu[pass]));
         }
         out.push_back(std::move(t));
     }
     for (size_t row = 0; row < subNames.size(); ++row)
-        out.push_back({subNames[row], subGpu[row].median(true), 0.0f, subGpu[row].mean()});
+        out.push_back({subNames[row], subGpu[row].median(true), 0.0f, subGpu[row].mean(firstFrameHeld(subGpu[row]))});
     return out;
 }
 

@@ -24,8 +24,9 @@ public:
     // Median of the held values (mean of the two middle ones for an even count); 0 when empty. Without the
     // zeros, it is the median over the frames that ran a step which not every frame runs.
     float median(bool skipZeros = false) const;
-    // Mean of the held values; 0 when empty. What a pass that runs on some frames only costs a frame.
-    float mean() const;
+    // Mean of the held values but the `skipOldest` oldest; 0 when none is left. What a pass that runs on some
+    // frames only costs a frame.
+    float mean(uint32_t skipOldest = 0) const;
     float last() const { return count ? values[(head + Capacity - 1) % Capacity] : 0.0f; }
 
 private:
@@ -37,7 +38,7 @@ struct PassTiming {
     std::string name;
     float gpuMs = 0.0f;     // median, 0 without timestamps
     float cpuMs = 0.0f;     // median recording time
-    float gpuMeanMs = 0.0f; // mean over the frames, 0 without timestamps
+    float gpuMeanMs = 0.0f; // mean over the frames after the first (its one-time work), 0 without timestamps
 };
 
 // Whether the device can time passes: timestamps need a non-zero period and valid bits on the queue.
