@@ -181,6 +181,10 @@ constexpr double FluidStepSeconds = 0.5;
 // queues no burst.
 constexpr uint32_t FluidMaxStepsPerFrame = 2;
 
+// Steps the first frame runs after CS_init, so that the bands' edges have curled and the storms turned before
+// anyone sees them, whatever the step rate (on a CPU driver about a third of CS_init's cost, once).
+constexpr uint32_t FluidSpinUpSteps = 48;
+
 // Animation time a gas planet's clouds are owed, in seconds.
 struct FluidClock {
     double owed = 0.0;

@@ -154,11 +154,11 @@ void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* came
     uint32_t due = advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval));
     frameSeconds = 0.0;
     if (!fluid->initialised) {
-        // The first step runs at once: the image is undefined before it. Planets that step rarely do so at
-        // different frames: their clocks start apart (by their place in the system).
+        // The first step runs at once (the image is undefined before it), with the spin-up. Planets that step
+        // rarely do so at different frames: their clocks start apart (by their place in the system).
         const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
         clock.owed = double(phase % 100u) * 0.01 * stepSeconds * double(stepInterval);
-        due = 1;
+        due = 1 + FluidSpinUpSteps;
     }
     for (uint32_t k = 0; k < due; ++k)
         fluid->recordStep(context, profiler);

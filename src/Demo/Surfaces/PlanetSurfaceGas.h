@@ -42,7 +42,7 @@ public:
 
     // Records the fluid steps due by the planet's clock: one every FluidStepSeconds of animation time while the
     // planet is in the view of `camera` and a few pixels across, fluidStepInterval times as long otherwise, at most
-    // FluidMaxStepsPerFrame a frame; the first at once.
+    // FluidMaxStepsPerFrame a frame; the first at once with FluidSpinUpSteps more.
     void stepFluid(CommandContext* context, const DemoCamera* camera, PassProfiler* profiler = nullptr);
     // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
     void drawDisc(CommandContext* context, const DemoCamera* camera);
