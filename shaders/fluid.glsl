@@ -6,21 +6,19 @@
 // vorticity) lives on a lattice of a quarter of the resolution, node (X, Y) covering the 4 × 4 cells from
 // (4X, 4Y): the colour keeps the fine filaments, the smooth flow the motion that draws them, and each flow pass
 // costs a sixteenth.
-// Node i of the flow lattice is element i of the flow buffers; the cell passes' invocations past the node count
-// have nothing to do. Velocities are in nodes per step.
+// Node i of the flow lattice is element i of the flow buffers; the flow passes run one invocation per node (only
+// CS_init and the colour advection cover every cell). Velocities are in nodes per step.
 //
 // A colour cell (uvec4) holds two versions of the cloud colour, x and y, for the even and the odd steps, so that
 // the colour advection reads its neighbours' version of the last step while it writes the other in place (10
 // bits per channel); z is the colour the clouds return to (9 bits per channel) with, in its top 5 bits, how much
-// of a storm's core the cell lies in; w counts the steps. Colours are square roots of linear reflectance.
+// of a storm's core the cell lies in; w counts the colour's moves. Colours are square roots of linear reflectance.
 //
 // A flow node's 8-byte element holds its velocity as two half floats in the first word, and in the second the
-// forcing that never changes: the band's jet and a storm's vortex with the weight it is held with. The top bit of
-// node 0's second word tells whether the colour moves in this step (below).
+// forcing that never changes: the band's jet and a storm's vortex with the weight it is held with.
 //
-// The colour moves every other step, by the flow of two steps: on a CPU driver its advection is half the cost of
-// a step. Whether it moves is read by all invocations from one place, so that those that do not skip the pass
-// at once. The flow moves every step.
+// The colour moves every fourth step, by the flow of four steps, and writes the fluid image as it goes: on a CPU
+// driver the passes over the full grid are most of a step's cost. The flow moves every step.
 #ifndef FLUID_GLSL
 #define FLUID_GLSL
 #extension GL_EXT_control_flow_attributes : require
@@ -197,8 +195,16 @@ vec3 unpackColor(uint c) {
     vec3 e = unpackEncoded(c);
     return e * e;
 }
-const uint ColorMoves = 0x80000000u; // in node 0's forcing word
-const float ColorSteps = 2.0;        // steps of flow the colour moves by when it moves
+const float ColorSteps = 4.0; // steps of flow the colour moves by when it moves (FluidColourSteps on the CPU)
+
+// The texel of a cell's colour (square root of linear reflectance) in the fluid image: towards the poles the
+// clouds dim and grey, as the haze over them thickens.
+void storeTexel(ivec2 c, vec3 encoded) {
+    float polar = smoothstep(0.3, 0.5, abs(rowLatitude(float(c.y) + 0.5)));
+    float grey = dot(encoded, vec3(0.3, 0.55, 0.15));
+    encoded = mix(encoded, vec3(grey) * vec3(0.92, 0.95, 1.0), 0.45 * polar) * (1.0 - 0.25 * polar);
+    imageStore(fluidImage, c, vec4(encoded, 1.0));
+}
 
 uint packTarget(vec3 linearColor, float storm) {
     uvec3 q = uvec3(clamp(sqrt(max(linearColor, vec3(0.0))) * 511.0 + 0.5, 0.0, 511.0));

@@ -2,22 +2,21 @@
 // Semi-Lagrangian advection of the cloud colour along the projected velocity (binding 7), then a slow return
 // towards the band's colour and, in a storm's core, towards the storm's colour, so that bands and storms persist
 // however the flow mixes them. Reads the neighbours' version of the last step and writes the other version of
-// its own cell.
+// its own cell, and its texel of the fluid image.
 #include "fluid.glsl"
 
 layout(local_size_x = 64) in;
 
 void main() {
     uint i = gl_GlobalInvocationID.x;
-    // Binding 7 holds this step's flow, whose node 0 says whether the colour moves now.
-    if (i >= sim.cellCount || (previousVelocity[0].y & ColorMoves) == 0u)
+    if (i >= sim.cellCount)
         return;
     ivec2 c = cellOf(i);
     vec2 p = vec2(c) + 0.5;
     uint count = colors[i].w;
     uint last = count & 1u;
 
-    // The flow at the cell centre: bilinear between the four nodes around it. The lane loads its own node in the
+    // The flow at the cell centre (binding 7 holds this step's projected flow): bilinear between the four nodes around it. The lane loads its own node in the
     // two rows; the node beside it, west or east, is the own node of a lane one or two cells away.
     ivec2 node = c >> NodeShift;
     vec2 offset = (vec2(c & (NodeSize - 1)) + 0.5) * CellsToNodes - 0.5; // from the own node's centre, nodes
@@ -83,6 +82,8 @@ void main() {
 
     uint h = hashUint(i * 0x9e3779b9u + count);
     vec3 dither = vec3(uvec3(h, h >> 10u, h >> 20u) & 1023u) * (1.0 / 1024.0);
-    colors[i][1u - last] = packColor(color, dither);
+    uint packed = packColor(color, dither);
+    colors[i][1u - last] = packed;
     colors[i][3] = count + 1u;
+    storeTexel(c, unpackEncoded(packed));
 }

@@ -19,9 +19,6 @@ void main() {
 
     if (isWallRow(nodeOf(i).y))
         v.y = 0.0;
-    // The colour moves in the steps the last one skipped.
-    if (i == 0u)
-        velocity[0].y = (element.y & ~ColorMoves) | (~previousVelocity[0].y & ColorMoves);
     if (any(isnan(v)) || any(isinf(v)))
         v = vec2(jet, 0.0);
     float speed = length(v);

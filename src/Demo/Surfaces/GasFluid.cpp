@@ -1,5 +1,6 @@
 #include "Demo/Surfaces/GasFluid.h"
 
+#include "Demo/Scene/PassProfiler.h"
 #include "Demo/Scene/ScenePipelines.h"
 #include "Engine/Buffers/StructuredBuffer.h"
 #include "Engine/Commands/CommandContext.h"
@@ -10,6 +11,7 @@
 #include "Engine/Images/Image.h"
 #include "Engine/Pipelines/PipelineCompute.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -66,8 +68,8 @@ GasFluid::GasFluid(const GasFluidCreateInfo& info) : block(info.block), device(i
         new DataSet(device, info.descriptorPool,
                     {{6, STRUCTURED_BUFFER, sb, bufferBindings[5]}, {7, STRUCTURED_BUFFER, sb, bufferBindings[4]}});
 
-    firstStepCommands = fluidStepCommands(true, block.width, block.height);
-    stepCommands = fluidStepCommands(false, block.width, block.height);
+    for (FluidStepKind kind : {FluidStepKind::First, FluidStepKind::Flow, FluidStepKind::Colour})
+        stepCommands[size_t(kind)] = fluidStepCommands(kind, block.width, block.height);
 }
 
 GasFluid::~GasFluid() {
@@ -127,15 +129,22 @@ StructuredBuffer* GasFluid::buffer(FluidBuffer role) const {
     return nullptr;
 }
 
-void GasFluid::recordStep(CommandContext* context) {
-    const std::vector<FluidCommand>& commands = initialised ? stepCommands : firstStepCommands;
-    recordCommands(context, commands, 0, commands.size());
+void GasFluid::recordStep(CommandContext* context, PassProfiler* profiler) {
+    const FluidStepKind kind = initialised ? fluidStepKind(std::max(steps, 1u)) : FluidStepKind::First;
+    const std::vector<FluidCommand>& commands = stepCommands[size_t(kind)];
+    recordCommands(context, commands, 0, commands.size(), profiler);
+    ++steps;
 }
 
 void GasFluid::recordCommands(CommandContext* context, const std::vector<FluidCommand>& commands, size_t begin,
-                              size_t end) {
+                              size_t end, PassProfiler* profiler) {
     if (begin == 0)
         lastPasses.clear();
+    if (profiler && profiler != profiledBy) {
+        for (size_t k = 0; k < size_t(FluidPass::Count); ++k)
+            profileRows[k] = profiler->subRow(std::string("fluid/") + (fluidPassName(FluidPass(k)) + 3));
+        profiledBy = profiler;
+    }
     const VkImageSubresourceRange range = image->range;
     for (size_t k = begin; k < end && k < commands.size(); ++k) {
         const FluidCommand& c = commands[k];
@@ -153,7 +162,16 @@ void GasFluid::recordCommands(CommandContext* context, const std::vector<FluidCo
             if (c.pass == FluidPass::PressureSolveRB)
                 vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0,
                                    sizeof(uint32_t), &c.parity);
+            if (profiler) {
+                profiler->beginPass(context, profileRows[size_t(c.pass)]);
+                // A CPU driver takes a timestamp when it next flushes its queue, and a dispatch runs at once:
+                // the barrier flushes, so the stamp falls before the dispatch and not after it.
+                vkCmdPipelineBarrier(context->commandBuffer, VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT,
+                                     VK_PIPELINE_STAGE_COMPUTE_SHADER_BIT, 0, 0, nullptr, 0, nullptr, 0, nullptr);
+            }
             vkCmdDispatch(context->commandBuffer, c.groups[0], c.groups[1], c.groups[2]);
+            if (profiler)
+                profiler->endPass(context, profileRows[size_t(c.pass)], 0.0);
             lastPasses.push_back({c.pass, currentSet});
             if (c.pass == FluidPass::Init)
                 initialised = true;
@@ -173,7 +191,6 @@ void GasFluid::recordCommands(CommandContext* context, const std::vector<FluidCo
                          VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
                          VK_ACCESS_2_SHADER_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                          VK_ACCESS_2_SHADER_READ_BIT);
-            ++steps;
             break;
         }
     }

@@ -23,6 +23,8 @@ struct TextureBinding;
 
 namespace Demo {
 
+class PassProfiler;
+
 // A pass recorded by a step and the set-1 data set it was recorded with (0 or 1).
 struct FluidStepRecord {
     FluidPass pass;
@@ -50,11 +52,13 @@ public:
 
     // Writes the simulation block into this frame's slot of the uniform storage (before a step is recorded).
     void uploadBlock();
-    // Records one step: CS_init first on the first step, then the nine passes of every step.
-    void recordStep(CommandContext* context);
+    // Records one step of the kind its number gives (fluidStepKind): CS_init first on the first step. With a profiler,
+    // every dispatch is timed in a sub-row of its pass ("fluid/update", ...).
+    void recordStep(CommandContext* context, PassProfiler* profiler = nullptr);
     // Records commands [begin, end) of a step's list; a list that ends before the swap leaves the roles of the
     // velocity buffers as they were. recordStep is recordCommands over the whole list.
-    void recordCommands(CommandContext* context, const std::vector<FluidCommand>& commands, size_t begin, size_t end);
+    void recordCommands(CommandContext* context, const std::vector<FluidCommand>& commands, size_t begin, size_t end,
+                        PassProfiler* profiler = nullptr);
 
     // The buffer that has a role now (the velocity roles exchange every step).
     StructuredBuffer* buffer(FluidBuffer role) const;
@@ -72,7 +76,7 @@ public:
     Image2D* image = nullptr;
     TextureBinding* imageBinding = nullptr; // the image with the shared fluid sampler
     bool initialised = false;               // the first step (with CS_init) has been recorded
-    uint32_t steps = 0;                     // steps recorded
+    uint32_t steps = 0;                     // steps recorded by recordStep
     uint8_t currentSet = 0; // which set-1 data set is current: 0 binds velocity A at 6 and B at 7, 1 the reverse
     DataSet* set0 = nullptr;
     DataSet* set1[2] = {nullptr, nullptr};
@@ -90,7 +94,9 @@ private:
     StructuredBuffer* pressure = nullptr;
     StructuredBuffer* velocity[2] = {nullptr, nullptr}; // A and B
     std::vector<BufferBinding*> bufferBindings;         // bindings 1 to 4, velocity A and B
-    std::vector<FluidCommand> firstStepCommands, stepCommands;
+    std::vector<FluidCommand> stepCommands[3];          // by FluidStepKind
+    PassProfiler* profiledBy = nullptr;                 // the profiler whose sub-rows profileRows are
+    uint32_t profileRows[size_t(FluidPass::Count)] = {};
 
     // One sampler and one pipeline per pass for all gas planets of a device (the device's shared resources).
     Sampler* sampler = nullptr;

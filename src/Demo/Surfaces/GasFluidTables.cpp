@@ -183,17 +183,20 @@ FluidCommand fluidDispatch(FluidPass pass, uint32_t width, uint32_t height, uint
     FluidCommand c{FluidCommand::Dispatch};
     c.pass = pass;
     c.parity = parity;
-    const uint32_t cells = width * height;
+    const uint32_t cells = width * height, nodes = fluidNodeCount(width, height);
+    c.groups[1] = c.groups[2] = 1;
     if (pass == FluidPass::RenderImage)
-        c.groups[0] = width / 8, c.groups[1] = height / 8, c.groups[2] = 1;
+        c.groups[0] = width / 8, c.groups[1] = height / 8;
+    else if (pass == FluidPass::Init || pass == FluidPass::AdvectionColor)
+        c.groups[0] = (cells + 63) / 64;
     else if (pass == FluidPass::PressureSolveRB)
-        c.groups[0] = (cells / 2 + 63) / 64, c.groups[1] = 1, c.groups[2] = 1;
+        c.groups[0] = (nodes / 2 + 63) / 64;
     else
-        c.groups[0] = (cells + 63) / 64, c.groups[1] = 1, c.groups[2] = 1;
+        c.groups[0] = (nodes + 63) / 64;
     return c;
 }
 
-std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint32_t height) {
+std::vector<FluidCommand> fluidStepCommands(FluidStepKind kind, uint32_t width, uint32_t height) {
     std::vector<FluidCommand> commands;
     commands.reserve(32);
     auto barrier = [&](FluidBuffer buffer, uint8_t src, uint8_t dst) {
@@ -209,7 +212,7 @@ std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint
     using B = FluidBuffer;
     using P = FluidPass;
 
-    if (firstStep) {
+    if (kind == FluidStepKind::First) {
         dispatch(P::Init);
         // CS_init also fills the colour field and the velocity that advection writes next; the barriers below
         // cover the current velocity and the pressure only.
@@ -239,13 +242,21 @@ std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint
     commands.push_back({FluidCommand::SwapVelocities});
     barrier(B::OtherVelocity, AccessWrite, AccessRead);
     barrier(B::Velocity, AccessRead, AccessWrite);
-    dispatch(P::AdvectionColor);
+    if (kind == FluidStepKind::Colour) {
+        commands.push_back({FluidCommand::ImageToGeneral});
+        dispatch(P::AdvectionColor);
+    }
     dispatch(P::AdvectionVelocity);
     barrier(B::Velocity, AccessWrite, AccessRead);
-    barrier(B::Color, AccessWrite, AccessRead);
-    commands.push_back({FluidCommand::ImageToGeneral});
-    dispatch(P::RenderImage);
-    commands.push_back({FluidCommand::ImageToShaderRead});
+    if (kind == FluidStepKind::First) {
+        commands.push_back({FluidCommand::ImageToGeneral});
+        dispatch(P::RenderImage);
+    }
+    if (kind != FluidStepKind::Flow) {
+        // The next colour advection reads its neighbours' colours and writes its own.
+        barrier(B::Color, AccessWrite, AccessReadWrite);
+        commands.push_back({FluidCommand::ImageToShaderRead});
+    }
     return commands;
 }
 
@@ -259,6 +270,17 @@ uint32_t fluidStepInterval(bool visible, double pixelRadius) {
     if (pixelRadius >= 16.0)
         return 4;
     return pixelRadius >= 3.0 ? 16 : 64;
+}
+
+uint32_t advanceFluidClock(FluidClock& clock, double seconds, double stepSeconds, uint32_t maxSteps) {
+    if (!(stepSeconds > 0.0))
+        return maxSteps;
+    if (seconds > 0.0)
+        clock.owed += seconds;
+    const double due = std::floor(clock.owed / stepSeconds);
+    const uint32_t steps = due >= double(maxSteps) ? maxSteps : uint32_t(due);
+    clock.owed = std::min(clock.owed - double(steps) * stepSeconds, stepSeconds);
+    return steps;
 }
 
 } // namespace Demo

@@ -143,18 +143,55 @@ struct FluidCommand {
     uint32_t parity = 0; // push constant of the pressure sweep
 };
 
-// Work groups of a pass over the whole grid: 64 cells per group, half the cells for the red-black sweep, 8 × 8
-// pixels for the image.
+// Work groups of a pass: 64 cells per group for the passes over the colour grid (CS_init, the colour advection),
+// 64 nodes per group for the flow passes and half the nodes for the red-black sweep (a CPU driver pays for every
+// group, even one with nothing to do), 8 × 8 pixels for the image.
 FluidCommand fluidDispatch(FluidPass pass, uint32_t width, uint32_t height, uint32_t parity = 0);
 
-// The commands of one step. The first step of a surface starts with CS_init. The colour field written by the
-// colour advection is read by CS_renderImage, so a barrier on it precedes that pass.
-std::vector<FluidCommand> fluidStepCommands(bool firstStep, uint32_t width, uint32_t height);
+// The kinds of step. The flow moves every step; the colour moves every FluidColourSteps-th step, by that many
+// steps of flow (ColorSteps in fluid.glsl), and writes the fluid image as it goes, so steps that leave the colour
+// alone leave the image alone too. On a CPU driver a pass over the full grid costs as much as all the flow passes
+// of a step together.
+constexpr uint32_t FluidColourSteps = 4;
+enum class FluidStepKind : uint8_t {
+    First,  // CS_init, the flow, and CS_renderImage paints the first image
+    Flow,   // the flow only
+    Colour, // the flow, then the colour advection writes the colour field and the image
+};
+// The kind of a fluid's step number `step` (0 is the first).
+constexpr FluidStepKind fluidStepKind(uint32_t step) {
+    return step == 0 ? FluidStepKind::First
+                     : (step % FluidColourSteps == 0 ? FluidStepKind::Colour : FluidStepKind::Flow);
+}
+
+// The commands of one step of a kind.
+std::vector<FluidCommand> fluidStepCommands(FluidStepKind kind, uint32_t width, uint32_t height);
 
 // How often a gas planet's clouds step, in frames: every frame while its disc is at least 64 pixels in radius on
 // screen, every 4th from 16 pixels, every 16th from 3 pixels, every 64th while it is smaller, every 256th while
 // it is outside the view. The clouds of planets nobody can see in detail would otherwise cost a whole step each
 // frame (the gas giants behind a rocky planet's view are tens of pixels across).
 uint32_t fluidStepInterval(bool visible, double pixelRadius);
+
+// Seconds of animation time (the frame time, or 1/N s a frame with --fps N) between two steps of a planet in
+// view: the clouds move by animation time, so a fast GPU, a slow CPU driver and a recording show the same motion
+// per second, and a CPU driver's slow frames do not each pay for a step.
+constexpr double FluidStepSeconds = 0.5;
+// Steps a frame may run at most: a slow frame catches up a little, a stalled one (loading, a minimised window)
+// queues no burst.
+constexpr uint32_t FluidMaxStepsPerFrame = 2;
+
+// Steps the first frame runs after CS_init, so that the bands' edges have curled and the storms turned before
+// anyone sees them, whatever the step rate (on a CPU driver about a third of CS_init's cost, once).
+constexpr uint32_t FluidSpinUpSteps = 48;
+
+// Animation time a gas planet's clouds are owed, in seconds.
+struct FluidClock {
+    double owed = 0.0;
+};
+// Adds a frame of `seconds` and returns how many steps of `stepSeconds` are due, at most `maxSteps`; time owed
+// beyond one more step is dropped.
+uint32_t advanceFluidClock(FluidClock& clock, double seconds, double stepSeconds,
+                           uint32_t maxSteps = FluidMaxStepsPerFrame);
 
 } // namespace Demo

@@ -54,7 +54,7 @@ bool addFluidPass(RenderManager& renderManager) {
     if (std::find(names.begin(), names.end(), PassName::Compute) == names.end())
         return false;
     renderManager.addPass({FluidPassName, PassScope::Frame,
-                           [](const FrameContext& frame, CommandContext* context, uint32_t) {
+                           [manager = &renderManager](const FrameContext& frame, CommandContext* context, uint32_t) {
                                Scene* scene = frame.services.scene;
                                if (!scene)
                                    return;
@@ -62,7 +62,7 @@ bool addFluidPass(RenderManager& renderManager) {
                                    for (SceneComponent* component : object->components)
                                        if (auto* gas = dynamic_cast<PlanetSurfaceGas*>(component);
                                            gas && gas->steppedByPass)
-                                           gas->stepFluid(context, scene->mainCamera);
+                                           gas->stepFluid(context, scene->mainCamera, &manager->profiler);
                            }},
                           PassName::Compute);
     return true;
@@ -112,6 +112,9 @@ void PlanetSurfaceGas::Update(const FrameContext& frame) {
     PlanetSurface::Update(frame);
     if (fluid)
         fluid->uploadBlock();
+    // Fixed-step runs advance by exactly 1/N s a frame, real-time runs by the last frame's time.
+    frameSeconds +=
+        frame.frame.fixedFrameSeconds > 0.0 ? frame.frame.fixedFrameSeconds : double(frame.frame.frameTime) * 1e-3;
 }
 
 DemoCamera* PlanetSurfaceGas::mainCamera() const {
@@ -134,21 +137,27 @@ ScreenFootprint PlanetSurfaceGas::footprint(const DemoCamera& camera, float view
                            camera.transform->worldPosition(), planet->transform->worldPosition(), planet->radius);
 }
 
-void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* camera) {
+void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* camera, PassProfiler* profiler) {
     if (!fluid)
         return;
-    // The first step always runs: the image is undefined before it. The viewport is the last frame's.
+    // The viewport is the last frame's.
     stepInterval = 1;
     if (camera && planet && context->renderHeight > 0) {
         ScreenFootprint seen = footprint(*camera, float(context->renderHeight));
         stepInterval = fluidStepInterval(seen.visible, seen.pixelRadius);
     }
-    // Planets that step rarely do so at different frames (their phase follows their place in the system).
-    const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
     ++frames;
-    if (fluid->initialised && (frames + phase) % stepInterval != 0)
-        return;
-    fluid->recordStep(context);
+    uint32_t due = advanceFluidClock(clock, frameSeconds, stepSeconds * double(stepInterval));
+    frameSeconds = 0.0;
+    if (!fluid->initialised) {
+        // The first step runs at once (the image is undefined before it), with the spin-up. Planets that step
+        // rarely do so at different frames: their clocks start apart (by their place in the system).
+        const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
+        clock.owed = double(phase % 100u) * 0.01 * stepSeconds * double(stepInterval);
+        due = 1 + FluidSpinUpSteps;
+    }
+    for (uint32_t k = 0; k < due; ++k)
+        fluid->recordStep(context, profiler);
 }
 
 void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camera) {

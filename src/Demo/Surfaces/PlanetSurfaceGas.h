@@ -1,7 +1,7 @@
 #pragma once
 // A gas planet's surface: its clouds are a live fluid simulation (GasFluid) stepped in the compute recording,
 // and its disc is drawn in the main pass from the fluid image (limb darkening, the star's terminator, eclipse
-// shadows). Planets far off screen step less often (fluidStepInterval).
+// shadows). The clouds step by animation time; planets far off screen step less often (fluidStepInterval).
 #include "Demo/Surfaces/GasFluidTables.h"
 #include "Demo/Surfaces/PlanetSurface.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
@@ -18,6 +18,7 @@ namespace Demo {
 struct FrameContext;
 class DemoCamera;
 class GasFluid;
+class PassProfiler;
 
 class PlanetSurfaceGas : public PlanetSurface {
 public:
@@ -39,9 +40,10 @@ public:
     // The disc (drawDisc).
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
-    // Records a fluid step when this frame is one of the planet's steps: every frame while the planet is in the
-    // view of `camera` and a few pixels across, rarely otherwise (fluidStepInterval); always the first.
-    void stepFluid(CommandContext* context, const DemoCamera* camera);
+    // Records the fluid steps due by the planet's clock: one every FluidStepSeconds of animation time while the
+    // planet is in the view of `camera` and a few pixels across, fluidStepInterval times as long otherwise, at most
+    // FluidMaxStepsPerFrame a frame; the first at once with FluidSpinUpSteps more.
+    void stepFluid(CommandContext* context, const DemoCamera* camera, PassProfiler* profiler = nullptr);
     // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
     void drawDisc(CommandContext* context, const DemoCamera* camera);
 
@@ -54,9 +56,11 @@ public:
     FluidSimulationBlock simulationBlock;
     GasFluid* fluid = nullptr; // owned
     DataSet* dataSet = nullptr;
-    uint32_t frames = 0; // RecordCompute calls so far
-    // Frames between steps chosen in the last RecordCompute (1 while the planet is in view and large enough).
+    uint32_t frames = 0; // stepFluid calls so far
+    // Step periods between steps chosen in the last stepFluid (1 while the planet is in view and large enough).
     uint32_t stepInterval = 1;
+    FluidClock clock;                      // animation time owed to the fluid
+    double stepSeconds = FluidStepSeconds; // seconds of animation time a step of the clouds stands for
     // True when the render manager's "fluid" pass (before "compute") records the steps, as in the program; without
     // a render manager RecordCompute does.
     bool steppedByPass = false;
@@ -70,6 +74,7 @@ private:
     ScreenFootprint footprint(const DemoCamera& camera, float viewportHeight) const;
 
     bool tablesDrawn = false;
+    double frameSeconds = 0.0; // animation time since the last stepFluid (from Update)
     uint32_t gridWidth, gridHeight;
 };
 

@@ -134,7 +134,7 @@ TEST_F(GasFluidGpuTest, TwoHundredStepsStayFiniteProjectAndKeepMoving) {
 
     // Step 201 up to the forcing, then on through the projection: the divergence left by advection and forcing
     // drops (one red-black sweep from last frame's pressure).
-    const std::vector<FluidCommand> commands = fluidStepCommands(false, Width, Height);
+    const std::vector<FluidCommand> commands = fluidStepCommands(FluidStepKind::Flow, Width, Height);
     auto after = [&](FluidPass pass) {
         return size_t(std::find_if(
                           commands.begin(), commands.end(),

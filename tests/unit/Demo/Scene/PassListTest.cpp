@@ -27,6 +27,16 @@ TEST(PassList, MediansOfTheRingAndTheTimestampArithmetic) {
     EXPECT_EQ(ring.median(), 3.0f);
     ring.push(100.0f);
     EXPECT_EQ(ring.median(), 4.0f); // even count: mean of the middle two
+    EXPECT_EQ(ring.mean(), 27.25f);
+    EXPECT_EQ(ring.mean(1), 104.0f / 3.0f); // without the oldest (5)
+    EXPECT_EQ(ring.mean(4), 0.0f);
+    // A step that runs on some frames: its median over the frames that ran it, its mean over all.
+    SampleRing sometimes;
+    for (float v : {0.0f, 0.0f, 0.0f, 8.0f, 0.0f, 0.0f, 0.0f, 8.0f})
+        sometimes.push(v);
+    EXPECT_EQ(sometimes.median(), 0.0f);
+    EXPECT_EQ(sometimes.median(true), 8.0f);
+    EXPECT_EQ(sometimes.mean(), 2.0f);
     // Old samples fall out once the ring is full.
     for (uint32_t k = 0; k < SampleRing::Capacity; ++k)
         ring.push(2.0f);

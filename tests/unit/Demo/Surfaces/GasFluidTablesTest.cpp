@@ -264,55 +264,112 @@ std::vector<FluidPass> passesOf(const std::vector<FluidCommand>& commands) {
 
 TEST(GasFluidStep, PassesRunInOrderWithTheirDispatchSizes) {
     using P = FluidPass;
-    std::vector<FluidCommand> first = fluidStepCommands(true, 2048, 1024);
-    std::vector<FluidCommand> later = fluidStepCommands(false, 2048, 1024);
-    const std::vector<P> order = {
-        P::Update,           P::PressureSolvePrepare, P::PressureSolveRB, P::PressureSolveRB,   P::ApplyPressureSolve,
-        P::ComputeVorticity, P::ApplyVorticity,       P::AdvectionColor,  P::AdvectionVelocity, P::RenderImage};
-    std::vector<P> firstOrder = order;
-    firstOrder.insert(firstOrder.begin(), P::Init);
-    EXPECT_EQ(passesOf(first), firstOrder);
-    EXPECT_EQ(passesOf(later), order);
+    using K = FluidStepKind;
+    const std::vector<P> flow = {P::Update,          P::PressureSolvePrepare, P::PressureSolveRB,
+                                 P::PressureSolveRB, P::ApplyPressureSolve,   P::ComputeVorticity,
+                                 P::ApplyVorticity,  P::AdvectionVelocity};
+    std::vector<P> first = flow, colour = flow;
+    first.insert(first.begin(), P::Init);
+    first.push_back(P::RenderImage);
+    colour.insert(colour.end() - 1, P::AdvectionColor);
+    EXPECT_EQ(passesOf(fluidStepCommands(K::First, 2048, 1024)), first);
+    EXPECT_EQ(passesOf(fluidStepCommands(K::Flow, 2048, 1024)), flow);
+    EXPECT_EQ(passesOf(fluidStepCommands(K::Colour, 2048, 1024)), colour);
+    // Step 0 is the first; then the colour moves every few steps.
+    std::vector<K> kinds;
+    for (uint32_t k = 0; k < 2 * FluidColourSteps + 1; ++k)
+        kinds.push_back(fluidStepKind(k));
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), K::First), 1);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), K::Colour), 2);
+    EXPECT_EQ(kinds.back(), K::Colour);
 
+    // The flow passes cover the 512 x 256 nodes, the colour passes the 2048 x 1024 cells.
     uint32_t parities = 0;
-    for (const FluidCommand& c : later) {
+    for (const FluidCommand& c : fluidStepCommands(K::First, 2048, 1024)) {
         if (c.kind != FluidCommand::Dispatch)
             continue;
         if (c.pass == P::RenderImage) {
             EXPECT_EQ(c.groups[0], 256u);
             EXPECT_EQ(c.groups[1], 128u);
         } else if (c.pass == P::PressureSolveRB) {
-            EXPECT_EQ(c.groups[0], 16384u);
+            EXPECT_EQ(c.groups[0], 1024u);
             EXPECT_EQ(c.parity, parities++);
         } else {
-            EXPECT_EQ(c.groups[0], 32768u);
+            EXPECT_EQ(c.groups[0], c.pass == P::Init ? 32768u : 2048u) << fluidPassName(c.pass);
         }
     }
+    EXPECT_EQ(fluidDispatch(P::AdvectionColor, 2048, 1024).groups[0], 32768u);
+
     // The velocity roles exchange once per step, between the vorticity and the advection passes.
+    std::vector<FluidCommand> later = fluidStepCommands(K::Colour, 2048, 1024);
     auto swap = std::find_if(later.begin(), later.end(),
                              [](const FluidCommand& c) { return c.kind == FluidCommand::SwapVelocities; });
     ASSERT_NE(swap, later.end());
     EXPECT_EQ(passesOf({later.begin(), swap}).back(), P::ApplyVorticity);
     EXPECT_EQ(passesOf({swap, later.end()}).front(), P::AdvectionColor);
-    // The image goes to general before the last pass and back to shader-read after it.
-    EXPECT_EQ(later[later.size() - 3].kind, FluidCommand::ImageToGeneral);
+    // Only the steps that paint the image move it out of shader-read layout, and they move it back.
+    auto imageBarriers = [](const std::vector<FluidCommand>& commands) {
+        std::vector<FluidCommand::Kind> kinds;
+        for (const FluidCommand& c : commands)
+            if (c.kind == FluidCommand::ImageToGeneral || c.kind == FluidCommand::ImageToShaderRead)
+                kinds.push_back(c.kind);
+        return kinds;
+    };
+    const std::vector<FluidCommand::Kind> paired = {FluidCommand::ImageToGeneral, FluidCommand::ImageToShaderRead};
+    EXPECT_EQ(imageBarriers(later), paired);
+    EXPECT_EQ(imageBarriers(fluidStepCommands(K::First, 2048, 1024)), paired);
+    EXPECT_TRUE(imageBarriers(fluidStepCommands(K::Flow, 2048, 1024)).empty());
     EXPECT_EQ(later.back().kind, FluidCommand::ImageToShaderRead);
 }
 
 TEST(GasFluidStep, EveryReadSeesTheWritesBeforeItOverSeveralSteps) {
-    std::vector<std::vector<FluidCommand>> steps = {fluidStepCommands(true, 256, 128)};
-    for (int k = 0; k < 3; ++k)
-        steps.push_back(fluidStepCommands(false, 256, 128));
+    std::vector<std::vector<FluidCommand>> steps;
+    for (uint32_t k = 0; k < 3 * FluidColourSteps; ++k)
+        steps.push_back(fluidStepCommands(fluidStepKind(k), 256, 128));
     EXPECT_EQ(firstHazard(steps), "");
 
-    // Without the colour-field barrier before CS_renderImage the image would be painted from stale colours.
+    // Without the colour-field barrier at the end of a step that wrote it, the next colour advection would
+    // overwrite colours still being written.
     for (auto& step : steps) {
         auto last = std::find_if(step.rbegin(), step.rend(), [](const FluidCommand& c) {
             return c.kind == FluidCommand::BufferBarrier && c.buffer == FluidBuffer::Color;
         });
-        step.erase(std::next(last).base());
+        if (last != step.rend())
+            step.erase(std::next(last).base());
     }
-    EXPECT_NE(firstHazard(steps).find("CS_renderImage"), std::string::npos);
+    EXPECT_NE(firstHazard(steps).find("CS_advectionColor"), std::string::npos) << firstHazard(steps);
+}
+
+TEST(GasFluidStep, StepsFollowAnimationTimeAtMostTwoAFrame) {
+    // Frame times (seconds) against a 2-second step, and the steps each frame runs.
+    struct Case {
+        const char* what;
+        std::vector<double> frames;
+        std::vector<uint32_t> steps;
+    } cases[] = {
+        {"fast frames share a step", {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 1, 0, 0, 0, 1}},
+        {"slow frames catch up", {3.0, 3.0, 3.0, 3.0}, {1, 2, 1, 2}},
+        {"a stall queues two steps, not a burst", {30.0, 0.1, 0.1, 0.1}, {2, 1, 0, 0}},
+        {"negative and NaN time count as none", {-5.0, std::nan(""), 1.0, 1.0}, {0, 0, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        FluidClock clock;
+        std::vector<uint32_t> steps;
+        for (double seconds : c.frames)
+            steps.push_back(advanceFluidClock(clock, seconds, 2.0, 2));
+        EXPECT_EQ(steps, c.steps) << c.what;
+    }
+    // A recording at 30 frames a second and a CPU driver's frames of 0.55 s run the same steps per second of
+    // animation time.
+    FluidClock recorded, slow;
+    uint32_t recordedSteps = 0, slowSteps = 0;
+    for (int k = 0; k < 30 * 11; ++k)
+        recordedSteps += advanceFluidClock(recorded, 1.0 / 30.0, FluidStepSeconds);
+    for (int k = 0; k < 20; ++k)
+        slowSteps += advanceFluidClock(slow, 0.55, FluidStepSeconds);
+    // 11 s of animation time each.
+    EXPECT_NEAR(double(recordedSteps), 11.0 / FluidStepSeconds, 1.0);
+    EXPECT_NEAR(double(slowSteps), 11.0 / FluidStepSeconds, 1.0);
 }
 
 TEST(GasFluidStep, PlanetsOutOfSightStepLessOften) {
