@@ -6,7 +6,7 @@
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
-#include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Data/DescriptorSet.h"
 #include "Engine/Files/UserFile.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"

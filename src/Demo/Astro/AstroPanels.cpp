@@ -9,7 +9,7 @@
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
 #include "Engine/Data/DataBinding.h"
-#include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Data/DescriptorSet.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"

@@ -194,3 +194,22 @@ void OneShotCommands::submitAndWait() {
     if (result != VK_SUCCESS)
         throw std::runtime_error("failed to submit one-shot command buffer!");
 }
+
+void submit(GraphicsDevice* device, const std::vector<CommandContext*>& contexts, const FrameSync& signal,
+            const std::vector<VkSemaphore>& waitSemaphores) {
+    std::vector<VkPipelineStageFlags> stages(waitSemaphores.size(), VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT);
+    std::vector<VkCommandBuffer> buffers;
+    for (CommandContext* c : contexts)
+        buffers.push_back(c->commandBuffer);
+    VkSubmitInfo info{VK_STRUCTURE_TYPE_SUBMIT_INFO};
+    info.waitSemaphoreCount = uint32_t(waitSemaphores.size());
+    info.pWaitSemaphores = waitSemaphores.data();
+    info.pWaitDstStageMask = stages.data();
+    info.commandBufferCount = uint32_t(buffers.size());
+    info.pCommandBuffers = buffers.data();
+    info.signalSemaphoreCount = signal.semaphore != VK_NULL_HANDLE ? 1 : 0;
+    info.pSignalSemaphores = &signal.semaphore;
+    if (vkQueueSubmit(device->queue, 1, &info, signal.fence) != VK_SUCCESS)
+        throw std::runtime_error("failed to submit draw command buffer!");
+    device->registry.frameSubmitted();
+}

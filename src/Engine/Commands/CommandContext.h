@@ -1,4 +1,6 @@
 #pragma once
+#include "Engine/GraphicsDevice/FrameSync.h"
+
 #include <vulkan/vulkan.h>
 
 #include <cstdint>
@@ -76,3 +78,8 @@ private:
     VkCommandPool pool = VK_NULL_HANDLE;
     CommandContext context;
 };
+
+// One vkQueueSubmit of the contexts' command buffers, waiting on `waitSemaphores` at colour output and
+// signalling the frame sync's semaphore (when it has one) and fence.
+void submit(GraphicsDevice* device, const std::vector<CommandContext*>& contexts, const FrameSync& signal,
+            const std::vector<VkSemaphore>& waitSemaphores);

@@ -1,5 +1,6 @@
 #include "Engine/Frame/EngineContext.h"
 
+#include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
@@ -10,6 +11,7 @@ EngineContext::EngineContext(VkInstance instance, VkSurfaceKHR surface, WindowSu
     : window(window_) {
     device = createDevice(instance, surface, window);
     try {
+        device->commandPools = new CommandPoolManager(device);
         meshStorage = new DsDeviceMeshSingle(device, sizes.meshStorageBytes);
         meshStorage->beginSlot();
         descriptorPool = new DescriptorPool(device, sizes.descriptorPoolSizes);
@@ -17,6 +19,7 @@ EngineContext::EngineContext(VkInstance instance, VkSurfaceKHR surface, WindowSu
         storageBufferStorage = new DsStorageSingle(device, sizes.storageBufferStorageBytes);
     } catch (...) {
         teardownDevice(device);
+        delete device->commandPools;
         delete device;
         throw;
     }
@@ -25,6 +28,7 @@ EngineContext::EngineContext(VkInstance instance, VkSurfaceKHR surface, WindowSu
 EngineContext::~EngineContext() {
     // The storages and the pool go with the registry; the swap chain's images too, before the swap chain itself.
     teardownDevice(device);
+    delete device->commandPools;
     delete swapChain;
     delete device;
 }

@@ -1,8 +1,6 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 
-#include "Engine/Commands/CommandContext.h"
 #include "Engine/Helper/Helper.h"
-#include "Engine/SwapChain/FrameSync.h"
 
 #include <iostream>
 #include <string>
@@ -11,7 +9,6 @@ GraphicsDevice::GraphicsDevice(WindowSurface* window_, VkPhysicalDevice physical
                                uint32_t queueFamily)
     : window(window_), physicalDevice(physicalDevice_), device(device_), queueFamilyIndex(queueFamily) {
     vkGetDeviceQueue(device, queueFamily, 0, &queue);
-    commandPools = new CommandPoolManager(this);
     vkGetPhysicalDeviceProperties(physicalDevice, &properties);
 }
 
@@ -106,25 +103,6 @@ void registerResource(GraphicsDevice* device, GraphicsResource* resource) { devi
 
 void unregisterResource(GraphicsDevice* device, GraphicsResource* resource) { device->registry.remove(resource); }
 
-void submit(GraphicsDevice* device, const std::vector<CommandContext*>& contexts, const FrameSync& signal,
-            const std::vector<VkSemaphore>& waitSemaphores) {
-    std::vector<VkPipelineStageFlags> stages(waitSemaphores.size(), VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT);
-    std::vector<VkCommandBuffer> buffers;
-    for (CommandContext* c : contexts)
-        buffers.push_back(c->commandBuffer);
-    VkSubmitInfo info{VK_STRUCTURE_TYPE_SUBMIT_INFO};
-    info.waitSemaphoreCount = uint32_t(waitSemaphores.size());
-    info.pWaitSemaphores = waitSemaphores.data();
-    info.pWaitDstStageMask = stages.data();
-    info.commandBufferCount = uint32_t(buffers.size());
-    info.pCommandBuffers = buffers.data();
-    info.signalSemaphoreCount = signal.semaphore != VK_NULL_HANDLE ? 1 : 0;
-    info.pSignalSemaphores = &signal.semaphore;
-    if (vkQueueSubmit(device->queue, 1, &info, signal.fence) != VK_SUCCESS)
-        throw std::runtime_error("failed to submit draw command buffer!");
-    device->registry.frameSubmitted();
-}
-
 void endFrame(GraphicsDevice* device) {
     device->lastDrawCount = device->drawCount;
     device->drawCount = 0;
@@ -135,6 +113,4 @@ void teardownDevice(GraphicsDevice* device) {
     vkDeviceWaitIdle(device->device);
     device->shared.clear();
     device->registry.teardown();
-    delete device->commandPools;
-    device->commandPools = nullptr;
 }

@@ -13,7 +13,6 @@
 class WindowSurface;
 class CommandContext;
 class CommandPoolManager;
-struct FrameSync;
 
 // Something the frame's upload pass records into the command buffer before any rendering:
 // mesh storages to flush, images with staging data, structured buffers with copy regions.
@@ -35,7 +34,7 @@ public:
     VkDevice device = VK_NULL_HANDLE;
     VkQueue queue = VK_NULL_HANDLE;
     uint32_t queueFamilyIndex = 0;
-    CommandPoolManager* commandPools = nullptr;
+    CommandPoolManager* commandPools = nullptr; // the engine bundle's (it sits above the device)
     uint32_t frameIndex = 0;
     uint32_t hdrColorFormat = VK_FORMAT_R16G16B16A16_SFLOAT;
 
@@ -79,13 +78,8 @@ GraphicsDevice* createDevice(VkInstance instance, VkSurfaceKHR surface, WindowSu
 void registerResource(GraphicsDevice* device, GraphicsResource* resource);
 void unregisterResource(GraphicsDevice* device, GraphicsResource* resource);
 
-// One vkQueueSubmit of the contexts' command buffers, waiting on `waitSemaphores` at colour output and
-// signalling the frame sync's semaphore (when it has one) and fence.
-void submit(GraphicsDevice* device, const std::vector<CommandContext*>& contexts, const FrameSync& signal,
-            const std::vector<VkSemaphore>& waitSemaphores);
-
 // Draw counters, frame index advance and release of deferred deletions the GPU is done with.
 void endFrame(GraphicsDevice* device);
 
-// Waits for the device to be idle and deletes every registered resource tier by tier, then the command pools.
+// Waits for the device to be idle and deletes every registered resource tier by tier.
 void teardownDevice(GraphicsDevice* device);

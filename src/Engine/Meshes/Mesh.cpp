@@ -1,6 +1,6 @@
 #include "Engine/Meshes/Mesh.h"
 
-#include "Engine/Buffers/MeshBinding.h"
+#include "Engine/Meshes/MeshBinding.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"

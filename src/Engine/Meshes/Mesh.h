@@ -1,7 +1,7 @@
 #pragma once
 // Meshes: a vertex buffer with an optional index buffer, in a mesh storage. Generators and the model import
 // build their geometry in Geometry.h and put it into buffers here.
-#include "Engine/Buffers/VertexBuffer.h"
+#include "Engine/Meshes/VertexBuffer.h"
 #include "Engine/Buffers/VertexLayout.h"
 #include "Engine/GraphicsDevice/GraphicsResource.h"
 #include "Engine/Meshes/Geometry.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "Engine/SwapChain/FrameSync.h"
+#include "Engine/GraphicsDevice/FrameSync.h"
 
 #include <vulkan/vulkan.h>
 

@@ -2,7 +2,7 @@
 
 #include "App/Screenshot.h"
 #include "Engine/Images/Image.h"
-#include "Engine/SwapChain/FrameSync.h"
+#include "Engine/GraphicsDevice/FrameSync.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>

@@ -3,7 +3,7 @@
 #include "App/UIRenderer.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
-#include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Data/DescriptorSet.h"
 #include "Engine/Images/Image.h"
 
 #include <imgui.h>

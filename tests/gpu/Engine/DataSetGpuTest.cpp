@@ -4,7 +4,7 @@
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
-#include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Data/DescriptorSet.h"
 #include "Engine/Images/Image.h"
 
 #include <stdexcept>

@@ -1,5 +1,5 @@
-#include "Engine/Buffers/VertexBuffer.h"
-#include "Engine/Buffers/MeshBinding.h"
+#include "Engine/Meshes/VertexBuffer.h"
+#include "Engine/Meshes/MeshBinding.h"
 #include "Engine/Buffers/StructuredBuffer.h"
 #include "Engine/Buffers/VertexData.h"
 #include "Engine/Data/DataStorage.h"

@@ -1,6 +1,6 @@
-#include "Engine/Buffers/MeshBinding.h"
+#include "Engine/Meshes/MeshBinding.h"
 
-#include "Engine/Buffers/VertexBuffer.h"
+#include "Engine/Meshes/VertexBuffer.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"

@@ -1,4 +1,4 @@
-#include "Engine/Buffers/VertexBuffer.h"
+#include "Engine/Meshes/VertexBuffer.h"
 
 #include "Engine/Data/DataStorage.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"

@@ -1,4 +1,4 @@
-#include "Engine/Descriptors/DescriptorSet.h"
+#include "Engine/Data/DescriptorSet.h"
 
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
