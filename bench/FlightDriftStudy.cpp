@@ -10,6 +10,7 @@
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
+#include "HeadlessFlight.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,34 +23,7 @@ using namespace Demo;
 
 namespace {
 
-// The headless solar system with the spacecraft and a camera, as the flight tests build it.
-struct Flight {
-    Flight() {
-        scene.services.demoEnabled = false;
-        camera = new DemoCamera("MainCamera", &scene);
-        scene.add(camera);
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
-        craft = dynamic_cast<Spacecraft*>(system->objects.back());
-        system->cacheSlotCount = 131072;
-        craft->prediction->worker.setRingSize(262144);
-    }
-    void start() { scene.start(); }
-    bool waitForPrediction(uint64_t step, int seconds = 120) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (craft->prediction->worker.headStep() < step) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-    Scene scene;
-    DemoCamera* camera;
-    AstroSystem* system;
-    Spacecraft* craft;
-};
+using Flight = HeadlessFlight;
 
 Vec3d positionOf(const PredictedState& s) {
     return {s.position[0], s.position[1], s.position[2]};

@@ -9,6 +9,8 @@
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
 
+#include "HeadlessFlight.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,51 +23,7 @@ using namespace Demo;
 
 namespace {
 
-// The solar system with the spacecraft and a camera, smaller rings than the program's so that a test fills
-// them in a fraction of a second: the cache reaches 262144 steps ahead, the prediction 245760.
-struct Flight {
-    explicit Flight(bool demo = false) {
-        scene.services.demoEnabled = demo;
-        camera = new DemoCamera("MainCamera", &scene);
-        scene.add(camera);
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
-        craft = dynamic_cast<Spacecraft*>(system->objects.back());
-        system->cacheSlotCount = 131072;
-        if (craft)
-            craft->prediction->worker.setRingSize(262144);
-    }
-    // Starts every object: the cache worker, then the craft's mission (loaded and reset to step 0), navigation
-    // and prediction worker.
-    void start() { scene.start(); }
-    bool waitForPrediction(uint64_t step, int seconds = 120) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (craft->prediction->worker.headStep() < step) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-    // One frame of time without the frame loop: the system at `step` with a fraction, the craft integrated.
-    void advanceTo(uint64_t step, double fraction = 0.0) {
-        system->previousTimeStep.store(system->timeStep);
-        system->timeStep = step;
-        system->stepFraction = fraction;
-        craft->navigation->integrate();
-    }
-    FrameContext frame(InputState& input, float frameMs = 16.0f) {
-        frameInput.input = &input;
-        frameInput.frameTime = frameMs;
-        return {scene.services, frameInput};
-    }
-    Scene scene;
-    FrameInput frameInput;
-    DemoCamera* camera;
-    AstroSystem* system;
-    Spacecraft* craft;
-};
+using Flight = HeadlessFlight;
 
 Vec3d positionOf(const PredictedState& s) {
     return {s.position[0], s.position[1], s.position[2]};
