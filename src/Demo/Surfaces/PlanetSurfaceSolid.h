@@ -1,6 +1,7 @@
 #pragma once
 // A rocky planet: a tessellated icosphere displaced by the generator's height cube map, coloured by up to eight
-// biomes chosen by height and slope, lit by the primary star with eclipse shadows. T toggles wireframe.
+// biomes chosen by height and slope (baked into ground and normal maps, see SurfaceBake), lit by the primary star
+// with eclipse shadows. T toggles wireframe.
 #include "Demo/Scene/MathTypes.h"
 #include "Demo/Surfaces/PlanetSurface.h"
 
@@ -104,6 +105,8 @@ uint32_t tessellatedPointsBound(uint32_t level);
 uint32_t patchesPerDraw(uint32_t maxLevel);
 constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
 
+class SurfaceBake;
+
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
     PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
@@ -114,7 +117,10 @@ public:
     void CreateUniform() override;
     // As PlanetSurface, then the T key, the tessellation distance, the height map's size and the two blocks.
     void Update(const FrameContext& frame) override;
-    // Draws the displaced sphere once its height map has been generated.
+    // As PlanetSurface, then rebakes the ground and normal maps when the height map, the biomes or the elevation
+    // scale changed since the last bake.
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override;
+    // Draws the displaced sphere once its height map has been generated and baked.
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     // Gives the height map the size the body's radius on screen needs (see chooseMapSize).
@@ -131,6 +137,11 @@ public:
     // Stands in for the atmosphere's record when the body has no Atmosphere component: no sky light.
     StorageBinding* noAtmosphereUniform = nullptr;
     uint8_t wireframe = 0;
+    SurfaceBake* bake = nullptr; // owned; none without a device
+    // What the maps were last baked from.
+    BiomeBlock bakedBiomes;
+    float bakedElevationScale = 0.0f;
+    uint32_t bakedGeneration = 0; // the generator's generationCount; 0 before the first bake
 
     PipelineGraphics* filledPipeline = nullptr;
     PipelineGraphics* wireframePipeline = nullptr; // the filled one when the device cannot draw lines
