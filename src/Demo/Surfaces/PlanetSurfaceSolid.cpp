@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 
 namespace Demo {
 
@@ -214,15 +213,17 @@ void PlanetSurfaceSolid::RecordCompute(const FrameContext& frame, CommandContext
     // keeps to the current map and its size.
     if (!bake || !hasRelief())
         return;
-    bool stale = bakedGeneration != generator->generationCount || bake->size() != generator->size() ||
-                 bakedElevationScale != surfaceBlock.elevationScale ||
-                 std::memcmp(&bakedBiomes, &biomes, sizeof(BiomeBlock)) != 0;
-    if (!stale)
+    BakeInputs now{generator->generationCount, generator->size(), surfaceBlock.elevationScale, biomes};
+    // The bands of one bake must agree: a change while baking starts it over.
+    if (bake->baking() && !(now == baking))
+        bake->restart();
+    if (!bake->baking() && now == baked)
         return;
-    bake->bake(context, generator->size());
-    bakedGeneration = generator->generationCount;
-    bakedElevationScale = surfaceBlock.elevationScale;
-    bakedBiomes = biomes;
+    baking = now;
+    uint32_t bands =
+        bakeAtOnce(baked, now, bake->bakeCount) ? 6 * SurfaceBake::bandsPerFace(now.size) : bakeBandsPerFrame;
+    if (bake->bake(context, now.size, bands))
+        baked = now;
 }
 
 void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context) {

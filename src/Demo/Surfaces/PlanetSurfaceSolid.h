@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class DataSet;
 class IcoSphere;
@@ -107,6 +108,23 @@ constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
 
 class SurfaceBake;
 
+// What a solid surface's ground and normal maps are baked from.
+struct BakeInputs {
+    uint32_t generation = 0; // the generator's generationCount; 0 before the first bake
+    uint32_t size = 0;       // of the height map, texels per face
+    float elevationScale = 0.0f;
+    BiomeBlock biomes;
+    bool operator==(const BakeInputs& o) const {
+        return generation == o.generation && size == o.size && elevationScale == o.elevationScale &&
+               std::memcmp(&biomes, &o.biomes, sizeof(BiomeBlock)) == 0;
+    }
+};
+// How a change of the inputs gets baked: a first bake and a regenerated relief at once (nothing is drawn before the
+// first; the drawn height map already holds the new relief), other changes spread over frames.
+inline bool bakeAtOnce(const BakeInputs& drawn, const BakeInputs& wanted, uint32_t bakeCount) {
+    return bakeCount == 0 || (wanted.generation != drawn.generation && wanted.size == drawn.size);
+}
+
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
     PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
@@ -138,10 +156,10 @@ public:
     StorageBinding* noAtmosphereUniform = nullptr;
     uint8_t wireframe = 0;
     SurfaceBake* bake = nullptr; // owned; none without a device
-    // What the maps were last baked from.
-    BiomeBlock bakedBiomes;
-    float bakedElevationScale = 0.0f;
-    uint32_t bakedGeneration = 0; // the generator's generationCount; 0 before the first bake
+    // Bands of a spread bake recorded per frame: about four million texels, as much as a face of generation.
+    uint32_t bakeBandsPerFrame = 4;
+    BakeInputs baked;  // what the drawn maps were baked from
+    BakeInputs baking; // what the bake in progress bakes from
 
     PipelineGraphics* filledPipeline = nullptr;
     PipelineGraphics* wireframePipeline = nullptr; // the filled one when the device cannot draw lines

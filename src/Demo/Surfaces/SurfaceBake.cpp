@@ -22,7 +22,8 @@ SurfaceBake::SurfaceBake(const Services& services, TextureBinding* heightMap, St
     GraphicsDevice* device = owner;
     sampler = new Sampler(device, Sampler::defaultInfo());
     sampler->deferredRelease = 1;
-    createMaps(size);
+    ground = new StorageCube(device, size, GroundFormat);
+    normal = new StorageCube(device, size, NormalFormat);
     groundBinding = new TextureBinding(&ground->imageView, sampler);
     normalBinding = new TextureBinding(&normal->imageView, sampler);
     groundStorage = new TextureBinding(&ground->arrayView, sampler);
@@ -32,6 +33,7 @@ SurfaceBake::SurfaceBake(const Services& services, TextureBinding* heightMap, St
         auto* p = new PipelineCompute(device);
         p->layoutNotation = "CIS_0+SI_1+SI_2+UBD_3+UBD_4";
         p->load("planetbake_solid", "CS_Main");
+        p->createFlags = VK_PIPELINE_CREATE_DISPATCH_BASE_BIT;
         p->create();
         return p;
     });
@@ -49,6 +51,10 @@ SurfaceBake::~SurfaceBake() {
         unregisterResource(owner, dataSet);
         unregisterResource(owner, ground);
         unregisterResource(owner, normal);
+        if (nextGround) {
+            unregisterResource(owner, nextGround);
+            unregisterResource(owner, nextNormal);
+        }
         unregisterResource(owner, sampler);
     }
     // The records detach themselves from data sets whose release is still pending.
@@ -58,36 +64,76 @@ SurfaceBake::~SurfaceBake() {
     delete normalStorage;
 }
 
-void SurfaceBake::createMaps(uint32_t size) {
-    ground = new StorageCube(owner, size, GroundFormat);
-    normal = new StorageCube(owner, size, NormalFormat);
-}
-
-void SurfaceBake::bake(CommandContext* context, uint32_t newSize) {
-    if (newSize != size()) {
-        // A frame in flight may still sample the old maps.
-        unregisterResource(owner, ground);
-        unregisterResource(owner, normal);
-        createMaps(newSize);
-        groundBinding->replace(&ground->imageView);
-        normalBinding->replace(&normal->imageView);
-        groundStorage->replace(&ground->arrayView);
-        normalStorage->replace(&normal->arrayView);
+bool SurfaceBake::bake(CommandContext* context, uint32_t newSize, uint32_t bandCount) {
+    const uint32_t perFace = bandsPerFace(newSize), totalBands = 6 * perFace;
+    if (bandCount == 0)
+        return false;
+    if (bandsDone == 0) {
+        StorageCube*& g = bakeCount == 0 ? ground : nextGround;
+        StorageCube*& n = bakeCount == 0 ? normal : nextNormal;
+        if (g && g->width != newSize) {
+            // A frame in flight may still use them.
+            unregisterResource(owner, g);
+            unregisterResource(owner, n);
+            g = n = nullptr;
+        }
+        if (!g) {
+            g = new StorageCube(owner, newSize, GroundFormat);
+            n = new StorageCube(owner, newSize, NormalFormat);
+        }
+        if (bakeCount == 0) {
+            groundBinding->replace(&ground->imageView);
+            normalBinding->replace(&normal->imageView);
+        }
+        groundStorage->replace(&g->arrayView);
+        normalStorage->replace(&n->arrayView);
     }
-    // Every texel is rewritten: the old contents are discarded once the previous frame's draws have read them.
-    for (StorageCube* map : {ground, normal})
-        imageBarrier(context, map->image, map->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL, ReadStages,
-                     VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+    StorageCube* g = bakeCount == 0 ? ground : nextGround;
+    StorageCube* n = bakeCount == 0 ? normal : nextNormal;
+    for (StorageCube* map : {g, n}) {
+        if (bandsDone == 0)
+            // Every texel is rewritten: the old contents are discarded once the draws that read them are done.
+            // Every texel is rewritten: the old contents are discarded once the draws that read them, or the
+            // bands of a bake that was started over, are done.
+            imageBarrier(context, map->image, map->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
+                         ReadStages | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+        else
+            // Earlier frames' bands wrote other rows, but the dependency is per image.
+            imageBarrier(context, map->image, map->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
+                         VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
+    }
     pipeline->bind(context);
     bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     DispatchSize groups = generatorDispatch(float(newSize), float(newSize));
-    vkCmdDispatch(context->commandBuffer, groups.x, groups.y, groups.z);
-    for (StorageCube* map : {ground, normal})
+    const uint32_t last = std::min(bandsDone + bandCount, totalBands);
+    for (uint32_t band = bandsDone; band < last; ++band) {
+        uint32_t face = band / perFace, part = band % perFace;
+        uint32_t y0 = groups.y * part / perFace, y1 = groups.y * (part + 1) / perFace;
+        vkCmdDispatchBase(context->commandBuffer, 0, y0, face, groups.x, y1 - y0, 1);
+    }
+    bandsDone = last;
+    if (bandsDone < totalBands)
+        return false;
+    for (StorageCube* map : {g, n})
         imageBarrier(context, map->image, map->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                      VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT, ReadStages,
                      VK_ACCESS_2_SHADER_SAMPLED_READ_BIT);
+    if (bakeCount > 0) {
+        // The new maps are complete: the draws switch to them, the old ones go once no frame in flight reads them.
+        unregisterResource(owner, ground);
+        unregisterResource(owner, normal);
+        ground = nextGround;
+        normal = nextNormal;
+        nextGround = nextNormal = nullptr;
+        groundBinding->replace(&ground->imageView);
+        normalBinding->replace(&normal->imageView);
+    }
+    bandsDone = 0;
     ++bakeCount;
+    return true;
 }
 
 } // namespace Demo

@@ -5,6 +5,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/SurfaceBake.h"
+#include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
 
 #include <algorithm>
@@ -79,7 +80,7 @@ protected:
 } // namespace
 
 // Generated in bands or whole, the maps are baked once from the complete height map, and only a change of what
-// they are baked from bakes them again.
+// they are baked from bakes them again; a half-baked map is never drawn.
 TEST_F(SurfaceBakeGpuTest, MapsAreBakedFromTheCompleteReliefAndAgainOnlyWhenTheirInputsChange) {
     World world(2);
     PlanetSurfaceSolid& whole = *world.surfaces[0];
@@ -127,22 +128,41 @@ TEST_F(SurfaceBakeGpuTest, MapsAreBakedFromTheCompleteReliefAndAgainOnlyWhenThei
     EXPECT_EQ(whole.bake->bakeCount, 1u);
     EXPECT_EQ(banded.bake->bakeCount, 1u);
 
-    // The panel's edits: a biome's colour changes the ground and not the normals; the elevation scale the normals.
+    // The panel's edits are baked over frames while the last complete maps are drawn: a biome's colour changes
+    // the ground and not the normals, the elevation scale the normals.
+    auto bakeSpread = [&](PlanetSurfaceSolid& surface) {
+        const ImageView* drawn = surface.bake->groundBinding->view;
+        uint32_t count = surface.bake->bakeCount, frames = 0;
+        while (surface.bake->bakeCount == count && frames < 10) {
+            EXPECT_EQ(surface.bake->groundBinding->view, drawn) << "a half-baked map is drawn";
+            world.frame();
+            ++frames;
+        }
+        EXPECT_EQ(surface.bake->bakeCount, count + 1);
+        EXPECT_NE(surface.bake->groundBinding->view, drawn);
+        return frames;
+    };
     whole.biomes.biomes[1].color[2] = 0.6f;
-    world.frame();
-    EXPECT_EQ(whole.bake->bakeCount, 2u);
+    EXPECT_EQ(bakeSpread(whole), 2u) << "6 bands, 4 a frame";
     EXPECT_EQ(banded.bake->bakeCount, 1u);
     EXPECT_NE(face(whole.bake->ground, 4), ground);
     EXPECT_EQ(face(whole.bake->normal, 4), normal);
-    whole.surfaceBlock.elevationScale = 0.3f;
+    // A change while baking starts the bake over with the new value.
+    whole.surfaceBlock.elevationScale = 0.2f;
     world.frame();
-    EXPECT_EQ(whole.bake->bakeCount, 3u);
-    EXPECT_NE(face(whole.bake->normal, 4), normal);
+    whole.surfaceBlock.elevationScale = 0.3f;
+    EXPECT_EQ(bakeSpread(whole), 2u);
+    std::vector<uint8_t> steeper = face(whole.bake->normal, 4);
+    EXPECT_NE(steeper, normal);
+    banded.surfaceBlock.elevationScale = 0.3f;
+    bakeSpread(banded);
+    EXPECT_EQ(face(banded.bake->normal, 4), steeper);
 
     // A regenerated relief is baked in the frame that generates it.
     whole.generator->settings.layers[0].offset[0] = 2.0f;
     world.frame();
     EXPECT_EQ(whole.generator->generationCount, 2u);
     EXPECT_EQ(whole.bake->bakeCount, 4u);
+    EXPECT_NE(face(whole.bake->normal, 4), steeper);
     bodyVisuals.generation.bandsPerFrame = savedBudget;
 }
