@@ -33,8 +33,8 @@ layout(std140, set = 1, binding = 7) uniform BiomeBlock {
 layout(std140, set = 1, binding = 8) uniform ShadowBlock { ShadowData shadow; } eclipse;
 #include "eclipse.glsl"
 layout(set = 1, binding = 9) uniform samplerCube heightMap;
-// Baked from the height map and the biomes (see planetmaterial.glsl): the dry ground's linear albedo stored as
-// its square root, and its roughness; the surface normal minus the sphere's direction, and the ground's metallic.
+// Baked from the height map and the biomes (planetbake_solid_CS_Main.comp): the material of the ground or liquid
+// (albedo, roughness, metallic) and the surface normal.
 layout(set = 1, binding = 10) uniform samplerCube groundMap;
 layout(set = 1, binding = 11) uniform samplerCube normalMap;
 #include "planetmaterial.glsl"

@@ -1,6 +1,5 @@
 #version 450
-// Physically based shading of the baked ground and normal under the star, with eclipse shadows. Liquid is decided
-// per pixel from the height map, so coasts stay as sharp as the relief.
+// Physically based shading of the baked ground (or liquid) and normal under the star, with eclipse shadows.
 #include "planet.glsl"
 #include "pbr.glsl"
 
@@ -10,20 +9,13 @@ layout(location = 0) out vec4 outColor;
 
 void main() {
     vec3 dir = normalize(inDirection);
-    float level = liquidLevel();
-    float terrain = heightAt(dir);
     vec4 ground = textureLod(groundMap, dir, 0.0);
     vec4 normal = textureLod(normalMap, dir, 0.0);
-    vec3 localNormal = normalize(dir + normal.xyz);
-
+    vec3 localNormal = normalize(dir + (normal.xyz * 255.0 - 128.0) * (1.0 / 127.0));
     Ground g;
-    if (terrain < level) {
-        g = liquidAt(terrain, level);
-    } else {
-        g.albedo = ground.rgb * ground.rgb;
-        g.roughness = ground.a;
-        g.metallic = normal.w;
-    }
+    g.albedo = 2.0 * ground.rgb * ground.rgb;
+    g.roughness = ground.a;
+    g.metallic = normal.w;
 
     mat3 rot = mat3(object.model);
     vec3 N = normalize(rot * localNormal);

@@ -2,10 +2,10 @@
 // The ground and normal cube maps of a solid planet, baked by a compute pass ("planetbake_solid", "CS_Main") from
 // its height map, biomes and elevation scale. Per texel they hold what the surface's fragment shading would
 // otherwise work out at every pixel of every frame: the biome blend with its ragged borders and fine albedo
-// variation, roughness, metallic, and the displaced surface's normal from five height samples. The maps have the
-// height map's face size. A bake costs a CPU driver about as much as shading the planet over 40 full screens at
-// 2048 texels a face, so after the first one bakes are spread over frames in bands of rows, into new maps, while
-// the last complete ones are drawn: a draw never sees a half-baked map.
+// variation or the liquid's shallows and deeps, roughness, metallic, and the displaced surface's normal from five
+// height samples. The maps have the height map's face size. A bake costs a CPU driver about as much as shading the
+// planet over 40 full screens at 2048 texels a face, so after the first one bakes are spread over frames in bands
+// of rows, into new maps, while the last complete ones are drawn: a draw never sees a half-baked map.
 #include "Demo/Surfaces/PlanetGenerator.h"
 
 #include <algorithm>
@@ -25,9 +25,10 @@ struct Services;
 
 class SurfaceBake {
 public:
-    // Linear albedo as its square root and roughness; the normal minus the sphere's direction and metallic.
+    // Half the linear albedo as its square root, and roughness; the normal minus the sphere's direction, offset to
+    // 128 of 255, and metallic. 8-bit unorm is what a CPU driver filters fastest.
     static constexpr VkFormat GroundFormat = VK_FORMAT_R8G8B8A8_UNORM;
-    static constexpr VkFormat NormalFormat = VK_FORMAT_R8G8B8A8_SNORM;
+    static constexpr VkFormat NormalFormat = VK_FORMAT_R8G8B8A8_UNORM;
 
     // Reads the height map through `heightMap` (its cube view once generated) and the surface's records of the
     // surface block (elevation scale) and the biome block, as written for the frame the bake is recorded in.

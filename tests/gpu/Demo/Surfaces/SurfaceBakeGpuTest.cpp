@@ -102,16 +102,16 @@ TEST_F(SurfaceBakeGpuTest, MapsAreBakedFromTheCompleteReliefAndAgainOnlyWhenThei
         EXPECT_EQ(face(banded.bake->normal, f), face(whole.bake->normal, f));
     }
 
-    // Land texels hold the land biome's colour (linear, as its square root; the fine variation scales all three
-    // channels alike); the liquid is level ground and the relief tilts the normal elsewhere.
+    // Land texels hold the land biome's colour (half of it, linear, as its square root; the fine variation scales
+    // all three channels alike); the liquid is level ground and the relief tilts the normal elsewhere.
     std::vector<uint8_t> ground = face(whole.bake->ground, 4), normal = face(whole.bake->normal, 4);
     std::vector<double> hue; // green over red of the land texels, linear
     int tilted = 0, level = 0;
     for (size_t t = 0; t < ground.size(); t += 4) {
         double r = ground[t] / 255.0, g = ground[t + 1] / 255.0;
-        if (r * r > 0.82 * std::pow(0.8, 2.2) && r * r < 1.01 * std::pow(0.8, 2.2))
+        if (2.0 * r * r > 0.82 * std::pow(0.8, 2.2) && 2.0 * r * r < 1.01 * std::pow(0.8, 2.2))
             hue.push_back(g * g / (r * r));
-        auto n = [&](int c) { return std::abs(int(int8_t(normal[t + c]))); };
+        auto n = [&](int c) { return std::abs(int(normal[t + c]) - 128); };
         int tilt = std::max({n(0), n(1), n(2)});
         tilted += tilt > 2;
         level += tilt == 0;
