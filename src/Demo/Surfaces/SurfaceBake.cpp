@@ -92,7 +92,6 @@ bool SurfaceBake::bake(CommandContext* context, uint32_t newSize, uint32_t bandC
     StorageCube* n = bakeCount == 0 ? normal : nextNormal;
     for (StorageCube* map : {g, n}) {
         if (bandsDone == 0)
-            // Every texel is rewritten: the old contents are discarded once the draws that read them are done.
             // Every texel is rewritten: the old contents are discarded once the draws that read them, or the
             // bands of a bake that was started over, are done.
             imageBarrier(context, map->image, map->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
