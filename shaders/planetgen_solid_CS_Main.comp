@@ -7,6 +7,7 @@
 // elevation band (soft borders). Unused layers (type NONE or weight 0) add nothing.
 #include "noise.glsl"
 #include "opaque.glsl"
+#include "cubeface.glsl"
 
 layout(local_size_x = 8, local_size_y = 8, local_size_z = 1) in;
 
@@ -154,19 +155,6 @@ float applyLayer(NoiseLayer layer, uint type, vec3 dir, float height, float texe
     n = tanh(layer.baseAmplitude * n);
     float value = mix(layer.rangeAmplitude.x, layer.rangeAmplitude.y, n * 0.5 + 0.5);
     return height + layer.weight * value * mask;
-}
-
-// Direction of a texel centre for the cube face order +X, -X, +Y, -Y, +Z, -Z, with (s, t) oriented as the
-// sampler's cube face selection expects (s along the image rows, t down the columns).
-vec3 cubeDirection(uint face, vec2 uv) {
-    vec2 st = uv * 2.0 - 1.0;
-    float s = st.x, t = st.y;
-    if (face == 0u) return vec3(1.0, -t, -s);
-    if (face == 1u) return vec3(-1.0, -t, s);
-    if (face == 2u) return vec3(s, 1.0, t);
-    if (face == 3u) return vec3(s, -1.0, -t);
-    if (face == 4u) return vec3(s, -t, 1.0);
-    return vec3(-s, -t, -1.0);
 }
 
 void main() {

@@ -11,10 +11,11 @@
 
 namespace Demo {
 
-// Stages in which the solid surfaces read the height map.
-constexpr VkPipelineStageFlags2 SurfaceReadStages = VK_PIPELINE_STAGE_2_TESSELLATION_CONTROL_SHADER_BIT |
-                                                    VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT |
-                                                    VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT;
+// Stages in which the height map is read: the solid surfaces' drawing, and the compute pass that bakes their ground
+// and normal maps from it.
+constexpr VkPipelineStageFlags2 SurfaceReadStages =
+    VK_PIPELINE_STAGE_2_TESSELLATION_CONTROL_SHADER_BIT | VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT |
+    VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT;
 
 GeneratorLayer toGeneratorLayer(const NoiseLayer& in) {
     GeneratorLayer out;
@@ -79,13 +80,13 @@ uint32_t chooseMapSize(uint32_t current, uint32_t wanted, uint32_t& framesWantin
     return wanted;
 }
 
-HeightMapCube::HeightMapCube(GraphicsDevice* device, uint32_t size)
-    : ImageCube(device, size, size, PlanetGenerator::MapFormat,
+StorageCube::StorageCube(GraphicsDevice* device, uint32_t size, VkFormat format)
+    : ImageCube(device, size, size, format,
                 VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT, 1) {
     arrayView.create(device, image, format, VK_IMAGE_ASPECT_COLOR_BIT, 1, 6, VK_IMAGE_VIEW_TYPE_2D_ARRAY);
 }
 
-HeightMapCube::~HeightMapCube() {
+StorageCube::~StorageCube() {
     arrayView.destroy();
 }
 
@@ -99,7 +100,7 @@ PlanetGenerator::PlanetGenerator(const Services& services, uint32_t size) : owne
     sampler = new Sampler(device, Sampler::defaultInfo(4.0f));
     sampler->deferredRelease = 1;
 
-    heightMap = new HeightMapCube(device, size);
+    heightMap = new StorageCube(device, size, MapFormat);
     heightMapBinding = new TextureBinding(&heightMap->arrayView, sampler);
     storageBinding = new TextureBinding(&heightMap->arrayView, sampler);
 
@@ -171,13 +172,13 @@ void PlanetGenerator::requestSize(uint32_t newSize) {
     if (generationCount == 0) {
         // Nothing readable yet: the map itself is replaced.
         unregisterResource(owner, heightMap);
-        heightMap = new HeightMapCube(owner, newSize);
+        heightMap = new StorageCube(owner, newSize, MapFormat);
         mapWidth = mapHeight = float(newSize);
         heightMapBinding->replace(&heightMap->arrayView);
         storageBinding->replace(&heightMap->arrayView);
         return;
     }
-    pending = new HeightMapCube(owner, newSize);
+    pending = new StorageCube(owner, newSize, MapFormat);
     storageBinding->replace(&pending->arrayView);
 }
 
@@ -187,11 +188,11 @@ bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     if (bandCount == 0 || firstBand >= totalBands)
         return false;
     bandCount = std::min(bandCount, totalBands - firstBand);
-    HeightMapCube* target = pending ? pending : heightMap;
+    StorageCube* target = pending ? pending : heightMap;
     const VkImageSubresourceRange range = target->range;
     if (firstBand == 0) {
-        // Every texel is rewritten, so the old contents are discarded. The previous frame's draws read the map
-        // in both tessellation stages and fragment shading; the writes wait for them.
+        // Every texel is rewritten, so the old contents are discarded. The previous frame's draws and bakes read
+        // the map; the writes wait for them.
         imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
                      SurfaceReadStages, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
                      VK_ACCESS_2_SHADER_STORAGE_WRITE_BIT);
@@ -216,7 +217,7 @@ bool PlanetGenerator::generateBands(CommandContext* context, uint32_t firstBand,
     if (firstBand + bandCount < totalBands)
         return false;
     // The surfaces size their patches by the map in tessellation control, displace by it in evaluation and shade
-    // with it in the fragment stage.
+    // with it in the fragment stage; the bake reads it in compute.
     imageBarrier(context, target->image, range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                  VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT, SurfaceReadStages,
                  VK_ACCESS_2_SHADER_READ_BIT);

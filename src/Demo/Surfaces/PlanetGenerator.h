@@ -82,13 +82,13 @@ struct DispatchSize {
 };
 DispatchSize generatorDispatch(float mapWidth, float mapHeight);
 
-// The height cube map with a second view over the same six layers as a 2D array, which the generator binds as
-// its storage image (a cube view cannot be written through an image2DArray). Sampled, stored, and copyable, so
-// that a map can be read back.
-class HeightMapCube : public ImageCube {
+// A cube map written by a compute pass (the height map, the baked ground and normal maps) with a second view over
+// the same six layers as a 2D array, which the pass binds as its storage image (a cube view cannot be written
+// through an image2DArray). Sampled, stored, and copyable, so that a map can be read back.
+class StorageCube : public ImageCube {
 public:
-    HeightMapCube(GraphicsDevice* device, uint32_t size);
-    ~HeightMapCube() override;
+    StorageCube(GraphicsDevice* device, uint32_t size, VkFormat format);
+    ~StorageCube() override;
 
     ImageView arrayView;
 };
@@ -144,8 +144,8 @@ public:
     float mapHeight = float(MapSize);
     Sampler* sampler = nullptr;
     PipelineCompute* pipeline = nullptr;
-    HeightMapCube* heightMap = nullptr;
-    HeightMapCube* pending = nullptr; // the map a resize generates into, until it completes
+    StorageCube* heightMap = nullptr;
+    StorageCube* pending = nullptr; // the map a resize generates into, until it completes
     // Read by the surfaces (combined image sampler) and the panel's preview: the 2D array view until the first
     // generation, the cube view from then on.
     TextureBinding* heightMapBinding = nullptr;

@@ -9,6 +9,7 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/ScenePipelines.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/SurfaceBake.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -84,7 +85,7 @@ namespace {
 ScenePipelineInfo planetPipelineInfo(bool wireframe) {
     ScenePipelineInfo info;
     info.shader = "planet_solid";
-    info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5+UBD_6+UBD_7+UBD_8+CIS_9";
+    info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5+UBD_6+UBD_7+UBD_8+CIS_9+CIS_10+CIS_11";
     info.options.cullMode = VK_CULL_MODE_BACK_BIT;
     info.options.depthWriteEnable = 1;
     info.options.tessellationEnable = 1;
@@ -104,6 +105,7 @@ PlanetSurfaceSolid::~PlanetSurfaceSolid() {
     if (GraphicsDevice* device = servicesOf(owner).device)
         if (dataSet)
             unregisterResource(device, dataSet);
+    delete bake;
     delete biomeUniform;
     delete tessellationUniform;
     delete noAtmosphereUniform;
@@ -142,7 +144,11 @@ void PlanetSurfaceSolid::CreateUniform() {
     ENGINE_CHECK(owner->uniformBinding && planet && planet->objectUniform,
                  "PlanetSurfaceSolid: the owner must be an astro object created before its surface");
 
+    bake = new SurfaceBake(services, generator->heightMapBinding, surfaceUniform, biomeUniform,
+                           PlanetGenerator::MinMapSize);
+
     const uint32_t ubd = services.uniformStorage->descriptorType();
+    const uint32_t cis = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
     dataSet = new DataSet(device, services.descriptorPool,
                           {{1, DATA_STORAGE, ubd, owner->uniformBinding},
                            {2, DATA_STORAGE, ubd, star->lightUniform},
@@ -152,7 +158,9 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {6, DATA_STORAGE, ubd, surfaceUniform},
                            {7, DATA_STORAGE, ubd, biomeUniform},
                            {8, DATA_STORAGE, ubd, shadowRecord},
-                           {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, generator->heightMapBinding}});
+                           {9, TEXTURE, cis, generator->heightMapBinding},
+                           {10, TEXTURE, cis, bake->groundBinding},
+                           {11, TEXTURE, cis, bake->normalBinding}});
 
     filledPipeline = sharedScenePipeline(device, "planet filled", planetPipelineInfo(false));
     // Without fillModeNonSolid the T key keeps drawing filled.
@@ -199,10 +207,30 @@ void PlanetSurfaceSolid::chooseMapSizeFromView() {
     requestMapSize(chooseMapSize(generator->targetSize(), heightMapSizeFor(pixels), framesWantingSmallerMap));
 }
 
+void PlanetSurfaceSolid::RecordCompute(const FrameContext& frame, CommandContext* context) {
+    PlanetSurface::RecordCompute(frame, context);
+    // Until its first generation the height map holds nothing; during a spread one (into a new map) the bake
+    // keeps to the current map and its size.
+    if (!bake || !hasRelief())
+        return;
+    BakeInputs now{generator->generationCount, generator->size(), surfaceBlock.elevationScale, biomes};
+    // The bands of one bake must agree: a change while baking starts it over.
+    if (bake->baking() && !(now == baking))
+        bake->restart();
+    if (!bake->baking() && now == baked)
+        return;
+    baking = now;
+    uint32_t bands =
+        bakeAtOnce(baked, now, bake->bakeCount) ? 6 * SurfaceBake::bandsPerFace(now.size) : bakeBandsPerFrame;
+    if (bake->bake(context, now.size, bands))
+        baked = now;
+}
+
 void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
-    // Until its first generation the map holds nothing and is not yet a cube view: nothing to draw.
-    if (!dataSet || !filledPipeline || !hasRelief() || !camera || !camera->dataSet)
+    // Until its first generation and bake the maps hold nothing and the height map is not yet a cube view: nothing
+    // to draw.
+    if (!dataSet || !filledPipeline || !hasRelief() || !bake || bake->bakeCount == 0 || !camera || !camera->dataSet)
         return;
     const uint32_t width = context->renderWidth, height = context->renderHeight;
     // Planets outside the view are skipped; the others draw the sphere their size on screen needs.

@@ -1,11 +1,13 @@
 #pragma once
 // A rocky planet: a tessellated icosphere displaced by the generator's height cube map, coloured by up to eight
-// biomes chosen by height and slope, lit by the primary star with eclipse shadows. T toggles wireframe.
+// biomes chosen by height and slope (baked into ground and normal maps, see SurfaceBake), lit by the primary star
+// with eclipse shadows. T toggles wireframe.
 #include "Demo/Scene/MathTypes.h"
 #include "Demo/Surfaces/PlanetSurface.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class DataSet;
 class IcoSphere;
@@ -104,6 +106,25 @@ uint32_t tessellatedPointsBound(uint32_t level);
 uint32_t patchesPerDraw(uint32_t maxLevel);
 constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
 
+class SurfaceBake;
+
+// What a solid surface's ground and normal maps are baked from.
+struct BakeInputs {
+    uint32_t generation = 0; // the generator's generationCount; 0 before the first bake
+    uint32_t size = 0;       // of the height map, texels per face
+    float elevationScale = 0.0f;
+    BiomeBlock biomes;
+    bool operator==(const BakeInputs& o) const {
+        return generation == o.generation && size == o.size && elevationScale == o.elevationScale &&
+               std::memcmp(&biomes, &o.biomes, sizeof(BiomeBlock)) == 0;
+    }
+};
+// How a change of the inputs gets baked: a first bake and a regenerated relief at once (nothing is drawn before the
+// first; the drawn height map already holds the new relief), other changes spread over frames.
+inline bool bakeAtOnce(const BakeInputs& drawn, const BakeInputs& wanted, uint32_t bakeCount) {
+    return bakeCount == 0 || (wanted.generation != drawn.generation && wanted.size == drawn.size);
+}
+
 class PlanetSurfaceSolid : public PlanetSurface {
 public:
     PlanetSurfaceSolid(SceneObject* owner, SurfaceGeneration& generation);
@@ -114,7 +135,10 @@ public:
     void CreateUniform() override;
     // As PlanetSurface, then the T key, the tessellation distance, the height map's size and the two blocks.
     void Update(const FrameContext& frame) override;
-    // Draws the displaced sphere once its height map has been generated.
+    // As PlanetSurface, then rebakes the ground and normal maps when the height map, the biomes or the elevation
+    // scale changed since the last bake.
+    void RecordCompute(const FrameContext& frame, CommandContext* context) override;
+    // Draws the displaced sphere once its height map has been generated and baked.
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     // Gives the height map the size the body's radius on screen needs (see chooseMapSize).
@@ -131,6 +155,11 @@ public:
     // Stands in for the atmosphere's record when the body has no Atmosphere component: no sky light.
     StorageBinding* noAtmosphereUniform = nullptr;
     uint8_t wireframe = 0;
+    SurfaceBake* bake = nullptr; // owned; none without a device
+    // Bands of a spread bake recorded per frame: about four million texels, as much as a face of generation.
+    uint32_t bakeBandsPerFrame = 4;
+    BakeInputs baked;  // what the drawn maps were baked from
+    BakeInputs baking; // what the bake in progress bakes from
 
     PipelineGraphics* filledPipeline = nullptr;
     PipelineGraphics* wireframePipeline = nullptr; // the filled one when the device cannot draw lines

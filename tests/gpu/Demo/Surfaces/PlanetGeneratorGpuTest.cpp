@@ -321,7 +321,7 @@ TEST_F(PlanetGeneratorGpuTest, AResizeFillsANewMapWhileTheOldOneStaysReadable) {
     PlanetGenerator generator(services, Size);
     generator.settings.layers[0] = layer(FBM, 1.5f, 4, -0.3f, 0.3f);
     generate(generator);
-    HeightMapCube* small = generator.heightMap;
+    StorageCube* small = generator.heightMap;
     ASSERT_EQ(generator.heightMapBinding->view, &small->imageView);
 
     // Twice the size, generated over two frames of three bands: the readers see the old map until the last band.
