@@ -4,6 +4,7 @@
 //   build/run/kestrune_flight_drift steps      the prediction against 16 times finer steps
 //   build/run/kestrune_flight_drift burns      the burns and their bodies
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -28,9 +29,7 @@ struct Flight {
         scene.services.demoEnabled = false;
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        system = addSolarSystem(scene);
         craft = dynamic_cast<Spacecraft*>(system->objects.back());
         system->cacheSlotCount = 131072;
         craft->prediction->worker.setRingSize(262144);

@@ -1,7 +1,7 @@
-#include "Demo/Astro/AstroPanels.h"
+#include "Demo/Panels/AstroPanels.h"
 
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/OrbitRenderer.h"
@@ -377,8 +377,8 @@ public:
 
 DescriptorSet* AstroSettingsWindow::preview(PlanetSurfaceSolid& surface, const Services& services) {
     PlanetGenerator* generator = surface.generator;
-    if (!generator || !generator->heightMap || !surface.hasRelief() || !services.device ||
-        !services.descriptorPool || !services.uiSampler)
+    if (!generator || !generator->heightMap || !surface.hasRelief() || !services.device || !services.descriptorPool ||
+        !services.uiSampler)
         return nullptr;
     if (previewSet && previewImage == generator->heightMap)
         return previewSet;

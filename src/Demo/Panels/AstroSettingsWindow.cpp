@@ -1,9 +1,9 @@
-#include "Demo/Astro/AstroSettingsWindow.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
 
-#include "Demo/Astro/AstroPanels.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Panels/AstroPanels.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/OrbitRenderer.h"

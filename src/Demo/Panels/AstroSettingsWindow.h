@@ -3,9 +3,9 @@
 // edit its physical parameters, orbit, orbit line, surface generator and atmosphere while the simulation runs;
 // the spacecraft's tabs are the mission editor's. Edits that change a trajectory reset the mission plan. The
 // window's close button hides it; the menu bar of the user interface shows it again.
+#include "Demo/Panels/MissionEditor.h"
 #include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditing.h"
-#include "Demo/Spacecraft/MissionEditor.h"
 
 #include <cstdint>
 

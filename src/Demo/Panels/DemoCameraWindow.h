@@ -7,8 +7,12 @@ namespace Demo {
 class DemoCamera;
 class Scene;
 
-// Builds the window inside the open UI frame (nothing without one) while the camera's window is not hidden (its close
-// button hides it); the target combo offers every object of `scene` but the camera.
-void drawDemoCameraWindow(DemoCamera& camera, const Scene& scene);
+struct DemoCameraWindow {
+    bool hidden = false; // the close button hides the window; the menu bar shows it again
+};
+
+// Builds the window inside the open UI frame (nothing without one) while it is not hidden; the target combo offers
+// every object of `scene` but the camera.
+void drawDemoCameraWindow(DemoCameraWindow& window, DemoCamera& camera, const Scene& scene);
 
 } // namespace Demo

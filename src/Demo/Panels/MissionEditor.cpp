@@ -1,15 +1,15 @@
-#include "Demo/Spacecraft/MissionEditor.h"
+#include "Demo/Panels/MissionEditor.h"
 
-#include "Demo/Astro/AstroPanels.h"
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Panels/AstroPanels.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
+#include "Demo/Panels/PredictionHorizon.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
-#include "Demo/Spacecraft/PredictionHorizon.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
@@ -331,8 +331,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
         TimestepSetting& s = list[size_t(selected)];
         bool changed = dragStep("Timestep##ts", s.timestep, 10.0f);
         float factor = timeFactorField(s.timeFactor);
-        if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f",
-                                ImGuiSliderFlags_Logarithmic)) {
+        if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f", ImGuiSliderFlags_Logarithmic)) {
             s.timeFactor = timeFactorFromField(factor);
             changed = true;
         }
@@ -350,9 +349,9 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
             const char* label;
             Vec3d direction;
             bool newLine;
-        } presets[] = {{"Prograde", {1, 0, 0}, false},     {"Retro", {-1, 0, 0}, false},
-                       {"Normal", {0, 1, 0}, false},       {"Anti-Normal", {0, -1, 0}, true},
-                       {"Radial In", {0, 0, 1}, false},    {"Radial Out", {0, 0, -1}, false}};
+        } presets[] = {{"Prograde", {1, 0, 0}, false},  {"Retro", {-1, 0, 0}, false},
+                       {"Normal", {0, 1, 0}, false},    {"Anti-Normal", {0, -1, 0}, true},
+                       {"Radial In", {0, 0, 1}, false}, {"Radial Out", {0, 0, -1}, false}};
         for (const auto& p : presets) {
             if (!p.newLine)
                 ImGui::SameLine();
@@ -370,8 +369,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
     return edits;
 }
 
-void missionFileButtons(AstroSettingsWindow& window, const Services& services, AstroSystem& system,
-                        MissionPlan& plan) {
+void missionFileButtons(AstroSettingsWindow& window, const Services& services, AstroSystem& system, MissionPlan& plan) {
     MissionFilePanel& panel = window.missionFile;
     if (ImGui::Button("Copy to clipboard") && services.setClipboard)
         services.setClipboard(missionClipboardText(missionDataOf(plan)));
@@ -396,8 +394,8 @@ void missionFileButtons(AstroSettingsWindow& window, const Services& services, A
         ImGui::SetNextItemWidth(420.0f);
         if (ImGui::IsWindowAppearing())
             ImGui::SetKeyboardFocusHere();
-        bool go = ImGui::InputText("File", panel.path, MissionFilePanel::PathCapacity,
-                                   ImGuiInputTextFlags_EnterReturnsTrue);
+        bool go =
+            ImGui::InputText("File", panel.path, MissionFilePanel::PathCapacity, ImGuiInputTextFlags_EnterReturnsTrue);
         go |= ImGui::Button(saving ? "Save" : "Load");
         ImGui::SameLine();
         if (ImGui::Button("Cancel"))

@@ -1,6 +1,9 @@
 // The spacecraft flying the built-in mission in the headless solar system: mission plan, navigation, the
-// prediction it follows, the orbit lines' key, the camera's view of the craft and determinism (the drift studies are in bench/).
+// prediction it follows, the orbit lines' key, the camera's view of the craft and determinism (the drift studies are in
+// bench/).
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -26,11 +29,10 @@ namespace {
 struct Flight {
     explicit Flight(bool demo = false) {
         scene.services.demoEnabled = demo;
+        scene.services.bodyVisuals = &visuals; // orbit lines, surfaces and atmospheres, without their GPU parts
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        system = addSolarSystem(scene);
         craft = dynamic_cast<Spacecraft*>(system->objects.back());
         system->cacheSlotCount = 131072;
         if (craft)
@@ -60,6 +62,7 @@ struct Flight {
         frameInput.frameTime = frameMs;
         return {scene.services, frameInput};
     }
+    BodyVisualBuilder visuals;
     Scene scene;
     FrameInput frameInput;
     DemoCamera* camera;
