@@ -2,7 +2,6 @@
 
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Panels/AstroPanels.h"
-#include "Demo/Panels/AstroSettingsWindow.h"
 #include "Demo/Panels/PredictionHorizon.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
@@ -134,7 +133,7 @@ void clampSelection(int32_t& selected, size_t size) {
 
 // ---- Spacecraft tab ------------------------------------------------------------------------------------------
 
-void spacecraftTab(const AstroSettingsWindow& window, Spacecraft& craft) {
+void spacecraftTab(const AstroWindowState& window, Spacecraft& craft) {
     bool changed = false;
     if (panelHeader(window, "Astro Settings", true)) {
         widgets::inputFloat3("Position", craft.position);
@@ -150,7 +149,7 @@ void spacecraftTab(const AstroSettingsWindow& window, Spacecraft& craft) {
 
 // ---- Navigation panel ----------------------------------------------------------------------------------------
 
-void navigationPanel(const AstroSettingsWindow& window, Spacecraft& craft, SpacecraftNavigation& navigation) {
+void navigationPanel(const AstroWindowState& window, Spacecraft& craft, SpacecraftNavigation& navigation) {
     AstroSystem* system = craft.system;
     if (panelHeader(window, "SAS", true)) {
         int orientation = int(std::min<uint32_t>(navigation.orientation, 7u));
@@ -190,7 +189,7 @@ void navigationPanel(const AstroSettingsWindow& window, Spacecraft& craft, Space
 
 // ---- Mission editor ------------------------------------------------------------------------------------------
 
-void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, MissionPlan& plan) {
+void demoModeHeader(const AstroWindowState& window, Spacecraft& craft, MissionPlan& plan) {
     if (!panelHeader(window, "Demo Mode", true))
         return;
     DemoCamera* camera = craft.scene ? craft.scene->mainCamera : nullptr;
@@ -228,7 +227,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
                         ImGuiSliderFlags_Logarithmic);
 }
 
-PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
+PlanEdit maneuverList(const AstroWindowState& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
     PlanEdit edits;
     if (!panelHeader(window, "Maneuvers", true))
         return edits;
@@ -288,7 +287,7 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
     return edits;
 }
 
-PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
+PlanEdit settingList(const AstroWindowState& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
     PlanEdit edits;
     if (!panelHeader(window, "Timestep Settings", true))
         return edits;
@@ -369,7 +368,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
     return edits;
 }
 
-void missionFileButtons(AstroSettingsWindow& window, const Services& services, AstroSystem& system, MissionPlan& plan) {
+void missionFileButtons(AstroWindowState& window, const Services& services, AstroSystem& system, MissionPlan& plan) {
     MissionFilePanel& panel = window.missionFile;
     if (ImGui::Button("Copy to clipboard") && services.setClipboard)
         services.setClipboard(missionClipboardText(missionDataOf(plan)));
@@ -420,7 +419,7 @@ void missionFileButtons(AstroSettingsWindow& window, const Services& services, A
 }
 
 // The "Aim" section of the selected burn. An aim that ended is taken first, whatever is selected or shown now.
-PlanEdit aimSection(AstroSettingsWindow& window, BurnAimer* aimer, const AstroSystem& system, MissionPlan& plan,
+PlanEdit aimSection(AstroWindowState& window, BurnAimer* aimer, const AstroSystem& system, MissionPlan& plan,
                     int32_t selected) {
     PlanEdit edits;
     AimPanel& panel = window.aim;
@@ -508,7 +507,7 @@ bool inputTextBlock(const char* label, std::string& text, const ImVec2& size) {
 }
 
 // "Take a transfer": a porkchop cell pasted as text becomes a burn of the plan.
-PlanEdit transferSection(AstroSettingsWindow& window, const Services& services, const AstroSystem& system,
+PlanEdit transferSection(AstroWindowState& window, const Services& services, const AstroSystem& system,
                          MissionPlan& plan, int32_t dominant) {
     PlanEdit edits;
     if (!panelHeader(window, "Take a transfer", false))
@@ -554,7 +553,7 @@ PlanEdit transferSection(AstroSettingsWindow& window, const Services& services, 
     return edits;
 }
 
-void missionEditor(AstroSettingsWindow& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
+void missionEditor(AstroWindowState& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
     AstroSystem* system = craft.system;
     if (!system)
         return;
@@ -593,7 +592,7 @@ void missionEditor(AstroSettingsWindow& window, const Services& services, Spacec
 
 } // namespace
 
-void drawSpacecraftTabs(AstroSettingsWindow& window, Spacecraft& craft, const Services& services) {
+void drawSpacecraftTabs(AstroWindowState& window, Spacecraft& craft, const Services& services) {
     if (!ImGui::BeginTabBar("SpacecraftTabs"))
         return;
     if (ImGui::BeginTabItem("Spacecraft")) {
