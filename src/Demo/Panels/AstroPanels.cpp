@@ -4,7 +4,6 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/OrbitRenderer.h"
-#include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
@@ -377,10 +376,6 @@ public:
 
 AstroWindowState::~AstroWindowState() {
     releasePreview();
-}
-
-MissionPlan* flownMission(const AstroSystem& system) {
-    return system.spacecraft ? system.spacecraft->missionPlan : nullptr;
 }
 
 DescriptorSet* AstroWindowState::preview(PlanetSurfaceSolid& surface, const Services& services) {

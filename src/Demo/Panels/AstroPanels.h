@@ -18,7 +18,6 @@ namespace Demo {
 class AstroObject;
 class AstroSystem;
 class Atmosphere;
-class MissionPlan;
 class PlanetSurfaceSolid;
 struct Services;
 
@@ -60,9 +59,6 @@ private:
     GraphicsDevice* previewDevice = nullptr;
     const void* previewImage = nullptr; // the height map the set shows
 };
-
-// The mission of the system's flown craft, or null.
-MissionPlan* flownMission(const AstroSystem& system);
 
 // A collapsing header, open at first when `defaultOpen`; every one is open while the window expands all.
 bool panelHeader(const AstroWindowState& window, const char* label, bool defaultOpen);
