@@ -1,8 +1,9 @@
 // The simulation's hot paths: the orbit position operation, the cache worker's fill rate and one frame of the
 // astro system's update. Targets: under 100 ns per position (29 bodies' elements), at least 400000 cache slots
 // of 29 bodies per second on one core, one frame's update under 50 microseconds.
-#include "Demo/Scene/FrameContext.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/SolarSystem.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 
 #include <benchmark/benchmark.h>
@@ -19,11 +20,7 @@ namespace {
 
 // The built-in solar system, headless (no device: the GPU parts stay detached).
 struct HeadlessSolarSystem {
-    HeadlessSolarSystem() {
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
-    }
+    HeadlessSolarSystem() { system = addSolarSystem(scene); }
     Scene scene;
     AstroSystem* system;
 };

@@ -5,10 +5,11 @@
 // (the generator loads its compute shader).
 #include "HeadlessImGui.h"
 
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -51,9 +52,7 @@ void BM_AstroSettingsWindowSolidEditorExpanded(benchmark::State& state) {
         Demo::BodyVisualBuilder visuals;
         Demo::Scene scene;
         scene.services.bodyVisuals = &visuals;
-        auto* system = new Demo::AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        auto* system = Demo::addSolarSystem(scene);
         Demo::Services gpu;
         gpu.device = device;
         gpu.descriptorPool = pool;
@@ -68,7 +67,7 @@ void BM_AstroSettingsWindowSolidEditorExpanded(benchmark::State& state) {
         surface->generator->generationCount = 1;
         surface->regenerate = 0;
 
-        Demo::AstroSettingsWindow& window = *system->settingsWindow;
+        Demo::AstroSettingsWindow window(system);
         window.setTarget(earth);
         window.expandAll = true;
         auto frame = [&] {

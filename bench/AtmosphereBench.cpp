@@ -2,15 +2,15 @@
 // alone into a command buffer, submitted and waited for. Views as the program's --target views show them: Earth
 // about 650 pixels across with its limb lit from behind, Jupiter's disc and haze, the Sun's corona.
 // Run from build/run (shaders/ beside it): ./kestrune_bench --benchmark_filter=Atmosphere\|Bloom
-#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/AstroPresets.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/AtmosphereManager.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"

@@ -6,6 +6,8 @@
 #include "AllocationCounter.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Demo/Spacecraft/PredictionLine.h"
@@ -27,11 +29,11 @@ namespace {
 // The built-in solar system, headless (no device), at the start step.
 struct Solar {
     Solar() {
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        scene.services.bodyVisuals = &visuals;
+        system = addSolarSystem(scene);
         system->timeStep = AstroSystem::StartTimeStep;
     }
+    BodyVisualBuilder visuals;
     Scene scene;
     AstroSystem* system;
 };

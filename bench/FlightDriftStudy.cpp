@@ -4,6 +4,7 @@
 //   build/run/kestrune_flight_drift steps      the prediction against 16 times finer steps
 //   build/run/kestrune_flight_drift burns      the burns and their bodies
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionPlan.h"

@@ -3,8 +3,8 @@
 // Target: at most 0.3 ms per frame (median). Run from the run directory (it loads assets/Roboto-Medium.ttf).
 #include "App/UserInterface.h"
 #include "App/Window.h"
+#include "Demo/Panels/DemoCameraWindow.h"
 #include "Demo/Scene/DemoCamera.h"
-#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/Scene.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -42,6 +42,7 @@ void BM_UiFrameThreeWindows(benchmark::State& state) {
             scene.add(new Demo::SceneObject("Body " + std::to_string(i), &scene));
         camera->mode = Demo::TARGET_FOCUS;
         camera->target = scene.objects[3];
+        Demo::DemoCameraWindow cameraWindow;
 
         AppSettings appSettings;
         appSettings.display.monitorCount = 1;
@@ -65,7 +66,7 @@ void BM_UiFrameThreeWindows(benchmark::State& state) {
             frame.settings.scene = &scene;
             frame.settings.exposure = &exposure;
             ui.update(frame);
-            Demo::drawDemoCameraWindow(*camera, scene);
+            Demo::drawDemoCameraWindow(cameraWindow, *camera, scene);
             CommandContext* context = commands.begin();
             ui.record(context, target->image, target->imageView.view, width, height, true);
             vkEndCommandBuffer(context->commandBuffer);

@@ -4,13 +4,14 @@
 #include "App/Keyboard.h"
 #include "App/Recorder.h"
 #include "App/Screenshot.h"
+#include "App/SystemSnapshot.h"
 #include "App/UserInterface.h"
 #include "App/Window.h"
-#include "Demo/Astro/AstroSettingsWindow.h"
-#include "App/SystemSnapshot.h"
 #include "Demo/Astro/AstroSystem.h"
-#include "Plan/BackgroundAimer.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
+#include "Demo/Panels/ScenePanels.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
@@ -20,8 +21,6 @@
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/Spacecraft.h"
-#include "Demo/Surfaces/AtmosphereManager.h"
-#include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -32,6 +31,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Plan/BackgroundAimer.h"
 
 #include <GLFW/glfw3.h>
 
@@ -140,13 +140,7 @@ void Application::start() {
     burnAimer = std::make_unique<Plan::BackgroundAimer>([this]() { return systemSnapshot(*astroSystem); });
     services.burnAimer = burnAimer.get();
 
-    setUpScene();
-
-    // The atmosphere manager takes the scene's atmospheres once every body exists.
-    auto* atmospheres =
-        new Demo::AtmosphereManager(services, renderManager->colorTargetBinding, renderManager->depthTargetBinding);
-    atmospheres->init();
-    renderManager->setAtmospheres(atmospheres);
+    astroSystem = Demo::buildScene(*scene, *renderManager).system;
 
     // The glare of the brightest light, spread over the finished HDR frame before it is resolved.
     bloom = new Demo::Bloom(device, engine->descriptorPool);
@@ -220,25 +214,6 @@ void Application::printStatus() {
                       frameNumber, astroSystem->timeStep, p.x, p.y, p.z, v.x, v.y, v.z, Demo::length(v));
     }
     std::cout << line << std::endl;
-}
-
-void Application::setUpScene() {
-    // The camera first (the solar system hands it its target), then the astro system, which builds the solar
-    // system in its Create.
-    auto* camera = new Demo::DemoCamera("MainCamera", scene);
-    scene->add(camera);
-    camera->Create();
-    // The camera carries the sky box, drawn around it at infinity.
-    auto* sky = new Demo::SkyBox(camera);
-    sky->CreateUniform();
-    camera->addComponent(sky);
-    scene->mainCamera = camera;
-    camera->transform->position = {0.0, 0.0, -100.0};
-    camera->transform->markDirty();
-    camera->transform->updateMatrix();
-    astroSystem = new Demo::AstroSystem("AstroSystem", scene);
-    scene->add(astroSystem);
-    astroSystem->Create();
 }
 
 // --target NAME: the main camera focuses the named body from the star's side, turned off the star direction so
@@ -456,25 +431,12 @@ void Application::update() {
 }
 
 void Application::listScenePanels() {
-    std::vector<UiPanel>& panels = userInterface->panels;
-    if (astroSystem && astroSystem->settingsWindow) {
-        Demo::AstroSettingsWindow* astro = astroSystem->settingsWindow.get();
-        panels.push_back(
-            {"Astro settings", [astro] { return !astro->hidden; }, [astro](bool on) { astro->hidden = !on; }});
-        // The mission editor is the spacecraft's page of the astro settings.
-        if (Demo::Spacecraft* craft = astroSystem->spacecraft)
-            panels.push_back({"Mission editor", [astro, craft] { return !astro->hidden && astro->target == craft; },
-                              [astro, craft](bool on) {
-                                  if (on)
-                                      astro->setTarget(craft);
-                                  astro->hidden = !on;
-                              }});
-    }
-    if (Demo::DemoCamera* camera = scene->mainCamera) {
-        auto& state = camera->settingsWindow;
-        panels.push_back(
-            {"Demo camera", [&state] { return !state.hidden; }, [&state](bool on) { state.hidden = !on; }});
-    }
+    panels = std::make_unique<Demo::ScenePanels>(*scene, astroSystem);
+    for (Demo::PanelToggle& toggle : panels->toggles())
+        userInterface->panels.push_back({toggle.name, std::move(toggle.shown), std::move(toggle.setShown)});
+    Demo::ScenePanels* shown = panels.get();
+    Demo::Services* services = &scene->services;
+    userInterface->drawScenePanels = [shown, services] { shown->draw(*services); };
 }
 
 void Application::updateUserInterface() {
@@ -495,8 +457,8 @@ void Application::updateUserInterface() {
     ui.settings.windowHeight = window->height;
     ui.settings.scene = scene;
     ui.settings.exposure = &renderManager->postProcessBlock[0];
-    if (astroSystem && astroSystem->settingsWindow)
-        ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
+    if (panels && panels->astro)
+        ui.astroSettingsHidden = &panels->astro->hidden;
     if (astroSystem) {
         ui.simulatedSeconds = double(astroSystem->timeStep) * astroSystem->timeStepLength;
         ui.timeFactor = astroSystem->timeFactor;
@@ -593,6 +555,8 @@ void Application::shutdown() {
     screenshot = nullptr;
     delete userInterface;
     userInterface = nullptr;
+    // The astro window's preview set goes before the device.
+    panels.reset();
     // The scene's objects release their GPU resources into the registry, which the teardown then empties.
     delete scene;
     scene = nullptr;

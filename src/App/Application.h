@@ -6,10 +6,10 @@
 #include "App/CommandLine.h"
 #include "App/Script.h"
 #include "App/UIRenderer.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/PassProfiler.h"
 #include "Demo/Spacecraft/BurnAiming.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include <chrono>
 #include <cstdint>
@@ -32,6 +32,7 @@ class Scene;
 class RenderManager;
 class AstroSystem;
 class Bloom;
+class ScenePanels;
 } // namespace Demo
 
 // Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
@@ -54,7 +55,6 @@ public:
     void shutdown();
 
 private:
-    void setUpScene();
     void focusCameraOn(const std::string& name);
     // --mission FILE: replaces the built-in plan; a refused file ends the start with its line and reason.
     void loadMissionAtStart(const std::string& path);
@@ -92,9 +92,10 @@ private:
     std::unique_ptr<Demo::BurnAimer> burnAimer; // the mission editor's "Aim"
     ScreenshotCapture* screenshot = nullptr;
     UserInterface* userInterface = nullptr;
+    std::unique_ptr<Demo::ScenePanels> panels; // the scene's windows, built by the user interface
 
     void updateUserInterface();
-    // The scene's windows in the menu bar of the user interface.
+    // The scene's windows in the user interface and its menu bar.
     void listScenePanels();
 
     Demo::InputState appKeys; // the keys as pressed, for Escape, U and F12; the scene sees them unless the UI has them

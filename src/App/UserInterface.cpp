@@ -46,6 +46,8 @@ bool UserInterface::update(const UiFrame& frame) {
     SettingsWindowInput settingsInput = frame.settings;
     settingsInput.debug = &debug;
     settings.draw(settingsInput);
+    if (drawScenePanels)
+        drawScenePanels();
 
     if (frame.cursorCaptured)
         return false;

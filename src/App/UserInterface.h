@@ -44,10 +44,9 @@ public:
     UserInterface(GraphicsDevice* device, DescriptorPool* pool, GLFWwindow* window, VkFormat colorFormat,
                   VkFormat depthFormat = VK_FORMAT_UNDEFINED, const std::string& fontFile = UIRenderer::FontFile);
 
-    // Begins the UI frame and, while visible, builds the menu bar and the debug and settings windows. Returns
-    // whether the UI
-    // wants the input: an item active or hovered, or the mouse over any window (also one blocked by a popup);
-    // always false while hidden.
+    // Begins the UI frame and, while visible, builds the menu bar, the debug and settings windows and the scene's
+    // windows. Returns whether the UI wants the input: an item active or hovered, or the mouse over any window (also
+    // one blocked by a popup); always false while hidden.
     bool update(const UiFrame& frame);
     // A text field is being edited: the application's own keys (U, Escape, F12) are text then.
     bool editingText() const;
@@ -62,7 +61,8 @@ public:
     ImFont* largeFont = nullptr;   // 24 px
     DebugWindowState debug;
     SettingsWindow settings;
-    std::vector<UiPanel> panels; // the scene's windows, listed in the menu bar after Debug and Settings
+    std::vector<UiPanel> panels;           // the scene's windows, listed in the menu bar after Debug and Settings
+    std::function<void()> drawScenePanels; // builds the scene's windows, after the application's own
 
 private:
     void drawMenuBar(const UiFrame& frame);

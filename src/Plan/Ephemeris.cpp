@@ -1,6 +1,6 @@
 #include "Plan/Ephemeris.h"
 
-#include "Demo/Astro/SolarSystemTable.h"
+#include "Demo/Scenario/SolarSystemTable.h"
 
 #include <algorithm>
 #include <cctype>

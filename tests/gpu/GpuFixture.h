@@ -1,7 +1,7 @@
 #pragma once
 // Headless lavapipe device shared by the gpu tier: no window, no surface.
+#include "Demo/Scenario/BodyVisualBuilder.h"
 #include "Demo/Scene/FrameContext.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/VulkanInstance.h"

@@ -3,6 +3,8 @@
 // the cache reaches 262144 steps ahead, the prediction 245760.
 #pragma once
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
@@ -17,11 +19,10 @@
 struct HeadlessFlight {
     explicit HeadlessFlight(bool demo = false) {
         scene.services.demoEnabled = demo;
+        scene.services.bodyVisuals = &visuals; // orbit lines, surfaces and atmospheres, without their GPU parts
         camera = new Demo::DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        system = new Demo::AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        system = Demo::addSolarSystem(scene);
         craft = dynamic_cast<Demo::Spacecraft*>(system->objects.back());
         system->cacheSlotCount = 131072;
         if (craft)
@@ -51,6 +52,7 @@ struct HeadlessFlight {
         frameInput.frameTime = frameMs;
         return {scene.services, frameInput};
     }
+    Demo::BodyVisualBuilder visuals;
     Demo::Scene scene;
     Demo::FrameInput frameInput;
     Demo::DemoCamera* camera;

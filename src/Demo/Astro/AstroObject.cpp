@@ -5,7 +5,6 @@
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneComponent.h"
-#include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Engine/Data/DataBinding.h"
 #include "Engine/Data/DataStorage.h"
 
@@ -23,16 +22,6 @@ void AstroObject::Create() {
     SceneObject::Create();
     if (!objectUniform)
         objectUniform = createUniformBinding(servicesOf(this), sizeof(AstroObjectBlock));
-    if (!orbitRenderer) {
-        GraphicsDevice* device = servicesOf(this).device;
-        // The line's own storage: 256 points per region, four regions for the frames in flight.
-        DsDeviceMeshSingle* lineStorage =
-            device ? new DsDeviceMeshSingle(device, 100000, "orbit line storage") : nullptr;
-        auto* renderer = new OrbitRenderer(this, &orbit, lineStorage);
-        renderer->CreateUniform();
-        addComponent(renderer);
-        orbitRenderer = renderer;
-    }
     if (BodyVisuals* visuals = servicesOf(this).bodyVisuals)
         visuals->attach(this);
 }
@@ -76,6 +65,41 @@ Atmosphere* AstroObject::getAtmosphere() {
         if (Atmosphere* atmosphere = component->asAtmosphere())
             return atmosphere;
     return nullptr;
+}
+
+void AstroObject::drawnMotion(Vec3d& position, Vec3d& velocity) {
+    position = system->computeObjectPos(this, system->timeStep, system->stepFraction);
+    velocity = system->computeObjectVel(this, system->timeStep, system->stepFraction);
+}
+
+void AstroObject::subtractMotionOf(int32_t index, Vec3d& position, Vec3d& velocity) const {
+    if (!system || index < 0 || size_t(index) >= system->objects.size())
+        return;
+    AstroObject* reference = system->objects[size_t(index)];
+    position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
+    velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
+}
+
+bool AstroObject::relativeMotion(Vec3d& position, Vec3d& velocity) {
+    if (!system || !parent)
+        return false;
+    int32_t parentIndex = parent->index;
+    bool listed = parentIndex >= 0 && size_t(parentIndex) < system->objects.size() &&
+                  system->objects[size_t(parentIndex)] == parent;
+    if (!listed || parentIndex == index)
+        return false;
+    position = system->computeObjectPos(this, system->timeStep, system->stepFraction);
+    velocity = system->computeObjectVel(this, system->timeStep, system->stepFraction);
+    subtractMotionOf(parentIndex, position, velocity);
+    return true;
+}
+
+bool AstroObject::demoMotion(int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
+    if (!system)
+        return false;
+    drawnMotion(position, velocity);
+    subtractMotionOf(referenceIndex, position, velocity);
+    return true;
 }
 
 int AstroObject::depth() const {

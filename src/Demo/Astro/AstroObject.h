@@ -2,6 +2,7 @@
 // Base of every astronomical body and of the astro system: radius, density (hence μ), spin, the owned Kepler
 // orbit and the place in the parent hierarchy below the system.
 #include "Demo/Astro/Orbit.h"
+#include "Demo/Scene/FollowTarget.h"
 #include "Demo/Scene/SceneObject.h"
 
 #include <cstdint>
@@ -30,13 +31,13 @@ struct AstroObjectBlock {
 };
 static_assert(sizeof(AstroObjectBlock) == 16);
 
-class AstroObject : public SceneObject {
+class AstroObject : public SceneObject, public FollowTarget {
 public:
     AstroObject(std::string name, Scene* scene);
     ~AstroObject() override;
 
-    // Object block, the 16-byte position-and-radius block, the orbit line, then the visual components (surface,
-    // atmosphere) from the installed body visuals.
+    // Object block, the 16-byte position-and-radius block, then the visual components (orbit line, atmosphere,
+    // surface) from the installed body visuals.
     void Create() override;
     // Spin, then the components and the transform.
     void Update(const FrameContext& frame) override;
@@ -61,6 +62,15 @@ public:
     double gravitationalParameter() const { return Demo::gravitationalParameter(radius, density); }
     // μ of the body this one orbits (0 without parent).
     double parentGravitationalParameter() const { return parent ? parent->gravitationalParameter() : 0.0; }
+    FollowTarget* followTarget() override { return this; }
+    float followRadius() const override { return radius; }
+    // The orbit relative to the parent, where the parent is listed in the system.
+    bool relativeMotion(Vec3d& position, Vec3d& velocity) override;
+    bool demoMotion(int32_t referenceIndex, Vec3d& position, Vec3d& velocity) override;
+    // The state as drawn this frame (world units, world units per second): the orbit at the current step and
+    // fraction; a body in free flight has its own.
+    virtual void drawnMotion(Vec3d& position, Vec3d& velocity);
+
     // Number of steps up the parent chain to a null parent (the system 0, the star 1, planets 2, moons 3).
     int depth() const;
 
@@ -74,9 +84,13 @@ public:
     float worldPosition[3] = {0.0f, 0.0f, 0.0f}; // transform position copied at the end of the system's update
     int32_t index = 0;                           // position in the system's object list
     Orbit orbit;
-    OrbitRenderer* orbitRenderer = nullptr;
+    OrbitRenderer* orbitRenderer = nullptr; // attached by the body visuals
     AstroObject* parent = nullptr;
     AstroSystem* system = nullptr;
+
+protected:
+    // Subtracts the motion of body `index` of the system, when there is one.
+    void subtractMotionOf(int32_t index, Vec3d& position, Vec3d& velocity) const;
 };
 
 // Spin angles (radians, about x, y, z) of a body at `seconds` of simulated time past its rotation epoch, in

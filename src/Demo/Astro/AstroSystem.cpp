@@ -1,9 +1,7 @@
 #include "Demo/Astro/AstroSystem.h"
 
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Scene/KeyBindings.h"
 
-#include "Demo/Astro/SolarSystem.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
@@ -35,19 +33,6 @@ AstroSystem::AstroSystem(std::string name_, Scene* scene_) : AstroObject(std::mo
 AstroSystem::~AstroSystem() {
     shutdownWorker();
     objects.clear();
-}
-
-void AstroSystem::Create() {
-    AstroObject::Create();
-    settingsWindow = std::make_unique<AstroSettingsWindow>(this);
-    buildSolarSystem(this);
-    settingsWindow->setTarget(focusTarget);
-}
-
-void AstroSystem::RecordMain(const FrameContext& frame, CommandContext* context) {
-    AstroObject::RecordMain(frame, context);
-    if (settingsWindow && frame.frame.uiVisible)
-        settingsWindow->draw(frame.services);
 }
 
 void AstroSystem::Start() {

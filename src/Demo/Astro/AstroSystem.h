@@ -17,7 +17,6 @@ namespace Demo {
 
 struct FrameContext;
 
-class AstroSettingsWindow;
 class Spacecraft;
 
 // Time-factor and step bookkeeping of one frame, as plain data (the system's fields of the same names).
@@ -42,15 +41,11 @@ public:
     // Stops the worker (bounded wait) and releases the cache. The bodies belong to the scene.
     ~AstroSystem() override;
 
-    // AstroObject creation, then the whole solar system.
-    void Create() override;
     // Components, then the cache worker.
     void Start() override;
     // Time factor keys, time advance (with the stall rule), placement of every body.
     void Update(const FrameContext& frame) override;
     AstroSystem* getSystem() override { return this; }
-    // The object's recording, then the settings window while the user interface is shown.
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     // Adds a body built by the factory: the parent (default: the system) must already be listed, and the worker
     // must not have started (its cache layout is fixed then). Keeps the list stable-sorted by depth and every
@@ -102,8 +97,7 @@ public:
     double timeStepLength = 100.0; // simulated seconds per step
     std::thread worker;
     std::atomic<bool> stopWorker{false}; // set by the stopping thread, cleared by the worker as its last act
-    std::unique_ptr<AstroSettingsWindow> settingsWindow; // created with the system, no target at first
-    std::vector<AstroObject*> objects; // sorted by depth; the scene owns the bodies
+    std::vector<AstroObject*> objects;   // sorted by depth; the scene owns the bodies
     // The body the camera and the settings window start on (the spacecraft of the solar system definition).
     AstroObject* focusTarget = nullptr;
     // The first craft built: its mission is the one time and orbit edits restart and the command line loads, and

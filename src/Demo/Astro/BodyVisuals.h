@@ -1,7 +1,7 @@
 #pragma once
 // What a body looks like is attached from outside the astro layer: bodies describe themselves (kind, radius,
-// atmosphere and surface settings) and the installed builder turns that description into surface and atmosphere
-// components. Without a builder (unit tests of the simulation) bodies have no visual components.
+// orbit, atmosphere and surface settings) and the installed builder turns that description into orbit line,
+// surface and atmosphere components. Without a builder (unit tests of the simulation) bodies have no visual components.
 namespace Demo {
 
 class AstroObject;
@@ -9,7 +9,7 @@ class AstroObject;
 class BodyVisuals {
 public:
     virtual ~BodyVisuals() = default;
-    // Once, at the body's creation: attaches its atmosphere and surface components (in that order).
+    // Once, at the body's creation: attaches its orbit line, atmosphere and surface components (in that order).
     virtual void attach(AstroObject* body) = 0;
     // After the body's settings changed (the factory's settings, an editor): its components take them.
     virtual void apply(AstroObject* body) = 0;

@@ -1,14 +1,10 @@
 #include "Demo/Scene/DemoCamera.h"
 
-#include "Demo/Astro/AstroObject.h"
-#include "Demo/Astro/AstroSystem.h"
-#include "Demo/Scene/DemoCameraWindow.h"
+#include "Demo/Scene/FollowTarget.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Spacecraft/Spacecraft.h"
-#include "Demo/Spacecraft/SpacecraftPrediction.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
@@ -51,7 +47,6 @@ CameraInput readCameraInput(const FrameContext& frame) {
 }
 
 DemoCamera::DemoCamera(std::string name_, Scene* scene_) : SceneObject(std::move(name_), scene_) {
-    settingsWindow.camera = this;
     if (scene && !scene->mainCamera)
         scene->mainCamera = this;
 }
@@ -97,16 +92,9 @@ void DemoCamera::UpdateUniforms(const FrameContext& frame) {
     SceneObject::UpdateUniforms(frame);
 }
 
-void DemoCamera::RecordMain(const FrameContext& frame, CommandContext* context) {
-    SceneObject::RecordMain(frame, context);
-    if (frame.frame.uiVisible && scene)
-        drawDemoCameraWindow(*this, *scene);
-}
-
 float DemoCamera::targetRadius() const {
-    if (const auto* body = dynamic_cast<const AstroObject*>(target))
-        return body->radius;
-    return 1.0f;
+    FollowTarget* followed = target ? target->followTarget() : nullptr;
+    return followed ? followed->followRadius() : 1.0f;
 }
 
 Vec3d DemoCamera::targetPosition() {
@@ -220,7 +208,7 @@ void DemoCamera::placeAndLookAtTarget(const Vec3d& position, const Vec3d& p) {
 
 // Falls back to the target's own axes where the motion vanishes: minus its forward axis for the velocity, its up
 // axis for the position.
-static void applyMotionFallbacks(AstroObject* body, Vec3d& position, Vec3d& velocity) {
+static void applyMotionFallbacks(SceneObject* body, Vec3d& position, Vec3d& velocity) {
     body->transform->updateMatrix();
     Quatd rotation = body->transform->worldRotation();
     if (length(velocity) < 1e-7)
@@ -229,71 +217,20 @@ static void applyMotionFallbacks(AstroObject* body, Vec3d& position, Vec3d& velo
         position = rotation.rotate({0.0, 1.0, 0.0});
 }
 
-void DemoCamera::relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity) {
-    AstroSystem* system = body->system;
+void DemoCamera::relativeMotion(SceneObject* object, Vec3d& position, Vec3d& velocity) {
     position = {};
     velocity = {0.0, 0.0, 1.0};
-    if (system) {
-        int32_t referenceIndex = -1;
-        bool known = false;
-        if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
-            // The craft's predicted state at the current step and the body that dominated it.
-            PredictedState state;
-            if (craft->prediction && craft->prediction->worker.stateAt(system->timeStep, state)) {
-                position = {state.position[0], state.position[1], state.position[2]};
-                velocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
-                referenceIndex = state.dominant;
-            } else {
-                // Not predicted (yet): the craft's own state, relative to the strongest body.
-                position = craft->renderPosition;
-                velocity = craft->renderVelocity;
-                AstroObject* dominant = system->getDominantObject(craft);
-                referenceIndex = dominant ? dominant->index : -1;
-            }
-            known = true;
-        } else {
-            int32_t parentIndex = body->parent ? body->parent->index : -1;
-            bool listed = body->parent && parentIndex >= 0 && size_t(parentIndex) < system->objects.size() &&
-                          system->objects[size_t(parentIndex)] == body->parent;
-            if (listed && parentIndex != body->index) {
-                position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
-                velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
-                referenceIndex = parentIndex;
-                known = true;
-            }
-        }
-        if (known && referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
-            AstroObject* reference = system->objects[size_t(referenceIndex)];
-            position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
-            velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
-        }
-    }
-    applyMotionFallbacks(body, position, velocity);
+    if (FollowTarget* followed = object->followTarget())
+        followed->relativeMotion(position, velocity);
+    applyMotionFallbacks(object, position, velocity);
 }
 
-// The demo glide's frame: the spacecraft's drawn state (its orbit for any other body) relative to the body at
-// `referenceIndex`, absolute when the index is negative.
-void DemoCamera::demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
-    AstroSystem* system = body->system;
-    if (!system) {
-        position = {};
-        velocity = {0.0, 0.0, 1.0};
-        applyMotionFallbacks(body, position, velocity);
-        return;
-    }
-    if (auto* craft = dynamic_cast<Spacecraft*>(body)) {
-        position = craft->renderPosition;
-        velocity = craft->renderVelocity;
-    } else {
-        position = system->computeObjectPos(body, system->timeStep, system->stepFraction);
-        velocity = system->computeObjectVel(body, system->timeStep, system->stepFraction);
-    }
-    if (referenceIndex >= 0 && size_t(referenceIndex) < system->objects.size()) {
-        AstroObject* reference = system->objects[size_t(referenceIndex)];
-        position -= system->computeObjectPos(reference, system->timeStep, system->stepFraction);
-        velocity -= system->computeObjectVel(reference, system->timeStep, system->stepFraction);
-    }
-    applyMotionFallbacks(body, position, velocity);
+void DemoCamera::demoMotion(SceneObject* object, int32_t referenceIndex, Vec3d& position, Vec3d& velocity) {
+    position = {};
+    velocity = {0.0, 0.0, 1.0};
+    if (FollowTarget* followed = object->followTarget())
+        followed->demoMotion(referenceIndex, position, velocity);
+    applyMotionFallbacks(object, position, velocity);
 }
 
 void DemoCamera::updateMode(const CameraInput& in) {
@@ -333,10 +270,9 @@ void DemoCamera::updateMode(const CameraInput& in) {
     } else if (mode == TARGET_FIXED) {
         position = p + target->transform->worldRotationMatrix().transformVector({0.0, 0.0, orbitDistance});
     } else {
-        auto* body = dynamic_cast<AstroObject*>(target);
         Vec3d r{0.0, 1.0, 0.0}, v{0.0, 0.0, 1.0};
-        if (body)
-            relativeMotion(body, r, v);
+        if (target->followTarget())
+            relativeMotion(target, r, v);
         if (mode == TARGET_PROGRADE)
             offset = -normalize(v) * orbitDistance;
         else if (mode == TARGET_RADIAL)
@@ -349,15 +285,15 @@ void DemoCamera::updateMode(const CameraInput& in) {
 }
 
 void DemoCamera::demoUpdate(const CameraInput& in) {
-    auto* body = dynamic_cast<AstroObject*>(target);
-    if (!body)
+    FollowTarget* followed = target ? target->followTarget() : nullptr;
+    if (!followed)
         return;
     Vec3d p = targetPosition();
     Vec3d r, v;
-    demoMotion(body, dominantObject, r, v);
+    demoMotion(target, dominantObject, r, v);
     Vec3d dir = Demo::demoDirection(demoDirection, v, r);
     offset = dir;
-    double distance = 3.0 * double(body->radius) + orbitDistance;
+    double distance = 3.0 * double(followed->followRadius()) + orbitDistance;
     demoPosition = p + dir * distance;
     demoRotation = demoGoalRotation(dir);
 

@@ -12,8 +12,6 @@ namespace Demo {
 
 struct FrameContext;
 
-class AstroObject;
-
 enum CameraMode : int32_t {
     FREE = 0,
     TARGET_FOLLOW = 1,
@@ -71,8 +69,6 @@ public:
     void Create() override;
     void Start() override;
     void UpdateUniforms(const FrameContext& frame) override;
-    // The object's recording, then the camera's settings window while the UI is shown.
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
     void setTarget(SceneObject* object);
     void setMode(int32_t newMode);
@@ -103,10 +99,6 @@ public:
     Vec3d demoPosition;
     Quatd demoRotation;
     float lerpSpeed = 2.0f;
-    struct SettingsWindow {
-        DemoCamera* camera = nullptr;
-        bool hidden = false;
-    } settingsWindow;
 
 private:
     Vec3d targetPosition();
@@ -118,13 +110,12 @@ private:
     void demoUpdate(const CameraInput& input);
 
 public:
-    // Target motion relative to its reference body (modes 4 to 6): a spacecraft's predicted state relative to the
-    // body that dominated it, another body's orbit relative to its parent; for the root of the hierarchy,
-    // velocity (0, 0, 1) and no position. Vectors shorter than 1e-7 fall back to the target's own axes.
-    void relativeMotion(AstroObject* body, Vec3d& position, Vec3d& velocity);
-    // The demo mode's motion: a spacecraft's drawn state, any other body's orbit, relative to body
-    // `referenceIndex` (absolute when negative), with the same fallbacks.
-    void demoMotion(AstroObject* body, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
+    // Target motion relative to its reference body (modes 4 to 6), as the object tells it; where it tells none
+    // (the root of the hierarchy, an object that is no follow target), velocity (0, 0, 1) and no position.
+    // Vectors shorter than 1e-7 fall back to the object's own axes.
+    void relativeMotion(SceneObject* object, Vec3d& position, Vec3d& velocity);
+    // The demo mode's motion relative to body `referenceIndex` (absolute when negative), with the same fallbacks.
+    void demoMotion(SceneObject* object, int32_t referenceIndex, Vec3d& position, Vec3d& velocity);
 };
 
 // The camera's input for this frame.

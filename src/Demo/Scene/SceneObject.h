@@ -13,6 +13,7 @@ struct StorageBinding;
 
 namespace Demo {
 
+class FollowTarget;
 class Scene;
 class SceneComponent;
 struct FrameContext;
@@ -45,6 +46,9 @@ public:
     // Components first, then the transform is copied into the snapshot transform.
     virtual void RecordMain(const FrameContext& frame, CommandContext* context);
     virtual void RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer);
+
+    // What the camera reads of this object when it follows it; null: only the transform.
+    virtual FollowTarget* followTarget() { return nullptr; }
 
     // Attaches a component (its CreateUniform has already run); the object owns it from now on.
     void addComponent(SceneComponent* component);

@@ -172,4 +172,8 @@ void MissionPlan::runDemoSchedule() {
     cam->dominantObject = v.dominantObject;
 }
 
+MissionPlan* flownMission(const AstroSystem& system) {
+    return system.spacecraft ? system.spacecraft->missionPlan : nullptr;
+}
+
 } // namespace Demo

@@ -66,4 +66,8 @@ private:
     DemoCamera* camera() const;
 };
 
+// The mission of the system's flown craft, or null: the one time and orbit edits restart and the command line
+// loads.
+MissionPlan* flownMission(const AstroSystem& system);
+
 } // namespace Demo

@@ -124,4 +124,27 @@ void Spacecraft::timeJumped(uint64_t step) {
         particles->clear();
 }
 
+bool Spacecraft::relativeMotion(Vec3d& position, Vec3d& velocity) {
+    if (!system)
+        return false;
+    PredictedState state;
+    int32_t reference = -1;
+    if (prediction && prediction->worker.stateAt(system->timeStep, state)) {
+        position = {state.position[0], state.position[1], state.position[2]};
+        velocity = {state.velocity[0], state.velocity[1], state.velocity[2]};
+        reference = state.dominant;
+    } else {
+        drawnMotion(position, velocity);
+        AstroObject* dominant = system->getDominantObject(this);
+        reference = dominant ? dominant->index : -1;
+    }
+    subtractMotionOf(reference, position, velocity);
+    return true;
+}
+
+void Spacecraft::drawnMotion(Vec3d& position, Vec3d& velocity) {
+    position = renderPosition;
+    velocity = renderVelocity;
+}
+
 } // namespace Demo

@@ -34,6 +34,10 @@ public:
     void stopWorkers() override;
     // The navigation takes up the state at the new step; the exhaust of the old place is cleared.
     void timeJumped(uint64_t step) override;
+    // The predicted state at the current step relative to the body that dominated it; before the prediction
+    // reaches the step, the drawn state relative to the strongest body.
+    bool relativeMotion(Vec3d& position, Vec3d& velocity) override;
+    void drawnMotion(Vec3d& position, Vec3d& velocity) override;
 
     MissionPlan* missionPlan = nullptr;
     SpacecraftNavigation* navigation = nullptr;

@@ -7,7 +7,6 @@
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/FlightPipelines.h"
 #include "Demo/Spacecraft/MissionPlan.h"
-#include "Demo/Spacecraft/PredictionHorizon.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Engine/Commands/CommandContext.h"
@@ -143,11 +142,9 @@ void SpacecraftPrediction::rebuildLine() {
     }
 }
 
-void SpacecraftPrediction::RecordMain(const FrameContext& frame, CommandContext* context) {
+void SpacecraftPrediction::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
-    if (frame.frame.uiVisible && craft)
-        drawHorizonOverlay(*craft);
 }
 
 void SpacecraftPrediction::record(CommandContext* context, DataSet* cameraSet) {

@@ -35,6 +35,7 @@ protected:
         scene.services.uniformStorage = uniformStorage;
         scene.services.storageBufferStorage = storageBufferStorage;
         scene.services.scene = &scene;
+        scene.services.bodyVisuals = &bodyVisuals; // the orbit lines
         color = new Image2D(device, W, H, VkFormat(device->hdrColorFormat),
                             VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
                             VK_IMAGE_ASPECT_COLOR_BIT, 1);

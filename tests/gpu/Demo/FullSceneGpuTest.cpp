@@ -3,11 +3,9 @@
 #include "GpuFixture.h"
 
 #include "Demo/Astro/AstroSystem.h"
-#include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
-#include "Demo/Surfaces/AtmosphereManager.h"
-#include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Frame/EngineContext.h"
 #include "Engine/Images/Image.h"
@@ -38,20 +36,7 @@ TEST_F(GpuTest, FullSceneFrameFitsTheUniformSlotWithRecordsAlignedTo256) {
     scene->services.scene = scene;
     auto* manager = new Demo::RenderManager(scene->services);
     scene->services.renderManager = manager;
-    auto* camera = new Demo::DemoCamera("MainCamera", scene);
-    scene->add(camera);
-    camera->Create();
-    auto* sky = new Demo::SkyBox(camera);
-    sky->CreateUniform();
-    camera->addComponent(sky);
-    scene->mainCamera = camera;
-    auto* system = new Demo::AstroSystem("AstroSystem", scene);
-    scene->add(system);
-    system->Create();
-    auto* atmospheres =
-        new Demo::AtmosphereManager(scene->services, manager->colorTargetBinding, manager->depthTargetBinding);
-    atmospheres->init();
-    manager->setAtmospheres(atmospheres);
+    Demo::AstroSystem* system = Demo::buildScene(*scene, *manager).system;
     meshStorage->registerFlush();
     scene->start();
 

@@ -1,8 +1,8 @@
 #include "App/DebugWindow.h"
 #include "App/SettingsWindow.h"
 #include "App/UserInterface.h"
+#include "Demo/Panels/DemoCameraWindow.h"
 #include "Demo/Scene/DemoCamera.h"
-#include "Demo/Scene/DemoCameraWindow.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
 
@@ -154,17 +154,18 @@ TEST_F(HeadlessUi, CameraWindowBuildsOnlyInsideAFrameAndHidesWhenClosed) {
     auto* camera = new Demo::DemoCamera("MainCamera", &scene);
     scene.add(camera);
     scene.add(new Demo::SceneObject("Earth", &scene));
+    Demo::DemoCameraWindow state;
     // Outside a frame (no UI this frame) nothing happens.
-    Demo::drawDemoCameraWindow(*camera, scene);
+    Demo::drawDemoCameraWindow(state, *camera, scene);
     EXPECT_EQ(ImGui::FindWindowByName("Demo Camera (MainCamera)"), nullptr);
 
-    frame([&] { Demo::drawDemoCameraWindow(*camera, scene); });
+    frame([&] { Demo::drawDemoCameraWindow(state, *camera, scene); });
     ImGuiWindow* window = ImGui::FindWindowByName("Demo Camera (MainCamera)");
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->Flags & ImGuiWindowFlags_AlwaysAutoResize);
 
-    camera->settingsWindow.hidden = true;
-    frame([&] { Demo::drawDemoCameraWindow(*camera, scene); });
+    state.hidden = true;
+    frame([&] { Demo::drawDemoCameraWindow(state, *camera, scene); });
     EXPECT_FALSE(window->Active);
 }
 

@@ -2,6 +2,7 @@
 // asked or says why not, and the command line's outcomes and exit codes.
 #include "App/SystemSnapshot.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -66,9 +67,7 @@ TEST(PlanFlight, TheHeadlessFlightIsTheProgramsPredictionBitForBit) {
     Scene scene;
     auto* camera = new DemoCamera("MainCamera", &scene);
     scene.add(camera);
-    auto* system = new AstroSystem("AstroSystem", &scene);
-    scene.add(system);
-    system->Create();
+    auto* system = addSolarSystem(scene);
     auto* craft = dynamic_cast<Spacecraft*>(system->objects.back());
     ASSERT_NE(craft, nullptr);
     system->cacheSlotCount = 131072;

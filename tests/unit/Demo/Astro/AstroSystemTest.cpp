@@ -1,10 +1,10 @@
 #include "Demo/Astro/AstroSystem.h"
-#include "Demo/Scene/InputState.h"
-#include "Demo/Astro/AstroFactory.h"
-#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/AstroFactory.h"
+#include "Demo/Scenario/AstroPresets.h"
 #include "Demo/Scene/FrameContext.h"
+#include "Demo/Scene/InputState.h"
 #include "Demo/Scene/Scene.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,10 @@
 // Tests that run the cache worker (also run under ThreadSanitizer).
-#include "Demo/Astro/AstroFactory.h"
-#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/AstroFactory.h"
+#include "Demo/Scenario/AstroPresets.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/Scene.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,7 @@ using namespace Demo;
 namespace {
 
 struct RunningSystem : ::testing::Test {
-    RunningSystem() {
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
-    }
+    RunningSystem() { system = addSolarSystem(scene); }
     // Waits until the worker has published progress past `step`; false after the deadline.
     bool waitForCache(uint64_t step, int seconds = 60) const {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

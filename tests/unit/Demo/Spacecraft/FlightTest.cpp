@@ -1,6 +1,9 @@
 // The spacecraft flying the built-in mission in the headless solar system: mission plan, navigation, the
-// prediction it follows, the orbit lines' key, the camera's view of the craft and determinism (the drift studies are in bench/).
+// prediction it follows, the orbit lines' key, the camera's view of the craft and determinism (the drift studies are in
+// bench/).
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionPlan.h"

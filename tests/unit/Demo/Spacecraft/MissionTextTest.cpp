@@ -1,9 +1,9 @@
 // Missions as text: the editor's clipboard text of the built-in mission, saved files that load back bit for bit,
 // and texts that are refused as a whole with the line that is wrong (these run under AddressSanitizer too).
-#include "Demo/Spacecraft/MissionEditing.h"
-#include "Demo/Spacecraft/MissionEditor.h"
-#include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/MissionText.h"
+#include "Demo/Panels/MissionEditor.h"
+#include "Demo/Spacecraft/MissionEditing.h"
+#include "Demo/Spacecraft/MissionPlan.h"
 
 #include <gtest/gtest.h>
 
@@ -155,7 +155,8 @@ TEST(MissionTextMalformed, RefusedAsAWholeNamingTheLine) {
         uint32_t line;
         std::string reason;
     } cases[] = {
-        {good + "scheduleManouver(10, 5, { 1, 0, 0 }, 2, 1, 3, 0)\nscheduleSetting(0, 1, false, { 0, 1, 0 }, 9, -1, 0);",
+        {good +
+             "scheduleManouver(10, 5, { 1, 0, 0 }, 2, 1, 3, 0)\nscheduleSetting(0, 1, false, { 0, 1, 0 }, 9, -1, 0);",
          3, "expected ';' after scheduleManouver(...), found \"scheduleSetting\""},
         {good + "\nlaunch(3);\n", 3, "unknown statement \"launch\""},
         {good + "scheduleManouver(10, -5, { 1, 0, 0 }, 2, 1, 3, 0);\n", 2, "the burn length -5 is negative"},
@@ -200,7 +201,8 @@ TEST(MissionTextMalformed, RefusedAsAWholeNamingTheLine) {
         std::string reason;
     } bodies[] = {
         {good + good + "scheduleManouver(10, 5, { 1, 0, 0 }, 2, 1, 29, 0);\n", "line 3: unknown body index 29"},
-        {"\nscheduleSetting(0, 1, false, { 0, 1, 0 }, 9, -2, 0);\n", "line 2: unknown body index -2 for the camera target"},
+        {"\nscheduleSetting(0, 1, false, { 0, 1, 0 }, 9, -2, 0);\n",
+         "line 2: unknown body index -2 for the camera target"},
         {"scheduleSetting(0, 1, false, { 0, 1, 0 }, 9, 28, 40);\n", "line 1: unknown body index 40"},
     };
     for (const BodyCase& c : bodies) {

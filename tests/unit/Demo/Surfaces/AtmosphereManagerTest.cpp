@@ -1,10 +1,10 @@
 #include "Demo/Surfaces/AtmosphereManager.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/InputState.h"
 #include "Demo/Scene/KeyBindings.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Surfaces/Atmosphere.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 #include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
@@ -26,9 +27,7 @@ namespace {
 struct SolarSurfaces : ::testing::Test {
     SolarSurfaces() {
         scene.services.bodyVisuals = &visuals;
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        system = addSolarSystem(scene);
     }
     AstroObject* find(const std::string& name) const {
         for (AstroObject* o : system->objects)
@@ -122,9 +121,7 @@ TEST(GasSurfaces, GasPlanetsDrawTheirCloudTablesFromTheProcessWideGenerator) {
     Scene scene;
     scene.services.bodyVisuals = &visuals;
     scene.services.random = &random;
-    auto* system = new AstroSystem("AstroSystem", &scene);
-    scene.add(system);
-    system->Create();
+    auto* system = addSolarSystem(scene);
 
     std::vector<PlanetGas*> gas;
     for (AstroObject* o : system->objects)

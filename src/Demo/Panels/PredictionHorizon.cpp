@@ -1,4 +1,4 @@
-#include "Demo/Spacecraft/PredictionHorizon.h"
+#include "Demo/Panels/PredictionHorizon.h"
 
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Spacecraft/Spacecraft.h"

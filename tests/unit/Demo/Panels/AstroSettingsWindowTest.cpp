@@ -1,9 +1,12 @@
 // The astro settings window on the headless solar system, built in an ImGui context without renderer: the
 // target list, the orbit section's invariants, the time entry, and edits made with the mouse and keyboard that
 // reset the mission plan; every tab of every kind of target is built with all sections open.
-#include "Demo/Astro/AstroSettingsWindow.h"
-#include "Demo/Astro/AstroPanels.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Panels/AstroPanels.h"
+#include "Demo/Panels/ScenePanels.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/MissionEditing.h"
@@ -11,7 +14,6 @@
 #include "Demo/Spacecraft/MissionText.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
-#include "Demo/Surfaces/BodyVisualBuilder.h"
 
 #include "HeadlessImGui.h"
 #include <gtest/gtest.h>
@@ -21,6 +23,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 using namespace Demo;
@@ -35,13 +38,12 @@ struct AstroWindowUi : ::testing::Test {
         scene.services.bodyVisuals = &visuals; // surfaces and atmospheres, without their GPU parts
         camera = new DemoCamera("MainCamera", &scene);
         scene.add(camera);
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
+        system = addSolarSystem(scene);
         system->cacheSlotCount = 131072;
         craft = dynamic_cast<Spacecraft*>(system->objects.back());
         craft->prediction->worker.setRingSize(262144);
-        window = system->settingsWindow.get();
+        panels = std::make_unique<ScenePanels>(scene, system);
+        window = panels->astro.get();
     }
     ~AstroWindowUi() override { ImGui::DestroyContext(context); }
 
@@ -102,6 +104,7 @@ struct AstroWindowUi : ::testing::Test {
     DemoCamera* camera;
     AstroSystem* system;
     Spacecraft* craft;
+    std::unique_ptr<ScenePanels> panels;
     AstroSettingsWindow* window;
 };
 

@@ -2,32 +2,24 @@
 // The spacecraft's tabs of the astro settings window: its physical settings, the navigation panel, the mission
 // editor (plan controls, demo mode, the manoeuvre and timestep-setting lists), its orbit and the transit test;
 // and the mission files: "Copy to clipboard", "Save mission...", "Load mission..." and "Paste from clipboard".
+#include "Demo/Panels/AstroPanels.h"
+
 #include <cstddef>
 #include <string>
 
 namespace Demo {
 
-class AstroSettingsWindow;
 class MissionPlan;
 class Spacecraft;
 struct Services;
 
-// The state of the mission-file buttons: the path typed for saving and loading, and the outcome of the last
-// action, shown under the buttons.
-struct MissionFilePanel {
-    static constexpr size_t PathCapacity = 1024;
-    char path[PathCapacity] = "mission.txt";
-    std::string message;
-    bool messageIsError = false;
-};
-
 // The eight camera modes by value, named as they behave.
-inline constexpr const char* CameraModeLabels[8] = {"Free",           "Target Follow", "Target Focus",
-                                                    "Target Fixed",   "Target Prograde", "Target Radial",
-                                                    "Target Normal",  "Demo"};
+inline constexpr const char* CameraModeLabels[8] = {
+    "Free",          "Target Follow", "Target Focus", "Target Fixed", "Target Prograde",
+    "Target Radial", "Target Normal", "Demo"};
 
 // Tab bar "SpacecraftTabs".
-void drawSpacecraftTabs(AstroSettingsWindow& window, Spacecraft& craft, const Services& services);
+void drawSpacecraftTabs(AstroWindowState& window, Spacecraft& craft, const Services& services);
 
 // The mission-file actions on a plan of a system of `bodyCount` bodies; each leaves its outcome in `panel`
 // (and prints it). A refused text leaves the plan untouched.

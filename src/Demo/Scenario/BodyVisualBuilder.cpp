@@ -1,11 +1,14 @@
-#include "Demo/Surfaces/BodyVisualBuilder.h"
+#include "Demo/Scenario/BodyVisualBuilder.h"
 
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
+#include "Demo/Spacecraft/OrbitRenderer.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/StarSurface.h"
+#include "Engine/Data/DataStorage.h"
 
 namespace Demo {
 
@@ -18,9 +21,18 @@ template <class C> C* attachComponent(AstroObject* body, C* component) {
     return component;
 }
 
+void attachOrbitLine(AstroObject* body) {
+    GraphicsDevice* device = servicesOf(body).device;
+    // The line's own storage: 256 points per region, four regions for the frames in flight.
+    DsDeviceMeshSingle* lineStorage = device ? new DsDeviceMeshSingle(device, 100000, "orbit line storage") : nullptr;
+    body->orbitRenderer = attachComponent(body, new OrbitRenderer(body, &body->orbit, lineStorage));
+}
+
 } // namespace
 
 void BodyVisualBuilder::attach(AstroObject* body) {
+    if (!body->orbitRenderer)
+        attachOrbitLine(body);
     if (body->getAtmosphere() || body->getSurface())
         return; // attached once
     switch (body->typeCode()) {

@@ -1,12 +1,12 @@
-#include "Demo/Astro/AstroFactory.h"
+#include "Demo/Scenario/AstroFactory.h"
 
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Astro/BodyVisuals.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/Spacecraft.h"
-#include "Demo/Astro/BodyVisuals.h"
-#include "Demo/Scene/FrameContext.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 // How far the prediction reaches, as the navigation panel and the overlay line show it.
-#include "Demo/Spacecraft/PredictionHorizon.h"
+#include "Demo/Panels/PredictionHorizon.h"
 #include "Demo/Spacecraft/PredictionWorker.h"
 
 #include <gtest/gtest.h>

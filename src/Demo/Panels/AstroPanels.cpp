@@ -1,6 +1,5 @@
-#include "Demo/Astro/AstroPanels.h"
+#include "Demo/Panels/AstroPanels.h"
 
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Spacecraft/MissionPlan.h"
@@ -99,7 +98,7 @@ bool dragDouble(const char* label, double* v, float speed, double min, double ma
 
 } // namespace widgets
 
-bool panelHeader(const AstroSettingsWindow& window, const char* label, bool defaultOpen) {
+bool panelHeader(const AstroWindowState& window, const char* label, bool defaultOpen) {
     if (window.expandAll)
         ImGui::SetNextItemOpen(true, ImGuiCond_Always);
     return ImGui::CollapsingHeader(label, defaultOpen ? ImGuiTreeNodeFlags_DefaultOpen : 0);
@@ -124,7 +123,7 @@ bool sameElements(const Orbit& a, const Orbit& b) {
 
 } // namespace
 
-void drawOrbitSection(AstroSettingsWindow& window, AstroObject& body) {
+void drawOrbitSection(AstroWindowState& window, AstroObject& body) {
     if (!panelHeader(window, "Orbit Settings", true))
         return;
     Orbit o = body.orbit;
@@ -156,7 +155,7 @@ void drawOrbitSection(AstroSettingsWindow& window, AstroObject& body) {
             plan->reset();
 }
 
-void drawOrbitRendererSection(AstroSettingsWindow& window, AstroObject& body) {
+void drawOrbitRendererSection(AstroWindowState& window, AstroObject& body) {
     OrbitRenderer* renderer = body.orbitRenderer;
     if (!renderer || !panelHeader(window, "Orbit Renderer", true))
         return;
@@ -199,7 +198,7 @@ namespace {
 
 const char* const NoiseTypeNames[8] = {"NONE", "FBM", "CURL", "GRADIENT", "PERLIN", "SIMPLEX", "VORONOI", "WORLEY"};
 
-bool layerNode(const AstroSettingsWindow& window, int index) {
+bool layerNode(const AstroWindowState& window, int index) {
     char label[16];
     std::snprintf(label, sizeof label, "Layer %d", index);
     if (window.expandAll)
@@ -262,7 +261,7 @@ void biomeTable(PlanetSurfaceSolid& surface) {
     ImGui::EndTable();
 }
 
-void solidSurfaceEditor(AstroSettingsWindow& window, PlanetSurfaceSolid& surface, const Services& services) {
+void solidSurfaceEditor(AstroWindowState& window, PlanetSurfaceSolid& surface, const Services& services) {
     if (panelHeader(window, "Tessellation", false)) {
         // Levels follow the edges' length on screen; the distance factor no longer changes them.
         widgets::sliderFloat("Pixels per edge", &surface.tessellation.pixelsPerEdge, 4.0f, 64.0f);
@@ -300,7 +299,7 @@ void solidSurfaceEditor(AstroSettingsWindow& window, PlanetSurfaceSolid& surface
 
 } // namespace
 
-void drawSurfaceSection(AstroSettingsWindow& window, AstroObject& body, const Services& services) {
+void drawSurfaceSection(AstroWindowState& window, AstroObject& body, const Services& services) {
     AstroSurface* surface = body.getSurface();
     if (!surface)
         return;
@@ -324,7 +323,7 @@ void drawSurfaceSection(AstroSettingsWindow& window, AstroObject& body, const Se
     }
 }
 
-void drawAtmosphereSection(AstroSettingsWindow& window, Atmosphere& atmosphere) {
+void drawAtmosphereSection(AstroWindowState& window, Atmosphere& atmosphere) {
     if (!panelHeader(window, "Atmosphere Settings", true))
         return;
     AtmosphereBlock& block = atmosphere.block;
@@ -375,10 +374,14 @@ public:
 
 } // namespace
 
-DescriptorSet* AstroSettingsWindow::preview(PlanetSurfaceSolid& surface, const Services& services) {
+AstroWindowState::~AstroWindowState() {
+    releasePreview();
+}
+
+DescriptorSet* AstroWindowState::preview(PlanetSurfaceSolid& surface, const Services& services) {
     PlanetGenerator* generator = surface.generator;
-    if (!generator || !generator->heightMap || !surface.hasRelief() || !services.device ||
-        !services.descriptorPool || !services.uiSampler)
+    if (!generator || !generator->heightMap || !surface.hasRelief() || !services.device || !services.descriptorPool ||
+        !services.uiSampler)
         return nullptr;
     if (previewSet && previewImage == generator->heightMap)
         return previewSet;
@@ -391,7 +394,7 @@ DescriptorSet* AstroSettingsWindow::preview(PlanetSurfaceSolid& surface, const S
     return previewSet;
 }
 
-void AstroSettingsWindow::releasePreview() {
+void AstroWindowState::releasePreview() {
     if (previewDevice) {
         if (previewSet)
             unregisterResource(previewDevice, previewSet);

@@ -1,4 +1,4 @@
-#include "Demo/Astro/AstroPresets.h"
+#include "Demo/Scenario/AstroPresets.h"
 
 #include <initializer_list>
 

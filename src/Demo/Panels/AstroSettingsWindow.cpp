@@ -1,9 +1,9 @@
-#include "Demo/Astro/AstroSettingsWindow.h"
+#include "Demo/Panels/AstroSettingsWindow.h"
 
-#include "Demo/Astro/AstroPanels.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Panels/MissionEditor.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/OrbitRenderer.h"
@@ -31,10 +31,6 @@ uint64_t timeStepFromSeconds(double seconds, double timeStepLength, uint64_t cur
     if (!(steps < 18446744073709551616.0)) // 2^64
         return std::numeric_limits<uint64_t>::max();
     return uint64_t(steps);
-}
-
-MissionPlan* flownMission(const AstroSystem& system) {
-    return system.spacecraft ? system.spacecraft->missionPlan : nullptr;
 }
 
 namespace {
@@ -69,10 +65,6 @@ std::string targetLabel(const AstroObject& object, int32_t index) {
 // ---- The window ----------------------------------------------------------------------------------------------
 
 AstroSettingsWindow::AstroSettingsWindow(AstroSystem* system_) : system(system_) {}
-
-AstroSettingsWindow::~AstroSettingsWindow() {
-    releasePreview();
-}
 
 void AstroSettingsWindow::setTarget(AstroObject* object) {
     if (object == target)

@@ -1,15 +1,14 @@
-#include "Demo/Spacecraft/MissionEditor.h"
+#include "Demo/Panels/MissionEditor.h"
 
-#include "Demo/Astro/AstroPanels.h"
-#include "Demo/Astro/AstroSettingsWindow.h"
 #include "Demo/Astro/AstroSystem.h"
+#include "Demo/Panels/AstroPanels.h"
+#include "Demo/Panels/PredictionHorizon.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Spacecraft/BurnAiming.h"
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
-#include "Demo/Spacecraft/PredictionHorizon.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Spacecraft/SpacecraftNavigation.h"
 #include "Demo/Spacecraft/SpacecraftPrediction.h"
@@ -134,7 +133,7 @@ void clampSelection(int32_t& selected, size_t size) {
 
 // ---- Spacecraft tab ------------------------------------------------------------------------------------------
 
-void spacecraftTab(const AstroSettingsWindow& window, Spacecraft& craft) {
+void spacecraftTab(const AstroWindowState& window, Spacecraft& craft) {
     bool changed = false;
     if (panelHeader(window, "Astro Settings", true)) {
         widgets::inputFloat3("Position", craft.position);
@@ -150,7 +149,7 @@ void spacecraftTab(const AstroSettingsWindow& window, Spacecraft& craft) {
 
 // ---- Navigation panel ----------------------------------------------------------------------------------------
 
-void navigationPanel(const AstroSettingsWindow& window, Spacecraft& craft, SpacecraftNavigation& navigation) {
+void navigationPanel(const AstroWindowState& window, Spacecraft& craft, SpacecraftNavigation& navigation) {
     AstroSystem* system = craft.system;
     if (panelHeader(window, "SAS", true)) {
         int orientation = int(std::min<uint32_t>(navigation.orientation, 7u));
@@ -190,7 +189,7 @@ void navigationPanel(const AstroSettingsWindow& window, Spacecraft& craft, Space
 
 // ---- Mission editor ------------------------------------------------------------------------------------------
 
-void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, MissionPlan& plan) {
+void demoModeHeader(const AstroWindowState& window, Spacecraft& craft, MissionPlan& plan) {
     if (!panelHeader(window, "Demo Mode", true))
         return;
     DemoCamera* camera = craft.scene ? craft.scene->mainCamera : nullptr;
@@ -228,7 +227,7 @@ void demoModeHeader(const AstroSettingsWindow& window, Spacecraft& craft, Missio
                         ImGuiSliderFlags_Logarithmic);
 }
 
-PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
+PlanEdit maneuverList(const AstroWindowState& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
     PlanEdit edits;
     if (!panelHeader(window, "Maneuvers", true))
         return edits;
@@ -288,7 +287,7 @@ PlanEdit maneuverList(const AstroSettingsWindow& window, AstroSystem& system, Mi
     return edits;
 }
 
-PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
+PlanEdit settingList(const AstroWindowState& window, AstroSystem& system, MissionPlan& plan, int32_t& selected) {
     PlanEdit edits;
     if (!panelHeader(window, "Timestep Settings", true))
         return edits;
@@ -331,8 +330,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
         TimestepSetting& s = list[size_t(selected)];
         bool changed = dragStep("Timestep##ts", s.timestep, 10.0f);
         float factor = timeFactorField(s.timeFactor);
-        if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f",
-                                ImGuiSliderFlags_Logarithmic)) {
+        if (widgets::dragFloatN("Timefac##ts", &factor, 1, 2.0f, 0.1f, 1000.0f, "%.3f", ImGuiSliderFlags_Logarithmic)) {
             s.timeFactor = timeFactorFromField(factor);
             changed = true;
         }
@@ -350,9 +348,9 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
             const char* label;
             Vec3d direction;
             bool newLine;
-        } presets[] = {{"Prograde", {1, 0, 0}, false},     {"Retro", {-1, 0, 0}, false},
-                       {"Normal", {0, 1, 0}, false},       {"Anti-Normal", {0, -1, 0}, true},
-                       {"Radial In", {0, 0, 1}, false},    {"Radial Out", {0, 0, -1}, false}};
+        } presets[] = {{"Prograde", {1, 0, 0}, false},  {"Retro", {-1, 0, 0}, false},
+                       {"Normal", {0, 1, 0}, false},    {"Anti-Normal", {0, -1, 0}, true},
+                       {"Radial In", {0, 0, 1}, false}, {"Radial Out", {0, 0, -1}, false}};
         for (const auto& p : presets) {
             if (!p.newLine)
                 ImGui::SameLine();
@@ -370,8 +368,7 @@ PlanEdit settingList(const AstroSettingsWindow& window, AstroSystem& system, Mis
     return edits;
 }
 
-void missionFileButtons(AstroSettingsWindow& window, const Services& services, AstroSystem& system,
-                        MissionPlan& plan) {
+void missionFileButtons(AstroWindowState& window, const Services& services, AstroSystem& system, MissionPlan& plan) {
     MissionFilePanel& panel = window.missionFile;
     if (ImGui::Button("Copy to clipboard") && services.setClipboard)
         services.setClipboard(missionClipboardText(missionDataOf(plan)));
@@ -396,8 +393,8 @@ void missionFileButtons(AstroSettingsWindow& window, const Services& services, A
         ImGui::SetNextItemWidth(420.0f);
         if (ImGui::IsWindowAppearing())
             ImGui::SetKeyboardFocusHere();
-        bool go = ImGui::InputText("File", panel.path, MissionFilePanel::PathCapacity,
-                                   ImGuiInputTextFlags_EnterReturnsTrue);
+        bool go =
+            ImGui::InputText("File", panel.path, MissionFilePanel::PathCapacity, ImGuiInputTextFlags_EnterReturnsTrue);
         go |= ImGui::Button(saving ? "Save" : "Load");
         ImGui::SameLine();
         if (ImGui::Button("Cancel"))
@@ -422,7 +419,7 @@ void missionFileButtons(AstroSettingsWindow& window, const Services& services, A
 }
 
 // The "Aim" section of the selected burn. An aim that ended is taken first, whatever is selected or shown now.
-PlanEdit aimSection(AstroSettingsWindow& window, BurnAimer* aimer, const AstroSystem& system, MissionPlan& plan,
+PlanEdit aimSection(AstroWindowState& window, BurnAimer* aimer, const AstroSystem& system, MissionPlan& plan,
                     int32_t selected) {
     PlanEdit edits;
     AimPanel& panel = window.aim;
@@ -510,7 +507,7 @@ bool inputTextBlock(const char* label, std::string& text, const ImVec2& size) {
 }
 
 // "Take a transfer": a porkchop cell pasted as text becomes a burn of the plan.
-PlanEdit transferSection(AstroSettingsWindow& window, const Services& services, const AstroSystem& system,
+PlanEdit transferSection(AstroWindowState& window, const Services& services, const AstroSystem& system,
                          MissionPlan& plan, int32_t dominant) {
     PlanEdit edits;
     if (!panelHeader(window, "Take a transfer", false))
@@ -556,7 +553,7 @@ PlanEdit transferSection(AstroSettingsWindow& window, const Services& services, 
     return edits;
 }
 
-void missionEditor(AstroSettingsWindow& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
+void missionEditor(AstroWindowState& window, const Services& services, Spacecraft& craft, MissionPlan& plan) {
     AstroSystem* system = craft.system;
     if (!system)
         return;
@@ -595,7 +592,7 @@ void missionEditor(AstroSettingsWindow& window, const Services& services, Spacec
 
 } // namespace
 
-void drawSpacecraftTabs(AstroSettingsWindow& window, Spacecraft& craft, const Services& services) {
+void drawSpacecraftTabs(AstroWindowState& window, Spacecraft& craft, const Services& services) {
     if (!ImGui::BeginTabBar("SpacecraftTabs"))
         return;
     if (ImGui::BeginTabItem("Spacecraft")) {

@@ -1,3 +1,4 @@
+#include "Demo/Scenario/SolarSystem.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
 #include "Demo/Astro/Star.h"
@@ -16,11 +17,7 @@ using namespace Demo;
 namespace {
 
 struct SolarSystem : ::testing::Test {
-    SolarSystem() {
-        system = new AstroSystem("AstroSystem", &scene);
-        scene.add(system);
-        system->Create();
-    }
+    SolarSystem() { system = addSolarSystem(scene); }
     AstroObject* find(const std::string& name) const {
         for (AstroObject* o : system->objects)
             if (o->name == name)

@@ -1,4 +1,4 @@
-#include "Demo/Astro/SolarSystemTable.h"
+#include "Demo/Scenario/SolarSystemTable.h"
 
 namespace Demo {
 namespace {

@@ -1,4 +1,4 @@
-#include "Demo/Scene/DemoCameraWindow.h"
+#include "Demo/Panels/DemoCameraWindow.h"
 
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -24,8 +24,7 @@ void inputWithin(const char* label, double& value, double low, double high) {
 
 } // namespace
 
-void drawDemoCameraWindow(DemoCamera& camera, const Scene& scene) {
-    DemoCamera::SettingsWindow& state = camera.settingsWindow;
+void drawDemoCameraWindow(DemoCameraWindow& state, DemoCamera& camera, const Scene& scene) {
     ImGuiContext* ui = ImGui::GetCurrentContext();
     if (state.hidden || !ui || !ui->WithinFrameScope)
         return;

@@ -24,8 +24,8 @@ struct HorizonInput {
 };
 
 struct PredictionHorizon {
-    int64_t steps = 0;    // head − now; 0 or less: nothing predicted ahead
-    double days = 0.0;    // simulated days of those steps
+    int64_t steps = 0; // head − now; 0 or less: nothing predicted ahead
+    double days = 0.0; // simulated days of those steps
     bool waitingOnCache = false;
     bool restarting = false;
 };

@@ -1,14 +1,17 @@
-#include "Demo/Astro/SolarSystem.h"
+#include "Demo/Scenario/SolarSystem.h"
 
 #include "Demo/Scene/DemoCamera.h"
+#include "Demo/Scene/RenderManager.h"
 #include "Demo/Scene/Scene.h"
+#include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Surfaces/SkyBox.h"
 
-#include "Demo/Astro/AstroFactory.h"
-#include "Demo/Astro/AstroPresets.h"
 #include "Demo/Astro/AstroSystem.h"
 #include "Demo/Astro/Planetoid.h"
-#include "Demo/Astro/SolarSystemTable.h"
 #include "Demo/Astro/Star.h"
+#include "Demo/Scenario/AstroFactory.h"
+#include "Demo/Scenario/AstroPresets.h"
+#include "Demo/Scenario/SolarSystemTable.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 
 #include <cmath>
@@ -108,6 +111,39 @@ void buildSolarSystem(AstroSystem* system) {
         camera->setMode(TARGET_FOCUS);
         camera->setTarget(voyager);
     }
+}
+
+AstroSystem* addSolarSystem(Scene& scene) {
+    auto* system = new AstroSystem("AstroSystem", &scene);
+    scene.add(system);
+    system->Create();
+    buildSolarSystem(system);
+    return system;
+}
+
+BuiltScene buildScene(Scene& scene, RenderManager& manager) {
+    // The camera first: the solar system hands it its target.
+    BuiltScene built;
+    auto* camera = new DemoCamera("MainCamera", &scene);
+    scene.add(camera);
+    camera->Create();
+    // The camera carries the sky box, drawn around it at infinity.
+    auto* sky = new SkyBox(camera);
+    sky->CreateUniform();
+    camera->addComponent(sky);
+    scene.mainCamera = camera;
+    camera->transform->position = {0.0, 0.0, -100.0};
+    camera->transform->markDirty();
+    camera->transform->updateMatrix();
+    built.camera = camera;
+
+    built.system = addSolarSystem(scene);
+
+    // The atmosphere manager takes the scene's atmospheres once every body exists.
+    auto* atmospheres = new AtmosphereManager(scene.services, manager.colorTargetBinding, manager.depthTargetBinding);
+    atmospheres->init();
+    manager.setAtmospheres(atmospheres);
+    return built;
 }
 
 } // namespace Demo
