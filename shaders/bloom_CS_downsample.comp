@@ -1,6 +1,6 @@
 #version 450
 // Level L from level L - 1: a 4 x 4 box of the finer level (four bilinear taps).
-#include "bloom.glsl"
+#include "bloomPass.glsl"
 
 layout(set = 0, binding = 0, rgba16f) uniform writeonly image2D destination;
 

@@ -148,14 +148,6 @@ void Application::start() {
     atmospheres->init();
     renderManager->setAtmospheres(atmospheres);
 
-    // The glare of the brightest light, spread over the finished HDR frame before it is resolved.
-    bloom = new Demo::Bloom(device, engine->descriptorPool);
-    renderManager->addPass({"bloom", Demo::PassScope::Frame,
-                            [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
-                                bloom->record(c, renderManager->colorTarget, renderManager->colorTargetBinding);
-                            }},
-                           Demo::PassName::PostProcess);
-
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, engine->descriptorPool, window->window, swapChain->surfaceFormat.format);
     services.uiSampler = userInterface->renderer.sampler;
@@ -494,7 +486,7 @@ void Application::updateUserInterface() {
     ui.settings.windowWidth = window->width;
     ui.settings.windowHeight = window->height;
     ui.settings.scene = scene;
-    ui.settings.exposure = &renderManager->postProcessBlock[0];
+    ui.settings.exposure = &renderManager->postProcessBlock.exposure;
     if (astroSystem && astroSystem->settingsWindow)
         ui.astroSettingsHidden = &astroSystem->settingsWindow->hidden;
     if (astroSystem) {
@@ -597,8 +589,6 @@ void Application::shutdown() {
     delete scene;
     scene = nullptr;
     astroSystem = nullptr;
-    delete bloom;
-    bloom = nullptr;
     delete renderManager;
     renderManager = nullptr;
     delete frameLoop;

@@ -31,7 +31,6 @@ namespace Demo {
 class Scene;
 class RenderManager;
 class AstroSystem;
-class Bloom;
 } // namespace Demo
 
 // Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
@@ -87,7 +86,6 @@ private:
     Demo::BodyVisualBuilder bodyVisuals;
     Demo::Scene* scene = nullptr;
     Demo::RenderManager* renderManager = nullptr;
-    Demo::Bloom* bloom = nullptr; // a pass of the render manager's list
     Demo::AstroSystem* astroSystem = nullptr;
     std::unique_ptr<Demo::BurnAimer> burnAimer; // the mission editor's "Aim"
     ScreenshotCapture* screenshot = nullptr;
