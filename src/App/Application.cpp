@@ -21,6 +21,8 @@
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/Spacecraft.h"
 #include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Demo/Surfaces/SkyBox.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
@@ -90,6 +92,7 @@ void Application::start() {
         ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
 
     loadConfig(settings);
+    settings.quality = commandLine.quality ? *commandLine.quality : loadQualityFile();
     applyDisplaySettings(settings.display, settings.window, nullptr);
     window = new Window(settings.window, instance);
     {
@@ -166,6 +169,7 @@ void Application::start() {
          }});
 
     listScenePanels();
+    applyQuality();
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -503,6 +507,19 @@ void Application::updateUserInterface() {
     }
     // Whether the user interface takes the input is decided now and applies from the next frame.
     uiWantsInput = userInterface->update(ui);
+    // A quality picked in the settings window takes effect from the next frame on.
+    if (settings.quality != appliedQuality)
+        applyQuality();
+}
+
+void Application::applyQuality() {
+    const Demo::QualityParameters q = Demo::qualityParameters(settings.quality);
+    Demo::setSolidSurfacesPixelsPerEdge(*scene, q.pixelsPerEdge);
+    Demo::setGasFluidBudget(*scene, q.fluidStepSeconds, q.fluidSpinUpSteps);
+    renderManager->bloom->enabled = q.bloom;
+    renderManager->bloom->levels = q.bloomLevels;
+    // Atmosphere table sizes: q.atmosphereTables goes to the atmosphere manager here once it takes a table size.
+    appliedQuality = settings.quality;
 }
 
 void Application::render() {
@@ -548,6 +565,7 @@ int Application::run() {
         std::vector<Demo::PassTiming> timings = renderManager->profiler.timings(renderManager->passNames());
         if (handOverMs.size() > 0)
             timings.push_back({"handOver", 0.0f, handOverMs.median()});
+        std::cout << "Quality: " << Demo::qualityName(settings.quality) << "\n";
         std::cout << "Per-pass timings (medians over the last " << renderManager->profiler.sampledFrames()
                   << " frames):\n"
                   << Demo::formatPassTable(timings, renderManager->profiler.gpuTimes()) << std::flush;

@@ -92,6 +92,9 @@ private:
     UserInterface* userInterface = nullptr;
 
     void updateUserInterface();
+    // Sets what settings.quality asks of the planets, the clouds, the bloom and the atmospheres.
+    void applyQuality();
+    Demo::GraphicsQuality appliedQuality = Demo::DefaultGraphicsQuality;
     // The scene's windows in the menu bar of the user interface.
     void listScenePanels();
 

@@ -177,7 +177,7 @@ void Bloom::record(CommandContext* context, Image2D* colorTarget, TextureBinding
     if (!enabled) {
         imageBarrier(context, chain->image, chainRange, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
                      VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                     VK_ACCESS_2_NONE);
+                     VK_ACCESS_2_SHADER_READ_BIT);
         return;
     }
 
