@@ -4,12 +4,11 @@
 #include "App/Keyboard.h"
 #include "App/Recorder.h"
 #include "App/Screenshot.h"
+#include "App/SystemSnapshot.h"
 #include "App/UserInterface.h"
 #include "App/Window.h"
 #include "Demo/Astro/AstroSettingsWindow.h"
-#include "App/SystemSnapshot.h"
 #include "Demo/Astro/AstroSystem.h"
-#include "Plan/BackgroundAimer.h"
 #include "Demo/Astro/Star.h"
 #include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
@@ -34,6 +33,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Plan/BackgroundAimer.h"
 
 #include <GLFW/glfw3.h>
 
@@ -534,8 +534,10 @@ void Application::render() {
             showRecordProgress(*recorder, false);
     }
     frameLoop->render([this](CommandContext* context, Image2D*) {
+        auto t0 = std::chrono::steady_clock::now();
         Demo::FrameContext frame{scene->services, frameInput};
         renderManager->record(frame, context);
+        recordMs = std::chrono::duration<float, std::milli>(std::chrono::steady_clock::now() - t0).count();
     });
 }
 
@@ -551,11 +553,16 @@ int Application::run() {
             break;
         auto t0 = std::chrono::steady_clock::now();
         update();
+        const float updateMs = std::chrono::duration<float, std::milli>(std::chrono::steady_clock::now() - t0).count();
         // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
-        if (window->renderable)
+        if (window->renderable) {
+            recordMs = 0.0f;
             render();
-        else
+            updateCpuMs.push(updateMs);
+            frameCpuMs.push(updateMs + recordMs);
+        } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         auto t1 = std::chrono::steady_clock::now();
         realFrameTime = frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
         if (fixedFps == 0)
@@ -565,6 +572,9 @@ int Application::run() {
         std::vector<Demo::PassTiming> timings = renderManager->profiler.timings(renderManager->passNames());
         if (handOverMs.size() > 0)
             timings.push_back({"handOver", 0.0f, handOverMs.median()});
+        // The frame's CPU work outside the passes, and the whole of it: the median of update + record per frame.
+        timings.push_back({"update", 0.0f, updateCpuMs.median()});
+        timings.push_back({"frameCpu", 0.0f, frameCpuMs.median()});
         std::cout << "Quality: " << Demo::qualityName(settings.quality) << "\n";
         std::cout << "Per-pass timings (medians over the last " << renderManager->profiler.sampledFrames()
                   << " frames):\n"

@@ -119,6 +119,8 @@ private:
         bool shown = false;            // a progress line is on the terminal
     } recordProgress;
     Demo::SampleRing handOverMs; // the recorder's CPU share of each frame, for --profile
+    Demo::SampleRing updateCpuMs, frameCpuMs; // per rendered frame: update, and update + record of every pass
+    float recordMs = 0.0f;                    // the last frame's recording
     bool shutDown = false;
     std::optional<std::pair<float, float>> scriptCursor;
     double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too
