@@ -4,7 +4,7 @@
 // at the corner shared by a 2 x 2 block reads the block's mean, so a quarter of the taps cover every texel.
 #include "bloomPass.glsl"
 
-layout(set = 0, binding = 0, rgba16f) uniform writeonly image2D destination;
+layout(set = 0, binding = 0, rgba32f) uniform writeonly image2D destination;
 
 void main() {
     ivec2 id = ivec2(gl_GlobalInvocationID.xy);

@@ -4,7 +4,7 @@
 // blur of the bright part, narrow to wide.
 #include "bloomPass.glsl"
 
-layout(set = 0, binding = 0, rgba16f) uniform image2D destination;
+layout(set = 0, binding = 0, rgba32f) uniform image2D destination;
 
 void main() {
     ivec2 id = ivec2(gl_GlobalInvocationID.xy);

@@ -41,8 +41,15 @@ void main() {
     // Negative or non-finite texels (a blown-up simulation) must not poison the curve.
     hdr = clamp(hdr, vec3(0.0), vec3(65504.0));
     if (post.bloomWeight > 0.0) {
-        vec3 spread = textureLod(bloomChain, inTexCoord * post.bloomCoverage, 0.0).rgb * post.bloomWeight;
-        hdr = max(hdr - bloomBrightPart(hdr, post.bloomThreshold, post.bloomKnee, post.bloomStrength), 0.0) + spread;
+        // Most of a frame has no glare: one texel of level 0 tells, and only there is the filtered tap taken. A
+        // texel with nothing spread took nothing out of the texels under it either, so they are left alone.
+        vec2 level = inTexCoord * post.bloomCoverage;
+        vec3 nearest = texelFetch(bloomChain, ivec2(level * vec2(textureSize(bloomChain, 0))), 0).rgb;
+        if (any(greaterThan(nearest, vec3(0.0)))) {
+            vec3 spread = textureLod(bloomChain, level, 0.0).rgb * post.bloomWeight;
+            hdr = max(hdr - bloomBrightPart(hdr, post.bloomThreshold, post.bloomKnee, post.bloomStrength), 0.0) +
+                  spread;
+        }
     }
     vec3 mapped = filmic(hdr * post.exposure * post.exposureBias) / filmic(vec3(WhitePoint));
     outColor = vec4(clamp(mapped, 0.0, 1.0), 1.0);

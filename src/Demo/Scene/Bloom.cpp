@@ -32,11 +32,12 @@ std::vector<BloomExtent> bloomChainExtents(uint32_t width, uint32_t height, uint
     return levels;
 }
 
-// The chain image (half-float RGBA, every level sampled and written) with one view per level for the writes.
+// The chain image (float RGBA: no conversions in the post-process's reads on a CPU driver; every level sampled and
+// written) with one view per level for the writes.
 class BloomChain : public Image2D {
 public:
     BloomChain(GraphicsDevice* d, const std::vector<BloomExtent>& extents)
-        : Image2D(d, extents[0].width, extents[0].height, VK_FORMAT_R16G16B16A16_SFLOAT,
+        : Image2D(d, extents[0].width, extents[0].height, VK_FORMAT_R32G32B32A32_SFLOAT,
                   VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
                   VK_IMAGE_ASPECT_COLOR_BIT, uint32_t(extents.size())) {
         levelViews.resize(extents.size());
