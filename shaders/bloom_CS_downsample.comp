@@ -1,8 +1,8 @@
 #version 450
 // Level L from level L - 1: a 4 x 4 box of the finer level (four bilinear taps).
-#include "bloom.glsl"
+#include "bloomPass.glsl"
 
-layout(set = 0, binding = 0, rgba16f) uniform writeonly image2D destination;
+layout(set = 0, binding = 0, rgba32f) uniform writeonly image2D destination;
 
 void main() {
     ivec2 id = ivec2(gl_GlobalInvocationID.xy);

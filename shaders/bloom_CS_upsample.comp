@@ -2,9 +2,9 @@
 // Level L += level L + 1 blown up with a tent (four bilinear taps half a coarse texel apart, which weigh the
 // nine nearest coarse texels 1 2 1 / 2 4 2 / 1 2 1): after the last pass level 0 holds the sum of every level's
 // blur of the bright part, narrow to wide.
-#include "bloom.glsl"
+#include "bloomPass.glsl"
 
-layout(set = 0, binding = 0, rgba16f) uniform image2D destination;
+layout(set = 0, binding = 0, rgba32f) uniform image2D destination;
 
 void main() {
     ivec2 id = ivec2(gl_GlobalInvocationID.xy);

@@ -21,6 +21,9 @@
 #include "Demo/Spacecraft/MissionEditing.h"
 #include "Demo/Spacecraft/MissionPlan.h"
 #include "Demo/Spacecraft/Spacecraft.h"
+#include "Demo/Surfaces/AtmosphereManager.h"
+#include "Demo/Surfaces/PlanetSurfaceGas.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataStorage.h"
 #include "Engine/Descriptors/DescriptorPool.h"
@@ -42,6 +45,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
@@ -90,6 +94,7 @@ void Application::start() {
         ENGINE_ERROR("Unable to create the Vulkan instance (is a Vulkan driver installed?)");
 
     loadConfig(settings);
+    settings.quality = commandLine.quality ? *commandLine.quality : loadQualityFile();
     applyDisplaySettings(settings.display, settings.window, nullptr);
     window = new Window(settings.window, instance);
     {
@@ -142,14 +147,6 @@ void Application::start() {
 
     astroSystem = Demo::buildScene(*scene, *renderManager).system;
 
-    // The glare of the brightest light, spread over the finished HDR frame before it is resolved.
-    bloom = new Demo::Bloom(device, engine->descriptorPool);
-    renderManager->addPass({"bloom", Demo::PassScope::Frame,
-                            [this](const Demo::FrameContext&, CommandContext* c, uint32_t) {
-                                bloom->record(c, renderManager->colorTarget, renderManager->colorTargetBinding);
-                            }},
-                           Demo::PassName::PostProcess);
-
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, engine->descriptorPool, window->window, swapChain->surfaceFormat.format);
     services.uiSampler = userInterface->renderer.sampler;
@@ -168,6 +165,7 @@ void Application::start() {
          }});
 
     listScenePanels();
+    applyQuality();
 
     // Keep this the last step of start: meshes created by everything above reach the device in the first
     // frame's upload pass.
@@ -456,7 +454,7 @@ void Application::updateUserInterface() {
     ui.settings.windowWidth = window->width;
     ui.settings.windowHeight = window->height;
     ui.settings.scene = scene;
-    ui.settings.exposure = &renderManager->postProcessBlock[0];
+    ui.settings.exposure = &renderManager->postProcessBlock.exposure;
     if (panels && panels->astro)
         ui.astroSettingsHidden = &panels->astro->hidden;
     if (astroSystem) {
@@ -473,6 +471,27 @@ void Application::updateUserInterface() {
     }
     // Whether the user interface takes the input is decided now and applies from the next frame.
     uiWantsInput = userInterface->update(ui);
+    // A quality picked in the settings window takes effect from the next frame on.
+    if (settings.quality != appliedQuality)
+        applyQuality();
+}
+
+void Application::applyQuality() {
+    const Demo::QualityParameters q = Demo::qualityParameters(settings.quality);
+    Demo::setSolidSurfacesPixelsPerEdge(*scene, q.pixelsPerEdge);
+    Demo::setGasFluidBudget(*scene, q.fluidStepSeconds, q.fluidSpinUpSteps);
+    renderManager->bloom->enabled = q.bloom;
+    renderManager->bloom->levels = q.bloomLevels;
+    // Atmosphere table sizes: q.atmosphereTables goes to the atmosphere manager here once it takes a table size.
+    appliedQuality = settings.quality;
+}
+
+// CPU time of the calling thread: what the frame's own work costs, without the time the thread waited for a core
+// on a loaded machine.
+static double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
 }
 
 void Application::render() {
@@ -487,8 +506,10 @@ void Application::render() {
             showRecordProgress(*recorder, false);
     }
     frameLoop->render([this](CommandContext* context, Image2D*) {
+        const double t0 = threadCpuMs();
         Demo::FrameContext frame{scene->services, frameInput};
         renderManager->record(frame, context);
+        recordMs = float(threadCpuMs() - t0);
     });
 }
 
@@ -503,12 +524,18 @@ int Application::run() {
         if (quit)
             break;
         auto t0 = std::chrono::steady_clock::now();
+        const double cpu0 = threadCpuMs();
         update();
+        const float updateMs = float(threadCpuMs() - cpu0);
         // A minimised or unmapped window is not rendered; the simulation keeps running every 20 ms.
-        if (window->renderable)
+        if (window->renderable) {
+            recordMs = 0.0f;
             render();
-        else
+            updateCpuMs.push(updateMs);
+            frameCpuMs.push(updateMs + recordMs);
+        } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         auto t1 = std::chrono::steady_clock::now();
         realFrameTime = frameTimeFromNanoseconds(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count());
         if (fixedFps == 0)
@@ -518,6 +545,11 @@ int Application::run() {
         std::vector<Demo::PassTiming> timings = renderManager->profiler.timings(renderManager->passNames());
         if (handOverMs.size() > 0)
             timings.push_back({"handOver", 0.0f, handOverMs.median()});
+        // The frame's CPU work outside the passes, and the whole of it: the median of update + record per frame, in
+        // the main thread's CPU time.
+        timings.push_back({"update", 0.0f, updateCpuMs.median()});
+        timings.push_back({"frameCpu", 0.0f, frameCpuMs.median()});
+        std::cout << "Quality: " << Demo::qualityName(settings.quality) << "\n";
         std::cout << "Per-pass timings (medians over the last " << renderManager->profiler.sampledFrames()
                   << " frames):\n"
                   << Demo::formatPassTable(timings, renderManager->profiler.gpuTimes()) << std::flush;
@@ -561,8 +593,6 @@ void Application::shutdown() {
     delete scene;
     scene = nullptr;
     astroSystem = nullptr;
-    delete bloom;
-    bloom = nullptr;
     delete renderManager;
     renderManager = nullptr;
     delete frameLoop;

@@ -31,7 +31,6 @@ namespace Demo {
 class Scene;
 class RenderManager;
 class AstroSystem;
-class Bloom;
 class ScenePanels;
 } // namespace Demo
 
@@ -87,7 +86,6 @@ private:
     Demo::BodyVisualBuilder bodyVisuals;
     Demo::Scene* scene = nullptr;
     Demo::RenderManager* renderManager = nullptr;
-    Demo::Bloom* bloom = nullptr; // a pass of the render manager's list
     Demo::AstroSystem* astroSystem = nullptr;
     std::unique_ptr<Demo::BurnAimer> burnAimer; // the mission editor's "Aim"
     ScreenshotCapture* screenshot = nullptr;
@@ -95,6 +93,9 @@ private:
     std::unique_ptr<Demo::ScenePanels> panels; // the scene's windows, built by the user interface
 
     void updateUserInterface();
+    // Sets what settings.quality asks of the planets, the clouds, the bloom and the atmospheres.
+    void applyQuality();
+    Demo::GraphicsQuality appliedQuality = Demo::DefaultGraphicsQuality;
     // The scene's windows in the user interface and its menu bar.
     void listScenePanels();
 
@@ -119,6 +120,8 @@ private:
         bool shown = false;            // a progress line is on the terminal
     } recordProgress;
     Demo::SampleRing handOverMs; // the recorder's CPU share of each frame, for --profile
+    Demo::SampleRing updateCpuMs, frameCpuMs; // per rendered frame: update, and update + record of every pass
+    float recordMs = 0.0f;                    // the last frame's recording
     bool shutDown = false;
     std::optional<std::pair<float, float>> scriptCursor;
     double scriptScroll = 0.0; // the script's wheel steps of this frame, for the user interface too

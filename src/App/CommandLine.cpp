@@ -91,6 +91,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                     cl.errors.push_back("--fps needs a whole number of frames a second from 1 to " +
                                         std::to_string(MaxFps) + ", not \"" + std::string(v) + "\"");
             }
+        } else if (option == "--quality") {
+            if (const char* v = value("low, medium or high")) {
+                if (auto q = Demo::parseQuality(v))
+                    cl.quality = *q;
+                else
+                    cl.errors.push_back("--quality needs low, medium or high, not \"" + std::string(v) + "\"");
+            }
         } else if (option.rfind("-", 0) == 0) {
             cl.errors.push_back("unknown option \"" + option + "\"");
         } else {
@@ -111,6 +118,7 @@ std::string usageText() {
            "  --record FILE        record every frame: FILE.mp4 or FILE.webm (through ffmpeg) or a directory of PNGs\n"
            "  --fps N              fixed time steps of 1/N s a frame, however long frames take (default 30 when\n"
            "                       recording)\n"
+           "  --quality LEVEL      low, medium or high for this run (default: quality.txt, else medium)\n"
            "  --profile            print per-pass GPU and CPU milliseconds at exit\n"
            "  --help               show this text\n";
 }

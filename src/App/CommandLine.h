@@ -1,6 +1,8 @@
 #pragma once
 // The program's arguments. Strict, as command-line tools are: an unknown option or a malformed value is an
 // error that stops the program before any window opens; "SKIP_DEMO" is accepted in any position.
+#include "Demo/Scene/GraphicsQuality.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +23,9 @@ struct CommandLine {
     std::optional<std::string> missionPath;    // --mission FILE: a mission file that replaces the built-in plan
     std::optional<std::string> recordPath;     // --record FILE: every frame into a video or a directory of PNGs
     std::optional<long> fps;                   // --fps N: fixed steps of 1/N s of real time per frame
-    std::vector<std::string> errors;           // what is wrong; the program prints them with the usage
+    // --quality low|medium|high: this run's quality, over quality.txt's
+    std::optional<Demo::GraphicsQuality> quality;
+    std::vector<std::string> errors; // what is wrong; the program prints them with the usage
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

@@ -274,3 +274,26 @@ ConfigWriteResult saveConfig(const AppSettings& settings) {
         std::cout << result.message << std::endl;
     return result;
 }
+
+Demo::GraphicsQuality loadQualityFile() {
+    // A word and a newline; anything much longer is not one of ours.
+    UserFile file = readUserFile(Demo::QualityFileName, 64);
+    if (file.fault == FileFault::Missing)
+        return Demo::DefaultGraphicsQuality;
+    Demo::QualityFileRead read;
+    if (file.ok())
+        read = Demo::decodeQualityFile(true, file.bytes);
+    else
+        read.note = std::string(Demo::QualityFileName) + " " + file.reason() + "; using " +
+                    Demo::qualityName(Demo::DefaultGraphicsQuality);
+    if (!read.note.empty())
+        std::cout << read.note << std::endl;
+    return read.quality;
+}
+
+ConfigWriteResult saveQualityFile(Demo::GraphicsQuality quality) {
+    ConfigWriteResult result = writeConfigFile(Demo::QualityFileName, std::string(Demo::qualityName(quality)) + "\n");
+    if (!result.ok)
+        std::cout << result.message << std::endl;
+    return result;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The display settings and look sensitivity, kept in the 48-byte binary file "config.gcfg".
 #include "App/AppSettings.h"
+#include "Demo/Scene/GraphicsQuality.h"
 
 #include <cstdint>
 #include <string>
@@ -65,3 +66,9 @@ ConfigRecord currentConfig(const AppSettings& settings);
 void loadConfig(AppSettings& settings);
 // "Apply and save": writes `settings`; a failure is printed and returned.
 ConfigWriteResult saveConfig(const AppSettings& settings);
+
+// Engine start: the quality kept in "quality.txt" beside the config file; Medium when there is none, and Medium
+// with one printed line naming the file when it cannot be read or holds something else.
+Demo::GraphicsQuality loadQualityFile();
+// "Apply and save": writes the quality's word; a failure is printed and returned.
+ConfigWriteResult saveQualityFile(Demo::GraphicsQuality quality);

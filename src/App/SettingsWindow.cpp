@@ -145,8 +145,11 @@ void SettingsWindow::draw(const SettingsWindowInput& input) {
 void SettingsWindow::applyAndSave(const SettingsWindowInput& input) {
     applyDisplaySettings(input.settings->display, input.settings->window, input.window);
     ConfigWriteResult result = saveConfig(*input.settings);
+    if (result.ok)
+        result = saveQualityFile(input.settings->quality);
     statusIsError = !result.ok;
-    status = result.ok ? std::string("Settings saved to ") + ConfigFileName : result.message;
+    status = result.ok ? std::string("Settings saved to ") + ConfigFileName + " and " + Demo::QualityFileName
+                       : result.message;
 }
 
 void SettingsWindow::drawGeneral(const SettingsWindowInput& input) {
@@ -184,6 +187,11 @@ void SettingsWindow::drawGeneral(const SettingsWindowInput& input) {
 
 void SettingsWindow::drawGraphics(const SettingsWindowInput& input) {
     ImGui::BeginChild("GeneralContainer", ImVec2(0.0f, 300.0f));
+    // Takes effect at once; "Apply and save" keeps it.
+    static const char* const qualities[] = {"Low", "Medium", "High"};
+    int quality = int(input.settings->quality);
+    if (ImGui::Combo("Quality", &quality, qualities, 3))
+        input.settings->quality = Demo::GraphicsQuality(quality);
     if (input.scene) {
         bool wireframe = Demo::solidSurfacesWireframe(*input.scene);
         if (ImGui::Checkbox("Wireframe planets (T)", &wireframe))

@@ -1,7 +1,8 @@
 #pragma once
 // The "Settings" window: a fixed panel centred on the application window with the display settings ("General"),
-// the wireframe switch and exposure ("Graphics"), the look sensitivity and the key map ("Control"), and the
-// buttons that apply the display settings or apply and save them to "config.gcfg".
+// the quality, the wireframe switch and exposure ("Graphics"), the look sensitivity and the key map ("Control"), and
+// the buttons that apply the display settings or apply and save them to "config.gcfg" (the quality to
+// "quality.txt").
 #include "App/AppSettings.h"
 
 #include <cstddef>

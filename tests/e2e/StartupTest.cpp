@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
-// Start-up through the validation layer, --profile's pass lines, and Escape from a script: it goes through the
-// same keyboard snapshot as a key press, so the frame is rendered and its shot saved, then the program shuts down
+// Start-up through the validation layer, --profile's quality and pass lines, and Escape from a script: it goes through
+// the same keyboard snapshot as a key press, so the frame is rendered and its shot saved, then the program shuts down
 // cleanly with exit code 0.
 TEST(Startup, RunsValidationCleanAndEscapeEndsTheProgramWithExitCodeZero) {
     std::string dir = makeWorkDir("startup");
+    std::ofstream(dir + "/quality.txt") << "high\n";
     RunResult r =
         runProgram(dir, "SKIP_DEMO --profile --screenshot last.png", "20 key Escape\n", "VK_LOADER_DEBUG=layer");
     EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -24,17 +25,22 @@ TEST(Startup, RunsValidationCleanAndEscapeEndsTheProgramWithExitCodeZero) {
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     // --profile: one line a pass of the render pass list, GPU and CPU milliseconds.
     EXPECT_NE(r.output.find("GPU ms"), std::string::npos) << r.output;
-    for (const char* pass : {"\ncompute ", "\nmain ", "\natmosphere ", "\nlayer ", "\npostProcess "})
+    // The quality kept beside the config file is this run's, named before the table.
+    EXPECT_NE(r.output.find("Quality: high\nPer-pass timings"), std::string::npos) << r.output;
+    for (const char* pass :
+         {"\ncompute ", "\nmain ", "\natmosphere ", "\nlayer ", "\nbloom ", "\npostProcess ", "\nframeCpu "})
         EXPECT_NE(r.output.find(pass), std::string::npos) << pass << "\n" << r.output;
     EXPECT_NE(r.output.find("Screenshot saved: last.png"), std::string::npos) << r.output;
 }
 
 // A windowed config file opens the window where it says (the stored size is never used: windowed starts at
-// 1920 x 1080). Resizes, a minimised window (nothing rendered, the simulation goes on) and its restoration, all
-// from a script: every size change rebuilds the swap chain once, the program stays validation-clean and exits 0.
+// 1920 x 1080); an unknown word in quality.txt means Medium, named on one line. Resizes, a minimised window (nothing
+// rendered, the simulation goes on) and its restoration, all from a script: every size change rebuilds the swap chain
+// once, the program stays validation-clean and exits 0.
 TEST(Startup, ResizesAndMinimiseKeepTheProgramRunning) {
     std::string dir = makeWorkDir("resize");
     writeConfig(dir, 0, 50, 50); // windowed: without a window manager the server honours the resizes
+    std::ofstream(dir + "/quality.txt") << "ultra\n";
     RunResult r = runProgram(dir, "SKIP_DEMO", R"(
 # frame command
 3 resize 1280 720
@@ -48,6 +54,7 @@ TEST(Startup, ResizesAndMinimiseKeepTheProgramRunning) {
 )");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("Window: windowed 1920 x 1080 at (50, 50)"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("quality.txt: not \"low\", \"medium\" or \"high\"; using medium"), std::string::npos);
     EXPECT_GE(countOccurrences(r.output, "Recreating swapchain!"), 4) << r.output;
     EXPECT_EQ(validationMessageCount(r.output), 0) << r.output;
     Picture after;

@@ -1,5 +1,6 @@
 #include "Demo/Scene/RenderManager.h"
 
+#include "Demo/Scene/Bloom.h"
 #include "Demo/Scene/CameraMath.h"
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
@@ -80,18 +81,23 @@ RenderManager::RenderManager(const Services& services_) : services(services_) {
 
     ScenePipelineInfo post;
     post.shader = "postProcess";
-    post.layoutNotation = "UBD_0+CIS_1";
+    post.layoutNotation = "UBD_0+CIS_1+CIS_2";
     post.vertexLayout = &emptyLayout;
     post.options.cullMode = VK_CULL_MODE_NONE;
     post.options.depthWriteEnable = 0;
     // The pass writes only the swap chain image: a depth format here would not match the rendering.
     postProcessPipeline = createScenePipeline(device, post, {{services.swapChain->surfaceFormat.format}});
 
-    postProcessBinding = new StorageBinding(services.uniformStorage, 8);
+    // The glare of the brightest light, spread over the finished HDR frame; the post-process composites it.
+    bloom = new Bloom(device, services.descriptorPool);
+    bloom->prepare(colorTarget, colorTargetBinding);
+
+    postProcessBinding = new StorageBinding(services.uniformStorage, sizeof(PostProcessBlock));
     layerBlockBinding = new StorageBinding(services.uniformStorage, sizeof(LayerBlock));
     postProcessDataSet = new DataSet(device, services.descriptorPool,
                                      {{0, DATA_STORAGE, services.uniformStorage->descriptorType(), postProcessBinding},
-                                      {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding}});
+                                      {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, colorTargetBinding},
+                                      {2, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, bloom->output()}});
 
     profiler.create(device, timestampBits(device));
 
@@ -107,6 +113,9 @@ RenderManager::RenderManager(const Services& services_) : services(services_) {
         {PassName::Layer, PassScope::Layer, [this](const FrameContext& frame, CommandContext* context, uint32_t layer) {
              recordLayer(frame, context, layer);
          }});
+    addPass({PassName::Bloom, PassScope::Frame, [this](const FrameContext&, CommandContext* context, uint32_t) {
+                 bloom->record(context, colorTarget, colorTargetBinding);
+             }});
     addPass({PassName::PostProcess, PassScope::Frame,
              [this](const FrameContext&, CommandContext* context, uint32_t) { recordPostProcess(context); }});
 }
@@ -118,6 +127,7 @@ RenderManager::~RenderManager() {
     }
     profiler.destroy();
     delete atmospheres;
+    delete bloom;
     delete colorTargetBinding;
     delete depthTargetBinding;
     delete postProcessBinding;
@@ -184,7 +194,15 @@ void RenderManager::prepare(const FrameContext& frame) {
         atmospheres->update(frame);
     layerBlock = computeLayerBlock(atmospheres ? atmospheres->squaredDistances() : none);
     layerBlockBinding->write(&layerBlock);
-    postProcessBinding->write(postProcessBlock);
+    bloom->prepare(colorTarget, colorTargetBinding);
+    const BloomComposite glare = bloom->composite();
+    postProcessBlock.bloomThreshold = glare.threshold;
+    postProcessBlock.bloomKnee = glare.knee;
+    postProcessBlock.bloomStrength = glare.strength;
+    postProcessBlock.bloomWeight = glare.weight;
+    postProcessBlock.bloomCoverage[0] = glare.coverage[0];
+    postProcessBlock.bloomCoverage[1] = glare.coverage[1];
+    postProcessBinding->write(&postProcessBlock);
 }
 
 static void beginRendering(CommandContext* context, uint32_t width, uint32_t height,

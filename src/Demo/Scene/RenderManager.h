@@ -21,6 +21,7 @@ class Sampler;
 
 namespace Demo {
 
+class Bloom;
 class Scene;
 
 constexpr uint32_t MaxLayers = 32;
@@ -38,6 +39,21 @@ static_assert(offsetof(LayerBlock, bounds) == 8);
 // Layer i spans from atmosphere i-1 to atmosphere i (squared distances in drawing order); the last layer
 // reaches to the farthest bound. At most 32 layers, so atmospheres past the 31st bound no layer.
 LayerBlock computeLayerBlock(const std::vector<float>& atmosphereSquaredDistances);
+
+// Post-process block (32 bytes, std140): the tone map's exposure, then the bloom's composite.
+struct PostProcessBlock {
+    float exposure = 1.0f;
+    float exposureBias = 2.0f;
+    float bloomThreshold = 1.6f;
+    float bloomKnee = 0.6f;
+    float bloomStrength = 0.4f;
+    float bloomWeight = 0.0f; // 1 / number of chain levels; 0 while the bloom is off
+    float bloomCoverage[2] = {1.0f, 1.0f};
+};
+static_assert(sizeof(PostProcessBlock) == 32);
+static_assert(offsetof(PostProcessBlock, bloomThreshold) == 8);
+static_assert(offsetof(PostProcessBlock, bloomWeight) == 20);
+static_assert(offsetof(PostProcessBlock, bloomCoverage) == 24);
 
 // What the render manager needs of the atmospheres: their squared camera distances nearest first (layer i reaches
 // out to atmosphere i; layers and atmospheres are recorded from the highest index down, so the farthest
@@ -73,6 +89,7 @@ inline constexpr const char* Compute = "compute";
 inline constexpr const char* Main = "main";
 inline constexpr const char* Atmosphere = "atmosphere";
 inline constexpr const char* Layer = "layer";
+inline constexpr const char* Bloom = "bloom";
 inline constexpr const char* PostProcess = "postProcess";
 } // namespace PassName
 
@@ -97,7 +114,7 @@ public:
     // The atmospheres that bound the depth layers (owned from now on).
     void setAtmospheres(AtmosphereLayers* layers);
 
-    // Per-frame preparation: atmosphere order, layer block and post-process block.
+    // Per-frame preparation: atmosphere order, layer block, the bloom's chain and the post-process block.
     void prepare(const FrameContext& frame);
     // Walks the pass list (the frame's fence has been waited on: the profiler reads that slot's timestamps).
     void record(const FrameContext& frame, CommandContext* context);
@@ -110,7 +127,7 @@ public:
     void endTargetRendering(CommandContext* context, bool withDepth);
 
     Services services;
-    float postProcessBlock[2] = {1.0f, 2.0f}; // exposure, exposure bias
+    PostProcessBlock postProcessBlock;
     Sampler* targetSampler = nullptr;
     Sampler* depthSampler = nullptr; // nearest: the depth target's binding
     TextureBinding* colorTargetBinding = nullptr;
@@ -121,6 +138,7 @@ public:
     LayerBlock layerBlock;
     std::function<void()> recreateListener;
     AtmosphereLayers* atmospheres = nullptr; // owned
+    Bloom* bloom = nullptr;                  // owned; its chain is the post-process's third input
     PipelineGraphics* postProcessPipeline = nullptr;
     DataSet* postProcessDataSet = nullptr;
     StorageBinding* postProcessBinding = nullptr;

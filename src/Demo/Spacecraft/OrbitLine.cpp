@@ -3,6 +3,7 @@
 #include "Demo/Astro/AstroObject.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace Demo {
 
@@ -52,6 +53,41 @@ uint32_t buildOrbitLine(const AstroObject& body, double now, uint32_t space, con
         out[3 * k] = x;
         out[3 * k + 1] = y;
         out[3 * k + 2] = z;
+    }
+    return OrbitLinePoints;
+}
+
+uint32_t buildOrbitLine(const AstroObject& body, double now, uint32_t space, const Vec3d& renderOffset, float* out,
+                        OrbitShapeCache& cache) {
+    const double mu = body.parentGravitationalParameter();
+    const double period = orbitalPeriod(body.orbit, mu);
+    if (space == OrbitWorld || !std::isfinite(period) || period <= 0.0) {
+        cache.valid = false;
+        return buildOrbitLine(body, now, space, renderOffset, out);
+    }
+    const Orbit& o = body.orbit;
+    const double key[8] = {o.a, o.e, o.i, o.ascendingNode, o.argPeriapsis, o.meanAnomalyAtEpoch, o.epoch, mu};
+    if (!cache.valid || std::memcmp(key, cache.key, sizeof key) != 0) {
+        const OrbitKernel kernel(o, mu);
+        const double dt = period / double(OrbitLinePoints - 1), t0 = now - period / 2.0;
+        for (uint32_t k = 0; k < OrbitLinePoints; ++k)
+            cache.points[k] = kernel.position(double(k) * dt + t0);
+        std::memcpy(cache.key, key, sizeof key);
+        cache.valid = true;
+    }
+    float ancestors[3] = {0.0f, 0.0f, 0.0f};
+    int depth = 0;
+    for (const AstroObject* a = body.parent; a && depth < 15; a = a->parent, ++depth) {
+        Vec3d p = OrbitKernel(a->orbit, a->parentGravitationalParameter()).position(now);
+        ancestors[0] += float(p.x);
+        ancestors[1] += float(p.y);
+        ancestors[2] += float(p.z);
+    }
+    for (uint32_t k = 0; k < OrbitLinePoints; ++k) {
+        Vec3d p = cache.points[k] + renderOffset;
+        out[3 * k] = float(p.x) + ancestors[0];
+        out[3 * k + 1] = float(p.y) + ancestors[1];
+        out[3 * k + 2] = float(p.z) + ancestors[2];
     }
     return OrbitLinePoints;
 }

@@ -24,4 +24,17 @@ double orbitLineSpan(const AstroObject& body);
 // spacecraft's offset from its simulated position) is added to every point. Returns the point count.
 uint32_t buildOrbitLine(const AstroObject& body, double now, uint32_t space, const Vec3d& renderOffset, float* out);
 
+// A Local line of a closed orbit is the same ellipse around the parent every frame: its points relative to the
+// parent are kept while the elements and the parent's μ stay as they were, and only moved to where the parent and
+// the drawn craft are now (256 Kepler solves per body and frame were a fifth of the tour's frame CPU time). The
+// ellipse is sampled from the time of the last change, so the body sits on it between two points as before.
+struct OrbitShapeCache {
+    bool valid = false;
+    double key[8] = {}; // the seven elements and the parent's μ the points were made for
+    Vec3d points[OrbitLinePoints];
+};
+// As buildOrbitLine, through `cache` where the line is Local and the orbit closed.
+uint32_t buildOrbitLine(const AstroObject& body, double now, uint32_t space, const Vec3d& renderOffset, float* out,
+                        OrbitShapeCache& cache);
+
 } // namespace Demo

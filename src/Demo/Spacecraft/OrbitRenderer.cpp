@@ -67,7 +67,7 @@ void OrbitRenderer::rebuild() {
     double now = double(system->timeStep) * system->timeStepLength;
     // The lines meet the flown craft where it is drawn.
     Vec3d offset = system->spacecraft ? system->spacecraft->renderOffset : Vec3d{};
-    pointCount = buildOrbitLine(*body, now, space, offset, points);
+    pointCount = buildOrbitLine(*body, now, space, offset, points, shape);
     if (pointCount < 2 || !line)
         return;
     mesh->beginSlot();

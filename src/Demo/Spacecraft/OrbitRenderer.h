@@ -47,6 +47,7 @@ public:
     Line* line = nullptr;
     DataSet* dataSet = nullptr;
     float points[3 * OrbitLinePoints] = {}; // the last rebuild, world units
+    OrbitShapeCache shape;                  // the Local ellipse around the parent
     uint32_t pointCount = 0;
 
 private:

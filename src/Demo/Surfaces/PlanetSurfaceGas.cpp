@@ -154,7 +154,7 @@ void PlanetSurfaceGas::stepFluid(CommandContext* context, const DemoCamera* came
         // rarely do so at different frames: their clocks start apart (by their place in the system).
         const uint32_t phase = planet ? uint32_t(planet->index) * 37u : 0u;
         clock.owed = double(phase % 100u) * 0.01 * stepSeconds * double(stepInterval);
-        due = 1 + FluidSpinUpSteps;
+        due = 1 + spinUpSteps;
     }
     for (uint32_t k = 0; k < due; ++k)
         fluid->recordStep(context, profiler);
@@ -172,6 +172,15 @@ void PlanetSurfaceGas::drawDisc(CommandContext* context, const DemoCamera* camer
     bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     sphere->draw(context, *pipeline);
+}
+
+void setGasFluidBudget(Scene& scene, double stepSeconds, uint32_t spinUpSteps) {
+    for (SceneObject* object : scene.objects)
+        for (SceneComponent* component : object->components)
+            if (auto* surface = dynamic_cast<PlanetSurfaceGas*>(component)) {
+                surface->stepSeconds = stepSeconds;
+                surface->spinUpSteps = spinUpSteps;
+            }
 }
 
 } // namespace Demo

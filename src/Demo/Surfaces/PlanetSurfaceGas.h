@@ -42,7 +42,7 @@ public:
 
     // Records the fluid steps due by the planet's clock: one every FluidStepSeconds of animation time while the
     // planet is in the view of `camera` and a few pixels across, fluidStepInterval times as long otherwise, at most
-    // FluidMaxStepsPerFrame a frame; the first at once with FluidSpinUpSteps more.
+    // FluidMaxStepsPerFrame a frame; the first at once with spinUpSteps more.
     void stepFluid(CommandContext* context, const DemoCamera* camera, PassProfiler* profiler = nullptr);
     // Draws the planet's sphere shaded from the fluid image, once the fluid has stepped and when it is in view.
     void drawDisc(CommandContext* context, const DemoCamera* camera);
@@ -59,8 +59,9 @@ public:
     uint32_t frames = 0; // stepFluid calls so far
     // Step periods between steps chosen in the last stepFluid (1 while the planet is in view and large enough).
     uint32_t stepInterval = 1;
-    FluidClock clock;                      // animation time owed to the fluid
-    double stepSeconds = FluidStepSeconds; // seconds of animation time a step of the clouds stands for
+    FluidClock clock;                        // animation time owed to the fluid
+    double stepSeconds = FluidStepSeconds;   // seconds of animation time a step of the clouds stands for
+    uint32_t spinUpSteps = FluidSpinUpSteps; // steps after CS_init in the first frame
     // True when the render manager's "fluid" pass (before "compute") records the steps, as in the program; without
     // a render manager RecordCompute does.
     bool steppedByPass = false;
@@ -77,5 +78,10 @@ private:
     double frameSeconds = 0.0; // animation time since the last stepFluid (from Update)
     uint32_t gridWidth, gridHeight;
 };
+
+class Scene;
+// Sets the clouds' budget of every gas planet of the scene (the quality setting): animation time between steps, and
+// the spin-up of those that have not stepped yet.
+void setGasFluidBudget(Scene& scene, double stepSeconds, uint32_t spinUpSteps);
 
 } // namespace Demo

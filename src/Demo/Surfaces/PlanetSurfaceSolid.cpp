@@ -290,4 +290,8 @@ void setSolidSurfacesWireframe(Scene& scene, bool wireframe) {
     forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { s.wireframe = wireframe ? 1 : 0; });
 }
 
+void setSolidSurfacesPixelsPerEdge(Scene& scene, float pixelsPerEdge) {
+    forEachSolidSurface(scene, [&](PlanetSurfaceSolid& s) { s.tessellation.pixelsPerEdge = pixelsPerEdge; });
+}
+
 } // namespace Demo

@@ -173,5 +173,7 @@ class Scene;
 bool solidSurfacesWireframe(const Scene& scene);
 // Switches every solid surface of the scene to wireframe or filled, as T does.
 void setSolidSurfacesWireframe(Scene& scene, bool wireframe);
+// Sets the tessellation target of every solid surface of the scene (the quality setting).
+void setSolidSurfacesPixelsPerEdge(Scene& scene, float pixelsPerEdge);
 
 } // namespace Demo

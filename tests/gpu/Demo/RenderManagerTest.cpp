@@ -132,8 +132,8 @@ TEST_F(RenderManagerTest, MeshUploadReachesTheDeviceStorage) {
 TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
     manager = new Demo::RenderManager(scene->services);
     std::vector<std::string> log;
-    manager->addPass({"bloom", Demo::PassScope::Frame,
-                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("bloom"); }},
+    manager->addPass({"glow", Demo::PassScope::Frame,
+                      [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("glow"); }},
                      Demo::PassName::PostProcess);
     manager->addPass({"particles", Demo::PassScope::Layer,
                       [&](const Demo::FrameContext&, CommandContext*, uint32_t layer) {
@@ -145,15 +145,15 @@ TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
     EXPECT_THROW(manager->addPass({"ui", Demo::PassScope::Frame, {}}), std::runtime_error);
     EXPECT_THROW(manager->addPass({"late", Demo::PassScope::Frame, {}}, "noSuchPass"), std::runtime_error);
     EXPECT_EQ(manager->passNames(), (std::vector<std::string>{"compute", "main", "atmosphere", "layer", "bloom",
-                                                              "particles", "postProcess", "ui"}));
+                                                              "glow", "particles", "postProcess", "ui"}));
     uniformStorage->beginSlot();
     manager->prepare(frame());
     recordFrame();
-    EXPECT_EQ(log, (std::vector<std::string>{"bloom", "particles0", "ui"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"glow", "particles0", "ui"}));
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0});
     // Every pass was timed on the CPU; lavapipe has timestamps, so GPU times exist once a frame was read back.
     std::vector<Demo::PassTiming> timings = manager->profiler.timings(manager->passNames());
-    ASSERT_EQ(timings.size(), 8u);
-    EXPECT_EQ(timings[4].name, "bloom");
+    ASSERT_EQ(timings.size(), 9u);
+    EXPECT_EQ(timings[5].name, "glow");
     EXPECT_TRUE(manager->profiler.gpuTimes());
 }

@@ -8,6 +8,7 @@
 #include "Engine/Images/Image.h"
 #include "Engine/Pipelines/PipelineCompute.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
+#include "Demo/Scene/RenderManager.h"
 
 #include <algorithm>
 #include <cmath>
@@ -126,7 +127,7 @@ TEST_F(PipelineGpuTest, PostProcessPipelineToneMapsTheHdrTarget) {
     EXPECT_EQ(pipeline->entryPoints[StageVertex], "VS_Main");
     EXPECT_EQ(pipeline->entryPoints[StageFragment], "PS_Main");
     EXPECT_EQ(pipeline->modules[StageGeometry], VkShaderModule(VK_NULL_HANDLE));
-    pipeline->layoutNotation = "UBD_0+CIS_1";
+    pipeline->layoutNotation = "UBD_0+CIS_1+CIS_2";
     pipeline->setVertexLayout(emptyLayout, false);
     pipeline->options.dynamicStates = standardDynamicStates();
     const VkFormat outputFormat = VK_FORMAT_R8G8B8A8_UNORM; // linear, so the curve is read back directly
@@ -159,14 +160,17 @@ TEST_F(PipelineGpuTest, PostProcessPipelineToneMapsTheHdrTarget) {
     nearest.minFilter = VK_FILTER_NEAREST;
     auto* sampler = new Sampler(device, nearest);
     TextureBinding color(&source->imageView, sampler);
-    StorageBinding block(uniformStorage, 8);
+    StorageBinding block(uniformStorage, sizeof(Demo::PostProcessBlock));
+    // The bloom is off (weight 0): its chain's binding is not read, the source stands in for it.
     auto* set = new DataSet(device, descriptorPool,
                             {{0, DATA_STORAGE, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, &block},
-                             {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, &color}});
+                             {1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, &color},
+                             {2, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, &color}});
 
     uniformStorage->beginSlot();
-    const float post[2] = {1.0f, 2.0f};
-    block.write(post);
+    const Demo::PostProcessBlock postBlock;
+    const float post[2] = {postBlock.exposure, postBlock.exposureBias};
+    block.write(&postBlock);
 
     VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
     runOnce([&](CommandContext* c) {
@@ -222,7 +226,7 @@ void buildPostProcess(GraphicsDevice* device, const fs::path& directory) {
         ~Release() { unregisterResource(device, pipeline); }
     } release{device, pipeline};
     pipeline->loadShaders("postProcess", directory);
-    pipeline->layoutNotation = "UBD_0+CIS_1";
+    pipeline->layoutNotation = "UBD_0+CIS_1+CIS_2";
     pipeline->setVertexLayout(emptyLayout, false);
     pipeline->options.dynamicStates = standardDynamicStates();
     pipeline->create({{VK_FORMAT_B8G8R8A8_SRGB}, VK_FORMAT_UNDEFINED});

@@ -19,13 +19,15 @@ TEST(CommandLine, SkipDemoMatchesOnlyTheWholeArgumentInAnyPosition) {
 
 TEST(CommandLine, AutomationOptions) {
     CommandLine cl = parse({"kestrune", "SKIP_DEMO", "--frames", "30", "--screenshot", "out.png", "--target", "Earth",
-                            "--script", "tour.txt", "--profile"});
+                            "--script", "tour.txt", "--profile", "--quality", "low"});
     ASSERT_TRUE(cl.frames.has_value());
     EXPECT_EQ(*cl.frames, 30);
     EXPECT_EQ(*cl.screenshotPath, "out.png");
     EXPECT_EQ(*cl.target, "Earth");
     EXPECT_EQ(*cl.scriptPath, "tour.txt");
     EXPECT_TRUE(cl.profile);
+    EXPECT_EQ(cl.quality, Demo::GraphicsQuality::Low);
+    EXPECT_FALSE(parse({"kestrune"}).quality.has_value()); // the file's, else Medium
     EXPECT_FALSE(cl.help);
     EXPECT_TRUE(cl.errors.empty());
     EXPECT_TRUE(parse({"kestrune", "--help"}).help);
@@ -66,6 +68,7 @@ TEST(CommandLine, MalformedOptionsAreErrors) {
         {{"kestrune", "--bogus"}, "unknown option \"--bogus\""},
         {{"kestrune", "SKIP_DEMO", "extra"}, "unexpected argument \"extra\""},
         {{"kestrune", "--screenshot"}, "--screenshot needs a file path"},
+        {{"kestrune", "--quality", "ultra"}, "--quality needs low, medium or high, not \"ultra\""},
     };
     for (const Case& c : cases) {
         CommandLine cl = parse(c.args);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 using namespace Demo;
@@ -198,6 +199,32 @@ TEST(OrbitLine, EllipseClosesAroundTheParentWithTheBodyInTheMiddle) {
     float shifted[3 * OrbitLinePoints];
     buildOrbitLine(b.moon, now, OrbitLocal, {1.0, 2.0, 3.0}, shifted);
     EXPECT_NEAR(shifted[3 * 40 + 2] - b.points[3 * 40 + 2], 3.0f, 1e-3);
+}
+
+// The kept ellipse: the same line as a fresh build when made, around wherever the parent is later, and made again
+// when the orbit is edited.
+TEST(OrbitLine, KeptLocalEllipseFollowsTheParentAndEdits) {
+    Bodies b;
+    OrbitShapeCache cache;
+    float fresh[3 * OrbitLinePoints];
+    const double now = 3.0e7;
+    buildOrbitLine(b.moon, now, OrbitLocal, {1.0, 2.0, 3.0}, b.points, cache);
+    buildOrbitLine(b.moon, now, OrbitLocal, {1.0, 2.0, 3.0}, fresh);
+    EXPECT_EQ(std::memcmp(b.points, fresh, sizeof fresh), 0);
+
+    const double later = now + 2.0e5; // the planet has moved on by hundreds of units
+    Vec3d planetLater = orbitPosition(b.planet.orbit, later, b.star.gravitationalParameter());
+    buildOrbitLine(b.moon, later, OrbitLocal, {}, b.points, cache);
+    for (uint32_t k = 0; k < OrbitLinePoints; k += 17) {
+        double r = length(point(b.points, k) - planetLater);
+        EXPECT_GT(r, 125.0 * (1.0 - 0.0549) - 0.01) << k;
+        EXPECT_LT(r, 125.0 * (1.0 + 0.0549) + 0.01) << k;
+    }
+
+    b.moon.orbit.a = 200.0;
+    buildOrbitLine(b.moon, later, OrbitLocal, {}, b.points, cache);
+    buildOrbitLine(b.moon, later, OrbitLocal, {}, fresh);
+    EXPECT_EQ(std::memcmp(b.points, fresh, sizeof fresh), 0);
 }
 
 TEST(OrbitLine, WorldSpaceMoonFollowsItsPlanetAlongTheWay) {
