@@ -10,6 +10,7 @@
 #include "Demo/Spacecraft/SpacecraftLighting.h"
 #include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/AtmosphereTables.h"
 #include "Demo/Surfaces/GasFluidTables.h"
 #include "Demo/Surfaces/ParticleBlocks.h"
 #include "Demo/Surfaces/PlanetGenerator.h"
@@ -152,6 +153,10 @@ std::vector<SharedBlock> sharedBlocks() {
           FIELD(BloomParameters, threshold, "threshold"), FIELD(BloomParameters, knee, "knee"),
           FIELD(BloomParameters, strength, "strength"), FIELD(BloomParameters, levelWeight, "levelWeight"),
           FIELD(BloomParameters, padding, "padding"), FIELD(BloomParameters, coverage, "coverage")}},
+        {"SkyViewParameters",
+         sizeof(SkyViewParameters),
+         {FIELD(SkyViewParameters, size, "size"), FIELD(SkyViewParameters, coefficientScale, "coefficientScale"),
+          FIELD(SkyViewParameters, corona, "corona")}},
         {"Transform",
          sizeof(UiPushConstants),
          {FIELD(UiPushConstants, scale, "scale"), FIELD(UiPushConstants, translate, "translate")}},
