@@ -262,22 +262,24 @@ struct SkyFrame {
     float top;    // angle of the shell's top, pi from inside the shell
 };
 
-SkyFrame skyFrame(Shell s, vec3 eye) {
+// `witness`: a per-invocation value. Everything here comes from uniform blocks alone, and a CPU driver rebuilds a
+// shader whose branches hang on uniforms alone at every dispatch (its compute path crashes doing so).
+SkyFrame skyFrame(Shell s, vec3 eye, float witness) {
     SkyFrame f;
     vec3 toCentre = s.centre - eye;
     float d = length(toCentre);
-    f.centre = d > 0.0 ? toCentre / d : vec3(0.0, 0.0, 1.0);
+    f.centre = opaqueBool(d > 0.0, witness) ? toCentre / d : vec3(0.0, 0.0, 1.0);
     // An eye below the ground (a camera passing through the relief) sees the table of one just above it.
     d = max(d, s.ground * 1.0001);
     vec3 l = star.light.position - s.centre;
     vec3 across = l - f.centre * dot(l, f.centre);
-    if (dot(across, across) <= 1e-10 * max(dot(l, l), 1e-30))
+    if (opaqueBool(dot(across, across) <= 1e-10 * max(dot(l, l), 1e-30), witness))
         across = abs(f.centre.x) < 0.9 ? vec3(1.0, 0.0, 0.0) - f.centre * f.centre.x
                                         : vec3(0.0, 1.0, 0.0) - f.centre * f.centre.y;
     f.e1 = normalize(across);
     f.e2 = cross(f.centre, f.e1);
     f.ground = asin(min(s.ground / d, 1.0));
-    f.top = d > s.top ? asin(s.top / d) : PI;
+    f.top = opaqueBool(d > s.top, witness) ? asin(s.top / d) : PI;
     return f;
 }
 
@@ -334,7 +336,7 @@ layout(set = 3, binding = 9) uniform sampler2D skyTable;
 // light along the ray is uniform.
 void skyAlong(Shell s, vec3 eye, vec3 rd, float t0, float t1, float tEnd, out vec3 inscatter,
               out vec3 transmittance) {
-    SkyFrame f = skyFrame(s, eye);
+    SkyFrame f = skyFrame(s, eye, rd.x);
     vec2 uv = skyCoordinates(f, rd, float(textureSize(skyTable, 0).y) * 0.5);
     inscatter = textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).rgb;
     transmittance = textureLod(skyTable, vec2(uv.x, 0.5 + 0.5 * uv.y), 0.0).rgb;

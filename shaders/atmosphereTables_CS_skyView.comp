@@ -21,10 +21,10 @@ void main() {
     ivec2 texel = ivec2(gl_GlobalInvocationID.xy);
     if (texel.x >= params.size.x || texel.y >= params.size.y)
         return;
-    bool isCorona = params.corona != 0;
+    bool isCorona = opaqueBool(params.corona != 0, gl_LocalInvocationIndex);
     Shell s = currentShell(params.coefficientScale, isCorona ? CoronaSharpness : Sharpness);
     vec3 eye = camera.eye;
-    SkyFrame f = skyFrame(s, eye);
+    SkyFrame f = skyFrame(s, eye, float(gl_LocalInvocationIndex));
     vec3 rd = skyDirection(f, (vec2(texel) + 0.5) / vec2(params.size));
     vec3 inscatter = vec3(0.0), transmittance = vec3(1.0);
     vec2 hit = raySphere(eye - s.centre, rd, s.top);
