@@ -27,8 +27,10 @@ layout(std140, set = 1, binding = 3) uniform AtmosphereBlock {
 layout(std140, set = 1, binding = 4) uniform BodyBlock { vec3 position; float radius; } body;
 layout(std140, set = 1, binding = 5) uniform ShadowBlock { ShadowData shadow; } eclipse;
 #include "eclipse.glsl"
+#ifndef ATMOSPHERE_TABLE_BUILD
 layout(set = 2, binding = 6, rgba32f) uniform image2D colorTarget;
 layout(set = 2, binding = 7) uniform sampler2D depthTarget;
+#endif
 
 const float RayleighScale = 3.0;
 const float MieScale = 27.0;
@@ -51,6 +53,7 @@ vec2 raySphere(vec3 origin, vec3 dir, float r) {
     return vec2(-b - s, -b + s);
 }
 
+#ifndef ATMOSPHERE_TABLE_BUILD
 // Distance along the view ray `rd` to what the depth target holds at `pixel`, Far for the sky. Depth is
 // turned back into view depth (perspective with depth 0 at the near plane and 1 at the far plane). Far from
 // the eye that loses precision, so where the colour target's alpha `a` there (the drawn surface's exact
@@ -68,6 +71,7 @@ float sceneDistance(ivec2 pixel, vec3 rd, float a) {
     float depthStep = viewDepth * viewDepth * (f - n) / (n * f) * 1.2e-7 / cosine;
     return abs(a - t) < 0.01 * t + 0.01 + 8.0 * depthStep ? a : t;
 }
+#endif
 
 float rayleighPhase(float mu) { return 3.0 / (16.0 * PI) * (1.0 + mu * mu); }
 
@@ -171,8 +175,11 @@ vec3 sunlightThroughAir(Shell s, vec3 g) {
     return mix(vec3(1.0), colour, smoothstep(-0.3, -0.1, dot(n, l)));
 }
 
-// Single scattering along the view ray from t0 to t1: returns the light scattered towards the eye (rgb) and
-// the transmittance of the segment. `sunRadiance` is the star's irradiance (light colour x intensity).
+// Light scattered towards the eye along the view ray from t0 to t1: returns the in-scattered light (rgb) and
+// the transmittance of the segment. `sunRadiance` is the star's irradiance (light colour x intensity). Single
+// scattering is marched; the light scattered more than once is added per sample as an isotropic term in the
+// manner of Hillaire (2020): the sunlit air around the sample scatters a share F of what it receives back into
+// it, F = a / (1 + a) with a the local vertical optical depth (the sum of the orders, a geometric series).
 void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, out vec3 inscatter,
              out vec3 transmittance) {
     // Eight steps: the segment ends where the density is negligible, so a path through the layer is a few scale
@@ -181,11 +188,14 @@ void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, o
     const int Steps = 8;
     float dt = max(t1 - t0, 0.0) / float(Steps);
     float viewColumn = 0.0;
-    vec3 sumRayleigh = vec3(0.0), sumMie = vec3(0.0);
+    vec3 sumRayleigh = vec3(0.0), sumMie = vec3(0.0), sumMultiple = vec3(0.0);
     float g = clamp(atmosphere.mieG, 0.0, 0.99);
+    vec3 betaScatter = s.betaRayleigh + vec3(s.betaMie);
+    float scaleHeight = s.height / max(s.falloff, 1.0);
     for (int i = 0; i < Steps; ++i) {
         vec3 p = eye + rd * (t0 + (float(i) + 0.5) * dt);
-        float density = densityAt(s, length(p - s.centre) - s.ground) * dt;
+        float rho = densityAt(s, length(p - s.centre) - s.ground);
+        float density = rho * dt;
         float columnHalf = viewColumn + 0.5 * density;
         viewColumn += density;
         vec3 l = normalize(star.light.position - p);
@@ -198,9 +208,144 @@ void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, o
         float mu = dot(rd, l);
         sumRayleigh += attenuation * rayleighPhase(mu);
         sumMie += attenuation * miePhase(mu, g);
+        vec3 a = 2.0 * betaScatter * rho * scaleHeight;
+        sumMultiple += attenuation * a / (1.0 + a);
     }
-    inscatter = sunRadiance * (s.betaRayleigh * sumRayleigh + s.betaMie * sumMie);
+    inscatter = sunRadiance * (s.betaRayleigh * sumRayleigh + s.betaMie * sumMie +
+                               betaScatter * sumMultiple * (1.0 / (4.0 * PI)));
     transmittance = exp(-extinction(s, viewColumn));
 }
+
+// The corona: photospheric light scattered by the star's own shell, falling off as (R / r)^2 on top of the
+// density, which is concentrated towards the photosphere so that the glow hugs the limb (the bloom spreads the
+// wider glare); brightened so that it reads against a disc far brighter than any lit surface.
+const float CoronaGain = 5.0;
+const float CoronaSharpness = 2.0;
+
+vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out vec3 transmittance) {
+    float len = max(t1 - t0, 0.0);
+    const int steps = 12;
+    float dt = len / float(steps);
+    float column = 0.0;
+    vec3 sum = vec3(0.0);
+    // Scattering of the star's own light, tinted by the shell's coefficients but kept near the light's colour.
+    vec3 tint = s.betaRayleigh / max(max(s.betaRayleigh.r, max(s.betaRayleigh.g, s.betaRayleigh.b)), 1e-12);
+    tint = mix(vec3(1.0), tint, 0.45);
+    float beta = max(max(s.betaRayleigh.r, max(s.betaRayleigh.g, s.betaRayleigh.b)), 1e-12) + s.betaMie;
+    for (int i = 0; i < steps; ++i) {
+        vec3 p = eye + rd * (t0 + (float(i) + 0.5) * dt);
+        vec3 rel = p - s.centre;
+        float r = length(rel);
+        float density = densityAt(s, r - s.ground) * dt;
+        column += density;
+        float mu = dot(rd, -rel / max(r, 1e-6));
+        float falloff = s.ground * s.ground / max(r * r, s.ground * s.ground);
+        sum += falloff * density *
+               (beta * rayleighPhase(mu) + s.betaMie * miePhase(mu, clamp(atmosphere.mieG, 0.0, 0.99)));
+    }
+    transmittance = exp(-extinction(s, column));
+    return radiance * tint * sum * CoronaGain;
+}
+
+// The sky-view table of a body: in-scattered light and transmittance of every view ray from this frame's eye,
+// by the angle theta from the direction to the body's centre and the azimuth phi about it, measured from the
+// plane that holds the sun. Rows below the middle hold the rays that meet the ground (theta below the ground
+// horizon's), rows above the rays that pass it, up to the shell's top (or straight up, from inside the shell);
+// both halves crowd their rows towards the horizon, where a ray's path through the air changes fastest, so a
+// limb a few pixels thin still gets half the table. The table's upper half (v < 0.5) holds the in-scatter, the
+// lower half the transmittance, for the same rows.
+struct SkyFrame {
+    vec3 centre; // unit, from the eye to the body's centre
+    vec3 e1;     // unit, perpendicular to `centre`, towards the sun
+    vec3 e2;
+    float ground; // angle of the ground horizon from `centre`
+    float top;    // angle of the shell's top, pi from inside the shell
+};
+
+// `witness`: a per-invocation value. Everything here comes from uniform blocks alone, and a CPU driver rebuilds a
+// shader whose branches hang on uniforms alone at every dispatch (its compute path crashes doing so).
+SkyFrame skyFrame(Shell s, vec3 eye, float witness) {
+    SkyFrame f;
+    vec3 toCentre = s.centre - eye;
+    float d = length(toCentre);
+    f.centre = opaqueBool(d > 0.0, witness) ? toCentre / d : vec3(0.0, 0.0, 1.0);
+    // An eye below the ground (a camera passing through the relief) sees the table of one just above it.
+    d = max(d, s.ground * 1.0001);
+    vec3 l = star.light.position - s.centre;
+    vec3 across = l - f.centre * dot(l, f.centre);
+    if (opaqueBool(dot(across, across) <= 1e-10 * max(dot(l, l), 1e-30), witness))
+        across = abs(f.centre.x) < 0.9 ? vec3(1.0, 0.0, 0.0) - f.centre * f.centre.x
+                                        : vec3(0.0, 1.0, 0.0) - f.centre * f.centre.y;
+    f.e1 = normalize(across);
+    f.e2 = cross(f.centre, f.e1);
+    f.ground = asin(min(s.ground / d, 1.0));
+    f.top = opaqueBool(d > s.top, witness) ? asin(s.top / d) : PI;
+    return f;
+}
+
+float skyRowOf(SkyFrame f, float theta) {
+    if (theta <= f.ground)
+        return 0.5 * (1.0 - sqrt(max(1.0 - theta / f.ground, 0.0)));
+    return 0.5 + 0.5 * sqrt(clamp((theta - f.ground) / max(f.top - f.ground, 1e-7), 0.0, 1.0));
+}
+
+float skyThetaOf(SkyFrame f, float row) {
+    if (row < 0.5) {
+        float a = 1.0 - 2.0 * row;
+        return f.ground * (1.0 - a * a);
+    }
+    float b = 2.0 * row - 1.0;
+    return f.ground + (f.top - f.ground) * b * b;
+}
+
+// `uv`: x the azimuth over the full turn (eclipse shadows need not be symmetric about the sun's plane), y the row.
+vec3 skyDirection(SkyFrame f, vec2 uv) {
+    float theta = skyThetaOf(f, uv.y), phi = 2.0 * PI * uv.x;
+    return f.centre * cos(theta) + sin(theta) * (f.e1 * cos(phi) + f.e2 * sin(phi));
+}
+
+// The table's coordinates of view ray `rd`, clamped to the texel centres of its own half, so that a ray on the
+// ground never blends with one past the horizon.
+vec2 skyCoordinates(SkyFrame f, vec3 rd, float rows) {
+    float theta = atan(length(cross(rd, f.centre)), dot(rd, f.centre));
+    float phi = atan(dot(rd, f.e2), dot(rd, f.e1));
+    float row = skyRowOf(f, theta);
+    float halfTexel = 0.5 / rows;
+    row = theta <= f.ground ? clamp(row, halfTexel, 0.5 - halfTexel) : clamp(row, 0.5 + halfTexel, 1.0 - halfTexel);
+    return vec2(phi * (0.5 / PI), row);
+}
+
+// Transmittance from a (on the view ray rd, where the table's ray starts) to b further along it, given the
+// table's transmittance tFull of the whole ray. Columns are taken from each point outwards, where the Chapman
+// function is stable: while the ray still descends at b, the column from b back past a to space less a's; once it
+// climbs, the whole ray's less the part beyond b.
+vec3 segmentTransmittance(Shell s, vec3 a, vec3 b, vec3 rd, vec3 tFull) {
+    if (dot(b - s.centre, rd) < 0.0)
+        return exp(-extinction(s, max(columnTowards(s, b, -rd) - columnTowards(s, a, -rd), 0.0)));
+    vec3 beyond = exp(-extinction(s, columnTowards(s, b, rd)));
+    return min(tFull / max(beyond, vec3(1e-6)), vec3(1.0));
+}
+
+#ifndef ATMOSPHERE_TABLE_BUILD
+// The body's sky-view table for this frame's eye (built by "atmosphereTables" before the frame's passes).
+layout(set = 3, binding = 9) uniform sampler2D skyTable;
+
+// The air along view ray rd from t0 (where the table's ray starts) to t1, the table's ray ending at tEnd (the
+// ground or the shell's far side). Something standing in the air before tEnd (relief, a craft, a moon) keeps the
+// share of the in-scatter that the air in front of it holds: (1 - T(t0, t1)) / (1 - T(t0, tEnd)), exact where the
+// light along the ray is uniform.
+void skyAlong(Shell s, vec3 eye, vec3 rd, float t0, float t1, float tEnd, out vec3 inscatter,
+              out vec3 transmittance) {
+    SkyFrame f = skyFrame(s, eye, rd.x);
+    vec2 uv = skyCoordinates(f, rd, float(textureSize(skyTable, 0).y) * 0.5);
+    inscatter = textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).rgb;
+    transmittance = textureLod(skyTable, vec2(uv.x, 0.5 + 0.5 * uv.y), 0.0).rgb;
+    if (t1 < tEnd * 0.9999) {
+        vec3 partial = segmentTransmittance(s, eye + rd * t0, eye + rd * t1, rd, transmittance);
+        inscatter *= clamp((1.0 - partial) / max(1.0 - transmittance, vec3(1e-5)), 0.0, 1.0);
+        transmittance = partial;
+    }
+}
+#endif
 
 #endif

@@ -1,7 +1,8 @@
 #version 450
 // A gas planet: its cloud deck at the body's radius, coloured by the fluid image (set 3), lit by the star
 // through the haze above it, with limb darkening and eclipse shadows; then the haze itself, composited like a
-// solid planet's atmosphere. The planet has no surface pass, so the deck hides whatever lies behind it here.
+// solid planet's atmosphere (from the body's sky-view table). The planet has no surface pass, so the deck hides
+// whatever lies behind it here.
 #include "atmosphere.glsl"
 
 layout(set = 3, binding = 8) uniform sampler2D fluidImage;
@@ -60,7 +61,8 @@ void main() {
     // The planet's own disc, drawn in the main pass, already is the lit deck: the haze goes over it. The deck is
     // shaded here only where nothing was drawn (the clouds' first step not recorded yet).
     bool deckVisible = onDeck && sceneT >= Far;
-    float t1 = deckVisible ? min(hit.y, deck.x) : min(hit.y, sceneT);
+    float tEnd = onDeck ? min(hit.y, deck.x) : hit.y;
+    float t1 = deckVisible ? tEnd : min(tEnd, sceneT);
     if (t1 <= t0)
         return;
 
@@ -83,6 +85,6 @@ void main() {
     }
 
     vec3 inscatter, transmittance;
-    scatter(s, eye, rd, t0, t1, radiance, inscatter, transmittance);
+    skyAlong(s, eye, rd, t0, t1, tEnd, inscatter, transmittance);
     imageStore(colorTarget, pixel, vec4(background * transmittance + inscatter, distanceOut));
 }

@@ -145,7 +145,9 @@ void Application::start() {
     burnAimer = std::make_unique<Plan::BackgroundAimer>([this]() { return systemSnapshot(*astroSystem); });
     services.burnAimer = burnAimer.get();
 
-    astroSystem = Demo::buildScene(*scene, *renderManager).system;
+    const Demo::BuiltScene built = Demo::buildScene(*scene, *renderManager);
+    astroSystem = built.system;
+    atmospheres = built.atmospheres;
 
     // The user interface draws into the swap chain image after the post-process (a missing font stops here).
     userInterface = new UserInterface(device, engine->descriptorPool, window->window, swapChain->surfaceFormat.format);
@@ -482,7 +484,11 @@ void Application::applyQuality() {
     Demo::setGasFluidBudget(*scene, q.fluidStepSeconds, q.fluidSpinUpSteps);
     renderManager->bloom->enabled = q.bloom;
     renderManager->bloom->levels = q.bloomLevels;
-    // Atmosphere table sizes: q.atmosphereTables goes to the atmosphere manager here once it takes a table size.
+    if (atmospheres)
+        atmospheres->setTableQuality(
+            q.atmosphereTables == Demo::GraphicsQuality::Low    ? Demo::AtmosphereTableQuality::Small
+            : q.atmosphereTables == Demo::GraphicsQuality::High ? Demo::AtmosphereTableQuality::Large
+                                                                : Demo::AtmosphereTableQuality::Medium);
     appliedQuality = settings.quality;
 }
 

@@ -32,6 +32,7 @@ class Scene;
 class RenderManager;
 class AstroSystem;
 class ScenePanels;
+class AtmosphereManager;
 } // namespace Demo
 
 // Frame time in milliseconds from steady-clock nanoseconds, capped at 1000 so a stall never floods the simulation.
@@ -90,6 +91,7 @@ private:
     std::unique_ptr<Demo::BurnAimer> burnAimer; // the mission editor's "Aim"
     ScreenshotCapture* screenshot = nullptr;
     UserInterface* userInterface = nullptr;
+    Demo::AtmosphereManager* atmospheres = nullptr; // the render manager's
     std::unique_ptr<Demo::ScenePanels> panels; // the scene's windows, built by the user interface
 
     void updateUserInterface();

@@ -10,6 +10,7 @@
 #include "Demo/Spacecraft/SpacecraftLighting.h"
 #include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/Atmosphere.h"
+#include "Demo/Surfaces/AtmosphereTables.h"
 #include "Demo/Surfaces/GasFluidTables.h"
 #include "Demo/Surfaces/ParticleBlocks.h"
 #include "Demo/Surfaces/PlanetGenerator.h"
@@ -158,6 +159,10 @@ std::vector<SharedBlock> sharedBlocks() {
           FIELD(PostProcessBlock, bloomThreshold, "bloomThreshold"), FIELD(PostProcessBlock, bloomKnee, "bloomKnee"),
           FIELD(PostProcessBlock, bloomStrength, "bloomStrength"), FIELD(PostProcessBlock, bloomWeight, "bloomWeight"),
           FIELD(PostProcessBlock, bloomCoverage, "bloomCoverage")}},
+        {"SkyViewParameters",
+         sizeof(SkyViewParameters),
+         {FIELD(SkyViewParameters, size, "size"), FIELD(SkyViewParameters, coefficientScale, "coefficientScale"),
+          FIELD(SkyViewParameters, corona, "corona")}},
         {"Transform",
          sizeof(UiPushConstants),
          {FIELD(UiPushConstants, scale, "scale"), FIELD(UiPushConstants, translate, "translate")}},

@@ -143,6 +143,7 @@ BuiltScene buildScene(Scene& scene, RenderManager& manager) {
     auto* atmospheres = new AtmosphereManager(scene.services, manager.colorTargetBinding, manager.depthTargetBinding);
     atmospheres->init();
     manager.setAtmospheres(atmospheres);
+    built.atmospheres = atmospheres;
     return built;
 }
 

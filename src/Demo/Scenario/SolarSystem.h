@@ -3,6 +3,7 @@
 namespace Demo {
 
 class AstroSystem;
+class AtmosphereManager;
 class DemoCamera;
 class RenderManager;
 class Scene;
@@ -20,6 +21,7 @@ AstroSystem* addSolarSystem(Scene& scene);
 struct BuiltScene {
     DemoCamera* camera = nullptr;
     AstroSystem* system = nullptr;
+    AtmosphereManager* atmospheres = nullptr; // owned by the render manager
 };
 BuiltScene buildScene(Scene& scene, RenderManager& manager);
 

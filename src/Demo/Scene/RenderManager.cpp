@@ -103,6 +103,11 @@ RenderManager::RenderManager(const Services& services_) : services(services_) {
 
     addPass({PassName::Compute, PassScope::Frame,
              [this](const FrameContext& frame, CommandContext* context, uint32_t) { recordCompute(frame, context); }});
+    addPass({PassName::AtmosphereTables, PassScope::Frame,
+             [this](const FrameContext& frame, CommandContext* context, uint32_t) {
+                 if (atmospheres)
+                     atmospheres->recordTables(frame, context);
+             }});
     addPass({PassName::Main, PassScope::Frame,
              [this](const FrameContext& frame, CommandContext* context, uint32_t) { recordMain(frame, context); }});
     addPass({PassName::Atmosphere, PassScope::Layer,

@@ -67,6 +67,8 @@ public:
     // Draws atmosphere `index` (in the order of `squaredDistances`) inside a rendering without attachments: it reads
     // the depth target and writes the colour target as a storage image.
     virtual void record(const FrameContext& frame, CommandContext* context, uint32_t index) = 0;
+    // Outside any rendering, before the main pass: whatever the draws look up this frame.
+    virtual void recordTables(const FrameContext&, CommandContext*) {}
 };
 
 // Where a pass runs: once per frame, or once per depth layer from the farthest to the nearest (consecutive layer
@@ -86,6 +88,7 @@ struct RenderPass {
 // The names of the built-in passes, in list order.
 namespace PassName {
 inline constexpr const char* Compute = "compute";
+inline constexpr const char* AtmosphereTables = "atmosphereTables";
 inline constexpr const char* Main = "main";
 inline constexpr const char* Atmosphere = "atmosphere";
 inline constexpr const char* Layer = "layer";

@@ -15,9 +15,12 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Images/Image.h"
 #include "Engine/Meshes/Mesh.h"
+#include "Engine/Pipelines/PipelineCompute.h"
 #include "Engine/Pipelines/PipelineGraphics.h"
+#include "Engine/SwapChain/SwapChain.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Demo {
 
@@ -35,6 +38,10 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, c
     return sharedScenePipeline(device, name, info, AttachmentFormats{});
 }
 
+// The gas planets' presets describe a thick envelope; the haze above the cloud tops is a tenth of it (the gas
+// planet's draw scales its shell alike).
+constexpr float GasHazeScale = 0.1f;
+
 } // namespace
 
 AtmosphereManager::AtmosphereManager(const Services& services_, TextureBinding* colorTarget_,
@@ -43,11 +50,12 @@ AtmosphereManager::AtmosphereManager(const Services& services_, TextureBinding* 
 
 AtmosphereManager::~AtmosphereManager() {
     if (GraphicsDevice* device = services.device) {
+        releaseTables();
         for (Entry& e : entries)
             if (e.fluidSet)
                 unregisterResource(device, e.fluidSet);
-        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{recordSet, targetSet, shell,
-                                                                            placeholderImage, placeholderSampler})
+        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{
+                 recordSet, targetSet, shell, placeholderImage, placeholderSampler, tableSampler})
             if (r)
                 unregisterResource(device, r);
     }
@@ -75,9 +83,56 @@ void AtmosphereManager::createPlaceholder() {
     placeholderBinding = new TextureBinding(&placeholderImage->imageView, placeholderSampler);
 }
 
-DataSet* AtmosphereManager::createFluidSet(TextureBinding* fluidImage) {
+DataSet* AtmosphereManager::createFluidSet(const Entry& entry, TextureBinding* fluidImage) {
     return new DataSet(services.device, services.descriptorPool,
-                       {{8, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluidImage}});
+                       {{8, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, fluidImage},
+                        {9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, entry.tableSampled}});
+}
+
+void AtmosphereManager::releaseTables() {
+    GraphicsDevice* device = services.device;
+    // Frames in flight may still sample the tables: they go after those frames.
+    for (Entry& e : entries) {
+        for (GraphicsResource* r : std::initializer_list<GraphicsResource*>{e.table, e.tableWriteSet, e.tableSet})
+            if (r)
+                unregisterResource(device, r);
+        delete e.tableStorage;
+        delete e.tableSampled;
+        e.table = nullptr;
+        e.tableWriteSet = e.tableSet = nullptr;
+        e.tableStorage = e.tableSampled = nullptr;
+        e.tableBuilt = false;
+    }
+    builtSize = {0, 0};
+}
+
+void AtmosphereManager::createTables() {
+    releaseTables();
+    GraphicsDevice* device = services.device;
+    const AtmosphereTableSize size = atmosphereTableSize(quality);
+    for (Entry& e : entries) {
+        e.table = new Image2D(device, size.azimuths, 2 * size.rows, VK_FORMAT_R16G16B16A16_SFLOAT,
+                              VK_IMAGE_USAGE_STORAGE_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_COLOR_BIT, 1);
+        e.tableStorage = new TextureBinding(&e.table->imageView, tableSampler);
+        e.tableStorage->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
+        e.tableSampled = new TextureBinding(&e.table->imageView, tableSampler);
+        e.tableSampled->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
+        e.tableWriteSet = new DataSet(device, services.descriptorPool,
+                                      {{9, TEXTURE, VK_DESCRIPTOR_TYPE_STORAGE_IMAGE, e.tableStorage}});
+        if (isGas(e)) {
+            if (e.fluidSet)
+                unregisterResource(device, e.fluidSet);
+            e.fluidSet = createFluidSet(e, e.fluidImage ? e.fluidImage : placeholderBinding);
+        } else {
+            e.tableSet = new DataSet(device, services.descriptorPool,
+                                     {{9, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, e.tableSampled}});
+        }
+    }
+    builtSize = size;
+}
+
+void AtmosphereManager::setTableQuality(AtmosphereTableQuality q) {
+    quality = q;
 }
 
 void AtmosphereManager::init() {
@@ -105,13 +160,26 @@ void AtmosphereManager::init() {
     ENGINE_CHECK(colorTarget && depthTarget, "AtmosphereManager: the render manager's targets are missing");
 
     createPlaceholder();
-    for (Entry& e : entries)
-        if (isGas(e))
-            e.fluidSet = createFluidSet(placeholderBinding);
+    // Linear between texels; the azimuth wraps round, the rows are clamped by the shaders to their own half.
+    VkSamplerCreateInfo samplerInfo = Sampler::defaultInfo(1.0f);
+    samplerInfo.addressModeU = VK_SAMPLER_ADDRESS_MODE_REPEAT;
+    samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+    tableSampler = new Sampler(device, samplerInfo);
+    createTables();
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline = atmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7");
-    gasPipeline = atmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8");
+    solidPipeline =
+        atmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_9");
+    gasPipeline =
+        atmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8+CIS_9");
+    tablePipeline = sharedResource<PipelineCompute>(device, "atmosphereTables CS_skyView", [&] {
+        auto* pipeline = new PipelineCompute(device);
+        pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_9";
+        pipeline->load("atmosphereTables", "CS_skyView");
+        pipeline->pushConstantRanges.push_back({VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(SkyViewParameters)});
+        pipeline->create();
+        return pipeline;
+    });
 
     DsUniformSingle* uniforms = services.uniformStorage;
     modelRecord = new StorageBinding(uniforms, sizeof(ObjectBlock));
@@ -139,7 +207,8 @@ void AtmosphereManager::setFluidImage(AstroObject* gasPlanet, TextureBinding* fl
             continue;
         // A frame in flight may still bind the old set: it is released after those frames.
         unregisterResource(services.device, e.fluidSet);
-        e.fluidSet = createFluidSet(fluidImage);
+        e.fluidImage = fluidImage;
+        e.fluidSet = createFluidSet(e, fluidImage);
         e.fluidBound = true;
     }
 }
@@ -199,9 +268,7 @@ uint32_t AtmosphereManager::setsFor(uint32_t index, DataSet* out[MaxSets]) const
     out[0] = camera ? camera->dataSet : nullptr;
     out[1] = recordSet;
     out[2] = targetSet;
-    if (!isGas(e))
-        return 3;
-    out[3] = e.fluidSet;
+    out[3] = isGas(e) ? e.fluidSet : e.tableSet;
     return 4;
 }
 
@@ -220,6 +287,20 @@ void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
         if (!sets[k])
             return; // no camera yet
 
+    if (!e.tableBuilt)
+        return; // off screen or under a pixel this frame
+
+    setRecordOffsets(e);
+    PipelineGraphics* pipeline = isGas(e) ? gasPipeline : solidPipeline;
+    pipeline->bind(context);
+    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
+    for (uint32_t k = 0; k < setCount; ++k)
+        bindDataSet(context, sets[k]);
+    pipeline->bindDataSets(context);
+    shell->draw(context, *pipeline);
+}
+
+void AtmosphereManager::setRecordOffsets(const Entry& e) {
     modelRecord->offset = e.modelOffset;
     atmosphereRecord->offset = e.atmosphereOffset;
     bodyRecord->offset = e.bodyOffset;
@@ -227,14 +308,62 @@ void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
         shadowRecord->offset = surface->shadowOffset;
     else
         shadowRecord->offset = e.shadowOffset;
+}
 
-    PipelineGraphics* pipeline = setCount == 4 ? gasPipeline : solidPipeline;
-    pipeline->bind(context);
-    setViewportAndScissor(context, context->renderWidth, context->renderHeight);
-    for (uint32_t k = 0; k < setCount; ++k)
-        bindDataSet(context, sets[k]);
-    pipeline->bindDataSets(context);
-    shell->draw(context, *pipeline);
+bool AtmosphereManager::tableNeeded(const Entry& e) const {
+    DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
+    if (!camera)
+        return false;
+    const AstroObject* body = e.atmosphere->body;
+    const Vec3f eye = camera->view.position;
+    const float toCentre[3] = {body->position[0] - eye.x, body->position[1] - eye.y, body->position[2] - eye.z};
+    const float forward[3] = {camera->view.direction.x, camera->view.direction.y, camera->view.direction.z};
+    // The shell's top as the vertex shader draws it, a little outside the true one.
+    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    const ProjectionParams& projection = camera->view.projectionParams;
+    const float height = services.swapChain ? float(services.swapChain->height) : 1080.0f;
+    return shellCoversPixels(toCentre, top, forward, projection.fov * 3.14159265f / 180.0f, projection.aspect, height);
+}
+
+void AtmosphereManager::recordTables(const FrameContext&, CommandContext* context) {
+    for (Entry& e : entries)
+        e.tableBuilt = false;
+    if (!recordSet || !tablePipeline)
+        return;
+    DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
+    if (!camera || !camera->dataSet)
+        return;
+    const AtmosphereTableSize size = atmosphereTableSize(quality);
+    if (size.azimuths != builtSize.azimuths || size.rows != builtSize.rows)
+        createTables();
+    const AstroObject* primary = services.scene->primaryStar;
+    for (Entry& e : entries) {
+        if (!tableNeeded(e))
+            continue;
+        // Last frame's draws may still sample the table; its contents are rebuilt whole. (The source stages name
+        // compute too: a barrier from the fragment stage alone, outside any rendering, upsets lavapipe.)
+        imageBarrier(context, e.table->image, e.table->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
+                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
+                     VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT);
+        setRecordOffsets(e);
+        tablePipeline->bind(context);
+        bindDataSet(context, camera->dataSet);
+        bindDataSet(context, recordSet);
+        bindDataSet(context, e.tableWriteSet);
+        tablePipeline->bindDataSets(context);
+        SkyViewParameters p;
+        p.size[0] = int32_t(size.azimuths);
+        p.size[1] = int32_t(size.rows);
+        p.coefficientScale = isGas(e) ? GasHazeScale : 1.0f;
+        p.corona = e.atmosphere->body == primary ? 1 : 0;
+        vkCmdPushConstants(context->commandBuffer, tablePipeline->layout, VK_SHADER_STAGE_COMPUTE_BIT, 0, sizeof(p),
+                           &p);
+        vkCmdDispatch(context->commandBuffer, (size.azimuths + 7) / 8, (size.rows + 7) / 8, 1);
+        imageBarrier(context, e.table->image, e.table->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
+                     VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
+                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
+        e.tableBuilt = true;
+    }
 }
 
 } // namespace Demo

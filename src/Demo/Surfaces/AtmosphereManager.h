@@ -1,12 +1,15 @@
 #pragma once
 // Draws the atmospheres of the scene between the render manager's depth layers, farthest first. Each atmosphere
-// is the back faces of one shared unit icosphere scaled to its shell; the fragment shader ray-marches the shell
-// against the depth target and composites the scattered light into the colour target through a storage image,
-// so whatever was drawn behind the shell is attenuated and whatever stands in front of it is left alone. A gas
-// planet has no surface pass: its atmosphere draw also shades the planet's disc from the fluid image.
+// is the back faces of one shared unit icosphere scaled to its shell; the fragment shader looks the view ray up in
+// the body's sky-view table (in-scatter and transmittance of every ray from this frame's eye, marched once per
+// table texel by a compute pass before the frame's passes) and composites it into the colour target through a
+// storage image, against the depth target, so whatever was drawn behind the shell is attenuated and whatever
+// stands in front of it is left alone. A gas planet has no surface pass: its atmosphere draw also shades the
+// planet's disc from the fluid image.
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Surfaces/AstroSurface.h"
+#include "Demo/Surfaces/AtmosphereTables.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,6 +17,7 @@
 class DataSet;
 class Image2D;
 class IcoSphere;
+class PipelineCompute;
 class PipelineGraphics;
 class Sampler;
 
@@ -28,8 +32,9 @@ public:
 
     struct Entry {
         Atmosphere* atmosphere = nullptr;
-        DataSet* fluidSet = nullptr; // set 3 of a gas planet's draw: its fluid image; null for other bodies
+        DataSet* fluidSet = nullptr; // set 3 of a gas planet's draw: its fluid image and table; null for others
         bool fluidBound = false;     // the set holds the planet's fluid image rather than the placeholder
+        TextureBinding* fluidImage = nullptr; // what the fluid set binds
         // This frame's dynamic offsets of the entry's blocks in the shared records.
         uint32_t modelOffset = StorageBinding::NoOffset;
         uint32_t atmosphereOffset = StorageBinding::NoOffset;
@@ -37,6 +42,14 @@ public:
         // Bodies without a surface have no shadow block of their own: the manager writes one (no occluders).
         uint32_t shadowOffset = StorageBinding::NoOffset;
         float squaredDistance = 0.0f; // from the camera's eye, world units²
+        // The sky-view table, written as a storage image by the table pass and sampled by the draw (both in
+        // GENERAL); `tableSet` is set 3 of the draw for bodies other than gas planets.
+        Image2D* table = nullptr;
+        TextureBinding* tableStorage = nullptr;
+        TextureBinding* tableSampled = nullptr;
+        DataSet* tableWriteSet = nullptr;
+        DataSet* tableSet = nullptr;
+        bool tableBuilt = false; // this frame: the draw of a body whose table was skipped is skipped too
     };
 
     // `colorTarget` and `depthTarget` are the render manager's target bindings: the colour target is written as
@@ -56,6 +69,12 @@ public:
     void update(const FrameContext& frame) override;
     // Draws entry `index` (in this frame's far-to-near order: 0 is the farthest) inside an atmosphere pass.
     void draw(CommandContext* context, uint32_t index);
+    // Outside any rendering, before the atmosphere passes: builds the sky-view table of every body whose shell
+    // covers a pixel of this frame's view.
+    void recordTables(const FrameContext& frame, CommandContext* context) override;
+    // Table sizes (the quality setting): rebuilds the tables at the next frame. Medium by default.
+    void setTableQuality(AtmosphereTableQuality quality);
+    AtmosphereTableQuality tableQuality() const { return quality; }
 
     // The render manager's view: it composites atmosphere i before layer i, from its highest index down, with
     // layer i reaching from atmosphere i - 1 out to atmosphere i. So for it the atmospheres run near to far:
@@ -80,8 +99,9 @@ public:
     IcoSphere* shell = nullptr;                // IcoSphere(4, 1.0), scaled to each shell by the vertex shader
     PipelineGraphics* solidPipeline = nullptr; // shared: created by the first manager on a device
     PipelineGraphics* gasPipeline = nullptr;
-    DataSet* recordSet = nullptr; // set 1: model, star light, atmosphere, body and shadow records
-    DataSet* targetSet = nullptr; // set 2: colour target (storage image) and depth target
+    PipelineCompute* tablePipeline = nullptr; // "atmosphereTables", "CS_skyView"
+    DataSet* recordSet = nullptr;             // set 1: model, star light, atmosphere, body and shadow records
+    DataSet* targetSet = nullptr;             // set 2: colour target (storage image) and depth target
     StorageBinding* modelRecord = nullptr;
     StorageBinding* atmosphereRecord = nullptr;
     StorageBinding* bodyRecord = nullptr;
@@ -89,7 +109,11 @@ public:
 
 private:
     bool isGas(const Entry& entry) const;
-    DataSet* createFluidSet(TextureBinding* fluidImage);
+    DataSet* createFluidSet(const Entry& entry, TextureBinding* fluidImage);
+    void createTables();
+    void releaseTables();
+    bool tableNeeded(const Entry& entry) const;
+    void setRecordOffsets(const Entry& entry);
     void createPlaceholder();
 
     Services services;
@@ -100,6 +124,9 @@ private:
     Image2D* placeholderImage = nullptr;
     Sampler* placeholderSampler = nullptr;
     TextureBinding* placeholderBinding = nullptr;
+    Sampler* tableSampler = nullptr; // linear, the azimuth wrapping round
+    AtmosphereTableQuality quality = AtmosphereTableQuality::Medium;
+    AtmosphereTableSize builtSize{0, 0};
 };
 
 } // namespace Demo

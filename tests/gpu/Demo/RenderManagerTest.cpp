@@ -63,10 +63,9 @@ protected:
     void recordFrame() {
         runOnce([&](CommandContext* c) {
             VkImageSubresourceRange range{VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED,
-                         VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT,
-                         VK_ACCESS_2_NONE, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
-                         VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
+            imageBarrier(c, output->image, range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                         VK_PIPELINE_STAGE_2_TOP_OF_PIPE_BIT, VK_ACCESS_2_NONE,
+                         VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
             manager->record(frame(), c);
         });
     }
@@ -83,8 +82,7 @@ TEST_F(RenderManagerTest, RecordsAFrameOffscreenAndResolvesIt) {
     EXPECT_EQ(counter->main, 1);
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0}); // no atmosphere: one layer
     // An empty scene resolves to black through the tone map, alpha 1.
-    std::vector<uint8_t> pixels =
-        readImage(output->image, 64, 32, 4, 0, 0, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL);
+    std::vector<uint8_t> pixels = readImage(output->image, 64, 32, 4, 0, 0, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL);
     for (size_t i = 0; i < pixels.size(); i += 4) {
         ASSERT_EQ(pixels[i], 0);
         ASSERT_EQ(pixels[i + 3], 255);
@@ -144,8 +142,9 @@ TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
                       [&](const Demo::FrameContext&, CommandContext*, uint32_t) { log.push_back("ui"); }});
     EXPECT_THROW(manager->addPass({"ui", Demo::PassScope::Frame, {}}), std::runtime_error);
     EXPECT_THROW(manager->addPass({"late", Demo::PassScope::Frame, {}}, "noSuchPass"), std::runtime_error);
-    EXPECT_EQ(manager->passNames(), (std::vector<std::string>{"compute", "main", "atmosphere", "layer", "bloom",
-                                                              "glow", "particles", "postProcess", "ui"}));
+    EXPECT_EQ(manager->passNames(),
+              (std::vector<std::string>{"compute", "atmosphereTables", "main", "atmosphere", "layer", "bloom", "glow",
+                                        "particles", "postProcess", "ui"}));
     uniformStorage->beginSlot();
     manager->prepare(frame());
     recordFrame();
@@ -153,7 +152,7 @@ TEST_F(RenderManagerTest, RegisteredPassesRunInListOrder) {
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0});
     // Every pass was timed on the CPU; lavapipe has timestamps, so GPU times exist once a frame was read back.
     std::vector<Demo::PassTiming> timings = manager->profiler.timings(manager->passNames());
-    ASSERT_EQ(timings.size(), 9u);
-    EXPECT_EQ(timings[5].name, "glow");
+    ASSERT_EQ(timings.size(), 10u);
+    EXPECT_EQ(timings[6].name, "glow");
     EXPECT_TRUE(manager->profiler.gpuTimes());
 }

@@ -135,6 +135,7 @@ protected:
         while (manager->entries[index].atmosphere->body != body)
             ++index;
         runOnce([&](CommandContext* c) {
+            manager->recordTables(context, c);
             toAttachmentLayouts(c, color, depth);
             beginClearedRendering(c, color->imageView.view, depth->imageView.view,
                                   VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, Size, Size,

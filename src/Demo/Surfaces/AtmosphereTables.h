@@ -1,0 +1,48 @@
+#pragma once
+// Sizes and parameters of the atmospheres' sky-view tables, and the rule that decides which bodies need one this
+// frame. No Vulkan here: the manager feeds these the camera and the bodies.
+#include <cstddef>
+#include <cstdint>
+
+namespace Demo {
+
+enum class AtmosphereTableQuality { Small, Medium, Large };
+
+// A sky-view table: `azimuths` columns over the full turn about the direction to the body's centre, `rows` of
+// angles from it (half on the disc, half past the horizon; even). The image is azimuths x 2 rows: in-scatter
+// above, transmittance below.
+struct AtmosphereTableSize {
+    uint32_t azimuths = 192;
+    uint32_t rows = 108;
+};
+
+constexpr AtmosphereTableSize atmosphereTableSize(AtmosphereTableQuality quality) {
+    switch (quality) {
+    case AtmosphereTableQuality::Small:
+        return {128, 64};
+    case AtmosphereTableQuality::Large:
+        return {320, 180};
+    case AtmosphereTableQuality::Medium:
+        break;
+    }
+    return {192, 108};
+}
+
+// Push constants of the table build ("atmosphereTables", "CS_skyView").
+struct SkyViewParameters {
+    int32_t size[2] = {192, 108};  // azimuths, rows
+    float coefficientScale = 1.0f; // the gas planets' haze is a tenth of their envelope's coefficients
+    int32_t corona = 0;            // 1 for the star's own shell
+};
+static_assert(sizeof(SkyViewParameters) == 16);
+static_assert(offsetof(SkyViewParameters, coefficientScale) == 8);
+static_assert(offsetof(SkyViewParameters, corona) == 12);
+
+// Whether a shell of radius `shellTop` (world units) whose centre lies `toCentre` from the eye covers any pixel
+// of a view looking along unit `forward` with vertical field `fovY` (radians), `aspect` and `viewportHeight`
+// pixels: not when it lies wholly outside the view cone round the screen's corners, nor when it is narrower than
+// half a pixel. From inside the shell it always does.
+bool shellCoversPixels(const float toCentre[3], float shellTop, const float forward[3], float fovY, float aspect,
+                       float viewportHeight);
+
+} // namespace Demo
