@@ -180,7 +180,9 @@ vec3 sunlightThroughAir(Shell s, vec3 g) {
 // scattering is marched; the light scattered more than once is added per sample as an isotropic term in the
 // manner of Hillaire (2020): the sunlit air around the sample scatters a share F of what it receives back into
 // it, F = a / (1 + a) with a the local vertical optical depth (the sum of the orders, a geometric series).
-void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, out vec3 inscatter,
+// `multiple` weighs that term: 1 for air over solid ground; 0 for a gas giant's thin haze, which would otherwise
+// veil its cloud bands.
+void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, float multiple, out vec3 inscatter,
              out vec3 transmittance) {
     // Eight steps: the segment ends where the density is negligible, so a path through the layer is a few scale
     // heights long (the midpoint rule is then within a few per cent), and a grazing one along the limb sees the
@@ -212,7 +214,7 @@ void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, o
         sumMultiple += attenuation * a / (1.0 + a);
     }
     inscatter = sunRadiance * (s.betaRayleigh * sumRayleigh + s.betaMie * sumMie +
-                               betaScatter * sumMultiple * (1.0 / (4.0 * PI)));
+                               multiple * betaScatter * sumMultiple * (1.0 / (4.0 * PI)));
     transmittance = exp(-extinction(s, viewColumn));
 }
 

@@ -37,7 +37,9 @@ void main() {
         if (isCorona)
             inscatter = corona(s, eye, rd, t0, t1, radiance, transmittance);
         else
-            scatter(s, eye, rd, t0, t1, radiance, inscatter, transmittance);
+            // A gas giant's haze (its scaled coefficients) takes no multiple scattering.
+            scatter(s, eye, rd, t0, t1, radiance, params.coefficientScale < 1.0 ? 0.0 : 1.0, inscatter,
+                    transmittance);
     }
     imageStore(skyTable, texel, vec4(min(inscatter, vec3(HalfMax)), 1.0));
     imageStore(skyTable, texel + ivec2(0, params.size.y), vec4(transmittance, 1.0));
