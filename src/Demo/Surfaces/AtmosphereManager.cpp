@@ -6,6 +6,7 @@
 #include "Demo/Scene/DemoCamera.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/ScenePipelines.h"
+#include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetSurfaceGas.h"
 #include "Engine/Commands/CommandContext.h"
@@ -20,6 +21,7 @@
 #include "Engine/SwapChain/SwapChain.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 
 namespace Demo {
@@ -102,6 +104,7 @@ void AtmosphereManager::releaseTables() {
         e.tableWriteSet = e.tableSet = nullptr;
         e.tableStorage = e.tableSampled = nullptr;
         e.tableBuilt = false;
+        e.tableValid = false;
     }
     builtSize = {0, 0};
 }
@@ -325,6 +328,28 @@ bool AtmosphereManager::tableNeeded(const Entry& e) const {
     return shellCoversPixels(toCentre, top, forward, projection.fov * 3.14159265f / 180.0f, projection.aspect, height);
 }
 
+SkyViewInputs AtmosphereManager::tableInputs(const Entry& e) const {
+    SkyViewInputs in;
+    const AstroObject* body = e.atmosphere->body;
+    const Vec3f eye = services.scene->mainCamera->view.position;
+    const AstroObject* primary = services.scene->primaryStar;
+    const float eyeAt[3] = {eye.x, eye.y, eye.z};
+    for (int k = 0; k < 3; ++k) {
+        in.eye[k] = eyeAt[k] - body->position[k];
+        in.star[k] = primary ? primary->position[k] - body->position[k] : 0.0f;
+    }
+    in.groundRadius = body->radius;
+    if (const AstroSurface* surface = e.atmosphere->body->getSurface()) {
+        in.occluderCount = std::min(surface->shadow.occluderCount, SkyViewInputs::MaxOccluders);
+        for (uint32_t i = 0; i < in.occluderCount; ++i)
+            for (int k = 0; k < 4; ++k)
+                in.occluders[i][k] = surface->shadow.occluders[i][k] - (k < 3 ? body->position[k] : 0.0f);
+    }
+    static_assert(sizeof(in.atmosphere) == sizeof(AtmosphereBlock));
+    std::memcpy(in.atmosphere, &e.atmosphere->block, sizeof(in.atmosphere));
+    return in;
+}
+
 void AtmosphereManager::recordTables(const FrameContext&, CommandContext* context) {
     for (Entry& e : entries)
         e.tableBuilt = false;
@@ -340,6 +365,12 @@ void AtmosphereManager::recordTables(const FrameContext&, CommandContext* contex
     for (Entry& e : entries) {
         if (!tableNeeded(e))
             continue;
+        // A table still showing what this frame's would is kept (a camera following its body builds it once).
+        const SkyViewInputs inputs = tableInputs(e);
+        if (e.tableValid && skyViewStillFits(e.builtFrom, inputs)) {
+            e.tableBuilt = true;
+            continue;
+        }
         // Last frame's draws may still sample the table; its contents are rebuilt whole. (The source stages name
         // compute too: a barrier from the fragment stage alone, outside any rendering, upsets lavapipe.)
         imageBarrier(context, e.table->image, e.table->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
@@ -363,6 +394,8 @@ void AtmosphereManager::recordTables(const FrameContext&, CommandContext* contex
                      VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
                      VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
         e.tableBuilt = true;
+        e.tableValid = true;
+        e.builtFrom = inputs;
     }
 }
 

@@ -50,6 +50,8 @@ public:
         DataSet* tableWriteSet = nullptr;
         DataSet* tableSet = nullptr;
         bool tableBuilt = false; // this frame: the draw of a body whose table was skipped is skipped too
+        bool tableValid = false; // the table holds what `builtFrom` makes
+        SkyViewInputs builtFrom;
     };
 
     // `colorTarget` and `depthTarget` are the render manager's target bindings: the colour target is written as
@@ -113,6 +115,7 @@ private:
     void createTables();
     void releaseTables();
     bool tableNeeded(const Entry& entry) const;
+    SkyViewInputs tableInputs(const Entry& entry) const;
     void setRecordOffsets(const Entry& entry);
     void createPlaceholder();
 

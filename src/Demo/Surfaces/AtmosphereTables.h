@@ -45,4 +45,21 @@ static_assert(offsetof(SkyViewParameters, corona) == 12);
 bool shellCoversPixels(const float toCentre[3], float shellTop, const float forward[3], float fovY, float aspect,
                        float viewportHeight);
 
+// What a sky-view table is made from, relative to its body's centre (world units).
+struct SkyViewInputs {
+    static constexpr uint32_t MaxOccluders = 16;
+    float eye[3] = {0.0f, 0.0f, 0.0f};
+    float star[3] = {0.0f, 0.0f, 0.0f};
+    float groundRadius = 0.0f;
+    uint32_t occluderCount = 0;
+    float occluders[MaxOccluders][4] = {}; // xyz relative to the body, w radius
+    unsigned char atmosphere[32] = {};     // the atmosphere block as written
+};
+
+// Whether a table built from `built` still shows what one built from `now` would, to a fraction of a texel: the
+// eye and the star turned by under 5e-4 rad about the body, the eye's height above the ground changed by under
+// 0.2 %, the occluders moved by under 1e-3 of their distance, the atmosphere and the radius unchanged. A camera
+// that follows a body then builds its table once, not every frame.
+bool skyViewStillFits(const SkyViewInputs& built, const SkyViewInputs& now);
+
 } // namespace Demo

@@ -104,3 +104,39 @@ TEST_F(HeadlessAtmospheres, EveryDrawBindsFourSetsTheCameraFirst) {
         EXPECT_EQ(sets[0], camera->dataSet); // the camera's set comes first
     }
 }
+
+// A table is kept while the eye, the star and the occluders stay put relative to the body (to a fraction of a
+// texel), and built again when any moved or the air changed.
+TEST(SkyViewTable, IsKeptOnlyWhileWhatItShowsStaysPut) {
+    Demo::SkyViewInputs built;
+    built.eye[2] = 100.0f; // 90 above a ground of radius 10
+    built.star[0] = 5000.0f;
+    built.groundRadius = 10.0f;
+    built.occluderCount = 1;
+    built.occluders[0][0] = 40.0f;
+    built.occluders[0][3] = 2.0f;
+    built.atmosphere[0] = 7;
+    struct Case {
+        const char* what;
+        void (*change)(Demo::SkyViewInputs&);
+        bool kept;
+    };
+    const Case cases[] = {
+        {"nothing", [](Demo::SkyViewInputs&) {}, true},
+        {"eye turned 1e-4 rad", [](Demo::SkyViewInputs& in) { in.eye[0] = 100.0f * 1e-4f; }, true},
+        {"eye turned 1e-3 rad", [](Demo::SkyViewInputs& in) { in.eye[0] = 100.0f * 1e-3f; }, false},
+        {"eye 0.1 % higher", [](Demo::SkyViewInputs& in) { in.eye[2] = 100.09f; }, true},
+        {"eye 1 % higher", [](Demo::SkyViewInputs& in) { in.eye[2] = 100.9f; }, false},
+        {"star turned 1e-3 rad", [](Demo::SkyViewInputs& in) { in.star[1] = 5.0f; }, false},
+        {"occluder moved 1e-4 of its distance", [](Demo::SkyViewInputs& in) { in.occluders[0][0] = 40.004f; }, true},
+        {"occluder moved 1 % of its distance", [](Demo::SkyViewInputs& in) { in.occluders[0][1] = 0.4f; }, false},
+        {"occluder gone", [](Demo::SkyViewInputs& in) { in.occluderCount = 0; }, false},
+        {"atmosphere edited", [](Demo::SkyViewInputs& in) { in.atmosphere[5] = 1; }, false},
+        {"radius edited", [](Demo::SkyViewInputs& in) { in.groundRadius = 10.5f; }, false},
+    };
+    for (const Case& c : cases) {
+        Demo::SkyViewInputs now = built;
+        c.change(now);
+        EXPECT_EQ(Demo::skyViewStillFits(built, now), c.kept) << c.what;
+    }
+}
