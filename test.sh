@@ -27,4 +27,5 @@ echo "== AddressSanitizer: corrupt input tests"
 ASAN_OPTIONS="detect_leaks=0" build-asan/tests/kestrune_unit_tests --gtest_filter="*${address_words//|/*:*}*" --gtest_brief=1
 
 echo "== All tiers"
-ctest --test-dir build --output-on-failure --timeout 900 "$@"
+# The e2e tests run one at a time (they are marked to run alone); the others two at a time.
+ctest --test-dir build --output-on-failure --timeout 900 -j2 "$@"
