@@ -27,31 +27,15 @@ layout(std140, set = 1, binding = 3) uniform AtmosphereBlock {
 layout(std140, set = 1, binding = 4) uniform BodyBlock { vec3 position; float radius; } body;
 layout(std140, set = 1, binding = 5) uniform ShadowBlock { ShadowData shadow; } eclipse;
 #include "eclipse.glsl"
+#include "airColumn.glsl"
 #ifndef ATMOSPHERE_TABLE_BUILD
 layout(set = 2, binding = 6, rgba32f) uniform image2D colorTarget;
 layout(set = 2, binding = 7) uniform sampler2D depthTarget;
 #endif
 
-const float RayleighScale = 3.0;
-const float MieScale = 27.0;
-const float Sharpness = 2.5;
-// Mie extinction over scattering (some absorption by dust).
-const float MieExtinction = 1.1;
 const float Far = 3.0e38;
 // The colour target's alpha of pixels that show only the sky (its clear value and the sky box's).
 const float SkyMarker = 9.0e6;
-
-// Entry and exit distances of a ray from `origin` (relative to the sphere's centre) along unit `dir` through a
-// sphere of radius r; x > y when it misses.
-vec2 raySphere(vec3 origin, vec3 dir, float r) {
-    float b = dot(origin, dir);
-    float c = dot(origin, origin) - r * r;
-    float disc = b * b - c;
-    if (disc < 0.0)
-        return vec2(1.0, -1.0);
-    float s = sqrt(disc);
-    return vec2(-b - s, -b + s);
-}
 
 #ifndef ATMOSPHERE_TABLE_BUILD
 // Distance along the view ray `rd` to what the depth target holds at `pixel`, Far for the sky. Depth is
@@ -82,72 +66,6 @@ float miePhase(float mu, float g) {
     return 3.0 / (8.0 * PI) * (1.0 - g2) * (1.0 + mu * mu) / ((2.0 + g2) * denom * sqrt(denom));
 }
 
-// Everything the march needs about the shell, in world units.
-struct Shell {
-    vec3 centre;
-    float ground;      // body radius
-    float top;         // where the march ends: the shell's top, or lower where the density is negligible
-    float height;      // shell height
-    float falloff;     // density falloff per shell height (presets' falloff times the sharpness)
-    vec3 betaRayleigh; // per world unit at density 1
-    float betaMie;
-};
-
-Shell currentShell(float coefficientScale, float sharpness) {
-    Shell s;
-    s.centre = body.position;
-    s.ground = body.radius;
-    s.height = max(atmosphere.radius, 1e-4 * body.radius);
-    s.falloff = max(atmosphere.densityFalloff, 0.0) * sharpness;
-    // Above seven scale heights the density is under 1e-3 of the ground's.
-    s.top = s.ground + s.height * min(1.0, 7.0 / max(s.falloff, 1e-3));
-    s.betaRayleigh = max(atmosphere.rayleigh, vec3(0.0)) * max(atmosphere.rayleighFactor, 0.0) * RayleighScale *
-                     coefficientScale / s.height;
-    s.betaMie = max(atmosphere.mie, 0.0) * MieScale * coefficientScale / s.height;
-    return s;
-}
-
-// Density at height h above the ground (gas and aerosols share the profile); the top fifth of the shell fades
-// out so that the shell has no visible rim whatever the falloff.
-float densityAt(Shell s, float h) {
-    float x = max(h, 0.0) / s.height;
-    return exp(-s.falloff * x) * (1.0 - smoothstep(0.8, 1.0, x));
-}
-
-// Chapman's grazing-incidence function: the column of an exponential atmosphere from radius x (in scale
-// heights) along a ray at zenith cosine cosChi, relative to the vertical column. Upwards rays use the rational
-// approximation c / ((c - 1) cosChi + 1), c = sqrt(pi x / 2); downwards rays pass the tangent point, where
-// the column is twice the horizontal one, less the column of the mirrored upward ray.
-float chapmanUp(float x, float cosChi) {
-    float c = sqrt(1.5707963 * x);
-    return c / ((c - 1.0) * cosChi + 1.0);
-}
-float chapman(float x, float cosChi) {
-    if (cosChi >= 0.0)
-        return chapmanUp(x, cosChi);
-    float x0 = x * sqrt(max(1.0 - cosChi * cosChi, 0.0));
-    return 2.0 * exp(min(x - x0, 60.0)) * sqrt(1.5707963 * x0) - chapmanUp(x, -cosChi);
-}
-
-// Column (density x world units) from p to the top of the shell along unit l.
-float columnTowards(Shell s, vec3 p, vec3 l) {
-    vec3 rel = p - s.centre;
-    float r = length(rel);
-    float cosChi = dot(rel, l) / max(r, 1e-6);
-    if (opaqueBool(s.falloff >= 2.0, r)) {
-        // A thin exponential layer: analytic, whatever the path's length.
-        float scaleHeight = s.height / s.falloff;
-        return densityAt(s, r - s.ground) * scaleHeight * chapman(r / scaleHeight, cosChi);
-    }
-    // A thick, nearly uniform layer: a few steps along the chord are exact enough.
-    vec2 exit = raySphere(rel, l, s.top);
-    float dt = max(exit.y, 0.0) / 4.0;
-    float column = 0.0;
-    for (int i = 0; i < 4; ++i)
-        column += densityAt(s, length(rel + l * ((float(i) + 0.5) * dt)) - s.ground);
-    return column * dt;
-}
-
 // How much of the star's disc a point sees past the body itself: zero in the body's shadow, with a penumbra a
 // hundredth of the radius wide (refraction and the star's size soften the terminator of the air).
 float bodyShadow(Shell s, vec3 p, vec3 l) {
@@ -157,22 +75,6 @@ float bodyShadow(Shell s, vec3 p, vec3 l) {
         return 1.0;
     float closest = sqrt(max(dot(rel, rel) - along * along, 0.0));
     return smoothstep(s.ground * 0.99, s.ground * 1.01, closest);
-}
-
-vec3 extinction(Shell s, float column) { return (s.betaRayleigh + s.betaMie * MieExtinction) * column; }
-
-// The colour of the sunlight that reaches a surface point g inside the shell, relative to sunlight from the
-// zenith: the surfaces are shaded with the star's light as it is above the air, so towards the terminator, where
-// the light crosses ever more air, it turns orange and red. Deep on the night side the surfaces' own faint light
-// is left alone.
-vec3 sunlightThroughAir(Shell s, vec3 g) {
-    vec3 n = normalize(g - s.centre);
-    vec3 l = normalize(star.light.position - g);
-    vec3 lifted = g + n * (1e-3 * s.height);
-    vec3 slant = exp(-extinction(s, columnTowards(s, lifted, l)));
-    vec3 zenith = exp(-extinction(s, columnTowards(s, lifted, n)));
-    vec3 colour = clamp(slant / max(zenith, vec3(1e-4)), 0.0, 1.0);
-    return mix(vec3(1.0), colour, smoothstep(-0.3, -0.1, dot(n, l)));
 }
 
 // Light scattered towards the eye along the view ray from t0 to t1: returns the in-scattered light (rgb) and
@@ -222,7 +124,6 @@ void scatter(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 sunRadiance, f
 // density, which is concentrated towards the photosphere so that the glow hugs the limb (the bloom spreads the
 // wider glare); brightened so that it reads against a disc far brighter than any lit surface.
 const float CoronaGain = 5.0;
-const float CoronaSharpness = 2.0;
 
 vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out vec3 transmittance) {
     float len = max(t1 - t0, 0.0);
@@ -256,35 +157,6 @@ vec3 corona(Shell s, vec3 eye, vec3 rd, float t0, float t1, vec3 radiance, out v
 // both halves crowd their rows towards the horizon, where a ray's path through the air changes fastest, so a
 // limb a few pixels thin still gets half the table. The table's upper half (v < 0.5) holds the in-scatter, the
 // lower half the transmittance, for the same rows.
-struct SkyFrame {
-    vec3 centre; // unit, from the eye to the body's centre
-    vec3 e1;     // unit, perpendicular to `centre`, towards the sun
-    vec3 e2;
-    float ground; // angle of the ground horizon from `centre`
-    float top;    // angle of the shell's top, pi from inside the shell
-};
-
-// `witness`: a per-invocation value. Everything here comes from uniform blocks alone, and a CPU driver rebuilds a
-// shader whose branches hang on uniforms alone at every dispatch (its compute path crashes doing so).
-SkyFrame skyFrame(Shell s, vec3 eye, float witness) {
-    SkyFrame f;
-    vec3 toCentre = s.centre - eye;
-    float d = length(toCentre);
-    f.centre = opaqueBool(d > 0.0, witness) ? toCentre / d : vec3(0.0, 0.0, 1.0);
-    // An eye below the ground (a camera passing through the relief) sees the table of one just above it.
-    d = max(d, s.ground * 1.0001);
-    vec3 l = star.light.position - s.centre;
-    vec3 across = l - f.centre * dot(l, f.centre);
-    if (opaqueBool(dot(across, across) <= 1e-10 * max(dot(l, l), 1e-30), witness))
-        across = abs(f.centre.x) < 0.9 ? vec3(1.0, 0.0, 0.0) - f.centre * f.centre.x
-                                        : vec3(0.0, 1.0, 0.0) - f.centre * f.centre.y;
-    f.e1 = normalize(across);
-    f.e2 = cross(f.centre, f.e1);
-    f.ground = asin(min(s.ground / d, 1.0));
-    f.top = opaqueBool(d > s.top, witness) ? asin(s.top / d) : PI;
-    return f;
-}
-
 float skyRowOf(SkyFrame f, float theta) {
     if (theta <= f.ground)
         return 0.5 * (1.0 - sqrt(max(1.0 - theta / f.ground, 0.0)));
@@ -317,16 +189,17 @@ vec2 skyCoordinates(SkyFrame f, vec3 rd, float rows) {
     return vec2(phi * (0.5 / PI), row);
 }
 
-// Transmittance from a (on the view ray rd, where the table's ray starts) to b further along it, given the
-// table's transmittance tFull of the whole ray. Columns are taken from each point outwards, where the Chapman
-// function is stable: while the ray still descends at b, the column from b back past a to space less a's; once it
-// climbs, the whole ray's less the part beyond b.
-vec3 segmentTransmittance(Shell s, vec3 a, vec3 b, vec3 rd, vec3 tFull) {
-    if (dot(b - s.centre, rd) < 0.0)
-        return exp(-extinction(s, max(columnTowards(s, b, -rd) - columnTowards(s, a, -rd), 0.0)));
-    vec3 beyond = exp(-extinction(s, columnTowards(s, b, rd)));
-    return min(tFull / max(beyond, vec3(1e-6)), vec3(1.0));
+// The column table: columnTowards in shell heights, over the zenith cosine of the direction (x: from
+// -ColumnNightMu, below the horizon where the light has long gone, to straight up, crowded towards the horizon,
+// where the column changes fastest) and the height (y: up to the shell's top, crowded towards the ground). It
+// sits in the alpha of the sky-view table's upper half and does not depend on the eye; a pixel reads two texels
+// where the analytic column cost it an exponential layer's and a thick layer's formulas both.
+const float ColumnNightMu = 0.35;
+float columnTableMu(float x) {
+    float a = 2.0 * x - 1.0;
+    return a < 0.0 ? -ColumnNightMu * a * a : a * a;
 }
+float columnTableHeight(Shell s, float y) { return (s.top - s.ground) * y * y; }
 
 #ifndef ATMOSPHERE_TABLE_BUILD
 // The body's sky-view table for this frame's eye (built by "atmosphereTables" before the frame's passes).
@@ -336,9 +209,40 @@ layout(set = 3, binding = 9) uniform sampler2D skyTable;
 // ground or the shell's far side). Something standing in the air before tEnd (relief, a craft, a moon) keeps the
 // share of the in-scatter that the air in front of it holds: (1 - T(t0, t1)) / (1 - T(t0, tEnd)), exact where the
 // light along the ray is uniform.
+// The column from p along unit l to the top of the shell, read from the column table.
+float tabledColumn(Shell s, vec3 p, vec3 l) {
+    vec3 rel = p - s.centre;
+    float r = length(rel);
+    float mu = clamp(dot(rel, l) / max(r, 1e-6), -1.0, 1.0);
+    float x = mu < 0.0 ? 0.5 - 0.5 * sqrt(min(-mu / ColumnNightMu, 1.0)) : 0.5 + 0.5 * sqrt(mu);
+    float y = sqrt(clamp((r - s.ground) / max(s.top - s.ground, 1e-9), 0.0, 1.0));
+    vec2 size = vec2(textureSize(skyTable, 0)) * vec2(1.0, 0.5);
+    vec2 uv = clamp(vec2(x, y), 0.5 / size, 1.0 - 0.5 / size);
+    return textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).a * s.height;
+}
+
+// Transmittance from a (on the view ray rd, where the table's ray starts) to b further along it, given the
+// table's transmittance tFull of the whole ray. Columns are taken from each point outwards, up the shell: while
+// the ray still descends at b, the column from b back past a to space less a's; once it climbs, the whole ray's
+// less the part beyond b.
+vec3 segmentTransmittance(Shell s, vec3 a, vec3 b, vec3 rd, vec3 tFull) {
+    bool descending = dot(b - s.centre, rd) < 0.0;
+    float fromB = tabledColumn(s, b, descending ? -rd : rd);
+    float fromA = tabledColumn(s, a, -rd);
+    vec3 between = exp(-extinction(s, max(fromB - fromA, 0.0)));
+    vec3 beyond = exp(-extinction(s, fromB));
+    return descending ? between : min(tFull / max(beyond, vec3(1e-6)), vec3(1.0));
+}
+
+// The frame, the same for every pixel of the shell, from the vertex stage (atmosphereShell.glsl).
+layout(location = 1) flat in vec3 inSkyCentre;
+layout(location = 2) flat in vec3 inSkyE1;
+layout(location = 3) flat in vec3 inSkyE2;
+layout(location = 4) flat in vec2 inSkyAngles; // ground, top
+
 void skyAlong(Shell s, vec3 eye, vec3 rd, float t0, float t1, float tEnd, out vec3 inscatter,
               out vec3 transmittance) {
-    SkyFrame f = skyFrame(s, eye, rd.x);
+    SkyFrame f = SkyFrame(inSkyCentre, inSkyE1, inSkyE2, inSkyAngles.x, inSkyAngles.y);
     vec2 uv = skyCoordinates(f, rd, float(textureSize(skyTable, 0).y) * 0.5);
     inscatter = textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).rgb;
     transmittance = textureLod(skyTable, vec2(uv.x, 0.5 + 0.5 * uv.y), 0.0).rgb;

@@ -31,8 +31,7 @@ void main() {
         return;
 
     vec3 inscatter, transmittance;
+    // The ground's sunlight was reddened by the air on its way in by the surface itself (per vertex).
     skyAlong(s, eye, rd, t0, t1, tEnd, inscatter, transmittance);
-    if (!isStar && sceneT < hit.y)
-        behind.rgb *= sunlightThroughAir(s, eye + rd * sceneT);
     imageStore(colorTarget, pixel, vec4(behind.rgb * transmittance + inscatter, behind.a));
 }

@@ -19,22 +19,24 @@ float starVisibility(vec3 p) {
         return 1.0;
     vec3 s = toStar / starDist;
     float aStar = asin(clamp(eclipse.shadow.starRadius / starDist, 0.0, 1.0));
+    float invStar2 = 1.0 / max(aStar * aStar, 1e-12);
     float visible = 1.0;
+    // A CPU driver runs every path of a branch that differs between pixels, so the cases that leave an occluder
+    // out are folded into one factor rather than skipped.
     for (uint i = 0u; i < count; ++i) {
         vec4 occluder = eclipse.shadow.occluders[i];
         vec3 toOcc = occluder.xyz - p;
-        float occDist = length(toOcc);
-        if (occDist <= occluder.w || occDist >= starDist)
-            continue; // inside the occluder (its own surface) or behind the star
-        vec3 o = toOcc / occDist;
-        if (dot(o, s) <= 0.0)
-            continue;
-        float aOcc = asin(clamp(occluder.w / occDist, 0.0, 1.0));
-        float sep = acos(clamp(dot(o, s), -1.0, 1.0));
+        float invDist = inversesqrt(max(dot(toOcc, toOcc), 1e-30));
+        float occDist = dot(toOcc, toOcc) * invDist;
+        float cosSep = dot(toOcc, s) * invDist;
+        // Inside the occluder (its own surface), behind the star, or behind the point: no shadow.
+        float counts = occDist > occluder.w && occDist < starDist && cosSep > 0.0 ? 1.0 : 0.0;
+        float aOcc = asin(min(occluder.w * invDist, 1.0));
+        float sep = acos(clamp(cosSep, -1.0, 1.0));
         // Fully separated at sep >= aStar + aOcc, maximal overlap at sep <= |aStar - aOcc|.
         float t = smoothstep(abs(aStar - aOcc), aStar + aOcc, sep);
-        float ratio = min(aOcc * aOcc / max(aStar * aStar, 1e-12), 1.0);
-        visible *= 1.0 - (1.0 - t) * ratio;
+        float ratio = min(aOcc * aOcc * invStar2, 1.0);
+        visible *= 1.0 - counts * (1.0 - t) * ratio;
     }
     return visible;
 }

@@ -5,6 +5,7 @@
 
 layout(location = 0) in vec3 inDirection;
 layout(location = 1) in vec3 inWorldPosition;
+layout(location = 2) in vec3 inSunlight; // through the air
 layout(location = 0) out vec4 outColor;
 
 void main() {
@@ -30,5 +31,5 @@ void main() {
     // Sky light of the atmosphere on the day side (tinted by its Rayleigh colour), and faint starlight.
     vec3 skyTint = clamp(atmosphere.rayleigh * atmosphere.rayleighFactor, 0.0, 1.0);
     color += g.albedo * (0.05 * radiance * skyTint * daylight * visibility + vec3(0.004));
-    outColor = vec4(color, distance(camera.eye, inWorldPosition));
+    outColor = vec4(color * inSunlight, distance(camera.eye, inWorldPosition));
 }

@@ -12,6 +12,7 @@ void main() {
     outDirection = inPosition;
     // A direction (w = 0) takes no translation, so a far-away eye costs no precision.
     vec4 clip = camera.viewProjection * vec4(inPosition, 0.0);
-    // Just inside the far plane so that clipping never drops it; depth tests less-or-equal against 1.0.
-    gl_Position = vec4(clip.xy, clip.w * 0.999999, clip.w);
+    // On the far plane (z / w is exactly 1, which clipping keeps): drawn after the scene with less-or-equal, it
+    // fills only the pixels nothing was drawn in, however far the bodies there are.
+    gl_Position = vec4(clip.xy, clip.w, clip.w);
 }

@@ -310,6 +310,8 @@ void RenderManager::recordMain(const FrameContext& frame, CommandContext* contex
     beginRendering(context, colorTarget->width, colorTarget->height, &color, &depth);
     for (SceneObject* object : services.scene->objects)
         object->RecordMain(frame, context);
+    for (SceneObject* object : services.scene->objects)
+        object->RecordBackground(frame, context);
     endTargetRendering(context, true);
 }
 

@@ -28,6 +28,8 @@ public:
     virtual void RecordCompute(const FrameContext&, CommandContext*) {}
     virtual void RecordMain(const FrameContext&, CommandContext*) {}
     virtual void RecordLayer(const FrameContext&, CommandContext*, uint32_t) {}
+    // The main pass's backdrop, drawn after every object's RecordMain: only the pixels they left empty pay for it.
+    virtual void RecordBackground(const FrameContext&, CommandContext*) {}
 
     // Kind queries for the bodies' surface and atmosphere lookups; the surface and atmosphere classes return this.
     virtual AstroSurface* asSurface() { return nullptr; }

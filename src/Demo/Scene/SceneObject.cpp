@@ -80,6 +80,11 @@ void SceneObject::RecordMain(const FrameContext& frame, CommandContext* context)
     snapshotTransform->copyFrom(*transform);
 }
 
+void SceneObject::RecordBackground(const FrameContext& frame, CommandContext* context) {
+    for (SceneComponent* component : components)
+        component->RecordBackground(frame, context);
+}
+
 void SceneObject::RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer) {
     for (SceneComponent* component : components)
         component->RecordLayer(frame, context, layer);

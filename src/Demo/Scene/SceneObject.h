@@ -46,6 +46,7 @@ public:
     // Components first, then the transform is copied into the snapshot transform.
     virtual void RecordMain(const FrameContext& frame, CommandContext* context);
     virtual void RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer);
+    void RecordBackground(const FrameContext& frame, CommandContext* context);
 
     // What the camera reads of this object when it follows it; null: only the transform.
     virtual FollowTarget* followTarget() { return nullptr; }

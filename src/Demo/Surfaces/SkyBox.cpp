@@ -43,7 +43,7 @@ void SkyBox::CreateUniform() {
     pipeline = sharedScenePipeline(device, "sky box", info);
 }
 
-void SkyBox::RecordMain(const FrameContext&, CommandContext* context) {
+void SkyBox::RecordBackground(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     if (!pipeline || !dataSet || !camera || !camera->dataSet)
         return;

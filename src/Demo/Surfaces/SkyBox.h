@@ -20,7 +20,7 @@ public:
 
     // Loads the six faces (uploaded by the next frame's upload pass) and builds the data set and pipeline.
     void CreateUniform() override;
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+    void RecordBackground(const FrameContext& frame, CommandContext* context) override;
 
     Cube* mesh = nullptr;
     ImageCube* texture = nullptr;
