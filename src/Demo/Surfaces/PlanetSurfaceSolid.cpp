@@ -69,6 +69,10 @@ uint32_t sphereSubdivisionsFor(double pixelRadius) {
     return pixelRadius >= 20.0 ? 3 : 1;
 }
 
+uint32_t patchesPerCluster(uint32_t subdivisions) {
+    return 1u << (2 * std::min(subdivisions, ClusterLevels));
+}
+
 uint32_t tessellatedPointsBound(uint32_t level) {
     uint32_t points = level % 2 == 0 ? 1 : 0;
     for (uint32_t ring = level; ring > 0 && ring <= level; ring -= 2)
@@ -78,6 +82,80 @@ uint32_t tessellatedPointsBound(uint32_t level) {
 
 uint32_t patchesPerDraw(uint32_t maxLevel) {
     return std::max(65536u / tessellatedPointsBound(std::max(maxLevel, 1u)), 1u);
+}
+
+float liquidLevel(const BiomeBlock& block) {
+    const BiomeEntry& b = block.biomes[0];
+    bool liquid = b.heightRange[1] > b.heightRange[0] && b.roughness <= 0.12f && b.metallic <= 0.01f;
+    return liquid ? b.heightRange[1] : -1e9f;
+}
+
+ClusterCull::ClusterCull(const PatchCullInputs& in) {
+    const double scale = in.elevationScale;
+    double low = 1.0 + scale * std::max(in.heightLow, in.liquid),
+           high = 1.0 + scale * std::max(in.heightHigh, in.liquid);
+    rMin = double(in.radius) * std::max(std::min(low, high), 0.0);
+    rMax = double(in.radius) * std::max(low, high);
+    const float* m = in.model;
+    for (int k = 0; k < 9; ++k)
+        rotation[k] = m[(k / 3) * 4 + k % 3];
+    for (int c = 0; c < 3; ++c)
+        stretch = std::max(stretch, std::hypot(rotation[c * 3], rotation[c * 3 + 1], rotation[c * 3 + 2]));
+    for (int k = 0; k < 3; ++k) {
+        translation[k] = m[12 + k];
+        toEye[k] = double(in.eye[k]) - translation[k];
+    }
+    const double eyeDistance = std::hypot(toEye[0], toEye[1], toEye[2]);
+    // The shader tests its horizon from 1.0001 rMax up; a hair further here keeps its float rounding on our side.
+    horizon = eyeDistance > rMax * 1.0002 && rMin > rMax * 1e-6;
+    if (horizon) {
+        for (double& t : toEye)
+            t /= eyeDistance;
+        horizonReach =
+            std::acos(std::clamp(rMin / eyeDistance, -1.0, 1.0)) + std::acos(std::clamp(rMin / rMax, -1.0, 1.0));
+    }
+    // Side planes from the rows of the matrix (element (row r, column c) at [c * 4 + r]): w + x, w - x, w + y, w - y.
+    const float* vp = in.viewProjection;
+    for (int p = 0; p < 4; ++p) {
+        int r = p / 2;
+        double sign = p % 2 == 0 ? 1.0 : -1.0;
+        for (int c = 0; c < 4; ++c)
+            planes[p][c] = double(vp[c * 4 + 3]) + sign * double(vp[c * 4 + r]);
+    }
+}
+
+bool ClusterCull::hidden(const TriangleCluster& cluster) const {
+    const double* a = cluster.axis;
+    double dir[3];
+    for (int k = 0; k < 3; ++k)
+        dir[k] = rotation[k] * a[0] + rotation[3 + k] * a[1] + rotation[6 + k] * a[2];
+    if (horizon) {
+        // Every patch's reach (see the control shader) is at most the cluster's less the margin.
+        double reach = horizonReach + cluster.centreSpread + cluster.triangleSpread + AngleMargin;
+        double length = std::hypot(dir[0], dir[1], dir[2]);
+        if (reach < 3.14159 - AngleMargin && length > 0.0 &&
+            (dir[0] * toEye[0] + dir[1] * toEye[1] + dir[2] * toEye[2]) / length < std::cos(reach))
+            return true;
+    }
+    // A sphere holding each patch's bounding sphere: the patches' centres lie within centreSpread of the axis,
+    // their shells within triangleSpread of their centres, and the shader's bound grows with the spread.
+    double cosSpread = std::cos(cluster.triangleSpread + AngleMargin);
+    double patchBound = std::sqrt(
+        std::max(rMax * rMax * 2.0 * (1.0 - cosSpread), rMin * rMin + rMax * rMax - 2.0 * rMin * rMax * cosSpread));
+    double offset = stretch * rMax * 2.0 * std::sin(std::min(cluster.centreSpread + AngleMargin, 3.14159) * 0.5);
+    double bound = (offset + patchBound) * (1.0 + RadiusMargin) * 1.0001;
+    double world[3];
+    for (int k = 0; k < 3; ++k)
+        world[k] = dir[k] * rMax + translation[k];
+    const double worldLength = std::hypot(world[0], world[1], world[2]);
+    for (const auto& p : planes) {
+        double n = std::hypot(p[0], p[1], p[2]);
+        // The shader's float sum over world coordinates rounds by about 1e-7 of its terms' size.
+        double slack = 1e-6 * (n * worldLength + std::fabs(p[3]));
+        if (n > 0.0 && p[0] * world[0] + p[1] * world[1] + p[2] * world[2] + p[3] < -bound * n - slack)
+            return true;
+    }
+    return false;
 }
 
 namespace {
@@ -125,7 +203,11 @@ void PlanetSurfaceSolid::CreateUniform() {
     const uint32_t subdivisions[3] = {1, 3, 5};
     for (int k = 0; k < 3; ++k)
         sharedMeshes[k] = sharedResource<IcoSphere>(device, "planet sphere " + std::to_string(subdivisions[k]), [&] {
-            return new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
+            auto* sphere = new IcoSphere(device, services.meshStorage, subdivisions[k], 1.0f);
+            sphere->trianglesPerCluster = patchesPerCluster(subdivisions[k]);
+            sphere->clusters = clusterTriangles(sphere->generation.unitVertices, sphere->generation.triangles,
+                                                sphere->trianglesPerCluster);
+            return sphere;
         });
     mesh = sharedMeshes[2];
 
@@ -184,6 +266,11 @@ void PlanetSurfaceSolid::Update(const FrameContext& frame) {
     }
     writeUniformBinding(biomeUniform, &biomes);
     writeUniformBinding(tessellationUniform, &tessellation);
+    cullInputs.radius = planet ? planet->radius : 1.0f;
+    cullInputs.elevationScale = surfaceBlock.elevationScale;
+    cullInputs.heightLow = tessellation.heightLow;
+    cullInputs.heightHigh = tessellation.heightHigh;
+    cullInputs.liquid = liquidLevel(biomes);
     if (noAtmosphereUniform) {
         AtmosphereBlock none{};
         std::fill(none.rayleigh, none.rayleigh + 3, 0.0f);
@@ -252,10 +339,20 @@ void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context
     bindDataSet(context, dataSet);
     pipeline->bindDataSets(context);
     sphere->bind(context, *pipeline);
-    const uint32_t run = patchesPerDraw(MaxTessellationLevel) * 3, indices = sphere->indexBuffer->indexCount;
-    for (uint32_t first = 0; first < indices; first += run)
-        vkCmdDrawIndexed(context->commandBuffer, std::min(run, indices - first), 1, first, 0, 0);
-    context->device->drawCount += (indices + run - 1) / run;
+    // The cull as the shader will see it: the camera and model blocks this frame's uniforms hold.
+    const CameraBlock& view = camera->view.uniformBlock;
+    std::copy(std::begin(view.viewProjection), std::end(view.viewProjection), cullInputs.viewProjection);
+    std::copy(std::begin(view.eye), std::end(view.eye), cullInputs.eye);
+    ObjectBlock model = makeObjectBlock(owner->transform->worldMatrix);
+    std::copy(std::begin(model.model), std::end(model.model), cullInputs.model);
+    const ClusterCull cull(cullInputs);
+    const std::vector<TriangleCluster>& clusters = sphere->clusters;
+    visiblePatchRuns(
+        uint32_t(clusters.size()), sphere->trianglesPerCluster, sphere->indexBuffer->indexCount / 3,
+        patchesPerDraw(MaxTessellationLevel), [&](uint32_t c) { return cull.hidden(clusters[c]); }, patchRuns);
+    for (const PatchRun& run : patchRuns)
+        vkCmdDrawIndexed(context->commandBuffer, run.count * 3, 1, run.first * 3, 0, 0);
+    context->device->drawCount += uint32_t(patchRuns.size());
 }
 
 void PlanetSurfaceSolid::applySettings(const SolidSurfaceCreateInfo& info) {

@@ -4,10 +4,12 @@
 // with eclipse shadows. T toggles wireframe.
 #include "Demo/Scene/MathTypes.h"
 #include "Demo/Surfaces/PlanetSurface.h"
+#include "Engine/Meshes/Geometry.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 class DataSet;
 class IcoSphere;
@@ -96,6 +98,11 @@ double pixelRadiusAt(float projectionYScale, float viewportHeight, double distan
 // invocation; 24 planets of 20480 patches each would cost a CPU driver most of a frame.
 uint32_t sphereSubdivisionsFor(double pixelRadius);
 
+// Patches culled together on the CPU for an icosphere of `subdivisions`: the descendants of one triangle
+// ClusterLevels levels up (4^levels of them in a row), fewer for coarser spheres.
+constexpr uint32_t ClusterLevels = 2;
+uint32_t patchesPerCluster(uint32_t subdivisions);
+
 // Most points the tessellator can make of one triangle patch whose levels are at most `level`: the outer ring
 // has 3 n points for level n, each ring inside two levels less, down to a centre point (n even) or a
 // three-point triangle (n odd).
@@ -105,6 +112,77 @@ uint32_t tessellatedPointsBound(uint32_t level);
 // points (fans of long edges, holes through which the stars show). `maxLevel` is the shader's clamp.
 uint32_t patchesPerDraw(uint32_t maxLevel);
 constexpr uint32_t MaxTessellationLevel = 64; // the control shader's clamp
+
+// What the control shader's patch cull reads, exactly as the uniform blocks hand it over (float, world units).
+struct PatchCullInputs {
+    float viewProjection[16] = {}; // camera block, column-major
+    float eye[3] = {};
+    float model[16] = {}; // the body's model block: rotation and world position
+    float radius = 1.0f;  // body block
+    float elevationScale = 0.0f;
+    float heightLow = -1.0f, heightHigh = 1.0f; // tessellation block
+    float liquid = -1e9f;                       // liquidLevel() of the biome block
+};
+
+// The liquid level the shaders take from the first biome (see planetmaterial.glsl), -1e9 without a liquid.
+float liquidLevel(const BiomeBlock& biomes);
+
+// The control shader's patch cull (beyond the horizon of the lowest ground for the highest, or outside one of the
+// four side planes of the view) for whole clusters of patches, so that a CPU driver, which runs the vertex and
+// control stages of every patch drawn, is spared the hidden ones. Conservative: a hidden cluster's every patch is
+// hidden by the shader's own test, through the cluster's cap holding its patches' caps and its bounding sphere
+// holding theirs, with margins over the shader's float rounding.
+class ClusterCull {
+public:
+    explicit ClusterCull(const PatchCullInputs& in);
+    bool hidden(const TriangleCluster& cluster) const;
+
+    // Radians added to every spread: the shader's acos near 1 turns float rounding into up to about 5e-4.
+    static constexpr double AngleMargin = 2e-3;
+    static constexpr double RadiusMargin = 1e-3; // relative, on every bounding radius
+
+private:
+    double rMin = 0.0, rMax = 0.0;
+    double toEye[3] = {}; // unit, from the body's centre
+    bool horizon = false; // whether the horizon test applies (the eye above the highest ground)
+    double horizonReach = 0.0;
+    double rotation[9] = {}; // the model's upper 3 × 3, column-major
+    double translation[3] = {};
+    double stretch = 1.0;     // longest column of the rotation (1 for a rigid model)
+    double planes[4][4] = {}; // left, right, bottom, top: xyz, w
+};
+
+// A draw of `count` consecutive patches from patch `first`.
+struct PatchRun {
+    uint32_t first = 0, count = 0;
+};
+// Fills `runs` with the draws of the patches of the clusters that `hidden(cluster index)` keeps: runs of adjacent
+// kept clusters are merged and split into draws of at most `maxPatches`. Patches past the last cluster are kept.
+template <class Hidden>
+void visiblePatchRuns(uint32_t clusterCount, uint32_t patchesPerCluster, uint32_t patchCount, uint32_t maxPatches,
+                      Hidden&& hidden, std::vector<PatchRun>& runs) {
+    runs.clear();
+    maxPatches = maxPatches > 0 ? maxPatches : 1;
+    patchesPerCluster = patchesPerCluster > 0 ? patchesPerCluster : 1;
+    uint32_t begin = 0, end = 0; // the run of kept patches being gathered
+    auto flush = [&] {
+        for (uint32_t first = begin; first < end; first += maxPatches)
+            runs.push_back({first, end - first < maxPatches ? end - first : maxPatches});
+    };
+    for (uint32_t c = 0, first = 0; first < patchCount; ++c, first += patchesPerCluster) {
+        bool clustered = c < clusterCount;
+        if (clustered && hidden(c))
+            continue;
+        if (first != end) {
+            flush();
+            begin = first;
+        }
+        end = clustered && patchCount - first > patchesPerCluster ? first + patchesPerCluster : patchCount;
+        if (!clustered)
+            break;
+    }
+    flush();
+}
 
 class SurfaceBake;
 
@@ -166,6 +244,10 @@ public:
     // Unit icospheres of 1, 3 and 5 subdivisions, shared by every solid planet (the shaders scale them by the
     // radius; 24 copies of the finest would not even fit the mesh storage), one set per device.
     IcoSphere* sharedMeshes[3] = {nullptr, nullptr, nullptr};
+    // The surface's side of the cull's inputs, as last written to the blocks (the panels may change the settings
+    // between the update and the recording).
+    PatchCullInputs cullInputs;
+    std::vector<PatchRun> patchRuns; // this frame's draws, kept to spare the allocation
 };
 
 class Scene;

@@ -8,6 +8,8 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
@@ -62,14 +64,14 @@ GeometryData makeSphere(float radius) {
 
 IcoSphereBuilder::IcoSphereBuilder(uint32_t subdivisions) {
     const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    const float start[12][3] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
-                                {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    const float start[12][3] = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+                                {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
     for (const auto& v : start) {
         float len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
         unitVertices.insert(unitVertices.end(), {v[0] / len, v[1] / len, v[2] / len});
     }
-    triangles = {0, 11, 5, 0, 5, 1, 0, 1, 7, 0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4, 11, 10, 2, 10, 7, 6, 7, 1, 8,
-                 3, 9, 4, 3, 4, 2, 3, 2, 6, 3, 6, 8, 3, 8, 9, 4, 9, 5, 2, 4, 11, 6, 2, 10, 8, 6, 7, 9, 8, 1};
+    triangles = {0, 11, 5, 0, 5, 1, 0, 1, 7, 0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4,  11, 10, 2,  10, 7, 6, 7, 1, 8,
+                 3, 9,  4, 3, 4, 2, 3, 2, 6, 3, 6, 8,  3, 8,  9,  4, 9, 5, 2, 4,  11, 6,  2,  10, 8,  6, 7, 9, 8, 1};
     for (uint32_t level = 0; level < subdivisions; ++level) {
         midpointCache.clear();
         std::vector<uint32_t> next;
@@ -107,6 +109,47 @@ GeometryData IcoSphereBuilder::geometry(float radius) const {
     g.texCoords.assign(unitVertices.size() / 3 * 2, 0.0f);
     g.indices = triangles;
     return g;
+}
+
+std::vector<TriangleCluster> clusterTriangles(const std::vector<float>& unitVertices,
+                                              const std::vector<uint32_t>& triangles, uint32_t perCluster) {
+    using V = std::array<double, 3>;
+    auto normalised = [](V v) {
+        double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        return n > 0.0 ? V{v[0] / n, v[1] / n, v[2] / n} : V{0.0, 0.0, 1.0};
+    };
+    auto angle = [](const V& a, const V& b) {
+        return std::acos(std::clamp(a[0] * b[0] + a[1] * b[1] + a[2] * b[2], -1.0, 1.0));
+    };
+    auto vertex = [&](uint32_t i) {
+        return normalised({unitVertices[i * 3], unitVertices[i * 3 + 1], unitVertices[i * 3 + 2]});
+    };
+    perCluster = std::max(perCluster, 1u);
+    const size_t count = triangles.size() / 3;
+    std::vector<TriangleCluster> clusters;
+    std::vector<V> centres;
+    for (size_t first = 0; first < count; first += perCluster) {
+        TriangleCluster cluster;
+        centres.clear();
+        V sum{0.0, 0.0, 0.0};
+        for (size_t t = first; t < std::min(first + perCluster, count); ++t) {
+            V corners[3] = {vertex(triangles[t * 3]), vertex(triangles[t * 3 + 1]), vertex(triangles[t * 3 + 2])};
+            V centre = normalised({corners[0][0] + corners[1][0] + corners[2][0],
+                                   corners[0][1] + corners[1][1] + corners[2][1],
+                                   corners[0][2] + corners[1][2] + corners[2][2]});
+            for (const V& c : corners)
+                cluster.triangleSpread = std::max(cluster.triangleSpread, angle(centre, c));
+            for (int k = 0; k < 3; ++k)
+                sum[k] += centre[k];
+            centres.push_back(centre);
+        }
+        V axis = normalised(sum);
+        std::copy(axis.begin(), axis.end(), cluster.axis);
+        for (const V& c : centres)
+            cluster.centreSpread = std::max(cluster.centreSpread, angle(axis, c));
+        clusters.push_back(cluster);
+    }
+    return clusters;
 }
 
 std::vector<GeometryData> importModel(const std::string& path) {

@@ -36,6 +36,19 @@ private:
     std::unordered_map<uint64_t, uint32_t> midpointCache;
 };
 
+// A run of consecutive triangles of a unit-sphere mesh seen as one cap of directions around `axis`. The cap of
+// each triangle (around the normalised sum of its corners, out to its farthest corner) lies within centreSpread +
+// triangleSpread radians of the axis, and so does every direction inside the triangles.
+struct TriangleCluster {
+    double axis[3] = {0.0, 0.0, 1.0};
+    double centreSpread = 0.0;   // radians: largest angle from the axis to a triangle's centre direction
+    double triangleSpread = 0.0; // radians: largest angle from a triangle's centre direction to one of its corners
+};
+// Clusters of `perCluster` consecutive triangles (the last may hold fewer). IcoSphereBuilder puts the four children
+// of a triangle in a row, so each run of 4^k of its triangles holds the descendants of one triangle k levels up.
+std::vector<TriangleCluster> clusterTriangles(const std::vector<float>& unitVertices,
+                                              const std::vector<uint32_t>& triangles, uint32_t perCluster);
+
 // Imports every triangle mesh of a model file with smoothed normals and tangents, converting from the file's axes:
 // (x, y, z) -> (-z, y, -x) for positions, normals and tangents, (u, v) -> (u, 1 - v).
 // Meshes without triangles are skipped. Throws std::runtime_error when the file cannot be read.

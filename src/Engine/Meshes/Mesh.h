@@ -1,10 +1,10 @@
 #pragma once
 // Meshes: a vertex buffer with an optional index buffer, in a mesh storage. Generators and the model import
 // build their geometry in Geometry.h and put it into buffers here.
-#include "Engine/Meshes/VertexBuffer.h"
 #include "Engine/Buffers/VertexLayout.h"
 #include "Engine/GraphicsDevice/GraphicsResource.h"
 #include "Engine/Meshes/Geometry.h"
+#include "Engine/Meshes/VertexBuffer.h"
 
 #include <string>
 #include <vector>
@@ -46,6 +46,9 @@ class IcoSphere : public Mesh {
 public:
     IcoSphere(GraphicsDevice* device, DataStorage* storage, uint32_t subdivisions, float radius);
     IcoSphereBuilder generation; // unit vertices, triangles and midpoint cache
+    // Filled by users that cull whole runs of triangles (clusterTriangles over `generation`).
+    std::vector<TriangleCluster> clusters;
+    uint32_t trianglesPerCluster = 0;
 };
 
 class Sphere : public Mesh {
