@@ -35,16 +35,31 @@ bool lexicallyBefore(vec3 p, vec3 q) {
     return p.x != q.x ? p.x < q.x : (p.y != q.y ? p.y < q.y : p.z < q.z);
 }
 
-float edgeLevel(vec3 a, vec3 b, vec2 units, float liquid) {
-    if (lexicallyBefore(b, a)) {
-        vec3 t = a;
+// A corner of the patch: its direction, displaced world position and clip position, computed once for both of
+// its edges (a corner's values are the same bits in every patch that shares it).
+struct Corner {
+    vec3 dir;
+    vec3 world;
+    vec4 clip;
+};
+
+Corner corner(vec3 dir, float liquid) {
+    Corner c;
+    c.dir = dir;
+    c.world = displacedWorld(dir, liquid);
+    c.clip = camera.viewProjection * vec4(c.world, 1.0);
+    return c;
+}
+
+float edgeLevel(Corner a, Corner b, vec2 units, float liquid) {
+    if (lexicallyBefore(b.dir, a.dir)) {
+        Corner t = a;
         a = b;
         b = t;
     }
-    vec3 m = normalize(a + b);
-    vec3 wa = displacedWorld(a, liquid), wb = displacedWorld(b, liquid), wm = displacedWorld(m, liquid);
-    vec4 ca = camera.viewProjection * vec4(wa, 1.0), cb = camera.viewProjection * vec4(wb, 1.0);
-    vec4 cm = camera.viewProjection * vec4(wm, 1.0);
+    vec3 m = normalize(a.dir + b.dir);
+    vec3 wm = displacedWorld(m, liquid);
+    vec4 ca = a.clip, cb = b.clip, cm = camera.viewProjection * vec4(wm, 1.0);
     float level;
     if (ca.w > 1e-4 && cb.w > 1e-4 && cm.w > 1e-4) {
         vec2 px = units * 0.5 * tessellation.viewportHeight;
@@ -55,10 +70,11 @@ float edgeLevel(vec3 a, vec3 b, vec2 units, float liquid) {
         level = max(lengthLevel, sagLevel);
     } else {
         // An end behind the eye: the edge's length as if seen face-on from its middle.
-        level = distance(wa, wb) * pixelsPerUnit() / max(distance(wm, camera.eye), 1e-6) /
+        level = distance(a.world, b.world) * pixelsPerUnit() / max(distance(wm, camera.eye), 1e-6) /
                 tessellation.pixelsPerEdge;
     }
-    float texels = acos(clamp(dot(a, b), -1.0, 1.0)) * float(textureSize(heightMap, 0).x) * (2.0 / 3.14159265);
+    float texels =
+        acos(clamp(dot(a.dir, b.dir), -1.0, 1.0)) * float(textureSize(heightMap, 0).x) * (2.0 / 3.14159265);
     level = min(level, max(texels, 1.0));
     float lo = max(tessellation.minSubdivision, 1.0), hi = clamp(tessellation.maxSubdivision, lo, MaxLevel);
     // NaN from a degenerate projection compares false and takes the finest level.
@@ -116,8 +132,9 @@ void main() {
     }
     // Outer level i is the edge opposite corner i.
     vec2 units = screenUnits();
-    gl_TessLevelOuter[0] = edgeLevel(b, c, units, liquid);
-    gl_TessLevelOuter[1] = edgeLevel(c, a, units, liquid);
-    gl_TessLevelOuter[2] = edgeLevel(a, b, units, liquid);
+    Corner ca = corner(a, liquid), cb = corner(b, liquid), cc = corner(c, liquid);
+    gl_TessLevelOuter[0] = edgeLevel(cb, cc, units, liquid);
+    gl_TessLevelOuter[1] = edgeLevel(cc, ca, units, liquid);
+    gl_TessLevelOuter[2] = edgeLevel(ca, cb, units, liquid);
     gl_TessLevelInner[0] = max(gl_TessLevelOuter[0], max(gl_TessLevelOuter[1], gl_TessLevelOuter[2]));
 }

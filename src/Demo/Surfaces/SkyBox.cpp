@@ -21,6 +21,7 @@ SkyBox::SkyBox(SceneObject* owner_) : SceneComponent(owner_) {}
 SkyBox::~SkyBox() {
     if (GraphicsDevice* device = servicesOf(owner).device; device && mesh)
         unregisterResource(device, mesh);
+    faceLayers.destroy();
     delete textureBinding;
 }
 
@@ -31,7 +32,9 @@ void SkyBox::CreateUniform() {
         return; // headless: nothing to draw
     mesh = new Cube(device, services.meshStorage, 1.0f, 1.0f, 1.0f);
     texture = createSkyboxCube(device, std::vector<std::string>(SkyboxFaceFiles.begin(), SkyboxFaceFiles.end()));
-    textureBinding = new TextureBinding(&texture->imageView, services.renderManager->targetSampler);
+    faceLayers.create(device, texture->image, texture->format, VK_IMAGE_ASPECT_COLOR_BIT, texture->range.levelCount, 6,
+                      VK_IMAGE_VIEW_TYPE_2D_ARRAY);
+    textureBinding = new TextureBinding(&faceLayers, services.renderManager->targetSampler);
     dataSet = new DataSet(device, services.descriptorPool,
                           {{1, TEXTURE, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, textureBinding}});
     ScenePipelineInfo info;

@@ -1,13 +1,12 @@
 #pragma once
-// The star field: a cube map drawn around the camera at infinity in the main pass.
+// The star field: a cube map drawn around the camera at infinity in the main pass, behind everything else.
 #include "Demo/Scene/SceneComponent.h"
 #include "Engine/Data/DataBinding.h"
+#include "Engine/Images/Image.h"
 
 class Cube;
 class DataSet;
-class ImageCube;
 class PipelineGraphics;
-class Sampler;
 
 namespace Demo {
 
@@ -24,6 +23,10 @@ public:
 
     Cube* mesh = nullptr;
     ImageCube* texture = nullptr;
+    // The cube's six faces as the layers of a flat array: each face of the drawn cube reads its own layer with
+    // coordinates from the vertices, where a cube lookup would pick the face and blend across its seams at every
+    // pixel (a CPU driver's dearest sampling).
+    ImageView faceLayers;
     TextureBinding* textureBinding = nullptr;
     DataSet* dataSet = nullptr;
 
