@@ -181,7 +181,8 @@ vec3 skyDirection(SkyFrame f, vec2 uv) {
 // The table's coordinates of view ray `rd`, clamped to the texel centres of its own half, so that a ray on the
 // ground never blends with one past the horizon.
 vec2 skyCoordinates(SkyFrame f, vec3 rd, float rows) {
-    float theta = atan(length(cross(rd, f.centre)), dot(rd, f.centre));
+    // acos loses precision only straight at the centre, where the rows are widest.
+    float theta = acos(clamp(dot(rd, f.centre), -1.0, 1.0));
     float phi = atan(dot(rd, f.e2), dot(rd, f.e1));
     float row = skyRowOf(f, theta);
     float halfTexel = 0.5 / rows;
@@ -214,24 +215,29 @@ float tabledColumn(Shell s, vec3 p, vec3 l) {
     vec3 rel = p - s.centre;
     float r = length(rel);
     float mu = clamp(dot(rel, l) / max(r, 1e-6), -1.0, 1.0);
-    float x = mu < 0.0 ? 0.5 - 0.5 * sqrt(min(-mu / ColumnNightMu, 1.0)) : 0.5 + 0.5 * sqrt(mu);
+    float x = 0.5 + 0.5 * sign(mu) * sqrt(min(mu < 0.0 ? -mu / ColumnNightMu : mu, 1.0));
     float y = sqrt(clamp((r - s.ground) / max(s.top - s.ground, 1e-9), 0.0, 1.0));
     vec2 size = vec2(textureSize(skyTable, 0)) * vec2(1.0, 0.5);
     vec2 uv = clamp(vec2(x, y), 0.5 / size, 1.0 - 0.5 / size);
     return textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).a * s.height;
 }
 
-// Transmittance from a (on the view ray rd, where the table's ray starts) to b further along it, given the
-// table's transmittance tFull of the whole ray. Columns are taken from each point outwards, up the shell: while
-// the ray still descends at b, the column from b back past a to space less a's; once it climbs, the whole ray's
-// less the part beyond b.
-vec3 segmentTransmittance(Shell s, vec3 a, vec3 b, vec3 rd, vec3 tFull) {
-    bool descending = dot(b - s.centre, rd) < 0.0;
-    float fromB = tabledColumn(s, b, descending ? -rd : rd);
-    float fromA = tabledColumn(s, a, -rd);
-    vec3 between = exp(-extinction(s, max(fromB - fromA, 0.0)));
-    vec3 beyond = exp(-extinction(s, fromB));
-    return descending ? between : min(tFull / max(beyond, vec3(1e-6)), vec3(1.0));
+// The column of the straight segment from p to q with its height taken as changing linearly along it: the
+// exponential's integral, (rho_p - rho_q) / (k dh) per unit length, or the mean where the heights nearly agree.
+// Exact for a short segment (relief standing off the ground); over a long one it misses the curvature.
+float segmentColumn(Shell s, vec3 p, vec3 q) {
+    float hp = length(p - s.centre) - s.ground, hq = length(q - s.centre) - s.ground;
+    float rp = densityAt(s, hp), rq = densityAt(s, hq);
+    float x = s.falloff / s.height * (hq - hp);
+    return distance(p, q) * (abs(x) > 1e-2 ? (rp - rq) / x : 0.5 * (rp + rq));
+}
+
+// The column along rd from t1 to t2, split where the ray passes closest to the centre so that the height only
+// climbs or only descends along each part.
+float columnAlong(Shell s, vec3 eye, vec3 rd, float t1, float t2) {
+    float tm = clamp(-dot(eye - s.centre, rd), t1, t2);
+    vec3 p1 = eye + rd * t1, pm = eye + rd * tm, p2 = eye + rd * t2;
+    return segmentColumn(s, p1, pm) + segmentColumn(s, pm, p2);
 }
 
 // The frame, the same for every pixel of the shell, from the vertex stage (atmosphereShell.glsl).
@@ -247,7 +253,9 @@ void skyAlong(Shell s, vec3 eye, vec3 rd, float t0, float t1, float tEnd, out ve
     inscatter = textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).rgb;
     transmittance = textureLod(skyTable, vec2(uv.x, 0.5 + 0.5 * uv.y), 0.0).rgb;
     if (t1 < tEnd * 0.9999) {
-        vec3 partial = segmentTransmittance(s, eye + rd * t0, eye + rd * t1, rd, transmittance);
+        // The air from t1 to the ray's end comes off the whole ray's.
+        vec3 beyond = exp(-extinction(s, columnAlong(s, eye, rd, t1, tEnd)));
+        vec3 partial = min(transmittance / max(beyond, vec3(1e-6)), vec3(1.0));
         inscatter *= clamp((1.0 - partial) / max(1.0 - transmittance, vec3(1e-5)), 0.0, 1.0);
         transmittance = partial;
     }
