@@ -301,8 +301,11 @@ void RenderManager::recordMain(const FrameContext& frame, CommandContext* contex
                  VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
                  VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
                  VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
-    VkRenderingAttachmentInfo color =
-        attachment(colorTarget, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    // Where a backdrop fills every pixel the objects leave empty, clearing the colour target is wasted work.
+    bool backdrop = std::any_of(services.scene->objects.begin(), services.scene->objects.end(),
+                                [](const SceneObject* object) { return object->fillsBackground(); });
+    VkRenderingAttachmentInfo color = attachment(colorTarget, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                                                 backdrop ? VK_ATTACHMENT_LOAD_OP_DONT_CARE : VK_ATTACHMENT_LOAD_OP_CLEAR);
     color.clearValue.color = {{0.0f, 0.0f, 0.0f, 9999999.0f}};
     VkRenderingAttachmentInfo depth =
         attachment(depthTarget, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
@@ -312,6 +315,8 @@ void RenderManager::recordMain(const FrameContext& frame, CommandContext* contex
         object->RecordMain(frame, context);
     for (SceneObject* object : services.scene->objects)
         object->RecordBackground(frame, context);
+    for (SceneObject* object : services.scene->objects)
+        object->RecordOverlay(frame, context);
     endTargetRendering(context, true);
 }
 

@@ -30,6 +30,10 @@ public:
     virtual void RecordLayer(const FrameContext&, CommandContext*, uint32_t) {}
     // The main pass's backdrop, drawn after every object's RecordMain: only the pixels they left empty pay for it.
     virtual void RecordBackground(const FrameContext&, CommandContext*) {}
+    // Whether RecordBackground fills every pixel the objects leave empty (the colour target then needs no clear).
+    virtual bool fillsBackground() const { return false; }
+    // Translucent lines and markers of the main pass, blended last, over the backdrop too.
+    virtual void RecordOverlay(const FrameContext&, CommandContext*) {}
 
     // Kind queries for the bodies' surface and atmosphere lookups; the surface and atmosphere classes return this.
     virtual AstroSurface* asSurface() { return nullptr; }

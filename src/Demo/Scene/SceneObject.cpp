@@ -85,6 +85,18 @@ void SceneObject::RecordBackground(const FrameContext& frame, CommandContext* co
         component->RecordBackground(frame, context);
 }
 
+bool SceneObject::fillsBackground() const {
+    for (SceneComponent* component : components)
+        if (component->fillsBackground())
+            return true;
+    return false;
+}
+
+void SceneObject::RecordOverlay(const FrameContext& frame, CommandContext* context) {
+    for (SceneComponent* component : components)
+        component->RecordOverlay(frame, context);
+}
+
 void SceneObject::RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer) {
     for (SceneComponent* component : components)
         component->RecordLayer(frame, context, layer);

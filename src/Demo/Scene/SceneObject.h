@@ -47,6 +47,8 @@ public:
     virtual void RecordMain(const FrameContext& frame, CommandContext* context);
     virtual void RecordLayer(const FrameContext& frame, CommandContext* context, uint32_t layer);
     void RecordBackground(const FrameContext& frame, CommandContext* context);
+    bool fillsBackground() const;
+    void RecordOverlay(const FrameContext& frame, CommandContext* context);
 
     // What the camera reads of this object when it follows it; null: only the transform.
     virtual FollowTarget* followTarget() { return nullptr; }

@@ -75,7 +75,7 @@ void OrbitRenderer::rebuild() {
     mesh->registerFlush();
 }
 
-void OrbitRenderer::RecordMain(const FrameContext&, CommandContext* context) {
+void OrbitRenderer::RecordOverlay(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

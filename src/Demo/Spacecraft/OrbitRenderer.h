@@ -29,7 +29,7 @@ public:
     // O toggles the line; the colour (orbit colour, opaque) is uploaded every frame.
     void Update(const FrameContext& frame) override;
     void UpdateUniforms(const FrameContext&) override { rebuild(); }
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+    void RecordOverlay(const FrameContext& frame, CommandContext* context) override;
 
     // Colour block, line and data set; the shared pipeline. Nothing without a device.
     void createGpu(const Services& services);

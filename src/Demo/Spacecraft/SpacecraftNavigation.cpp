@@ -438,7 +438,7 @@ void SpacecraftNavigation::updateMarkers() {
     }
 }
 
-void SpacecraftNavigation::RecordMain(const FrameContext&, CommandContext* context) {
+void SpacecraftNavigation::RecordOverlay(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

@@ -61,7 +61,7 @@ public:
     void Start() override { start(); }
     // The frame: mode key, motion by mode, manual keys, reference body, attitude, markers.
     void Update(const FrameContext& frame) override;
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+    void RecordOverlay(const FrameContext& frame, CommandContext* context) override;
 
     // Marker sphere, marker block, data set and the shared pipeline. Nothing without a device.
     void createGpu(const Services& services);

@@ -142,7 +142,7 @@ void SpacecraftPrediction::rebuildLine() {
     }
 }
 
-void SpacecraftPrediction::RecordMain(const FrameContext&, CommandContext* context) {
+void SpacecraftPrediction::RecordOverlay(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
     record(context, camera ? camera->dataSet : nullptr);
 }

@@ -36,7 +36,7 @@ public:
     // O toggles the line.
     void Update(const FrameContext& frame) override;
     void UpdateUniforms(const FrameContext& frame) override;
-    void RecordMain(const FrameContext& frame, CommandContext* context) override;
+    void RecordOverlay(const FrameContext& frame, CommandContext* context) override;
 
     // Mesh storage, line and data set; the shared pipeline. Nothing without a device.
     void createGpu(const Services& services);

@@ -46,9 +46,14 @@ void SkyBox::CreateUniform() {
     pipeline = sharedScenePipeline(device, "sky box", info);
 }
 
+bool SkyBox::fillsBackground() const {
+    DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
+    return pipeline && dataSet && camera && camera->dataSet;
+}
+
 void SkyBox::RecordBackground(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
-    if (!pipeline || !dataSet || !camera || !camera->dataSet)
+    if (!fillsBackground())
         return;
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);

@@ -20,6 +20,7 @@ public:
     // Loads the six faces (uploaded by the next frame's upload pass) and builds the data set and pipeline.
     void CreateUniform() override;
     void RecordBackground(const FrameContext& frame, CommandContext* context) override;
+    bool fillsBackground() const override;
 
     Cube* mesh = nullptr;
     ImageCube* texture = nullptr;

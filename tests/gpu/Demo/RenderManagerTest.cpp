@@ -1,6 +1,7 @@
 #include "GpuFixture.h"
 
 #include "Demo/Scene/RenderManager.h"
+#include "Demo/Scene/SceneComponent.h"
 #include "Demo/Scene/Scene.h"
 #include "Demo/Scene/SceneObject.h"
 #include "Engine/Data/DataSet.h"
@@ -17,10 +18,22 @@ namespace {
 struct HookCounter : Demo::SceneObject {
     using SceneObject::SceneObject;
     void RecordCompute(const Demo::FrameContext&, CommandContext*) override { ++compute; }
-    void RecordMain(const Demo::FrameContext&, CommandContext*) override { ++main; }
+    void RecordMain(const Demo::FrameContext&, CommandContext*) override {
+        ++main;
+        order.push_back("main");
+    }
     void RecordLayer(const Demo::FrameContext&, CommandContext*, uint32_t layer) override { layers.push_back(layer); }
     int compute = 0, main = 0;
     std::vector<uint32_t> layers;
+    std::vector<std::string> order;
+};
+
+// Logs the main pass's later hooks into its owner's order.
+struct OrderLog : Demo::SceneComponent {
+    explicit OrderLog(HookCounter* c) : SceneComponent(c), counter(c) {}
+    void RecordBackground(const Demo::FrameContext&, CommandContext*) override { counter->order.push_back("backdrop"); }
+    void RecordOverlay(const Demo::FrameContext&, CommandContext*) override { counter->order.push_back("overlay"); }
+    HookCounter* counter;
 };
 
 class RenderManagerTest : public GpuTest {
@@ -41,6 +54,7 @@ protected:
         scene->services.swapChain = swapChain;
         scene->services.scene = scene;
         counter = new HookCounter("Counter", scene);
+        counter->addComponent(new OrderLog(counter));
         scene->add(counter);
     }
     void TearDown() override {
@@ -80,8 +94,10 @@ TEST_F(RenderManagerTest, RecordsAFrameOffscreenAndResolvesIt) {
     recordFrame();
     EXPECT_EQ(counter->compute, 1);
     EXPECT_EQ(counter->main, 1);
+    // The backdrop fills what the objects left; translucent lines and markers blend over both.
+    EXPECT_EQ(counter->order, (std::vector<std::string>{"main", "backdrop", "overlay"}));
     EXPECT_EQ(counter->layers, std::vector<uint32_t>{0}); // no atmosphere: one layer
-    // An empty scene resolves to black through the tone map, alpha 1.
+    // Without a backdrop the colour target is cleared: an empty scene resolves to black through the tone map, alpha 1.
     std::vector<uint8_t> pixels = readImage(output->image, 64, 32, 4, 0, 0, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL);
     for (size_t i = 0; i < pixels.size(); i += 4) {
         ASSERT_EQ(pixels[i], 0);
