@@ -32,8 +32,9 @@ TEST(GraphicsQuality, QualityFileReadsTheWordAndFallsBackToMedium) {
         QualityFileRead read = decodeQualityFile(c.found, c.bytes);
         EXPECT_EQ(read.quality, c.quality) << c.bytes;
         EXPECT_EQ(!read.note.empty(), c.noted) << c.bytes;
-        if (c.noted)
+        if (c.noted) {
             EXPECT_EQ(read.note, "quality.txt: not \"low\", \"medium\" or \"high\"; using medium");
+        }
     }
     // What is written is read back as the same level.
     for (GraphicsQuality q : {GraphicsQuality::Low, GraphicsQuality::Medium, GraphicsQuality::High})
