@@ -16,7 +16,12 @@ float geometrySmith(float NdotV, float NdotL, float roughness) {
     return gv * gl;
 }
 
-vec3 fresnelSchlick(float cosTheta, vec3 f0) { return f0 + (1.0 - f0) * pow(1.0 - clamp(cosTheta, 0.0, 1.0), 5.0); }
+// The fifth power by multiplication: a CPU driver's pow is a logarithm and an exponential.
+vec3 fresnelSchlick(float cosTheta, vec3 f0) {
+    float m = 1.0 - clamp(cosTheta, 0.0, 1.0);
+    float m2 = m * m;
+    return f0 + (1.0 - f0) * (m2 * m2 * m);
+}
 
 // Outgoing radiance for one light of `radiance` arriving from direction L.
 vec3 shadePBR(vec3 albedo, float metallic, float roughness, vec3 N, vec3 V, vec3 L, vec3 radiance) {
