@@ -92,7 +92,6 @@ float columnTowards(Shell s, vec3 p, vec3 l) {
 
 vec3 extinction(Shell s, float column) { return (s.betaRayleigh + s.betaMie * MieExtinction) * column; }
 
-
 // The colour of the sunlight that reaches a surface point g inside the shell, relative to sunlight from the
 // zenith: the surfaces are shaded with the star's light as it is above the air, so towards the terminator, where
 // the light crosses ever more air, it turns orange and red. Deep on the night side the surfaces' own faint light

@@ -190,37 +190,9 @@ vec2 skyCoordinates(SkyFrame f, vec3 rd, float rows) {
     return vec2(phi * (0.5 / PI), row);
 }
 
-// The column table: columnTowards in shell heights, over the zenith cosine of the direction (x: from
-// -ColumnNightMu, below the horizon where the light has long gone, to straight up, crowded towards the horizon,
-// where the column changes fastest) and the height (y: up to the shell's top, crowded towards the ground). It
-// sits in the alpha of the sky-view table's upper half and does not depend on the eye; a pixel reads two texels
-// where the analytic column cost it an exponential layer's and a thick layer's formulas both.
-const float ColumnNightMu = 0.35;
-float columnTableMu(float x) {
-    float a = 2.0 * x - 1.0;
-    return a < 0.0 ? -ColumnNightMu * a * a : a * a;
-}
-float columnTableHeight(Shell s, float y) { return (s.top - s.ground) * y * y; }
-
 #ifndef ATMOSPHERE_TABLE_BUILD
 // The body's sky-view table for this frame's eye (built by "atmosphereTables" before the frame's passes).
 layout(set = 3, binding = 9) uniform sampler2D skyTable;
-
-// The air along view ray rd from t0 (where the table's ray starts) to t1, the table's ray ending at tEnd (the
-// ground or the shell's far side). Something standing in the air before tEnd (relief, a craft, a moon) keeps the
-// share of the in-scatter that the air in front of it holds: (1 - T(t0, t1)) / (1 - T(t0, tEnd)), exact where the
-// light along the ray is uniform.
-// The column from p along unit l to the top of the shell, read from the column table.
-float tabledColumn(Shell s, vec3 p, vec3 l) {
-    vec3 rel = p - s.centre;
-    float r = length(rel);
-    float mu = clamp(dot(rel, l) / max(r, 1e-6), -1.0, 1.0);
-    float x = 0.5 + 0.5 * sign(mu) * sqrt(min(mu < 0.0 ? -mu / ColumnNightMu : mu, 1.0));
-    float y = sqrt(clamp((r - s.ground) / max(s.top - s.ground, 1e-9), 0.0, 1.0));
-    vec2 size = vec2(textureSize(skyTable, 0)) * vec2(1.0, 0.5);
-    vec2 uv = clamp(vec2(x, y), 0.5 / size, 1.0 - 0.5 / size);
-    return textureLod(skyTable, vec2(uv.x, 0.5 * uv.y), 0.0).a * s.height;
-}
 
 // The column of the straight segment from p to q with its height taken as changing linearly along it: the
 // exponential's integral, (rho_p - rho_q) / (k dh) per unit length, or the mean where the heights nearly agree.
@@ -246,6 +218,10 @@ layout(location = 2) flat in vec3 inSkyE1;
 layout(location = 3) flat in vec3 inSkyE2;
 layout(location = 4) flat in vec2 inSkyAngles; // ground, top
 
+// The air along view ray rd from t0 (where the table's ray starts) to t1, the table's ray ending at tEnd (the
+// ground or the shell's far side). Something standing in the air before tEnd (relief, a craft, a moon) keeps the
+// share of the in-scatter that the air in front of it holds: (1 - T(t0, t1)) / (1 - T(t0, tEnd)), exact where the
+// light along the ray is uniform.
 void skyAlong(Shell s, vec3 eye, vec3 rd, float t0, float t1, float tEnd, out vec3 inscatter,
               out vec3 transmittance) {
     SkyFrame f = SkyFrame(inSkyCentre, inSkyE1, inSkyE2, inSkyAngles.x, inSkyAngles.y);

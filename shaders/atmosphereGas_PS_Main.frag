@@ -75,7 +75,7 @@ void main() {
         vec3 l = normalize(star.light.position - p);
         float mu0 = dot(n, l), mu = max(dot(n, -rd), 1e-3);
         // Sunlight reaching the deck through the haze: reddened near the terminator, cut by eclipses.
-        vec3 sun = exp(-extinction(s, tabledColumn(s, p + n * 1e-3 * s.height, l)));
+        vec3 sun = exp(-extinction(s, columnTowards(s, p + n * 1e-3 * s.height, l)));
         sun *= starVisibility(p);
         float lit = mu0 > 0.0 ? pow(mu0, Minnaert) * pow(mu, Minnaert - 1.0) : 0.0;
         // A little light wraps past the terminator through the deep atmosphere.

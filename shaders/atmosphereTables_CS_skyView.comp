@@ -5,8 +5,7 @@
 
 layout(local_size_x = 8, local_size_y = 8) in;
 
-// Width (azimuths) by twice the rows: the in-scatter above, the transmittance below; the column table in the
-// upper half's alpha.
+// Width (azimuths) by twice the rows: the in-scatter above, the transmittance below.
 layout(set = 2, binding = 9, rgba16f) uniform writeonly image2D skyTable;
 
 layout(push_constant) uniform SkyViewParameters {
@@ -42,12 +41,6 @@ void main() {
             scatter(s, eye, rd, t0, t1, radiance, params.coefficientScale < 1.0 ? 0.0 : 1.0, inscatter,
                     transmittance);
     }
-    // The column table (independent of the eye) in the upper half's alpha.
-    vec2 cell = (vec2(texel) + 0.5) / vec2(params.size);
-    float mu = columnTableMu(cell.x);
-    vec3 up = f.e1, across = f.e2;
-    vec3 p = s.centre + up * (s.ground + columnTableHeight(s, cell.y));
-    float column = columnTowards(s, p, up * mu + across * sqrt(max(1.0 - mu * mu, 0.0))) / s.height;
-    imageStore(skyTable, texel, vec4(min(inscatter, vec3(HalfMax)), min(column, HalfMax)));
+    imageStore(skyTable, texel, vec4(min(inscatter, vec3(HalfMax)), 1.0));
     imageStore(skyTable, texel + ivec2(0, params.size.y), vec4(transmittance, 1.0));
 }
