@@ -135,6 +135,7 @@ struct Rig {
         info.magFilter = info.minFilter = VK_FILTER_NEAREST;
         info.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
         depthBinding = new TextureBinding(&depth->imageView, new Sampler(device, info));
+        depthBinding->sampledLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
 
         manager = new AtmosphereManager(services, colorBinding, depthBinding);
         manager->init();
@@ -156,7 +157,7 @@ struct Rig {
             vkCmdClearDepthStencilImage(c->commandBuffer, depth->image, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, &far, 1,
                                         &depth->range);
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
-                         VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_CLEAR_BIT,
+                         VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_CLEAR_BIT,
                          VK_ACCESS_2_TRANSFER_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                          VK_ACCESS_2_SHADER_READ_BIT);
             imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
@@ -210,7 +211,7 @@ struct Rig {
         }
         bodyVisuals.generation.bandsPerFrame = saved;
         submit([&](CommandContext* c) {
-            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+            imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL,
                          VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                          VK_ACCESS_2_SHADER_READ_BIT, VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
                          VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
@@ -237,9 +238,10 @@ struct Rig {
             surface->RecordMain(frame, c);
             vkCmdEndRendering(c->commandBuffer);
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                         VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
-                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                         VK_ACCESS_2_SHADER_READ_BIT);
+                         VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
         });
     }
 
@@ -248,9 +250,16 @@ struct Rig {
         while (manager->entries[index].atmosphere->body != body)
             ++index;
         submit([&](CommandContext* c) {
+            // Depth attached read-only, no colour attachment.
+            VkRenderingAttachmentInfo readOnlyDepth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            readOnlyDepth.imageView = depth->imageView.view;
+            readOnlyDepth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
+            readOnlyDepth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+            readOnlyDepth.storeOp = VK_ATTACHMENT_STORE_OP_NONE;
             VkRenderingInfo pass{VK_STRUCTURE_TYPE_RENDERING_INFO};
             pass.renderArea = {{0, 0}, {Width, Height}};
             pass.layerCount = 1;
+            pass.pDepthAttachment = &readOnlyDepth;
             vkCmdBeginRendering(c->commandBuffer, &pass);
             c->renderWidth = Width;
             c->renderHeight = Height;

@@ -78,6 +78,8 @@ RenderManager::RenderManager(const Services& services_) : services(services_) {
     // Between passes the colour target stays in GENERAL (the atmospheres write it as a storage image).
     colorTargetBinding->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
     depthTargetBinding = new TextureBinding(&depthTarget->imageView, depthSampler);
+    // Between passes the depth target is read-only: sampled, and attached for the atmospheres' depth test.
+    depthTargetBinding->sampledLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
 
     ScenePipelineInfo post;
     post.shader = "postProcess";
@@ -241,6 +243,11 @@ void RenderManager::recordCompute(const FrameContext& frame, CommandContext* con
         object->RecordCompute(frame, context);
 }
 
+// Where the depth target is read while it is read-only: sampled by shaders, tested by the atmosphere passes.
+static constexpr VkPipelineStageFlags2 readOnlyDepthStages =
+    VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT |
+    VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT;
+
 static VkRenderingAttachmentInfo attachment(const Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load) {
     VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     info.imageView = image->imageView.view;
@@ -251,7 +258,7 @@ static VkRenderingAttachmentInfo attachment(const Image2D* image, VkImageLayout 
 }
 
 // Colour target: GENERAL between passes (sampled and written as a storage image by fragment shaders).
-// Depth target: shader-readable between passes.
+// Depth target: read-only between passes (sampled, and attached read-only by the atmosphere passes).
 void RenderManager::beginTargetRendering(CommandContext* context, bool withDepth) {
     imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_GENERAL,
                  VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
@@ -264,10 +271,8 @@ void RenderManager::beginTargetRendering(CommandContext* context, bool withDepth
     VkRenderingAttachmentInfo depth =
         attachment(depthTarget, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_LOAD);
     if (withDepth)
-        imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
-                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
-                     VK_ACCESS_2_SHADER_READ_BIT,
+        imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL,
+                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, readOnlyDepthStages, VK_ACCESS_2_NONE,
                      VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
                      VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
     beginRendering(context, colorTarget->width, colorTarget->height, &color, withDepth ? &depth : nullptr);
@@ -277,11 +282,10 @@ void RenderManager::endTargetRendering(CommandContext* context, bool withDepth) 
     vkCmdEndRendering(context->commandBuffer);
     if (withDepth)
         imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                     VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                     VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL,
                      VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
-                     VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT,
-                     VK_ACCESS_2_SHADER_READ_BIT);
+                     VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, readOnlyDepthStages,
+                     VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
     imageBarrier(context, colorTarget->image, colorTarget->range, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_IMAGE_LAYOUT_GENERAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                  VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT,
@@ -295,10 +299,9 @@ void RenderManager::recordMain(const FrameContext& frame, CommandContext* contex
                  VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                  VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
                  VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT);
-    // Depth writes happen in both fragment test stages; the previous frame's sampling must be done too.
+    // Depth writes happen in both fragment test stages; the previous frame's reads must be done too.
     imageBarrier(context, depthTarget->image, depthTarget->range, VK_IMAGE_LAYOUT_UNDEFINED,
-                 VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                 VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
+                 VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, readOnlyDepthStages, VK_ACCESS_2_NONE,
                  VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
                  VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
     // Where a backdrop fills every pixel the objects leave empty, clearing the colour target is wasted work.
@@ -324,7 +327,11 @@ void RenderManager::recordAtmosphere(const FrameContext& frame, CommandContext* 
     uint32_t atmosphereCount = atmospheres ? uint32_t(atmospheres->squaredDistances().size()) : 0;
     if (layer >= atmosphereCount)
         return;
-    beginRendering(context, colorTarget->width, colorTarget->height, nullptr, nullptr);
+    // Depth attached read-only: the depth test lets a planet that composited its own air skip its ground here.
+    VkRenderingAttachmentInfo depth =
+        attachment(depthTarget, VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL, VK_ATTACHMENT_LOAD_OP_LOAD);
+    depth.storeOp = VK_ATTACHMENT_STORE_OP_NONE;
+    beginRendering(context, colorTarget->width, colorTarget->height, nullptr, &depth);
     atmospheres->record(frame, context, layer);
     vkCmdEndRendering(context->commandBuffer);
     // The storage writes must land before the next pass reads or draws over the colour target.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+class DataSet;
 struct StorageBinding;
 
 namespace Demo {
@@ -52,6 +53,9 @@ public:
     AstroObject* body = nullptr;
     AtmosphereBlock block;
     StorageBinding* uniform = nullptr;
+    // This frame: the sky-view table (set 2 of the surface's draw) from which a solid planet composites the air
+    // over its own ground; null when the atmosphere pass composites it. Set by the atmosphere manager.
+    DataSet* groundAir = nullptr;
 };
 
 } // namespace Demo

@@ -9,6 +9,7 @@
 #include "Demo/Surfaces/AstroSurface.h"
 #include "Demo/Surfaces/Atmosphere.h"
 #include "Demo/Surfaces/PlanetSurfaceGas.h"
+#include "Demo/Surfaces/PlanetSurfaceSolid.h"
 #include "Engine/Commands/CommandContext.h"
 #include "Engine/Data/DataSet.h"
 #include "Engine/Data/DataStorage.h"
@@ -28,16 +29,22 @@ namespace Demo {
 
 namespace {
 
-PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, const char* notation) {
+// `beyondOnly`: the depth test keeps the pixels whose surface lies beyond the shell's far side (or nothing was
+// drawn), for a planet that composites the air over its own ground itself.
+PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, const char* notation,
+                                     bool beyondOnly) {
     ScenePipelineInfo info;
     info.shader = name;
     info.layoutNotation = notation;
     // The back faces: exactly one fragment per covered pixel, whether the eye is outside the shell or inside it.
     info.options.cullMode = VK_CULL_MODE_FRONT_BIT;
+    info.options.depthTestEnable = beyondOnly ? 1 : 0;
     info.options.depthWriteEnable = 0;
     info.options.blendMode = BlendAlpha;
-    // No attachments: the fragment shader reads the depth target and writes the colour target itself.
-    return sharedScenePipeline(device, name, info, AttachmentFormats{});
+    // No colour attachment: the fragment shader writes the colour target itself. The depth target is attached
+    // read-only for the test, and sampled.
+    AttachmentFormats formats{{}, sceneTargetFormats(device).depth};
+    return sharedScenePipeline(device, std::string(name) + (beyondOnly ? " beyond" : ""), info, formats);
 }
 
 // The gas planets' presets describe a thick envelope; the haze above the cloud tops is a tenth of it (the gas
@@ -171,10 +178,11 @@ void AtmosphereManager::init() {
     createTables();
 
     shell = new IcoSphere(device, services.meshStorage, 4, 1.0f);
-    solidPipeline =
-        atmospherePipeline(device, "atmosphereSolid", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_9");
-    gasPipeline =
-        atmospherePipeline(device, "atmosphereGas", "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8+CIS_9");
+    const char* solidNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_9";
+    solidPipeline = atmospherePipeline(device, "atmosphereSolid", solidNotation, false);
+    beyondPipeline = atmospherePipeline(device, "atmosphereSolid", solidNotation, true);
+    gasPipeline = atmospherePipeline(device, "atmosphereGas",
+                                     "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_6+CIS_7 CIS_8+CIS_9", false);
     tablePipeline = sharedResource<PipelineCompute>(device, "atmosphereTables CS_skyView", [&] {
         auto* pipeline = new PipelineCompute(device);
         pipeline->layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5 SI_9";
@@ -294,7 +302,7 @@ void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
         return; // off screen or under a pixel this frame
 
     setRecordOffsets(e);
-    PipelineGraphics* pipeline = isGas(e) ? gasPipeline : solidPipeline;
+    PipelineGraphics* pipeline = isGas(e) ? gasPipeline : e.atmosphere->groundAir ? beyondPipeline : solidPipeline;
     pipeline->bind(context);
     setViewportAndScissor(context, context->renderWidth, context->renderHeight);
     for (uint32_t k = 0; k < setCount; ++k)
@@ -350,9 +358,33 @@ SkyViewInputs AtmosphereManager::tableInputs(const Entry& e) const {
     return in;
 }
 
+bool AtmosphereManager::groundCompositesAir(const Entry& e) const {
+    AstroObject* body = e.atmosphere->body;
+    if (!e.tableBuilt || isGas(e) || body == services.scene->primaryStar ||
+        !dynamic_cast<const PlanetSurfaceSolid*>(body->getSurface()))
+        return false;
+    // The atmosphere pass then skips everything in front of the shell's far side: nothing else may stand inside
+    // the shell (a craft flying through the air), or it would lose the air in front of it.
+    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    for (const SceneObject* object : services.scene->objects) {
+        const auto* other = dynamic_cast<const AstroObject*>(object);
+        if (!other || other == body)
+            continue;
+        float d2 = 0.0f;
+        for (int k = 0; k < 3; ++k)
+            d2 += (other->position[k] - body->position[k]) * (other->position[k] - body->position[k]);
+        const float reach = top + other->radius;
+        if (d2 < reach * reach)
+            return false;
+    }
+    return true;
+}
+
 void AtmosphereManager::recordTables(const FrameContext&, CommandContext* context) {
-    for (Entry& e : entries)
+    for (Entry& e : entries) {
         e.tableBuilt = false;
+        e.atmosphere->groundAir = nullptr;
+    }
     if (!recordSet || !tablePipeline)
         return;
     DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
@@ -397,6 +429,9 @@ void AtmosphereManager::recordTables(const FrameContext&, CommandContext* contex
         e.tableValid = true;
         e.builtFrom = inputs;
     }
+    for (Entry& e : entries)
+        if (groundCompositesAir(e))
+            e.atmosphere->groundAir = e.tableSet;
 }
 
 } // namespace Demo

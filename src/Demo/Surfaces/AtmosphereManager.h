@@ -100,6 +100,7 @@ public:
     std::vector<Entry> entries;
     IcoSphere* shell = nullptr;                // IcoSphere(4, 1.0), scaled to each shell by the vertex shader
     PipelineGraphics* solidPipeline = nullptr; // shared: created by the first manager on a device
+    PipelineGraphics* beyondPipeline = nullptr; // the same, for bodies whose ground composites its own air
     PipelineGraphics* gasPipeline = nullptr;
     PipelineCompute* tablePipeline = nullptr; // "atmosphereTables", "CS_skyView"
     DataSet* recordSet = nullptr;             // set 1: model, star light, atmosphere, body and shadow records
@@ -115,6 +116,9 @@ private:
     void createTables();
     void releaseTables();
     bool tableNeeded(const Entry& entry) const;
+    // Whether the body's ground composites its own air this frame (its table built, a solid planet, nothing
+    // else inside its shell).
+    bool groundCompositesAir(const Entry& entry) const;
     SkyViewInputs tableInputs(const Entry& entry) const;
     void setRecordOffsets(const Entry& entry);
     void createPlaceholder();

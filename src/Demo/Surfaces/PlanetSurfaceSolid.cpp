@@ -160,10 +160,13 @@ bool ClusterCull::hidden(const TriangleCluster& cluster) const {
 
 namespace {
 
-ScenePipelineInfo planetPipelineInfo(bool wireframe) {
+// `groundAir`: the variant that composites the air in front of the ground from the body's sky-view table (set 2).
+ScenePipelineInfo planetPipelineInfo(bool wireframe, bool groundAir = false) {
     ScenePipelineInfo info;
-    info.shader = "planet_solid";
+    info.shader = groundAir ? "planet_air" : "planet_solid";
     info.layoutNotation = "UBD_0 UBD_1+UBD_2+UBD_3+UBD_4+UBD_5+UBD_6+UBD_7+UBD_8+CIS_9+CIS_10+CIS_11";
+    if (groundAir)
+        info.layoutNotation += " CIS_9";
     info.options.cullMode = VK_CULL_MODE_BACK_BIT;
     info.options.depthWriteEnable = 1;
     info.options.tessellationEnable = 1;
@@ -245,6 +248,7 @@ void PlanetSurfaceSolid::CreateUniform() {
                            {11, TEXTURE, cis, bake->normalBinding}});
 
     filledPipeline = sharedScenePipeline(device, "planet filled", planetPipelineInfo(false));
+    airPipeline = sharedScenePipeline(device, "planet filled air", planetPipelineInfo(false, true));
     // Without fillModeNonSolid the T key keeps drawing filled.
     if (device->wireframeSupported)
         wireframePipeline = sharedScenePipeline(device, "planet wireframe", planetPipelineInfo(true));
@@ -332,11 +336,18 @@ void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context
     IcoSphere* sphere = subdivisions == 5 ? sharedMeshes[2] : subdivisions == 3 ? sharedMeshes[1] : sharedMeshes[0];
 
     selectShadowBlock();
-    PipelineGraphics* pipeline = wireframe && wireframePipeline ? wireframePipeline : filledPipeline;
+    // The filled surface of a body with air composites that air itself when the atmosphere manager says so.
+    const Atmosphere* atmosphere = planet->getAtmosphere();
+    DataSet* groundAir = atmosphere && !wireframe && airPipeline ? atmosphere->groundAir : nullptr;
+    PipelineGraphics* pipeline = groundAir                          ? airPipeline
+                                 : wireframe && wireframePipeline ? wireframePipeline
+                                                                  : filledPipeline;
     pipeline->bind(context);
     setViewportAndScissor(context, width, height);
     bindDataSet(context, camera->dataSet);
     bindDataSet(context, dataSet);
+    if (groundAir)
+        bindDataSet(context, groundAir);
     pipeline->bindDataSets(context);
     sphere->bind(context, *pipeline);
     // The cull as the shader will see it: the camera and model blocks this frame's uniforms hold.

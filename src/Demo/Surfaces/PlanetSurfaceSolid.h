@@ -240,6 +240,7 @@ public:
     BakeInputs baking; // what the bake in progress bakes from
 
     PipelineGraphics* filledPipeline = nullptr;
+    PipelineGraphics* airPipeline = nullptr; // filled, compositing the air over the ground
     PipelineGraphics* wireframePipeline = nullptr; // the filled one when the device cannot draw lines
     // Unit icospheres of 1, 3 and 5 subdivisions, shared by every solid planet (the shaders scale them by the
     // radius; 24 copies of the finest would not even fit the mesh storage), one set per device.

@@ -97,7 +97,7 @@ void buildFixedFunctionState(const PipelineOptions& o, uint32_t colorAttachmentC
     s.multisample.sampleShadingEnable = VK_FALSE;
     s.multisample.minSampleShading = 1.0f;
 
-    s.depthStencil.depthTestEnable = VK_TRUE;
+    s.depthStencil.depthTestEnable = o.depthTestEnable ? VK_TRUE : VK_FALSE;
     s.depthStencil.depthWriteEnable = o.depthWriteEnable ? VK_TRUE : VK_FALSE;
     s.depthStencil.depthCompareOp = VK_COMPARE_OP_LESS_OR_EQUAL;
     s.depthStencil.depthBoundsTestEnable = VK_FALSE;

@@ -25,6 +25,7 @@ struct PipelineOptions {
     float depthBiasConstantFactor = 0.0f;
     float depthBiasClamp = 0.0f; // not passed on: the clamp is always 0
     float depthBiasSlopeFactor = 0.0f;
+    uint8_t depthTestEnable = 1;
     uint8_t depthWriteEnable = 1;
     uint8_t tessellationEnable = 0;
     uint8_t primitiveRestartEnable = 0;

@@ -88,6 +88,7 @@ protected:
         colorBinding = new TextureBinding(&color->imageView, sampler);
         colorBinding->sampledLayout = VK_IMAGE_LAYOUT_GENERAL;
         depthBinding = new TextureBinding(&depth->imageView, sampler);
+        depthBinding->sampledLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
     }
 
     void TearDown() override {
@@ -150,17 +151,24 @@ protected:
             vkCmdEndRendering(c->commandBuffer);
 
             imageBarrier(c, depth->image, depth->range, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                         VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
-                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
-                         VK_ACCESS_2_SHADER_READ_BIT);
+                         VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_2_LATE_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                         VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_EARLY_FRAGMENT_TESTS_BIT,
+                         VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_DEPTH_STENCIL_ATTACHMENT_READ_BIT);
             imageBarrier(c, color->image, color->range, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                          VK_IMAGE_LAYOUT_GENERAL, VK_PIPELINE_STAGE_2_COLOR_ATTACHMENT_OUTPUT_BIT,
                          VK_ACCESS_2_COLOR_ATTACHMENT_WRITE_BIT, VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT,
                          VK_ACCESS_2_SHADER_READ_BIT | VK_ACCESS_2_SHADER_WRITE_BIT);
-            // The atmosphere pass: no attachments.
+            // The atmosphere pass: depth attached read-only, no colour attachment.
+            VkRenderingAttachmentInfo readOnlyDepth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+            readOnlyDepth.imageView = depth->imageView.view;
+            readOnlyDepth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
+            readOnlyDepth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+            readOnlyDepth.storeOp = VK_ATTACHMENT_STORE_OP_NONE;
             VkRenderingInfo pass{VK_STRUCTURE_TYPE_RENDERING_INFO};
             pass.renderArea = {{0, 0}, {Size, Size}};
             pass.layerCount = 1;
+            pass.pDepthAttachment = &readOnlyDepth;
             vkCmdBeginRendering(c->commandBuffer, &pass);
             c->renderWidth = Size;
             c->renderHeight = Size;

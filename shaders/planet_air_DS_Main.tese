@@ -1,0 +1,3 @@
+#version 450
+#define GROUND_AIR
+#include "planetSurfaceDS.glsl"
