@@ -17,6 +17,7 @@ PipelineGraphics* createScenePipeline(GraphicsDevice* device, const ScenePipelin
         pipeline->setVertexLayout(info.vertexLayout ? *info.vertexLayout : standardLayout, false);
         pipeline->options = info.options;
         pipeline->options.dynamicStates = standardDynamicStates();
+        pipeline->pushConstantRanges = info.pushConstants;
         pipeline->create(formats);
     } catch (...) {
         unregisterResource(device, pipeline);

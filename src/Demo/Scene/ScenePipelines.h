@@ -15,6 +15,7 @@ struct ScenePipelineInfo {
     std::string layoutNotation;                 // set 0 is the camera's data set
     const VertexLayout* vertexLayout = nullptr; // the standard layout when null
     PipelineOptions options;                    // dynamic states are always the standard ones
+    std::vector<VkPushConstantRange> pushConstants;
 };
 
 // The render manager's targets: the device's HDR colour format and the depth format.

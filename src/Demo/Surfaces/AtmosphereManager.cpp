@@ -41,11 +41,15 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, c
     info.options.depthTestEnable = beyondOnly ? 1 : 0;
     info.options.depthWriteEnable = 0;
     info.options.blendMode = BlendAlpha;
+    info.pushConstants = {{VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof(ShellDraw)}};
     // No colour attachment: the fragment shader writes the colour target itself. The depth target is attached
     // read-only for the test, and sampled.
     AttachmentFormats formats{{}, sceneTargetFormats(device).depth};
     return sharedScenePipeline(device, std::string(name) + (beyondOnly ? " beyond" : ""), info, formats);
 }
+
+// Segments of the ring drawn in place of the shell (sagitta of its outer edge under 0.12 % of the radius).
+constexpr uint32_t RingSegments = 64;
 
 // The gas planets' presets describe a thick envelope; the haze above the cloud tops is a tenth of it (the gas
 // planet's draw scales its shell alike).
@@ -308,7 +312,38 @@ void AtmosphereManager::draw(CommandContext* context, uint32_t index) {
     for (uint32_t k = 0; k < setCount; ++k)
         bindDataSet(context, sets[k]);
     pipeline->bindDataSets(context);
-    shell->draw(context, *pipeline);
+    const ShellDraw ring = e.atmosphere->groundAir ? ringFor(e) : ShellDraw{};
+    vkCmdPushConstants(context->commandBuffer, pipeline->layout, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof(ring), &ring);
+    if (ring.segments == 0) {
+        shell->draw(context, *pipeline);
+        return;
+    }
+    shell->bind(context, *pipeline);
+    vkCmdDraw(context->commandBuffer, 6 * ring.segments, 1, 0, 0);
+    ++context->device->drawCount;
+}
+
+ShellDraw AtmosphereManager::ringFor(const Entry& e) const {
+    // Where the ground composites its own air, what is left to this pass lies outside the ground's silhouette:
+    // a flat ring about it (its points on the pixels' rays) covers that, without testing away the whole disc.
+    // From inside the shell, or so close above it that the ring would reach the horizon, the shell is drawn.
+    const AstroObject* body = e.atmosphere->body;
+    const auto* surface = dynamic_cast<const PlanetSurfaceSolid*>(const_cast<AstroObject*>(body)->getSurface());
+    DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
+    if (!surface || !camera)
+        return {};
+    const Vec3f eye = camera->view.position;
+    const float dx = body->position[0] - eye.x, dy = body->position[1] - eye.y, dz = body->position[2] - eye.z;
+    const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    const float outer = std::asin(std::min(top / std::max(d, 1e-30f), 1.0f)) /
+                        std::cos(3.14159265f / float(RingSegments));
+    if (!(d > 1.02f * top) || outer > 1.45f)
+        return {};
+    ShellDraw ring;
+    ring.innerRadius = float(surface->lowestGroundRadius());
+    ring.segments = RingSegments;
+    return ring;
 }
 
 void AtmosphereManager::setRecordOffsets(const Entry& e) {

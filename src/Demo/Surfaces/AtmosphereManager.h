@@ -26,6 +26,13 @@ namespace Demo {
 class AstroObject;
 class Atmosphere;
 
+// The push constants of an atmosphere draw (vertex stage): a ring of `segments` quads from the silhouette of a
+// sphere of `innerRadius` out past the shell's, in place of the shell (0 segments: the shell).
+struct ShellDraw {
+    float innerRadius = 0.0f;
+    uint32_t segments = 0;
+};
+
 class AtmosphereManager : public AtmosphereLayers {
 public:
     static constexpr uint32_t MaxSets = 4;
@@ -119,6 +126,8 @@ private:
     // Whether the body's ground composites its own air this frame (its table built, a solid planet, nothing
     // else inside its shell).
     bool groundCompositesAir(const Entry& entry) const;
+    // What the draw of an entry whose ground composites its own air covers: the ring, or the shell.
+    ShellDraw ringFor(const Entry& entry) const;
     SkyViewInputs tableInputs(const Entry& entry) const;
     void setRecordOffsets(const Entry& entry);
     void createPlaceholder();

@@ -136,6 +136,8 @@ class ClusterCull {
 public:
     explicit ClusterCull(const PatchCullInputs& in);
     bool hidden(const TriangleCluster& cluster) const;
+    // The lowest radius the ground can have.
+    double lowestRadius() const { return rMin; }
 
     // Radians added to every spread: the shader's acos near 1 turns float rounding into up to about 5e-4.
     static constexpr double AngleMargin = 2e-3;
@@ -219,6 +221,8 @@ public:
     // Draws the displaced sphere once its height map has been generated and baked.
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
+    // The lowest radius the ground (or its liquid) can have, as last written to the blocks.
+    double lowestGroundRadius() const { return ClusterCull(cullInputs).lowestRadius(); }
     // Gives the height map the size the body's radius on screen needs (see chooseMapSize).
     void chooseMapSizeFromView();
     // Takes elevation scale, tessellation values, the biomes and the noise layers in use (at most eight each).
