@@ -48,6 +48,11 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, c
     return sharedScenePipeline(device, std::string(name) + (beyondOnly ? " beyond" : ""), info, formats);
 }
 
+// The stages that sample a sky-view table: the atmosphere draws, and the ground of a planet that composites
+// its own air.
+constexpr VkPipelineStageFlags2 tableReaders =
+    VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT;
+
 // Segments of the ring drawn in place of the shell (sagitta of its outer edge under 0.12 % of the radius).
 constexpr uint32_t RingSegments = 64;
 
@@ -438,10 +443,11 @@ void AtmosphereManager::recordTables(const FrameContext&, CommandContext* contex
             e.tableBuilt = true;
             continue;
         }
-        // Last frame's draws may still sample the table; its contents are rebuilt whole. (The source stages name
-        // compute too: a barrier from the fragment stage alone, outside any rendering, upsets lavapipe.)
+        // Last frame's draws may still sample the table (a planet's ground reads it per vertex); its contents are
+        // rebuilt whole. (The source stages name compute too: a barrier from the fragment stage alone, outside any
+        // rendering, upsets lavapipe.)
         imageBarrier(context, e.table->image, e.table->range, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_GENERAL,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
+                     tableReaders | VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_NONE,
                      VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT);
         setRecordOffsets(e);
         tablePipeline->bind(context);
@@ -458,8 +464,8 @@ void AtmosphereManager::recordTables(const FrameContext&, CommandContext* contex
                            &p);
         vkCmdDispatch(context->commandBuffer, (size.azimuths + 7) / 8, (size.rows + 7) / 8, 1);
         imageBarrier(context, e.table->image, e.table->range, VK_IMAGE_LAYOUT_GENERAL, VK_IMAGE_LAYOUT_GENERAL,
-                     VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT,
-                     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT, VK_ACCESS_2_SHADER_READ_BIT);
+                     VK_PIPELINE_STAGE_2_COMPUTE_SHADER_BIT, VK_ACCESS_2_SHADER_WRITE_BIT, tableReaders,
+                     VK_ACCESS_2_SHADER_READ_BIT);
         e.tableBuilt = true;
         e.tableValid = true;
         e.builtFrom = inputs;
