@@ -5,7 +5,10 @@
 // table texel by a compute pass before the frame's passes) and composites it into the colour target through a
 // storage image, against the depth target, so whatever was drawn behind the shell is attenuated and whatever
 // stands in front of it is left alone. A gas planet has no surface pass: its atmosphere draw also shades the
-// planet's disc from the fluid image.
+// planet's disc from the fluid image. A solid planet composites the air over its own ground itself, from the same
+// table (per vertex), when nothing else stands inside its shell: its draw here then keeps, by a depth test
+// against the read-only depth target, only what lies beyond the shell, and seen from outside the shell it is a
+// flat ring about the ground's silhouette rather than the whole shell.
 #include "Demo/Scene/FrameContext.h"
 #include "Demo/Scene/RenderManager.h"
 #include "Demo/Surfaces/AstroSurface.h"
