@@ -53,9 +53,6 @@ PipelineGraphics* atmospherePipeline(GraphicsDevice* device, const char* name, c
 constexpr VkPipelineStageFlags2 tableReaders =
     VK_PIPELINE_STAGE_2_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_2_TESSELLATION_EVALUATION_SHADER_BIT;
 
-// Segments of the ring drawn in place of the shell (sagitta of its outer edge under 0.12 % of the radius).
-constexpr uint32_t RingSegments = 64;
-
 // The gas planets' presets describe a thick envelope; the haze above the cloud tops is a tenth of it (the gas
 // planet's draw scales its shell alike).
 constexpr float GasHazeScale = 0.1f;
@@ -341,14 +338,7 @@ ShellDraw AtmosphereManager::ringFor(const Entry& e) const {
     const float dx = body->position[0] - eye.x, dy = body->position[1] - eye.y, dz = body->position[2] - eye.z;
     const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
     const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
-    const float outer = std::asin(std::min(top / std::max(d, 1e-30f), 1.0f)) /
-                        std::cos(3.14159265f / float(RingSegments));
-    if (!(d > 1.02f * top) || outer > 1.45f)
-        return {};
-    ShellDraw ring;
-    ring.innerRadius = float(surface->lowestGroundRadius());
-    ring.segments = RingSegments;
-    return ring;
+    return shellDrawFor(d, top, float(surface->lowestGroundRadius()));
 }
 
 void AtmosphereManager::setRecordOffsets(const Entry& e) {
@@ -408,13 +398,7 @@ bool AtmosphereManager::groundCompositesAir(const Entry& e) const {
     const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
     for (const SceneObject* object : services.scene->objects) {
         const auto* other = dynamic_cast<const AstroObject*>(object);
-        if (!other || other == body)
-            continue;
-        float d2 = 0.0f;
-        for (int k = 0; k < 3; ++k)
-            d2 += (other->position[k] - body->position[k]) * (other->position[k] - body->position[k]);
-        const float reach = top + other->radius;
-        if (d2 < reach * reach)
+        if (other && other != body && reachesIntoShell(body->position, top, other->position, other->radius))
             return false;
     }
     return true;

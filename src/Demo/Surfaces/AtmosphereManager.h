@@ -29,13 +29,6 @@ namespace Demo {
 class AstroObject;
 class Atmosphere;
 
-// The push constants of an atmosphere draw (vertex stage): a ring of `segments` quads from the silhouette of a
-// sphere of `innerRadius` out past the shell's, in place of the shell (0 segments: the shell).
-struct ShellDraw {
-    float innerRadius = 0.0f;
-    uint32_t segments = 0;
-};
-
 class AtmosphereManager : public AtmosphereLayers {
 public:
     static constexpr uint32_t MaxSets = 4;

@@ -6,6 +6,22 @@
 
 namespace Demo {
 
+ShellDraw shellDrawFor(float distance, float shellTop, float innerRadius) {
+    const float outer =
+        std::asin(std::min(shellTop / std::max(distance, 1e-30f), 1.0f)) / std::cos(3.14159265f / float(RingSegments));
+    if (!(distance > 1.02f * shellTop) || !(outer < 1.45f))
+        return {};
+    return {innerRadius, RingSegments};
+}
+
+bool reachesIntoShell(const float centre[3], float shellTop, const float position[3], float radius) {
+    float d2 = 0.0f;
+    for (int k = 0; k < 3; ++k)
+        d2 += (position[k] - centre[k]) * (position[k] - centre[k]);
+    const float reach = shellTop + radius;
+    return d2 < reach * reach;
+}
+
 bool shellCoversPixels(const float toCentre[3], float shellTop, const float forward[3], float fovY, float aspect,
                        float viewportHeight) {
     const double d = std::sqrt(double(toCentre[0]) * toCentre[0] + double(toCentre[1]) * toCentre[1] +

@@ -45,6 +45,25 @@ static_assert(offsetof(SkyViewParameters, corona) == 12);
 bool shellCoversPixels(const float toCentre[3], float shellTop, const float forward[3], float fovY, float aspect,
                        float viewportHeight);
 
+// The push constants of an atmosphere draw (vertex stage): a ring of `segments` quads from the silhouette of a
+// sphere of `innerRadius` out past the shell's, in place of the shell (0 segments: the shell).
+struct ShellDraw {
+    float innerRadius = 0.0f;
+    uint32_t segments = 0;
+};
+static_assert(sizeof(ShellDraw) == 8);
+
+// Segments of that ring (the sagitta of its outer edge under 0.12 % of the shell's radius).
+inline constexpr uint32_t RingSegments = 64;
+
+// What an atmosphere draw covers once the ground composites its own air, seen from `distance` to the centre of a
+// shell drawn at radius `shellTop`: a ring from the silhouette of the lowest ground (`innerRadius`) out past the
+// shell's; the whole shell from inside it, or from so close above it that the ring would reach the horizon.
+ShellDraw shellDrawFor(float distance, float shellTop, float innerRadius);
+
+// Whether a sphere of `radius` at `position` reaches into the shell of radius `shellTop` about `centre`.
+bool reachesIntoShell(const float centre[3], float shellTop, const float position[3], float radius);
+
 // What a sky-view table is made from, relative to its body's centre (world units).
 struct SkyViewInputs {
     static constexpr uint32_t MaxOccluders = 16;

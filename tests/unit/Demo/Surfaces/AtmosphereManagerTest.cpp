@@ -140,3 +140,23 @@ TEST(SkyViewTable, IsKeptOnlyWhileWhatItShowsStaysPut) {
         EXPECT_EQ(Demo::skyViewStillFits(built, now), c.kept) << c.what;
     }
 }
+
+// A planet whose ground composites its own air leaves the atmosphere draw a ring about its silhouette: only from
+// far enough outside the shell, and only while nothing else reaches into the shell (it would lose its air).
+TEST(GroundAir, RingOnlyFromOutsideTheShellAndNothingElseInIt) {
+    struct Case {
+        float distance;
+        bool ring;
+    };
+    const Case cases[] = {{1000.0f, true}, {18.7f, true}, {17.9f, true}, {17.8f, false}, {17.5f, false}, {5.0f, false}};
+    for (const Case& c : cases) {
+        const Demo::ShellDraw draw = Demo::shellDrawFor(c.distance, 17.5f, 14.2f);
+        EXPECT_EQ(draw.segments > 0, c.ring) << c.distance;
+        EXPECT_EQ(draw.innerRadius, c.ring ? 14.2f : 0.0f) << c.distance;
+    }
+    const float centre[3] = {100.0f, 0.0f, 0.0f};
+    const float craftInAir[3] = {100.0f, 16.0f, 0.0f}, craftAbove[3] = {100.0f, 21.2f, 0.0f};
+    EXPECT_TRUE(Demo::reachesIntoShell(centre, 17.5f, craftInAir, 1.0f));
+    EXPECT_FALSE(Demo::reachesIntoShell(centre, 17.5f, craftAbove, 1.0f));
+    EXPECT_TRUE(Demo::reachesIntoShell(centre, 17.5f, craftAbove, 4.0f)); // a moon's edge
+}
