@@ -10,7 +10,7 @@ QualityParameters qualityParameters(GraphicsQuality quality) {
     switch (quality) {
     case GraphicsQuality::Low:
         // Coarser planets, no glare, clouds that move half as often and start from a shorter spin-up.
-        p.pixelsPerEdge = 24.0f;
+        p.pixelsPerEdge = 32.0f;
         p.bloom = false;
         p.fluidStepSeconds = 1.0;
         p.fluidSpinUpSteps = 24;

@@ -13,7 +13,7 @@ inline constexpr GraphicsQuality DefaultGraphicsQuality = GraphicsQuality::Mediu
 inline constexpr const char* QualityFileName = "quality.txt";
 
 struct QualityParameters {
-    float pixelsPerEdge = 20.0f;    // tessellation target of the solid planets, screen pixels per edge
+    float pixelsPerEdge = 24.0f;    // tessellation target of the solid planets, screen pixels per edge
     bool bloom = true;              // the glare of the brightest light
     unsigned bloomLevels = 4;       // chain levels at most: each doubles the glare's reach
     double fluidStepSeconds = 0.5;  // animation time between two steps of a gas planet's clouds
