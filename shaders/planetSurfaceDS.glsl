@@ -28,7 +28,8 @@ void main() {
     vec4 world = object.model * vec4(surfacePoint(dir, liquidLevel()), 1.0);
     outDirection = dir;
     outWorldPosition = world.xyz;
-    outSunlight = sunlightThroughAir(currentShell(1.0, Sharpness), world.xyz);
+    Shell s = currentShell(1.0, Sharpness);
+    outSunlight = sunlightThroughAir(s, world.xyz);
     gl_Position = camera.viewProjection * world;
 #ifdef GROUND_AIR
     // The air between the eye and the ground, looked up per vertex too: it changes smoothly over the surface
@@ -36,7 +37,6 @@ void main() {
     vec3 eye = camera.eye;
     float sceneT = distance(eye, world.xyz);
     vec3 rd = (world.xyz - eye) / max(sceneT, 1e-30);
-    Shell s = currentShell(1.0, Sharpness);
     float t0, t1, tEnd;
     outAirInscatter = vec3(0.0);
     outAirTransmittance = vec3(1.0);

@@ -329,15 +329,15 @@ ShellDraw AtmosphereManager::ringFor(const Entry& e) const {
     // Where the ground composites its own air, what is left to this pass lies outside the ground's silhouette:
     // a flat ring about it (its points on the pixels' rays) covers that, without testing away the whole disc.
     // From inside the shell, or so close above it that the ring would reach the horizon, the shell is drawn.
-    const AstroObject* body = e.atmosphere->body;
-    const auto* surface = dynamic_cast<const PlanetSurfaceSolid*>(const_cast<AstroObject*>(body)->getSurface());
+    AstroObject* body = e.atmosphere->body;
+    const auto* surface = dynamic_cast<const PlanetSurfaceSolid*>(body->getSurface());
     DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
     if (!surface || !camera)
         return {};
     const Vec3f eye = camera->view.position;
     const float dx = body->position[0] - eye.x, dy = body->position[1] - eye.y, dz = body->position[2] - eye.z;
     const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    const float top = drawnShellTop(e);
     return shellDrawFor(d, top, float(surface->lowestGroundRadius()));
 }
 
@@ -351,6 +351,11 @@ void AtmosphereManager::setRecordOffsets(const Entry& e) {
         shadowRecord->offset = e.shadowOffset;
 }
 
+float AtmosphereManager::drawnShellTop(const Entry& e) const {
+    const AstroObject* body = e.atmosphere->body;
+    return 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+}
+
 bool AtmosphereManager::tableNeeded(const Entry& e) const {
     DemoCamera* camera = services.scene ? services.scene->mainCamera : nullptr;
     if (!camera)
@@ -359,8 +364,7 @@ bool AtmosphereManager::tableNeeded(const Entry& e) const {
     const Vec3f eye = camera->view.position;
     const float toCentre[3] = {body->position[0] - eye.x, body->position[1] - eye.y, body->position[2] - eye.z};
     const float forward[3] = {camera->view.direction.x, camera->view.direction.y, camera->view.direction.z};
-    // The shell's top as the vertex shader draws it, a little outside the true one.
-    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    const float top = drawnShellTop(e);
     const ProjectionParams& projection = camera->view.projectionParams;
     const float height = services.swapChain ? float(services.swapChain->height) : 1080.0f;
     return shellCoversPixels(toCentre, top, forward, projection.fov * 3.14159265f / 180.0f, projection.aspect, height);
@@ -390,12 +394,12 @@ SkyViewInputs AtmosphereManager::tableInputs(const Entry& e) const {
 
 bool AtmosphereManager::groundCompositesAir(const Entry& e) const {
     AstroObject* body = e.atmosphere->body;
-    if (!e.tableBuilt || isGas(e) || body == services.scene->primaryStar ||
-        !dynamic_cast<const PlanetSurfaceSolid*>(body->getSurface()))
+    const auto* surface = dynamic_cast<const PlanetSurfaceSolid*>(body->getSurface());
+    if (!e.tableBuilt || isGas(e) || body == services.scene->primaryStar || !surface || !surface->drawsOwnAir())
         return false;
     // The atmosphere pass then skips everything in front of the shell's far side: nothing else may stand inside
     // the shell (a craft flying through the air), or it would lose the air in front of it.
-    const float top = 1.01f * (body->radius + std::max(e.atmosphere->block.radius, 1e-4f * body->radius));
+    const float top = drawnShellTop(e);
     for (const SceneObject* object : services.scene->objects) {
         const auto* other = dynamic_cast<const AstroObject*>(object);
         if (other && other != body && reachesIntoShell(body->position, top, other->position, other->radius))

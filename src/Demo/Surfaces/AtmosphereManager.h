@@ -119,6 +119,8 @@ private:
     void createTables();
     void releaseTables();
     bool tableNeeded(const Entry& entry) const;
+    // The radius the shell is drawn at (the vertex shader's, a little outside the true top).
+    float drawnShellTop(const Entry& entry) const;
     // Whether the body's ground composites its own air this frame (its table built, a solid planet, nothing
     // else inside its shell).
     bool groundCompositesAir(const Entry& entry) const;

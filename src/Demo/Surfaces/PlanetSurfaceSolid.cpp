@@ -317,11 +317,13 @@ void PlanetSurfaceSolid::RecordCompute(const FrameContext& frame, CommandContext
         baked = now;
 }
 
+bool PlanetSurfaceSolid::groundReady() const {
+    return dataSet && filledPipeline && hasRelief() && bake && bake->bakeCount > 0;
+}
+
 void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context) {
     DemoCamera* camera = owner && owner->scene ? owner->scene->mainCamera : nullptr;
-    // Until its first generation and bake the maps hold nothing and the height map is not yet a cube view: nothing
-    // to draw.
-    if (!dataSet || !filledPipeline || !hasRelief() || !bake || bake->bakeCount == 0 || !camera || !camera->dataSet)
+    if (!groundReady() || !camera || !camera->dataSet)
         return;
     const uint32_t width = context->renderWidth, height = context->renderHeight;
     // Planets outside the view are skipped; the others draw the sphere their size on screen needs.
@@ -338,7 +340,7 @@ void PlanetSurfaceSolid::RecordMain(const FrameContext&, CommandContext* context
     selectShadowBlock();
     // The filled surface of a body with air composites that air itself when the atmosphere manager says so.
     const Atmosphere* atmosphere = planet->getAtmosphere();
-    DataSet* groundAir = atmosphere && !wireframe && airPipeline ? atmosphere->groundAir : nullptr;
+    DataSet* groundAir = atmosphere && drawsOwnAir() ? atmosphere->groundAir : nullptr;
     PipelineGraphics* pipeline = groundAir                          ? airPipeline
                                  : wireframe && wireframePipeline ? wireframePipeline
                                                                   : filledPipeline;

@@ -221,6 +221,9 @@ public:
     // Draws the displaced sphere once its height map has been generated and baked.
     void RecordMain(const FrameContext& frame, CommandContext* context) override;
 
+    // Whether the next main pass draws the filled ground compositing its own air (generated and baked, not in
+    // wireframe): the atmosphere manager leaves that air to the ground only then.
+    bool drawsOwnAir() const { return groundReady() && airPipeline && !wireframe; }
     // The lowest radius the ground (or its liquid) can have, as last written to the blocks.
     double lowestGroundRadius() const { return ClusterCull(cullInputs).lowestRadius(); }
     // Gives the height map the size the body's radius on screen needs (see chooseMapSize).
@@ -242,6 +245,9 @@ public:
     uint32_t bakeBandsPerFrame = 4;
     BakeInputs baked;  // what the drawn maps were baked from
     BakeInputs baking; // what the bake in progress bakes from
+
+    // Until its first generation and bake the maps hold nothing and the height map is not yet a cube view.
+    bool groundReady() const;
 
     PipelineGraphics* filledPipeline = nullptr;
     PipelineGraphics* airPipeline = nullptr; // filled, compositing the air over the ground
